@@ -1,0 +1,140 @@
+#include "meshio/loader.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+#include "meshio/numtext.h"
+#include "meshio/startup.h"
+#include "model/linetext.h"
+#include "model/store.h"
+
+namespace meshthin {
+
+namespace {
+
+// Hands out the lines of a text one at a time, without their line breaks; CR LF, LF and a lone
+// CR all end a line. Asking for a line when none is left is the end-of-file failure.
+class LineReader {
+public:
+    explicit LineReader(std::string text) : text(std::move(text)) {}
+
+    std::string next() {
+        if (at >= text.size()) {
+            throw Failure("Input past end of file");
+        }
+        const size_t end = text.find_first_of("\r\n", at);
+        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        if (end == std::string::npos) {
+            at = text.size();
+        } else {
+            at = end + 1;
+            if (text[end] == '\r' && at < text.size() && text[at] == '\n') {
+                ++at;
+            }
+        }
+        return line;
+    }
+
+    // Reads lines up to and including the first that contains marker.
+    void skipPast(std::string_view marker) {
+        while (!contains(next(), marker)) {
+        }
+    }
+
+private:
+    std::string text;
+    size_t at = 0;
+};
+
+void readPoints(LineReader& lines, const NumberCodec& numbers) {
+    std::string line = lines.next();
+    // Only the part of a line before its first "}" belongs to the section; the line that holds
+    // the brace ends the section once the groups before the brace are read.
+    size_t brace = line.find('}');
+    std::string groups = line.substr(0, brace);
+    int16_t searchPosition = 1;
+    int16_t pointCounter = 0;
+    for (;;) {
+        Points.growTo(pointCounter);
+        const int16_t closing =
+            Points(pointCounter).loadme(groups, searchPosition, pointCounter, numbers);
+        if (closing >= 0) {
+            searchPosition = closing;
+            pointCounter = checked16(pointCounter + 1LL);
+            continue;
+        }
+        if (brace != std::string::npos) {
+            break;  // the slot of this failed attempt stays as the spare slot
+        }
+        line = lines.next();
+        brace = line.find('}');
+        groups = line.substr(0, brace);
+        searchPosition = 1;
+    }
+}
+
+void readFaces(LineReader& lines, const NumberCodec& numbers) {
+    std::string line = lines.next();
+    long long faceCounter = 0;
+    for (;;) {
+        Faces.growTo(faceCounter);
+        Faces(faceCounter).loadme(line, numbers);
+        ++faceCounter;
+        line = lines.next();
+        if (contains(line, "}")) {
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+void readMesh(std::istream& in, const NumberCodec& numbers) {
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) {
+        throw Failure("The file could not be read");
+    }
+    LineReader lines(std::move(content).str());
+    lines.next();  // line 1 is never examined
+    lines.skipPast("points {");
+    readPoints(lines, numbers);
+    lines.skipPast("faces {");
+    readFaces(lines, numbers);
+}
+
+void readMeshFile(const std::string& path, const NumberCodec& numbers) {
+    if (path.empty()) {
+        throw Failure("No file was chosen");
+    }
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw Failure("Cannot open a folder as a mesh file: " + path);
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) {
+        throw Failure("Cannot open file: " + path);
+    }
+    readMesh(in, numbers);
+}
+
+bool Form_Load(Window& window, const std::function<void()>& FillLists) {
+    window.messageBox(kLoadNotice);
+    const std::string fileName = window.openDialog();
+    try {
+        const numtext::LocaleNumbers numbers(window.decimalSeparator());
+        readMeshFile(fileName, numbers);
+        runStartupPasses();
+        FillLists();
+        return true;
+    } catch (const Failure& failure) {
+        window.messageBox(std::string(kLoadErrorPrefix) + failure.what());
+    } catch (const std::bad_alloc&) {
+        window.messageBox(std::string(kLoadErrorPrefix) + "Out of memory");
+    }
+    return false;
+}
+
+}  // namespace meshthin

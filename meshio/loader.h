@@ -1,0 +1,34 @@
+// Loading a mesh file at start-up: the notice, the open dialog, the points and faces read into
+// the store, the start-up passes and the lists, with every failure shown in one "Error Occured: "
+// box. The read view of the format is deliberately tolerant: it looks only for "points {",
+// point groups "(x y z)", "faces {" and "}", and ignores the rest of each line.
+//
+// Lines may end with CR LF, LF or a lone CR; bytes are 8-bit text and never rejected as such.
+#pragma once
+
+#include <functional>
+#include <istream>
+#include <string>
+
+#include "meshio/window.h"
+#include "model/numbers.h"
+
+namespace meshthin {
+
+inline constexpr const char* kLoadNotice =
+    "Choose a file to load.  Don't worry, it won't be modified until you click 'attempt "
+    "reduction'";
+inline constexpr const char* kLoadErrorPrefix = "Error Occured: ";
+
+// Reads the points and faces of a mesh text into Points and Faces, which it creates. Throws a
+// Failure (the slots read so far stay) on a malformed group, a number that does not convert, a
+// 16-bit overflow or the end of the text while a marker or a line is still expected.
+void readMesh(std::istream& in, const NumberCodec& numbers);
+// The same for a file; a file that cannot be opened is a Failure and leaves the store absent.
+void readMeshFile(const std::string& path, const NumberCodec& numbers);
+
+// The window's load step. Returns true when the mesh was read, connected, analysed and listed;
+// false after a cancelled dialog or any failure, which it has shown.
+bool Form_Load(Window& window, const std::function<void()>& FillLists);
+
+}  // namespace meshthin

@@ -1,0 +1,43 @@
+// Number texts as the window and the mesh file show them. Never depends on the C library's
+// global locale (the window toolkit changes it at start-up): the decimal separator is always
+// passed in.
+//
+//  - generalForm: at most 15 significant digits, no trailing zeros, no separator for whole
+//    values, a leading 0 below 1, E-notation ("3.06494621019401E-05") below 1e-4 and from 1e15.
+//  - roundHalfEven: to d decimals, exact halves to the even neighbour, judged on the exact
+//    binary value (0.125 -> 0.12, 0.375 -> 0.38).
+//  - toDouble / isNumeric / toInt16: blanks around, optional sign, digits with an optional
+//    fraction ("1." and ".5" too), optional exponent. No tabs, thousands separators, inf, nan or
+//    hexadecimal. A value beyond the double range is an overflow.
+//  - leadingNumber: the number a text starts with, 0 when it starts with none.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/numbers.h"
+
+namespace meshthin::numtext {
+
+std::string generalForm(double value, char separator);
+double roundHalfEven(double value, int decimals);
+double toDouble(std::string_view text, char separator);
+bool isNumeric(std::string_view text, char separator);
+int16_t toInt16(std::string_view text, char separator);
+double leadingNumber(std::string_view text, char separator);
+
+// The number conversions the records use when they read and write their lines.
+class LocaleNumbers : public NumberCodec {
+public:
+    explicit LocaleNumbers(char separator) : separator(separator) {}
+    double toDouble(std::string_view text) const override;
+    int16_t toInt16(std::string_view text) const override;
+    std::string coordinateText(double value) const override;
+
+private:
+    char separator;
+};
+
+}  // namespace meshthin::numtext

@@ -1,0 +1,97 @@
+#include "meshio/reduction.h"
+
+#include <string>
+#include <vector>
+
+#include "meshio/numtext.h"
+#include "meshio/writer.h"
+#include "model/store.h"
+
+namespace meshthin {
+
+namespace {
+
+// Clears the running mark however the run ends.
+class RunningMark {
+public:
+    explicit RunningMark(bool& running) : running(running) { running = true; }
+    ~RunningMark() { running = false; }
+    RunningMark(const RunningMark&) = delete;
+    RunningMark& operator=(const RunningMark&) = delete;
+
+private:
+    bool& running;
+};
+
+std::vector<std::string> pointItemsWithMarks() {
+    std::vector<std::string> items;
+    const long long upper = Points.upperBound();  // the spare slot is listed too
+    items.reserve(static_cast<size_t>(upper + 1));
+    for (long long i = 0; i <= upper; ++i) {
+        items.push_back(Points(i).removed() ? std::to_string(i) + " GONE" : std::to_string(i));
+    }
+    return items;
+}
+
+}  // namespace
+
+void removePointsBelow(double threshold, const std::function<void(long long)>& progress) {
+    const long long lastPoint = Points.upperBound() - 1;  // the spare slot is never tested
+    for (long long i = 0; i <= lastPoint; ++i) {
+        if (i % 100 == 0) {
+            progress(i);
+        }
+        Point& point = Points(i);
+        // Removing a point twice would append a second rebuilt face over the same hole.
+        if (point.getValue() < threshold && !point.removed()) {
+            logMessage("Points(", std::to_string(i), ") being removed");
+            point.remove();
+        }
+    }
+}
+
+std::string progressCaption(long long i, long long upper) {
+    const double percent =
+        upper > 0 ? static_cast<double>(i) / static_cast<double>(upper) * 100 : 0;
+    return "removing points" + numtext::generalForm(numtext::roundHalfEven(percent, 0), '.') + "%";
+}
+
+void Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists) {
+    if (state.running) {
+        return;
+    }
+    if (!state.meshLoaded) {
+        window.messageBox(kNoMeshMessage);
+        return;
+    }
+    RunningMark mark(state.running);
+
+    window.setButtonCaption("beginning...");
+    const char separator = window.decimalSeparator();
+    if (!numtext::isNumeric(window.text1(), separator)) {
+        window.messageBox(kNotNumericMessage);
+        return;
+    }
+    const double threshold = numtext::toDouble(window.text1(), separator);
+
+    try {
+        window.setButtonCaption("removing points");
+        const long long upper = Points.upperBound();
+        removePointsBelow(threshold,
+                          [&](long long i) { window.setButtonCaption(progressCaption(i, upper)); });
+        window.setButtonCaption("points removed");
+        window.setButtonCaption("populating listbox");
+        window.addListItems(ListBox::List1, pointItemsWithMarks());
+
+        window.setButtonCaption("writing file...");
+        WriteMesh(window);
+        window.setButtonCaption("Done");
+        FillLists();
+    } catch (const Failure& failure) {
+        window.messageBox(std::string(kWriteErrorPrefix) + failure.what());
+    } catch (const std::bad_alloc&) {
+        window.messageBox(std::string(kWriteErrorPrefix) + "Out of memory");
+    }
+}
+
+}  // namespace meshthin

@@ -1,0 +1,33 @@
+// The reduction run behind "Attempt Reduction": read the threshold from Text1, remove every
+// point whose value lies strictly below it (walking the points in index order, each tested on
+// its current value), list the points with their marks, write the result and refill the lists.
+#pragma once
+
+#include <functional>
+
+#include "meshio/window.h"
+
+namespace meshthin {
+
+inline constexpr const char* kNotNumericMessage = "You must enter a numeric value in that text box";
+inline constexpr const char* kNoMeshMessage =
+    "No mesh is loaded, so there is nothing to reduce. Start the program again to load a mesh.";
+
+// What the window knows about its mesh and its run.
+struct RunState {
+    bool meshLoaded = false;  // start-up read, connected, analysed and listed a mesh
+    bool running = false;     // a run (and so a write) is in progress
+};
+
+// Removes every point below the upper bound of Points whose value is below threshold and that
+// is not removed yet. progress(i) runs for every hundredth index, before that point is tested.
+void removePointsBelow(double threshold, const std::function<void(long long)>& progress);
+
+// The caption shown while the walk is at index i of a mesh whose upper bound is upper:
+// "removing points" and the percentage of the walk done, as a whole number, then "%".
+std::string progressCaption(long long i, long long upper);
+
+// The click handler. A click while a run is in progress is ignored.
+void Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists);
+
+}  // namespace meshthin

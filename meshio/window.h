@@ -1,0 +1,44 @@
+// What the loader, the reduction run, the writer and the lists need from the window, and
+// nothing more. The Qt window implements it for real; a recording fake implements it in tests,
+// so that the whole job runs without a display.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace meshthin {
+
+enum class ListBox { List1, List2, List3, List4, List5 };
+enum class Caption { Label1, lblPBefore, lblPAfter };
+
+class Window {
+public:
+    virtual ~Window() = default;
+
+    // Command1's caption, the run's progress display.
+    virtual void setButtonCaption(const std::string& text) = 0;
+    virtual std::string text1() const = 0;
+    virtual void setText1(const std::string& text) = 0;
+    virtual void setLabel(Caption label, const std::string& text) = 0;
+
+    virtual void clearList(ListBox list) = 0;
+    // Appends the items in order; List2 places every item at its sorted place.
+    virtual void addListItems(ListBox list, const std::vector<std::string>& items) = 0;
+
+    virtual int sliderPosition() const = 0;
+
+    // A modal message box with an OK button and the application's title.
+    virtual void messageBox(const std::string& text) = 0;
+    // The open dialog: the chosen file name, empty when cancelled. The dialog keeps the name.
+    virtual std::string openDialog() = 0;
+    // The save dialog, proposing the name kept from the last dialog; nothing when cancelled.
+    virtual std::optional<std::string> saveDialog() = 0;
+
+    // Lets pending window events run during a long operation.
+    virtual void processEvents() = 0;
+    // The user's decimal separator, used for every number text shown or written.
+    virtual char decimalSeparator() const = 0;
+};
+
+}  // namespace meshthin

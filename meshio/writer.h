@@ -1,0 +1,37 @@
+// Writing the reduced mesh: the save dialog, the fixed header, one line per kept point
+// (renumbered from 0), "}faces {", one line per kept face, three " } " lines, CR LF throughout.
+// The output replaces the target only when it is complete: it is written to a temporary file
+// in the target's folder and renamed over the target, so a failure leaves the target as it was.
+#pragma once
+
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "meshio/window.h"
+#include "model/numbers.h"
+
+namespace meshthin {
+
+inline constexpr const char* kWriteErrorPrefix = "Error Occurred: ";
+
+// The fixed first line of every written file (237 characters, no line break).
+std::string meshHeader();
+
+// Writes the whole mesh text. beforeItem runs before each point and each face line, caption
+// whenever the writer moves to its next stage. Changes the store as writing does: output
+// numbers, and the faces that shrink and fixOrder touch.
+void writeMeshText(std::ostream& out, const NumberCodec& numbers,
+                   const std::function<void()>& beforeItem,
+                   const std::function<void(const std::string&)>& caption);
+
+// Replaces target with what produce writes, or leaves it untouched and throws a Failure. Refuses
+// what a direct write would have been refused: a missing folder, a read-only file or folder,
+// something that is not a regular file.
+void replaceFile(const std::string& target, const std::function<void(std::ostream&)>& produce);
+
+// The writer as the reduction run calls it: asks for the target (a cancelled dialog writes
+// nothing), writes, and shows any failure as "Error Occurred: " and its description.
+void WriteMesh(Window& window);
+
+}  // namespace meshthin

@@ -1,0 +1,85 @@
+// One polygon of the mesh: its point numbers in ring order and two marks. A face's number is
+// its index in Faces; it refers to points by number only.
+//
+// The length of pts and lastPos are not kept in step, and every operation says which bound it
+// uses: a face read from the file keeps one extra position holding 0 behind its points, shrink
+// lowers lastPos without resizing, and fixOrder may leave -1 ("no point") at positions its walk
+// did not reach.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "model/numbers.h"
+
+namespace meshthin {
+
+using PointList = std::vector<int16_t>;
+using FaceList = std::vector<int32_t>;
+
+class Face {
+public:
+    // --- flags and summary ---
+    bool getIsNew() const { return isNew; }
+    bool removedz() const { return isRemoved; }
+    // "(p0)(p1)..." over positions 0..lastPos, then " NEW " and " GONE " for the set flags.
+    std::string report() const;
+
+    // --- reading and writing the face's own line ---
+
+    // Parses a face line "N ... ( (p0 ...) (p1 ...) ... )": pts gets N+1 positions (the last
+    // holding 0) and lastPos N-1. A line without a blank reads no count and lowers lastPos by 1.
+    void loadme(const std::string& inputstring, const NumberCodec& numbers);
+    // Unless the face is removed or has fewer than three points: shrink, fixOrder, then write
+    // "count 0 0 -1 ( " and " ( k ) " per point (k its output number), " ", " ) " CR LF.
+    // A face left with fewer than three point references after shrink and fixOrder is skipped.
+    void writeOut(std::ostream& txtfile);
+
+    // --- queries ---
+    // Coordinates of the point at position x. getX first shows "x = <x>" through the message
+    // hook when that point is 0. Positions and point numbers out of range are a Failure.
+    double getX(int16_t x) const;
+    double getY(int16_t x) const;
+    double getZ(int16_t x) const;
+    int16_t getNum() const { return lastPos; }
+    int16_t getPNum(int16_t x) const;
+    bool hasPoint(int16_t x) const;
+    void remove() { isRemoved = true; }
+    // Appends newValue to newpts unless newpts already holds it anywhere.
+    static void addValue(PointList& newpts, int16_t newValue);
+    static bool AlreadyIn(const PointList& someArray, int16_t someNum);
+
+    // --- rebuild ---
+
+    // Registers the ring neighbours of every position 0..lastPos as connections of its point.
+    void registerPts() const;
+    // Makes this (fresh) face the replacement of the faces listed: newpts, followed by every
+    // point of those faces that is neither -1 nor removed and not yet present. Expects the
+    // listed faces already marked removed and newpts holding at least one entry. Grows newpts.
+    void reInit(PointList& newpts, const FaceList& FacesToReplace);
+    // Walks the connections from pts(0) and, for a rebuilt face, stores the walk as the ring
+    // order; positions the walk does not reach become -1. lastPos is kept.
+    void fixOrder();
+
+    // The face's slot in Faces, given by the store when it makes the slot; the point-to-face
+    // index needs it to keep in step with every change of the point list.
+    void attachSlot(long long slot) { mySlot = static_cast<int32_t>(slot); }
+
+private:
+    // Drops removed points from positions 0..lastPos; marks the face removed when fewer than
+    // three points remain.
+    void shrink();
+    // Records in the point-to-face index that positions 0..lastPos hold their points.
+    void indexPoints() const;
+    int16_t at(long long position) const;
+
+    PointList pts;
+    int16_t lastPos = 0;
+    bool isRemoved = false;
+    bool isNew = false;
+    int32_t mySlot = -1;
+};
+
+}  // namespace meshthin

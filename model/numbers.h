@@ -1,0 +1,23 @@
+// How a record turns the number texts of its line into numbers and back. The file layer
+// supplies the locale-aware implementation; the records only find the texts in a line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace meshthin {
+
+class NumberCodec {
+public:
+    virtual ~NumberCodec() = default;
+    // A coordinate text to a double; throws a Failure when the text is not a number.
+    virtual double toDouble(std::string_view text) const = 0;
+    // An integer text to a 16-bit number (halves to even); throws a Failure when the text is
+    // not a number or does not fit.
+    virtual int16_t toInt16(std::string_view text) const = 0;
+    // A coordinate as written in a point line: rounded to 5 decimals, general decimal form.
+    virtual std::string coordinateText(double value) const = 0;
+};
+
+}  // namespace meshthin

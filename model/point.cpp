@@ -1,0 +1,195 @@
+#include "model/point.h"
+
+#include <cmath>
+#include <ostream>
+
+#include "model/linetext.h"
+#include "model/store.h"
+#include "model/vector.h"
+
+namespace meshthin {
+
+namespace {
+
+Failure malformedGroup() {
+    return Failure("Malformed point group (expected \"(x y z)\")");
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Reading and writing
+
+int16_t Point::loadme(const std::string& inputstring, int16_t Start, int16_t myPtNum,
+                      const NumberCodec& numbers) {
+    myNum = myPtNum;
+    conns.assign(1, 0);
+
+    const int16_t a = find(inputstring, Start, "(");
+    if (a == 0) {
+        return -1;
+    }
+    const int16_t b = find(inputstring, checked16(a + 1LL), " ");
+    if (b == 0) {
+        throw malformedGroup();
+    }
+    const int16_t c = find(inputstring, checked16(b + 1LL), " ");
+    if (c == 0) {
+        throw malformedGroup();
+    }
+    const int16_t d = find(inputstring, checked16(c + 1LL), ")");
+    if (d == 0) {
+        throw malformedGroup();
+    }
+    xPos = numbers.toDouble(between(inputstring, a, b));
+    yPos = numbers.toDouble(between(inputstring, b, c));
+    zPos = numbers.toDouble(between(inputstring, c, d));
+    return d;
+}
+
+void Point::writeOut(std::ostream& txtfile, const NumberCodec& numbers) {
+    if (isRemoved) {
+        return;
+    }
+    ptOrder = NextPtOrder;
+    txtfile << '(' << numbers.coordinateText(xPos) << ' ' << numbers.coordinateText(yPos) << ' '
+            << numbers.coordinateText(zPos) << ")\r\n";
+    NextPtOrder = checked32(NextPtOrder + 1LL);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection list
+
+void Point::addConn(int16_t whichPoint) {
+    if (conns.empty()) {
+        throw indexFailure();  // a slot that was never loaded has no list to add to
+    }
+    if (conns.size() >= 2 && alreadyConn(whichPoint)) {
+        return;
+    }
+    if (conns.size() == 1) {
+        // A one-entry list does not say whether its entry is real, so it is overwritten; the
+        // second entry is an open slot (-1) until the next addition or doneAdd.
+        conns[0] = whichPoint;
+        conns.push_back(-1);
+        return;
+    }
+    if (conns.size() == 2 && !slot1Used) {
+        conns[1] = whichPoint;
+        slot1Used = true;
+        return;
+    }
+    checked16(static_cast<long long>(conns.size()));  // the new last index must stay 16-bit
+    conns.push_back(whichPoint);
+}
+
+void Point::doneAdd() {
+    if (!conns.empty() && conns.back() == -1) {
+        conns.pop_back();
+    }
+}
+
+bool Point::alreadyConn(int16_t whichPoint) const {
+    for (int16_t entry : conns) {
+        if (entry == whichPoint) {
+            return true;
+        }
+    }
+    return false;
+}
+
+int16_t Point::getNumConns() const {
+    return checked16(static_cast<long long>(conns.size()) - 1);
+}
+
+int16_t Point::getConn(int16_t whichOne) const {
+    if (whichOne < 0) {
+        throw indexFailure();
+    }
+    if (whichOne > getNumConns()) {
+        logMessage("error: getconn called with ", std::to_string(whichOne));
+        return 0;
+    }
+    return conns[static_cast<size_t>(whichOne)];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Value
+
+void Point::analyze() {
+    // One unit vector per connection, from the connected point towards this one, summed in
+    // list order. Neighbours at the same position contribute the zero vector.
+    double sumX = 0;
+    double sumY = 0;
+    double sumZ = 0;
+    for (int16_t entry : conns) {
+        const Point& neighbour = Points(entry);
+        const double dx = xPos - neighbour.getX();
+        const double dy = yPos - neighbour.getY();
+        const double dz = zPos - neighbour.getZ();
+        if (!std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(dz)) {
+            throw overflowFailure();
+        }
+        Vector towardsThis;
+        towardsThis.Start(dx, dy, dz);
+        sumX += towardsThis.gX();
+        sumY += towardsThis.gY();
+        sumZ += towardsThis.gZ();
+    }
+    myValue = std::sqrt((sumX * sumX + sumY * sumY) + sumZ * sumZ);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Removal
+
+void Point::remove() {
+    // 1. Mark first: reInit leaves marked points out, so this point never enters its own
+    //    replacement face.
+    isRemoved = true;
+
+    // 2. Every face that holds the point, in ascending order, is marked removed. Face numbers
+    //    are not limited to 16 bits: a mesh may have more faces than points.
+    const FaceList FacesToReplace = facesHolding(myNum, Faces.upperBound());
+    for (int32_t f : FacesToReplace) {
+        Faces(f).remove();
+    }
+
+    // 3. Each neighbour drops this point and is connected to this point's other neighbours,
+    //    then re-valued at once. The loops walk a copy of the list: a point that is its own
+    //    neighbour (a face naming it twice) changes its list inside the loop.
+    const std::vector<int16_t> neighbours = conns;
+    for (size_t i = 0; i < neighbours.size(); ++i) {
+        Point& neighbour = Points(neighbours[i]);
+        neighbour.remPoint(myNum);
+        for (size_t j = 0; j < neighbours.size(); ++j) {
+            if (j != i) {
+                neighbour.addConn(neighbours[j]);
+            }
+            neighbour.doneAdd();
+        }
+        neighbour.analyze();
+    }
+
+    // 4. The rebuilt face starts from this point's list as step 3 left it.
+    PointList newpts = conns;
+
+    // 5. One new face at the end of Faces replaces the faces found in step 2.
+    const long long newFace = Faces.upperBound() + 1;
+    Faces.growTo(newFace);
+    Faces(newFace).reInit(newpts, FacesToReplace);
+}
+
+void Point::remPoint(int16_t whichOne) {
+    const size_t lastAtStart = conns.size();
+    for (size_t i = 0; i < lastAtStart; ++i) {
+        if (i >= conns.size()) {
+            continue;
+        }
+        if (conns[i] == whichOne && conns.size() > 1) {
+            // The entry that moves into position i is not examined again.
+            conns.erase(conns.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+}
+
+}  // namespace meshthin

@@ -1,0 +1,75 @@
+// One vertex of the mesh: position, own number, connection list, value, removed mark and its
+// number in the file being written. Every point lives in Points at the index equal to its
+// number; points and faces refer to each other by number only.
+//
+// Calling order: loadme first; then runs of addConn closed by doneAdd; queries at any time.
+// The connection list never becomes empty once loadme has run, and sizes are reported as the
+// index of the last entry, so every reader loops from 0 up to and including it.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "model/numbers.h"
+
+namespace meshthin {
+
+class Point {
+public:
+    // --- reading and writing the point's own line ---
+
+    // Sets myNum and the initial one-entry list (0), then parses the point group "(x y z)" that
+    // starts at or after the 1-based position Start. Returns the 1-based position of its ")",
+    // or -1 when the line holds no further "(" (the coordinates then stay as they were).
+    // Throws a Failure on a malformed group or a number text that does not convert.
+    int16_t loadme(const std::string& inputstring, int16_t Start, int16_t myPtNum,
+                   const NumberCodec& numbers);
+    // Writes "(x y z)" CR LF and takes the next output number, unless the point is removed.
+    void writeOut(std::ostream& txtfile, const NumberCodec& numbers);
+
+    // --- coordinates and marks ---
+    double getX() const { return xPos; }
+    double getY() const { return yPos; }
+    double getZ() const { return zPos; }
+    int16_t getNum() const { return myNum; }
+    bool removed() const { return isRemoved; }
+    int32_t getPtOrder() const { return ptOrder; }
+
+    // --- connection list ---
+    void addConn(int16_t whichPoint);
+    void doneAdd();
+    bool alreadyConn(int16_t whichPoint) const;
+    bool connectedTo(int16_t x) const { return alreadyConn(x); }
+    int16_t getNumConns() const;
+    // The entry at whichOne; past the end it logs "error: getconn called with <n>" and
+    // answers 0 (the empty result). A negative index is a Failure.
+    int16_t getConn(int16_t whichOne) const;
+
+    // --- value ---
+    // Recomputes myValue: the length of the sum of the unit vectors from each connected point
+    // towards this one.
+    void analyze();
+    double getValue() const { return myValue; }
+
+    // --- removal ---
+    // Takes this point out of the mesh in five steps: mark, find and mark its faces, rewire
+    // and re-value its neighbours, copy its list, append one rebuilt face.
+    void remove();
+    // Takes whichOne out of the connection list; a list never shrinks below one entry.
+    void remPoint(int16_t whichOne);
+
+private:
+    std::vector<int16_t> conns;
+    double xPos = 0;
+    double yPos = 0;
+    double zPos = 0;
+    double myValue = 0;
+    int32_t ptOrder = 0;
+    int16_t myNum = 0;
+    bool isRemoved = false;
+    bool slot1Used = false;
+};
+
+}  // namespace meshthin

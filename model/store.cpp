@@ -1,0 +1,88 @@
+#include "model/store.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace meshthin {
+
+SlotArray<Point> Points;
+SlotArray<Face> Faces;
+int32_t NextPtOrder = 0;
+
+namespace {
+
+std::function<void(const std::string&)> logObserver;
+std::function<void(const std::string&)> messageHook;
+// facesOfPoint[p] lists the faces that have held point p, ascending.
+std::vector<FaceList> facesOfPoint;
+
+}  // namespace
+
+void setLogObserver(std::function<void(const std::string&)> observer) {
+    logObserver = std::move(observer);
+}
+
+bool logObserved() {
+    return static_cast<bool>(logObserver);
+}
+
+void logText(const std::string& text) {
+    if (logObserver) {
+        logObserver(text);
+    }
+}
+
+void setMessageHook(std::function<void(const std::string&)> hook) {
+    messageHook = std::move(hook);
+}
+
+void showMessage(const std::string& text) {
+    if (messageHook) {
+        messageHook(text);
+    }
+}
+
+void indexFacePoint(int32_t face, int16_t point) {
+    if (point < 0) {
+        return;
+    }
+    if (static_cast<size_t>(point) >= facesOfPoint.size()) {
+        facesOfPoint.resize(static_cast<size_t>(point) + 1);
+    }
+    FaceList& faces = facesOfPoint[static_cast<size_t>(point)];
+    // Faces are nearly always indexed in ascending order (loading, appended rebuilt faces), so
+    // the common case is a push at the end; fixOrder on an older face inserts in place.
+    if (faces.empty() || faces.back() < face) {
+        faces.push_back(face);
+        return;
+    }
+    auto place = std::lower_bound(faces.begin(), faces.end(), face);
+    if (place == faces.end() || *place != face) {
+        faces.insert(place, face);
+    }
+}
+
+FaceList facesHolding(int16_t point, long long lastFace) {
+    FaceList found;
+    if (point < 0 || static_cast<size_t>(point) >= facesOfPoint.size()) {
+        return found;
+    }
+    for (int32_t f : facesOfPoint[static_cast<size_t>(point)]) {
+        if (f > lastFace) {
+            break;
+        }
+        if (Faces(f).hasPoint(point)) {
+            found.push_back(f);
+        }
+    }
+    return found;
+}
+
+void resetStore() {
+    Points.clear();
+    Faces.clear();
+    NextPtOrder = 0;
+    facesOfPoint.clear();
+}
+
+}  // namespace meshthin

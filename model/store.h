@@ -1,0 +1,97 @@
+// The mesh store: the one mesh of a program run. Points and Faces own every record; records
+// refer to each other by number only. Both arrays start absent (no slots, no upper bound);
+// the loader creates and fills them once, the reduction run changes them in place, the writer
+// reads them. Nothing here touches a file or a window.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/face.h"
+#include "model/failure.h"
+#include "model/point.h"
+
+namespace meshthin {
+
+// A growable array indexed from 0 whose every slot within the bounds holds an object (slots are
+// filled with default records as the array grows). Reading outside 0..upper bound, or asking an
+// array that was never created for its bound, is a Failure.
+template <class T>
+class SlotArray {
+public:
+    bool exists() const { return created; }
+
+    long long upperBound() const {
+        if (!created) {
+            throw Failure("No mesh loaded");
+        }
+        return static_cast<long long>(items.size()) - 1;
+    }
+
+    // Grows (or creates) the array so that its upper bound is newUpper, keeping every slot.
+    void growTo(long long newUpper) {
+        created = true;
+        while (static_cast<long long>(items.size()) <= newUpper) {
+            items.emplace_back();
+            if constexpr (requires(T & t) { t.attachSlot(0LL); }) {
+                items.back().attachSlot(static_cast<long long>(items.size()) - 1);
+            }
+        }
+    }
+
+    T& operator()(long long index) {
+        if (index < 0 || index >= static_cast<long long>(items.size())) {
+            throw indexFailure();
+        }
+        return items[static_cast<size_t>(index)];
+    }
+
+    void clear() {
+        items.clear();
+        created = false;
+    }
+
+    void reserve(size_t count) { items.reserve(count); }
+
+private:
+    std::vector<T> items;
+    bool created = false;
+};
+
+extern SlotArray<Point> Points;
+extern SlotArray<Face> Faces;
+// The number that the next point written to the output file receives.
+extern int32_t NextPtOrder;
+
+// The diagnostic sink. It discards what it is given; the texts are still fixed, and a test may
+// install an observer to read them. The text is only assembled when somebody listens.
+void setLogObserver(std::function<void(const std::string&)> observer);
+bool logObserved();
+void logText(const std::string& text);
+template <class... Parts>
+void logMessage(const Parts&... parts) {
+    if (logObserved()) {
+        std::string text;
+        ((text += parts), ...);
+        logText(text);
+    }
+}
+
+// The window's modal message box (OK only), installed by the window; Face::getX uses it. Without
+// a hook the message goes nowhere.
+void setMessageHook(std::function<void(const std::string&)> hook);
+void showMessage(const std::string& text);
+
+// The point-to-face index: for every point, the faces whose positions 0..lastPos have held it,
+// in ascending face order. Entries may be stale (a point shrunk out of a face); the lookup
+// confirms each with hasPoint, so it answers exactly what a scan of every face would.
+void indexFacePoint(int32_t face, int16_t point);
+FaceList facesHolding(int16_t point, long long lastFace);
+
+// Returns the store to its start: both arrays absent, NextPtOrder 0, index empty.
+void resetStore();
+
+}  // namespace meshthin

@@ -1,0 +1,165 @@
+// Connection lists, values and the unit vectors behind them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "model/store.h"
+#include "model/vector.h"
+#include "support/store_fixture.h"
+
+namespace meshthin::testing {
+namespace {
+
+class ConnectionTest : public StoreTest {
+protected:
+    // Points 0..count-1 at the given places, no faces, each with its initial list (0).
+    void places(const std::vector<std::string>& groups) { load(meshText(groups, {})); }
+
+    std::vector<int16_t> listOf(int16_t p) {
+        std::vector<int16_t> list;
+        for (int16_t j = 0; j <= Points(p).getNumConns(); ++j) {
+            list.push_back(Points(p).getConn(j));
+        }
+        return list;
+    }
+};
+
+TEST_F(ConnectionTest, AFreshPointHoldsTheSingleEntryZero) {
+    places({"(1 2 3)"});
+    const Point& p = Points(0);
+    EXPECT_EQ(p.getNumConns(), 0);
+    EXPECT_EQ(p.getConn(0), 0);
+    EXPECT_TRUE(p.alreadyConn(0));
+    EXPECT_TRUE(p.connectedTo(0));
+    EXPECT_FALSE(p.removed());
+    EXPECT_EQ(p.getPtOrder(), 0);
+}
+
+TEST_F(ConnectionTest, AdditionsFollowTheFourRules) {
+    places({"(0 0 0)", "(0 0 0)", "(0 0 0)"});
+    Point& p = Points(0);
+    p.addConn(5);
+    p.addConn(9);
+    p.doneAdd();
+    EXPECT_EQ(listOf(0), (std::vector<int16_t>{5, 9}));
+    EXPECT_EQ(p.getNumConns(), 1);
+    p.addConn(9);  // already held: ignored
+    p.doneAdd();
+    EXPECT_EQ(listOf(0), (std::vector<int16_t>{5, 9}));
+    p.addConn(3);
+    p.doneAdd();
+    EXPECT_EQ(listOf(0), (std::vector<int16_t>{5, 9, 3}));
+
+    // A one-entry list is overwritten, not extended.
+    Point& q = Points(1);
+    q.addConn(5);
+    q.doneAdd();
+    EXPECT_EQ(listOf(1), (std::vector<int16_t>{5}));
+    q.addConn(9);
+    q.doneAdd();
+    EXPECT_EQ(listOf(1), (std::vector<int16_t>{9}));
+
+    // The same number twice leaves one entry, and the second slot stays unused.
+    Point& r = Points(2);
+    r.addConn(5);
+    r.addConn(5);
+    r.doneAdd();
+    EXPECT_EQ(listOf(2), (std::vector<int16_t>{5}));
+    r.addConn(7);
+    r.doneAdd();
+    EXPECT_EQ(listOf(2), (std::vector<int16_t>{7}));
+}
+
+TEST_F(ConnectionTest, ReadingPastTheEndIsLoggedAndReadsAsZero) {
+    places({"(0 0 0)"});
+    Point& p = Points(0);
+    p.addConn(5);
+    p.addConn(9);
+    p.doneAdd();
+    EXPECT_EQ(p.getConn(1), 9);
+    EXPECT_EQ(p.getConn(2), 0);
+    ASSERT_EQ(logged.size(), 1u);
+    EXPECT_EQ(logged[0], "error: getconn called with 2");
+    EXPECT_THROW(p.getConn(-1), Failure);
+}
+
+TEST_F(ConnectionTest, RemovingANumberFromTheList) {
+    places({"(0 0 0)"});
+    Point& p = Points(0);
+    for (int16_t n : {3, 7, 9}) {
+        p.addConn(n);
+    }
+    p.doneAdd();
+    p.remPoint(7);
+    EXPECT_EQ(listOf(0), (std::vector<int16_t>{3, 9}));
+    p.remPoint(7);
+    EXPECT_EQ(listOf(0), (std::vector<int16_t>{3, 9}));
+    p.remPoint(3);
+    p.remPoint(9);  // the last entry stays: a list is never empty
+    EXPECT_EQ(listOf(0), (std::vector<int16_t>{9}));
+}
+
+TEST_F(ConnectionTest, UnitVectorsScaleOnlyWhenTheyHaveALength) {
+    Vector v;
+    v.Start(3, 0, 4);
+    EXPECT_DOUBLE_EQ(v.gX(), 0.6);
+    EXPECT_DOUBLE_EQ(v.gY(), 0);
+    EXPECT_DOUBLE_EQ(v.gZ(), 0.8);
+    EXPECT_DOUBLE_EQ(v.gM(), 5);
+    v.Start(0, -2, 0);
+    EXPECT_EQ(v.gY(), -1);
+    EXPECT_EQ(v.gX(), 0);
+    v.Start(0, 0, 0);
+    EXPECT_EQ(v.gX(), 0);
+    EXPECT_EQ(v.gY(), 0);
+    EXPECT_EQ(v.gZ(), 0);
+    EXPECT_THROW(v.Start(1e200, 0, 0), Failure);
+    EXPECT_EQ(v.gX(), 1e200);  // the stored components stay as given
+}
+
+TEST_F(ConnectionTest, ValueIsTheLengthOfTheSumOfDirections) {
+    // 0 at the origin; its neighbours around it in the plane.
+    places(
+        {"(0 0 0)", "(1 0 0)", "(-1 0 0)", "(0 1 0)", "(0 -1 0)", "(5 0 0)", "(0 0 0)", "(7 7 7)"});
+    auto connect = [](int16_t p, std::vector<int16_t> to) {
+        for (int16_t n : to) {
+            Points(p).addConn(n);
+        }
+        Points(p).doneAdd();
+    };
+    connect(0, {1, 2, 3, 4});
+    Points(0).analyze();
+    EXPECT_NEAR(Points(0).getValue(), 0, 1e-15);
+
+    connect(6, {1, 3});  // point 6 is at the origin too
+    Points(6).analyze();
+    EXPECT_DOUBLE_EQ(Points(6).getValue(), std::sqrt(2.0));
+
+    // Two neighbours in one direction count twice, whatever their distance.
+    connect(3, {6, 0});  // point 3 at (0,1,0) sees 0 and 6 both at the origin
+    Points(3).analyze();
+    EXPECT_DOUBLE_EQ(Points(3).getValue(), 2);
+
+    // A point in no face keeps (0) and is measured against point 0.
+    Points(7).analyze();
+    EXPECT_DOUBLE_EQ(Points(7).getValue(), 1);
+    Points(6).remPoint(1);
+    Points(6).remPoint(3);  // back to a single entry
+    Points(6).addConn(0);
+    Points(6).doneAdd();
+    Points(6).analyze();  // its only neighbour lies where it lies
+    EXPECT_EQ(Points(6).getValue(), 0);
+}
+
+TEST_F(ConnectionTest, CoordinatesThatOverflowFailTheAnalysis) {
+    places({"(1E200 0 0)", "(-1E200 0 0)", "(1.7E308 0 0)", "(-1.7E308 0 0)"});
+    Points(0).addConn(1);
+    Points(0).doneAdd();
+    EXPECT_THROW(Points(0).analyze(), Failure);  // the square of 2e200 overflows
+    Points(2).addConn(3);
+    Points(2).doneAdd();
+    EXPECT_THROW(Points(2).analyze(), Failure);  // the difference itself overflows
+}
+
+}  // namespace
+}  // namespace meshthin::testing

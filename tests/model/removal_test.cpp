@@ -1,0 +1,97 @@
+// Taking a point out of the mesh: marks, rewiring, values and the rebuilt face.
+#include <gtest/gtest.h>
+
+#include "meshio/startup.h"
+#include "model/store.h"
+#include "support/store_fixture.h"
+
+namespace meshthin::testing {
+namespace {
+
+std::vector<int16_t> listOf(int16_t p) {
+    std::vector<int16_t> list;
+    for (int16_t j = 0; j <= Points(p).getNumConns(); ++j) {
+        list.push_back(Points(p).getConn(j));
+    }
+    return list;
+}
+
+using RemovalTest = StoreTest;
+
+TEST_F(RemovalTest, AClosedFanOfThreeTrianglesBecomesOneTriangle) {
+    //        A(1)           P(0) in the middle of the fan (P A B), (P B C), (P C A),
+    //       /  \            lifted out of the plane so that it has a value.
+    //    B(2)-P-C(3)
+    loadAndAnalyze(meshText({"(0 0 1)", "(0 2 0)", "(-2 -1 0)", "(2 -1 0)"},
+                            {"3 ( (0) (1) (2) )", "3 ( (0) (2) (3) )", "3 ( (0) (3) (1) )"}));
+    const double valueOfA = Points(1).getValue();
+    Points(0).remove();
+
+    EXPECT_TRUE(Points(0).removed());
+    EXPECT_EQ(listOf(0), (std::vector<int16_t>{1, 2, 3}));  // its own list stays
+    EXPECT_EQ(listOf(1), (std::vector<int16_t>{2, 3}));
+    EXPECT_EQ(listOf(2), (std::vector<int16_t>{1, 3}));
+    EXPECT_EQ(listOf(3), (std::vector<int16_t>{2, 1}));
+    EXPECT_NE(Points(1).getValue(), valueOfA);  // re-valued without P
+    for (long long f = 0; f <= 2; ++f) {
+        EXPECT_NE(Faces(f).report().find(" GONE "), std::string::npos);
+    }
+    ASSERT_EQ(Faces.upperBound(), 3);
+    EXPECT_EQ(Faces(3).report(), "(1)(2)(3) NEW ");
+}
+
+TEST_F(RemovalTest, ANeighbourCutToOneEntryKeepsOnlyTheLastAddition) {
+    // P(0) with the list (N, R, S); N's list is (P, Q): after remPoint it is (Q), and each
+    // addition replaces that single entry, leaving (S).
+    load(meshText({"(0 0 0)", "(1 0 0)", "(2 0 0)", "(3 0 0)", "(4 0 0)"}, {}));
+    auto connect = [](int16_t p, std::vector<int16_t> to) {
+        for (int16_t n : to) {
+            Points(p).addConn(n);
+        }
+        Points(p).doneAdd();
+    };
+    enum { P = 0, N = 1, R = 2, S = 3, Q = 4 };
+    connect(P, {N, R, S});
+    connect(N, {P, Q});
+    connect(R, {P});  // its only entry is P: kept by remPoint, replaced by the first addition
+    Points(P).remove();
+    EXPECT_EQ(listOf(N), (std::vector<int16_t>{S}));
+    EXPECT_EQ(listOf(R), (std::vector<int16_t>{S}));
+    // No face held P: still one face is appended behind the empty one the file had.
+    EXPECT_EQ(Faces.upperBound(), 1);
+    EXPECT_EQ(Faces(1).report(), "(1)(2)(3) NEW ");
+}
+
+TEST_F(RemovalTest, APointConnectedToItselfIsRemovedWithoutFailing) {
+    // The face (0 0 1 2) names point 0 twice, so 0 becomes its own neighbour.
+    loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)", "(1 1 1)"},
+                            {"4 ( (0) (0) (1) (2) )", "3 ( (1) (3) (2) )"}));
+    ASSERT_TRUE(Points(0).alreadyConn(0));
+    ASSERT_NO_THROW(Points(0).remove());
+    EXPECT_TRUE(Points(0).removed());
+    // The rebuilt face starts from 0's list as the rewiring left it: 0 dropped itself.
+    EXPECT_EQ(Faces(Faces.upperBound()).report(), "(2)(1) NEW ");
+}
+
+TEST_F(RemovalTest, PointZeroDropsARemovedNeighbourLikeAnyOther) {
+    loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)", "(1 1 0)"},
+                            {"3 ( (0) (1) (2) )", "3 ( (1) (3) (2) )"}));
+    ASSERT_TRUE(Points(0).alreadyConn(1));
+    Points(1).remove();
+    // 0's list (1, 2) is cut to (2); each later addition replaces a single entry, so the
+    // additions 2 and 3 leave (3).
+    EXPECT_EQ(listOf(0), (std::vector<int16_t>{3}));
+}
+
+TEST_F(RemovalTest, FaceNumbersBeyondSixteenBitsAreFine) {
+    // 40,000 copies of one triangle, then the removal of one of its points finds them all.
+    std::vector<std::string> faces(40000, "3 ( (0) (1) (2) )");
+    loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)"}, faces));
+    ASSERT_NO_THROW(Points(2).remove());
+    EXPECT_EQ(Faces.upperBound(), 40000);
+    EXPECT_NE(Faces(39999).report().find(" GONE "), std::string::npos);
+    EXPECT_EQ(Faces(40000).report(), "(0)(1) NEW ");
+}
+
+}  // namespace
+}  // namespace meshthin::testing

@@ -1,0 +1,89 @@
+#include "support/store_fixture.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "meshio/loader.h"
+#include "meshio/startup.h"
+
+namespace meshthin::testing {
+
+void StoreTest::SetUp() {
+    resetStore();
+    setLogObserver([this](const std::string& text) { logged.push_back(text); });
+    setMessageHook([this](const std::string& text) { shown.push_back(text); });
+}
+
+void StoreTest::TearDown() {
+    setLogObserver(nullptr);
+    setMessageHook(nullptr);
+    resetStore();
+}
+
+void StoreTest::load(const std::string& text, char separator) {
+    std::istringstream in(text);
+    readMesh(in, numtext::LocaleNumbers(separator));
+}
+
+void StoreTest::loadAndAnalyze(const std::string& text) {
+    load(text);
+    runStartupPasses();
+}
+
+std::string meshText(const std::vector<std::string>& points,
+                     const std::vector<std::string>& faces) {
+    std::string text = "a mesh made by a test\npoints {\n";
+    for (const std::string& p : points) {
+        text += p + "\n";
+    }
+    text += "}\nfaces {\n";
+    for (const std::string& f : faces) {
+        text += f + "\n";
+    }
+    text += "}\n}\n";  // the faces section's brace, then the object's
+    return text;
+}
+
+TempDir::TempDir() {
+    std::random_device seed;
+    root = std::filesystem::temp_directory_path() /
+           ("meshthin-test-" + std::to_string(seed()) + std::to_string(seed()));
+    std::filesystem::create_directories(root);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::permissions(root, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(root, ignored);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& content) {
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+std::vector<std::string> crlfLines(const std::string& content) {
+    std::vector<std::string> lines;
+    size_t at = 0;
+    while (at < content.size()) {
+        const size_t end = content.find("\r\n", at);
+        if (end == std::string::npos) {
+            lines.push_back(content.substr(at));
+            break;
+        }
+        lines.push_back(content.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
+}
+
+}  // namespace meshthin::testing

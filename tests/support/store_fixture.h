@@ -1,0 +1,55 @@
+// Shared ground for the tests: a fresh store for every test, meshes made from text, and small
+// file helpers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "meshio/numtext.h"
+#include "model/store.h"
+
+namespace meshthin::testing {
+
+// Every test starts from the absent store and leaves no observers behind.
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads a mesh text (lines joined with "\n") into the store.
+    void load(const std::string& text, char separator = '.');
+    // Loads and runs the start-up passes.
+    void loadAndAnalyze(const std::string& text);
+    // The diagnostic texts sent to logMessage since the test began.
+    std::vector<std::string> logged;
+    // The texts shown through the message hook.
+    std::vector<std::string> shown;
+    numtext::LocaleNumbers dotNumbers{'.'};
+};
+
+// A mesh file text: a first line, "points {", one point group per line, "}", "faces {", one
+// face line per face ("3 ( (0) (1) (2) )"), "}".
+std::string meshText(const std::vector<std::string>& points, const std::vector<std::string>& faces);
+
+// A folder of its own for each test, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::filesystem::path path(const std::string& name) const { return root / name; }
+    const std::filesystem::path& folder() const { return root; }
+
+private:
+    std::filesystem::path root;
+};
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& content);
+std::vector<std::string> crlfLines(const std::string& content);
+
+}  // namespace meshthin::testing

@@ -1,0 +1,113 @@
+// The lists, statistics and selected-point texts, on a fake window.
+#include <gtest/gtest.h>
+
+#include "model/store.h"
+#include "support/fake_window.h"
+#include "support/store_fixture.h"
+#include "ui/lists.h"
+
+namespace meshthin::testing {
+namespace {
+
+class ListsTest : public StoreTest {
+protected:
+    FakeWindow window;
+};
+
+// Eight points in no face: each is measured against point 0, so point 0 has the value 0 and
+// the others the value 1.
+const std::vector<std::string> kEight = {"(0 0 0)", "(1 0 0)", "(2 0 0)", "(3 0 0)",
+                                         "(4 0 0)", "(5 0 0)", "(6 0 0)", "(7 0 0)"};
+
+TEST_F(ListsTest, StatisticsCountValuesStrictlyBelowTheThreshold) {
+    loadAndAnalyze(meshText(kEight, {}));
+    window.text1Text = "0.5";
+    RefreshStatistics(window);
+    EXPECT_EQ(window.label(Caption::lblPBefore), "Points: 8");
+    EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (12.5%)");
+
+    window.text1Text = "1";  // values equal to the threshold are not counted
+    RefreshStatistics(window);
+    EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (12.5%)");
+    window.text1Text = "1.5";
+    RefreshStatistics(window);
+    EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 8 (100%)");
+    window.text1Text = "0";
+    RefreshStatistics(window);
+    EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 0 (0%)");
+
+    resetStore();
+    loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(2 0 0)"}, {}));
+    window.text1Text = "0.5";
+    RefreshStatistics(window);
+    EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (33.3%)");
+    window.text1Text = "0,5";  // read with the window's separator
+    window.separator = ',';
+    RefreshStatistics(window);
+    EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (33,3%)");
+}
+
+TEST_F(ListsTest, ThreeOfEightBelowTheThreshold) {
+    //  A triangle of three points at one place gives them value 0, the rest keep 1.
+    std::vector<std::string> points = kEight;
+    points[5] = "(2 0 0)";
+    points[6] = "(2 0 0)";
+    loadAndAnalyze(meshText(points, {"3 ( (2) (5) (6) )"}));
+    window.text1Text = "0.5";
+    RefreshStatistics(window);
+    EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 4 (50%)");  // 0, 2, 5, 6
+}
+
+TEST_F(ListsTest, FillListsWritesEveryListAndTheThreshold) {
+    // A square fan: the centre 4 has value 0, each corner 1 + sqrt(2), listed as 2.41.
+    loadAndAnalyze(meshText(
+        {"(-1 -1 0)", "(1 -1 0)", "(1 1 0)", "(-1 1 0)", "(0 0 0)"},
+        {"3 ( (4) (0) (1) )", "3 ( (4) (1) (2) )", "3 ( (4) (2) (3) )", "3 ( (4) (3) (0) )"}));
+    window.slider = 16313;
+    window.text1Text = "something typed";
+    FillLists(window);
+    EXPECT_EQ(window.list(ListBox::List1), (std::vector<std::string>{"0", "1", "2", "3", "4"}));
+    // Sorted by text; each corner has three connections, the centre four.
+    EXPECT_EQ(window.list(ListBox::List2),
+              (std::vector<std::string>{"0 - 4 conns: 3", "2.41 - 0 conns: 2", "2.41 - 1 conns: 2",
+                                        "2.41 - 2 conns: 2", "2.41 - 3 conns: 2"}));
+    EXPECT_EQ(window.list(ListBox::List4).front(), "0 (4)(0)(1)");
+    EXPECT_EQ(window.list(ListBox::List4).size(), 4u);
+    EXPECT_EQ(window.text1(), "0.499984675268949");
+    EXPECT_EQ(window.label(Caption::lblPBefore), "Points: 5");
+    EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (20%)");
+
+    Points(4).remove();
+    FillLists(window);
+    EXPECT_EQ(window.list(ListBox::List1)[4], "4 GONE");
+    EXPECT_EQ(window.list(ListBox::List4).back(), "4 (0)(1)(2)(3) NEW ");
+    EXPECT_EQ(window.list(ListBox::List4)[0], "0 (4)(0)(1) GONE ");
+}
+
+TEST_F(ListsTest, SortedValueTextsUseCharacterOrder) {
+    window.addListItems(ListBox::List2, {"2 - 2 conns: 0", "10.5 - 3 conns: 9", "2 - 10 conns: 0"});
+    EXPECT_EQ(window.list(ListBox::List2),
+              (std::vector<std::string>{"10.5 - 3 conns: 9", "2 - 10 conns: 0", "2 - 2 conns: 0"}));
+}
+
+TEST_F(ListsTest, SelectingAPointShowsItsDetails) {
+    loadAndAnalyze(
+        meshText({"(1.5 -2 0)", "(2 0 0)", "(0 3 0)", "(9 9 9)"}, {"3 ( (0) (1) (2) )"}));
+    int16_t selectedPoint = 3;
+    showSelectedPoint(window, "0", selectedPoint);
+    EXPECT_EQ(selectedPoint, 0);
+    EXPECT_EQ(window.label(Caption::Label1), "Point 0 x: 1.5 y: -2 z: 0");
+    EXPECT_EQ(window.list(ListBox::List3), (std::vector<std::string>{"1", "2"}));
+
+    showSelectedPoint(window, "3", selectedPoint);  // in no face: (0)
+    EXPECT_EQ(selectedPoint, 3);
+    EXPECT_EQ(window.list(ListBox::List3), (std::vector<std::string>{"0"}));
+
+    showSelectedPoint(window, "1 GONE", selectedPoint);
+    showSelectedPoint(window, "", selectedPoint);
+    EXPECT_EQ(selectedPoint, 3);
+    EXPECT_EQ(window.label(Caption::Label1), "Point 3 x: 9 y: 9 z: 9");
+}
+
+}  // namespace
+}  // namespace meshthin::testing

@@ -1,0 +1,132 @@
+#include "tools/mesh_generators.h"
+
+#include <charconv>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <vector>
+
+namespace meshthin::generate {
+
+namespace {
+
+constexpr double kCentreX = -16.0;
+constexpr double kCentreY = -24.0;
+constexpr double kRadius = 12.0;
+
+struct Xyz {
+    double x, y, z;
+};
+
+std::string number(double v) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::round(v * 1e5) / 1e5,
+                                      std::chars_format::general, 8);
+    return std::string(buffer, result.ptr);
+}
+
+std::string meshFile(const std::string& title, const std::vector<Xyz>& points,
+                     const std::vector<std::vector<int>>& faces) {
+    std::string text = title + "\r\n";
+    text += "mesh {\r\n  points {\r\n";
+    for (const Xyz& p : points) {
+        text += "    (" + number(p.x) + " " + number(p.y) + " " + number(p.z) + ")\r\n";
+    }
+    text += "  }\r\n  faces {\r\n";
+    for (const auto& face : faces) {
+        text += "    " + std::to_string(face.size()) + " 0 0 -1 (";
+        for (int p : face) {
+            text += " (" + std::to_string(p) + ")";
+        }
+        text += " )\r\n";
+    }
+    text += "  }\r\n}\r\n";
+    return text;
+}
+
+}  // namespace
+
+std::string sphere(int rings, int segments, double noise, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> jitter(-noise, noise);
+    std::vector<Xyz> points;
+    auto add = [&](double theta, double phi) {
+        const double r = kRadius * (1 + jitter(random));
+        points.push_back({kCentreX + r * std::sin(theta) * std::cos(phi),
+                          kCentreY + r * std::cos(theta), r * std::sin(theta) * std::sin(phi)});
+    };
+    add(0, 0);  // north pole
+    for (int ring = 1; ring < rings; ++ring) {
+        for (int s = 0; s < segments; ++s) {
+            add(std::numbers::pi * ring / rings, 2 * std::numbers::pi * s / segments);
+        }
+    }
+    add(std::numbers::pi, 0);  // south pole
+    const int south = static_cast<int>(points.size()) - 1;
+    auto at = [&](int ring, int s) { return 1 + (ring - 1) * segments + (s % segments); };
+
+    std::vector<std::vector<int>> faces;
+    for (int s = 0; s < segments; ++s) {
+        faces.push_back({0, at(1, s + 1), at(1, s)});
+    }
+    for (int ring = 1; ring + 1 < rings; ++ring) {
+        for (int s = 0; s < segments; ++s) {
+            faces.push_back({at(ring, s), at(ring, s + 1), at(ring + 1, s + 1)});
+            faces.push_back({at(ring, s), at(ring + 1, s + 1), at(ring + 1, s)});
+        }
+    }
+    for (int s = 0; s < segments; ++s) {
+        faces.push_back({south, at(rings - 1, s), at(rings - 1, s + 1)});
+    }
+    return meshFile("noisy sphere, " + std::to_string(points.size()) + " points", points, faces);
+}
+
+std::string grid(int columns, int rows, double bump, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> jitter(-bump, bump);
+    const double step = 2 * kRadius / std::max(columns, rows);
+    std::vector<Xyz> points;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const double x = kCentreX - kRadius + c * step;
+            const double y = kCentreY - kRadius + r * step;
+            const double z = bump * std::sin(c * 0.3) * std::cos(r * 0.2) + jitter(random) * 0.1;
+            points.push_back({x, y, z});
+        }
+    }
+    std::vector<std::vector<int>> faces;
+    for (int r = 0; r + 1 < rows; ++r) {
+        for (int c = 0; c + 1 < columns; ++c) {
+            const int a = r * columns + c;
+            const int b = a + 1;
+            const int d = a + columns;
+            const int e = d + 1;
+            faces.push_back({a, b, e});
+            faces.push_back({a, e, d});
+        }
+    }
+    return meshFile("bumpy grid, " + std::to_string(points.size()) + " points", points, faces);
+}
+
+std::string cube() {
+    const double h = 6;
+    std::vector<Xyz> points;
+    for (int i = 0; i < 8; ++i) {
+        points.push_back(
+            {kCentreX + ((i & 1) ? h : -h), kCentreY + ((i & 2) ? h : -h), (i & 4) ? h : -h});
+    }
+    const std::vector<std::vector<int>> faces = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4},
+                                                 {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    return meshFile("cube", points, faces);
+}
+
+std::string sphereWithAbout(int pointCount, unsigned seed) {
+    // (rings - 1) * 2 * rings + 2 points, with twice as many segments as rings.
+    int rings = 2;
+    while ((rings)*2 * (rings + 1) + 2 <= pointCount) {
+        ++rings;
+    }
+    return sphere(rings, 2 * rings, 0.05, seed);
+}
+
+}  // namespace meshthin::generate

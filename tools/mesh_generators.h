@@ -1,0 +1,23 @@
+// Generated meshes in the mesh file's read format, for the bundled examples, the tests and the
+// benchmarks: a noisy closed sphere, a bumpy open grid and a cube. Coordinates are centred in
+// the preview's visible area.
+#pragma once
+
+#include <string>
+
+namespace meshthin::generate {
+
+// A closed triangulated sphere of rings x segments quads split into triangles, with two poles:
+// (rings - 1) * segments + 2 points. noise moves every point radially by up to that fraction.
+std::string sphere(int rings, int segments, double noise, unsigned seed);
+
+// An open triangulated grid of columns x rows points, gently bumped in z.
+std::string grid(int columns, int rows, double bump, unsigned seed);
+
+// A cube of six quads, the smallest closed mesh.
+std::string cube();
+
+// A sphere with about pointCount points.
+std::string sphereWithAbout(int pointCount, unsigned seed);
+
+}  // namespace meshthin::generate

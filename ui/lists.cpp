@@ -1,0 +1,95 @@
+#include "ui/lists.h"
+
+#include <vector>
+
+#include "meshio/numtext.h"
+#include "model/store.h"
+
+namespace meshthin {
+
+namespace {
+
+std::string valueItem(long long i, const Point& point, char separator) {
+    return numtext::generalForm(numtext::roundHalfEven(point.getValue(), 2), separator) + " - " +
+           std::to_string(i) + " conns: " + std::to_string(point.getNumConns());
+}
+
+}  // namespace
+
+std::string thresholdText(int position, char separator) {
+    return numtext::generalForm(static_cast<double>(position) / kSliderMaximum, separator);
+}
+
+void FillLists(Window& window) {
+    const char separator = window.decimalSeparator();
+    const long long lastPoint = Points.upperBound() - 1;  // the spare slot is not listed
+
+    window.clearList(ListBox::List1);
+    std::vector<std::string> items;
+    items.reserve(static_cast<size_t>(lastPoint + 1));
+    for (long long i = 0; i <= lastPoint; ++i) {
+        items.push_back(Points(i).removed() ? std::to_string(i) + " GONE" : std::to_string(i));
+    }
+    window.addListItems(ListBox::List1, items);
+
+    window.clearList(ListBox::List2);
+    items.clear();
+    for (long long i = 0; i <= lastPoint; ++i) {
+        items.push_back(valueItem(i, Points(i), separator));
+    }
+    window.addListItems(ListBox::List2, items);
+
+    window.clearList(ListBox::List4);
+    items.clear();
+    const long long lastFace = Faces.upperBound();
+    items.reserve(static_cast<size_t>(lastFace + 1));
+    for (long long f = 0; f <= lastFace; ++f) {
+        items.push_back(std::to_string(f) + " " + Faces(f).report());
+    }
+    window.addListItems(ListBox::List4, items);
+
+    window.setText1(thresholdText(window.sliderPosition(), separator));
+    RefreshStatistics(window);
+}
+
+void RefreshStatistics(Window& window) {
+    const char separator = window.decimalSeparator();
+    // The threshold is the number the text shows, read with the same separator that wrote it.
+    const double threshold = numtext::leadingNumber(window.text1(), separator);
+    const long long pointCount = Points.upperBound();
+    int32_t below = 0;
+    for (long long i = 0; i < pointCount; ++i) {
+        if (threshold > Points(i).getValue()) {
+            ++below;
+        }
+    }
+    const double percent =
+        pointCount > 0 ? static_cast<double>(below) / static_cast<double>(pointCount) * 100 : 0;
+    window.setLabel(Caption::lblPBefore, "Points: " + std::to_string(pointCount));
+    window.setLabel(Caption::lblPAfter,
+                    "Reduced: " + std::to_string(below) + " (" +
+                        numtext::generalForm(numtext::roundHalfEven(percent, 1), separator) + "%)");
+}
+
+void showSelectedPoint(Window& window, const std::string& itemText, int16_t& selectedPoint) {
+    const char separator = window.decimalSeparator();
+    if (!numtext::isNumeric(itemText, separator)) {
+        return;
+    }
+    const int16_t number = numtext::toInt16(itemText, separator);
+    const Point& point = Points(number);
+    selectedPoint = number;
+    window.setLabel(Caption::Label1, "Point " + std::to_string(number) +
+                                         " x: " + numtext::generalForm(point.getX(), separator) +
+                                         " y: " + numtext::generalForm(point.getY(), separator) +
+                                         " z: " + numtext::generalForm(point.getZ(), separator));
+    window.clearList(ListBox::List3);
+    std::vector<std::string> connections;
+    const int16_t last = point.getNumConns();
+    for (int16_t j = 0; j <= last; ++j) {
+        connections.push_back(std::to_string(point.getConn(j)));
+    }
+    window.addListItems(ListBox::List3, connections);
+}
+
+}  // namespace meshthin

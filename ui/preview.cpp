@@ -1,0 +1,79 @@
+#include "ui/preview.h"
+
+#include "model/store.h"
+
+namespace meshthin {
+
+namespace {
+
+constexpr float kCrosshairReach = 100.0f;
+
+void drawPoints(Canvas& canvas) {
+    const long long lastPoint = Points.upperBound() - 1;  // the spare slot is not plotted
+    for (long long i = 0; i <= lastPoint; ++i) {
+        const Point& p = Points(i);
+        canvas.plot(static_cast<float>(p.getX()), static_cast<float>(p.getY()), kPointColour);
+    }
+}
+
+// Each edge is drawn from the later vertex back to the earlier one, then the ring is closed.
+// Positions that hold no point (-1) are passed over.
+void drawOutline(Canvas& canvas, const Face& face) {
+    const int16_t last = face.getNum();
+    bool started = false;
+    float firstX = 0, firstY = 0, previousX = 0, previousY = 0;
+    for (int16_t k = 0; k <= last; ++k) {
+        if (face.getPNum(k) == -1) {
+            continue;
+        }
+        const float x = static_cast<float>(face.getX(k));
+        const float y = static_cast<float>(face.getY(k));
+        if (!started) {
+            firstX = x;
+            firstY = y;
+            started = true;
+        } else {
+            canvas.line(x, y, previousX, previousY);
+        }
+        previousX = x;
+        previousY = y;
+    }
+    if (started) {
+        canvas.line(previousX, previousY, firstX, firstY);
+    }
+}
+
+void drawCrosshair(Canvas& canvas, const Point& p, const Rgb* colour) {
+    const float x = static_cast<float>(p.getX());
+    const float y = static_cast<float>(p.getY());
+    if (colour != nullptr) {
+        canvas.line(-kCrosshairReach, y, kCrosshairReach, y, *colour);
+        canvas.line(x, -kCrosshairReach, x, kCrosshairReach, *colour);
+    } else {
+        canvas.line(-kCrosshairReach, y, kCrosshairReach, y);
+        canvas.line(x, -kCrosshairReach, x, kCrosshairReach);
+    }
+}
+
+}  // namespace
+
+void drawPreview(Canvas& canvas, int16_t selectedPoint) {
+    canvas.clear();
+    drawPoints(canvas);
+    const long long lastFace = Faces.upperBound();
+    for (long long f = 0; f <= lastFace; ++f) {
+        drawOutline(canvas, Faces(f));
+    }
+    // Point 0 also stands for "nothing selected", so it never gets crosshairs.
+    if (selectedPoint == 0) {
+        return;
+    }
+    const Point& selected = Points(selectedPoint);
+    const int16_t last = selected.getNumConns();
+    for (int16_t j = 0; j <= last; ++j) {
+        drawCrosshair(canvas, Points(selected.getConn(j)), nullptr);
+    }
+    drawCrosshair(canvas, selected, &kPointColour);
+}
+
+}  // namespace meshthin
