@@ -1,0 +1,88 @@
+// The point-to-face index against a scan of every face: through random removal sequences,
+// second runs and writes in between (which shrink and reorder faces), a removal must find
+// exactly the faces a full scan finds, in the same order.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "meshio/reduction.h"
+#include "meshio/writer.h"
+#include "model/store.h"
+#include "support/store_fixture.h"
+#include "tools/mesh_generators.h"
+
+namespace meshthin::testing {
+namespace {
+
+FaceList fullScan(int16_t point) {
+    FaceList found;
+    for (long long f = 0; f <= Faces.upperBound(); ++f) {
+        if (Faces(f).hasPoint(point)) {
+            found.push_back(static_cast<int32_t>(f));
+        }
+    }
+    return found;
+}
+
+class FaceIndexTest : public StoreTest {
+protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        setLogObserver(nullptr);  // the walk's diagnostics are not the subject here
+    }
+
+    void writeAll() {
+        std::ostringstream out;
+        writeMeshText(
+            out, dotNumbers, [] {}, [](const std::string&) {});
+    }
+
+    // Removes count random points that are not removed yet, checking the index before each.
+    void removeRandomPoints(std::mt19937& random, int count) {
+        const long long lastPoint = Points.upperBound() - 1;
+        std::uniform_int_distribution<long long> pick(0, lastPoint);
+        for (int n = 0; n < count; ++n) {
+            const auto p = static_cast<int16_t>(pick(random));
+            if (Points(p).removed()) {
+                continue;
+            }
+            ASSERT_EQ(facesHolding(p, Faces.upperBound()), fullScan(p)) << "point " << p;
+            Points(p).remove();
+        }
+    }
+
+    void checkEveryPoint() {
+        for (long long p = 0; p < Points.upperBound(); ++p) {
+            ASSERT_EQ(facesHolding(static_cast<int16_t>(p), Faces.upperBound()),
+                      fullScan(static_cast<int16_t>(p)))
+                << "point " << p;
+        }
+    }
+};
+
+TEST_F(FaceIndexTest, RandomRemovalsWithWritesInBetween) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        resetStore();
+        loadAndAnalyze(seed == 2 ? generate::grid(14, 11, 1.0, seed)
+                                 : generate::sphere(9, 14, 0.08, seed));
+        std::mt19937 random(seed);
+        for (int round = 0; round < 4; ++round) {
+            removeRandomPoints(random, 12);
+            writeAll();
+            checkEveryPoint();
+        }
+    }
+}
+
+TEST_F(FaceIndexTest, SecondRunsAtRisingThresholds) {
+    loadAndAnalyze(generate::sphere(12, 20, 0.1, 7));
+    for (double threshold : {0.2, 0.2, 0.5, 0.9, 1.5}) {
+        removePointsBelow(threshold, [](long long) {});
+        writeAll();
+        checkEveryPoint();
+    }
+}
+
+}  // namespace
+}  // namespace meshthin::testing
