@@ -1,0 +1,680 @@
+// The real Form1 on the offscreen platform: its dialogs are answered by a script, its controls
+// are worked with the mouse and the keyboard as a user would.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QStyleOptionSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <array>
+#include <deque>
+#include <functional>
+#include <set>
+#include <vector>
+
+#include "meshio/loader.h"
+#include "meshio/reduction.h"
+#include "meshio/writer.h"
+#include "model/store.h"
+#include "ui/form1.h"
+#include "ui/lists.h"
+
+// Readable texts in the failure messages.
+QT_BEGIN_NAMESPACE
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace meshthin {
+namespace {
+
+// What the dialogs answer, and what they were shown.
+struct DialogScript {
+    QString openAnswer;
+    std::deque<std::optional<QString>> saveAnswers;
+    std::function<void()> duringSave;
+
+    std::vector<QString> messages;
+    std::vector<QString> openProposals;
+    std::vector<QString> saveProposals;
+};
+
+class ScriptedDialogs : public Dialogs {
+public:
+    explicit ScriptedDialogs(DialogScript& script) : script(script) {}
+
+    void message(QWidget*, const QString& text) override { script.messages.push_back(text); }
+
+    QString openFileName(QWidget*, const QString& proposed) override {
+        script.openProposals.push_back(proposed);
+        return script.openAnswer;
+    }
+
+    std::optional<QString> saveFileName(QWidget*, const QString& proposed) override {
+        script.saveProposals.push_back(proposed);
+        if (script.duringSave) {
+            script.duringSave();
+        }
+        std::optional<QString> answer;
+        if (!script.saveAnswers.empty()) {
+            answer = script.saveAnswers.front();
+            script.saveAnswers.pop_front();
+        }
+        return answer;
+    }
+
+private:
+    DialogScript& script;
+};
+
+// Records every caption that Command1 actually paints, each change once.
+class PaintedCaptions : public QObject {
+public:
+    explicit PaintedCaptions(QPushButton* button) : button(button), last(button->text()) {
+        button->installEventFilter(this);
+    }
+    std::vector<QString> captions;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == button && event->type() == QEvent::Paint && button->text() != last) {
+            last = button->text();
+            captions.push_back(last);
+        }
+        return false;
+    }
+
+private:
+    QPushButton* button;
+    QString last;
+};
+
+using Coordinates = std::array<double, 3>;
+
+// A flat square fan: four ring points around a centre, the centre last so that the value list
+// is not in point order.
+//
+//         1
+//       / | \    the ring 0 1 2 3,
+//     2 - 4 - 0   the centre 4
+//       \ | /
+//         3
+const std::vector<Coordinates> kFanPoints = {
+    {-10, -20, 0}, {-20, -10, 0}, {-30, -20, 0}, {-20, -30, 0}, {-20, -20, 0}};
+const std::vector<std::vector<int>> kFanFaces = {{4, 0, 1}, {4, 1, 2}, {4, 2, 3}, {4, 3, 0}};
+
+// The triangle of the preview, with z not 0 on one point, and a lone point in no face.
+const std::vector<Coordinates> kTrianglePoints = {
+    {0, 0, 0}, {10, 0, 0}, {0, -10, 5}, {-30, -45, 0}};
+const std::vector<std::vector<int>> kTriangleFaces = {{0, 1, 2}};
+
+// The picture's user units, as the preview is laid out.
+constexpr double kLeft = -50, kTop = -50;
+constexpr double kWidth = 66.74890899658203, kHeight = 51.150203704833984;
+
+QString number(double value) {
+    return QString::number(value, 'g', 15);
+}
+
+class Form1Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetStore();
+        ASSERT_TRUE(folder.isValid());
+        form = std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(script));
+    }
+
+    void TearDown() override {
+        form.reset();
+        resetStore();
+    }
+
+    QString writeMeshFile(const QString& name, const std::vector<Coordinates>& points,
+                          const std::vector<std::vector<int>>& faces) {
+        QString text = "a test mesh\npoints {\n";
+        for (const Coordinates& p : points) {
+            text += "  (" + number(p[0]) + " " + number(p[1]) + " " + number(p[2]) + ")\n";
+        }
+        text += "}\nfaces {\n";
+        for (const std::vector<int>& face : faces) {
+            text += QString::number(face.size()) + " (";
+            for (int point : face) {
+                text += " (" + QString::number(point) + ")";
+            }
+            text += " )\n";
+        }
+        text += "}\n";
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toLatin1());
+        return path;
+    }
+
+    void loadMesh(const std::vector<Coordinates>& points,
+                  const std::vector<std::vector<int>>& faces) {
+        script.openAnswer = writeMeshFile("input.mesh", points, faces);
+        form->load();
+        ASSERT_EQ(script.messages, std::vector<QString>{kLoadNotice});
+        script.messages.clear();
+    }
+
+    void showForm() {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    template <class Control>
+    Control* control(const char* name) {
+        Control* found = form->findChild<Control*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+
+    QStringList items(const char* listName) {
+        QStringList texts;
+        QListWidget* list = control<QListWidget>(listName);
+        for (int row = 0; row < list->count(); ++row) {
+            texts.append(list->item(row)->text());
+        }
+        return texts;
+    }
+
+    QString text(const char* name) {
+        if (auto* label = form->findChild<QLabel*>(QString::fromLatin1(name))) {
+            return label->text();
+        }
+        return control<QLineEdit>(name)->text();
+    }
+
+    void clickItem(const char* listName, const QString& itemText) {
+        QListWidget* list = control<QListWidget>(listName);
+        const QList<QListWidgetItem*> found = list->findItems(itemText, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1) << itemText.toStdString();
+        list->scrollToItem(found.first());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(found.first()).center());
+    }
+
+    QImage clickPicture() {
+        QWidget* picture = control<QWidget>("Picture1");
+        QTest::mouseClick(picture, Qt::LeftButton, {}, picture->rect().center());
+        return picture->grab().toImage();
+    }
+
+    DialogScript script;
+    QTemporaryDir folder;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(Form1Test, ControlsSitAtTheirTwipsPlacesInAWindowThatDoesNotResize) {
+    struct Place {
+        const char* name;
+        int left, top, width, height;  // twips
+    };
+    const Place layout[] = {
+        {"Picture1", 5280, 3840, 1575, 2895},  {"List1", 6720, 0, 855, 1620},
+        {"List2", 7560, 0, 1935, 1620},        {"Text1", 6840, 3600, 2775, 375},
+        {"Command1", 6840, 4080, 2775, 375},   {"Label1", 6960, 4680, 1695, 735},
+        {"List3", 8520, 4560, 1455, 2400},     {"List4", 0, 0, 5175, 2400},
+        {"List5", 0, 2640, 5175, 4350},        {"HScroll1", 6840, 3240, 2775, 375},
+        {"lblPBefore", 6840, 1800, 2775, 255}, {"lblPAfter", 6840, 2160, 2775, 375},
+    };
+    showForm();
+    EXPECT_EQ(form->windowTitle(), "Form1");
+    EXPECT_EQ(form->size(), QSize(11130 / 15, 7200 / 15));
+    for (const Place& place : layout) {
+        EXPECT_EQ(control<QWidget>(place.name)->geometry(),
+                  QRect(place.left / 15, place.top / 15, place.width / 15, place.height / 15))
+            << place.name;
+    }
+
+    // Enlarging the window leaves it, and so every control, as it was.
+    form->resize(1000, 700);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->size(), QSize(742, 480));
+    EXPECT_EQ(control<QWidget>("List5")->geometry(), QRect(0, 176, 345, 290));
+
+    // The labels wrap long text inside their fixed size.
+    for (const char* name : {"Label1", "lblPBefore", "lblPAfter"}) {
+        EXPECT_TRUE(control<QLabel>(name)->wordWrap()) << name;
+        EXPECT_EQ(control<QLabel>(name)->focusPolicy(), Qt::NoFocus) << name;
+    }
+}
+
+TEST_F(Form1Test, StartsWithItsInitialContentsAndALoadFillsThem) {
+    const auto expectInitialContents = [&] {
+        EXPECT_EQ(text("Text1"), "Enter Threshold");
+        EXPECT_EQ(control<QPushButton>("Command1")->text(), "Attempt Reduction");
+        EXPECT_EQ(text("Label1"), "Label1");
+        EXPECT_EQ(text("lblPBefore"), "Label2");
+        EXPECT_EQ(text("lblPAfter"), "Label2");
+        for (const char* list : {"List1", "List2", "List3", "List4", "List5"}) {
+            EXPECT_TRUE(items(list).isEmpty()) << list;
+        }
+        EXPECT_EQ(control<QScrollBar>("HScroll1")->value(), 0);
+    };
+    expectInitialContents();
+
+    loadMesh(kFanPoints, kFanFaces);
+    EXPECT_FALSE(form->isVisible()) << "the load step runs before the window is shown";
+    EXPECT_EQ(script.openProposals, std::vector<QString>{QString()});
+
+    EXPECT_EQ(text("Text1"), "0");
+    EXPECT_EQ(control<QPushButton>("Command1")->text(), "Attempt Reduction");
+    EXPECT_EQ(items("List1"), QStringList({"0", "1", "2", "3", "4"}));
+    // The centre's value is 0 and every ring point's is higher, so the centre's item comes first
+    // although it was added last.
+    const QStringList values = items("List2");
+    ASSERT_EQ(values.size(), 5);
+    EXPECT_TRUE(values.first().startsWith("0 - 4 conns: ")) << values.first().toStdString();
+    QStringList sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(values, sorted);
+    EXPECT_EQ(items("List4").size(), 4);
+    EXPECT_TRUE(items("List4").first().startsWith("0 "));
+    EXPECT_EQ(text("lblPBefore"), "Points: 5");
+    EXPECT_EQ(text("lblPAfter"), "Reduced: 0 (0%)");
+    // A load selects nothing.
+    EXPECT_EQ(text("Label1"), "Label1");
+    EXPECT_TRUE(items("List3").isEmpty());
+    EXPECT_TRUE(items("List5").isEmpty());
+}
+
+TEST_F(Form1Test, AWindowWithoutAMeshStaysUsable) {
+    script.openAnswer = folder.filePath("missing.mesh");
+    form->load();
+    ASSERT_EQ(script.messages.size(), 2u);
+    EXPECT_EQ(script.messages[0], kLoadNotice);
+    EXPECT_TRUE(script.messages[1].startsWith(kLoadErrorPrefix));
+    script.messages.clear();
+    showForm();
+
+    // Nothing was filled.
+    EXPECT_EQ(text("Text1"), "Enter Threshold");
+    EXPECT_EQ(text("lblPBefore"), "Label2");
+    EXPECT_EQ(text("lblPAfter"), "Label2");
+    for (const char* list : {"List1", "List2", "List3", "List4", "List5"}) {
+        EXPECT_TRUE(items(list).isEmpty()) << list;
+    }
+
+    // The button says once why it cannot run.
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_EQ(script.messages, std::vector<QString>{kNoMeshMessage});
+    EXPECT_TRUE(script.saveProposals.empty());
+    script.messages.clear();
+
+    // The picture stays blank, the slider only writes its threshold.
+    QWidget* picture = control<QWidget>("Picture1");
+    const QImage blank = picture->grab().toImage();
+    EXPECT_EQ(clickPicture(), blank);
+    QScrollBar* slider = control<QScrollBar>("HScroll1");
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_End);
+    EXPECT_EQ(text("Text1"), "1");
+    EXPECT_EQ(text("lblPAfter"), "Label2");
+    EXPECT_TRUE(script.messages.empty());
+
+    // A cancelled open dialog ends the same way.
+    form.reset();
+    resetStore();
+    script = DialogScript{};
+    form = std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(script));
+    form->load();
+    ASSERT_EQ(script.messages.size(), 2u);
+    EXPECT_TRUE(script.messages[1].startsWith(kLoadErrorPrefix));
+    EXPECT_EQ(text("Text1"), "Enter Threshold");
+}
+
+// The face line of a rebuilt face: its point numbers, in the order written.
+std::vector<int> facePoints(const QString& line) {
+    std::vector<int> points;
+    static const QRegularExpression group(R"( \( (\d+) \) )");
+    for (auto match = group.globalMatch(line); match.hasNext();) {
+        points.push_back(match.next().captured(1).toInt());
+    }
+    return points;
+}
+
+TEST_F(Form1Test, TheButtonRunsAReductionShowingItsProgressAndWritesTheResult) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    QPushButton* button = control<QPushButton>("Command1");
+    PaintedCaptions painted(button);
+
+    const QString output = folder.filePath("output.mesh");
+    script.saveAnswers.push_back(output);
+    // A second click that arrives while the writer lets events run is ignored.
+    bool secondClickArrived = false;
+    script.duringSave = [&] {
+        QTimer::singleShot(0, button, [&] {
+            button->click();
+            secondClickArrived = true;
+        });
+    };
+    control<QLineEdit>("Text1")->setText("0.5");
+    QTest::mouseClick(button, Qt::LeftButton);
+
+    EXPECT_TRUE(secondClickArrived);
+    EXPECT_TRUE(script.messages.empty());
+    // The save dialog proposes the loaded file, and was shown once.
+    EXPECT_EQ(script.saveProposals, std::vector<QString>{script.openAnswer});
+    const std::vector<QString> expectedCaptions = {"beginning...",
+                                                   "removing points",
+                                                   QString::fromStdString(progressCaption(0, 5)),
+                                                   "points removed",
+                                                   "populating listbox",
+                                                   "writing file...",
+                                                   "Writing file header",
+                                                   "writing points",
+                                                   "writing faces",
+                                                   "Done"};
+    EXPECT_EQ(painted.captions, expectedCaptions);
+    EXPECT_EQ(button->text(), "Done");
+
+    // Only the centre lay below 0.5; the lists show the result and the slider's threshold.
+    EXPECT_EQ(items("List1"), QStringList({"0", "1", "2", "3", "4 GONE"}));
+    EXPECT_EQ(text("Text1"), "0");
+    EXPECT_EQ(items("List4").size(), 5);
+
+    QFile written(output);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = written.readAll().split('\n');
+    // Eleven lines, each ended by CR LF, and nothing after the last.
+    ASSERT_EQ(lines.size(), 12);
+    EXPECT_TRUE(lines[11].isEmpty());
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        EXPECT_TRUE(lines[i].endsWith('\r')) << i;
+    }
+    EXPECT_EQ(lines[0].chopped(1).toStdString(), meshHeader());
+    const char* keptPoints[] = {"(-10 -20 0)", "(-20 -10 0)", "(-30 -20 0)", "(-20 -30 0)",
+                                "(0 0 0)"};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(lines[1 + i].chopped(1), keptPoints[i]);
+    }
+    EXPECT_EQ(lines[6].chopped(1), "}faces {");
+    // The four triangles became one face around the hole, its points in ring order.
+    const QString face = QString::fromLatin1(lines[7].chopped(1));
+    EXPECT_TRUE(QRegularExpression(R"(^\d+ 0 0 -1 \( )").match(face).hasMatch())
+        << face.toStdString();
+    EXPECT_TRUE(face.endsWith("   ) ")) << face.toStdString();
+    const std::vector<int> ring = facePoints(face);
+    ASSERT_EQ(ring.size(), 4u) << face.toStdString();
+    EXPECT_EQ(std::set<int>(ring.begin(), ring.end()), (std::set<int>{0, 1, 2, 3}));
+    for (size_t k = 0; k < ring.size(); ++k) {
+        const int step = (ring[k] - ring[(k + 1) % ring.size()] + 4) % 4;
+        EXPECT_TRUE(step == 1 || step == 3) << face.toStdString();
+    }
+    for (int i = 8; i < 11; ++i) {
+        EXPECT_EQ(lines[i], " } \r");
+    }
+
+    // Selecting the removed point changes nothing; point 0 is shown.
+    clickItem("List1", "1");
+    const QString pointOne = text("Label1");
+    const QStringList connectionsOfOne = items("List3");
+    EXPECT_EQ(pointOne, "Point 1 x: -20 y: -10 z: 0");
+    clickItem("List1", "4 GONE");
+    EXPECT_EQ(text("Label1"), pointOne);
+    EXPECT_EQ(items("List3"), connectionsOfOne);
+}
+
+TEST_F(Form1Test, ANotNumericThresholdStopsTheRunWithOneMessage) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    control<QLineEdit>("Text1")->setText("Enter Threshold");
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_EQ(script.messages, std::vector<QString>{kNotNumericMessage});
+    EXPECT_TRUE(script.saveProposals.empty());
+    EXPECT_EQ(control<QPushButton>("Command1")->text(), "beginning...");
+    EXPECT_EQ(items("List1"), QStringList({"0", "1", "2", "3", "4"}));
+}
+
+QPoint centreOf(QScrollBar* bar, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.subControls = QStyle::SC_All;
+    option.orientation = bar->orientation();
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = bar->sliderPosition();
+    option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    if (bar->orientation() == Qt::Horizontal) {
+        option.state |= QStyle::State_Horizontal;
+    }
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, bar).center();
+}
+
+// Drags the thumb by dx pixels in three movements.
+void dragThumb(QScrollBar* bar, int dx) {
+    const QPoint start = centreOf(bar, QStyle::SC_ScrollBarSlider);
+    QTest::mousePress(bar, Qt::LeftButton, {}, start);
+    for (int step = 1; step <= 3; ++step) {
+        const QPointF to = start + QPoint(dx * step / 3, 0);
+        QMouseEvent move(QEvent::MouseMove, to, bar->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(bar, &move);
+    }
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, start + QPoint(dx, 0));
+}
+
+TEST_F(Form1Test, TheSliderWritesItsThresholdAndADragRefreshesTheStatistics) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    QScrollBar* slider = control<QScrollBar>("HScroll1");
+    slider->setFocus();
+
+    // Keys, the arrow button and the trough set the position without refreshing the statistics.
+    QTest::keyClick(slider, Qt::Key_Right);
+    EXPECT_EQ(slider->value(), 1);
+    EXPECT_EQ(text("Text1"), "3.06494621019401E-05");
+    QTest::mouseClick(slider, Qt::LeftButton, {}, centreOf(slider, QStyle::SC_ScrollBarAddLine));
+    EXPECT_EQ(slider->value(), 2);
+    QTest::mouseClick(slider, Qt::LeftButton, {}, centreOf(slider, QStyle::SC_ScrollBarAddPage));
+    EXPECT_EQ(slider->value(), 3);
+    EXPECT_EQ(text("Text1").toStdString(), thresholdText(3, '.'));
+    QTest::keyClick(slider, Qt::Key_Left);
+    EXPECT_EQ(slider->value(), 2);
+    EXPECT_EQ(text("lblPAfter"), "Reduced: 0 (0%)");
+
+    QTest::keyClick(slider, Qt::Key_Home);
+    QTest::keyClick(slider, Qt::Key_PageDown);
+    EXPECT_EQ(slider->value(), 3263);
+    EXPECT_EQ(text("Text1"), "0.100009194838631");
+    QTest::keyClick(slider, Qt::Key_End);
+    EXPECT_EQ(text("Text1"), "1");
+    QTest::keyClick(slider, Qt::Key_PageDown);
+    EXPECT_EQ(slider->value(), 32627);
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    EXPECT_EQ(slider->value(), 32627 - 3263);
+    QTest::keyClick(slider, Qt::Key_Home);
+    EXPECT_EQ(text("Text1"), "0");
+    EXPECT_EQ(text("lblPAfter"), "Reduced: 0 (0%)");
+
+    // A drag counts the centre, whose value 0 lies below any threshold but 0.
+    dragThumb(slider, 60);
+    EXPECT_GT(slider->value(), 0);
+    EXPECT_LT(slider->value(), 32627);
+    EXPECT_EQ(text("Text1").toStdString(), thresholdText(slider->value(), '.'));
+    EXPECT_EQ(text("lblPBefore"), "Points: 5");
+    EXPECT_EQ(text("lblPAfter"), "Reduced: 1 (20%)");
+
+    // A key step afterwards leaves the figures of the drag.
+    QTest::keyClick(slider, Qt::Key_Home);
+    EXPECT_EQ(text("Text1"), "0");
+    EXPECT_EQ(text("lblPAfter"), "Reduced: 1 (20%)");
+
+    // Dragging back to the left end counts nothing.
+    dragThumb(slider, 60);
+    dragThumb(slider, -200);
+    EXPECT_EQ(slider->value(), 0);
+    EXPECT_EQ(text("lblPAfter"), "Reduced: 0 (0%)");
+}
+
+TEST_F(Form1Test, SelectingAPointShowsItWithTheMouseAndTheKeyboard) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    const auto connectionsOf = [](int16_t point) {
+        QStringList texts;
+        for (int16_t j = 0; j <= Points(point).getNumConns(); ++j) {
+            texts.append(QString::number(Points(point).getConn(j)));
+        }
+        return texts;
+    };
+
+    clickItem("List1", "2");
+    EXPECT_EQ(text("Label1"), "Point 2 x: -30 y: -20 z: 0");
+    EXPECT_EQ(items("List3"), connectionsOf(2));
+    EXPECT_EQ(items("List3").size(), 3);
+
+    QTest::keyClick(control<QListWidget>("List1"), Qt::Key_Down);
+    EXPECT_EQ(text("Label1"), "Point 3 x: -20 y: -30 z: 0");
+    EXPECT_EQ(items("List3"), connectionsOf(3));
+
+    QTest::keyClick(control<QListWidget>("List1"), Qt::Key_Home);
+    EXPECT_EQ(text("Label1"), "Point 0 x: -10 y: -20 z: 0");
+    EXPECT_EQ(items("List3"), connectionsOf(0));
+}
+
+class PreviewTest : public Form1Test {
+protected:
+    void SetUp() override {
+        Form1Test::SetUp();
+        loadMesh(kTrianglePoints, kTriangleFaces);
+        showForm();
+        picture = control<QFrame>("Picture1");
+        inside = picture->contentsRect();
+        foreground = picture->palette().color(QPalette::WindowText).rgb();
+        background = picture->palette().color(QPalette::Window).rgb();
+    }
+
+    QPoint pixel(double x, double y) const {
+        return inside.topLeft() + QPoint(static_cast<int>((x - kLeft) / kWidth * inside.width()),
+                                         static_cast<int>((y - kTop) / kHeight * inside.height()));
+    }
+
+    // Whether the colour is at the pixel of (x, y) or one pixel beside it.
+    bool near(const QImage& image, double x, double y, QRgb colour) const {
+        const QPoint centre = pixel(x, y);
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                if (image.pixel(centre + QPoint(dx, dy)) == colour) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    int columnOf(const QImage& image, int row, QRgb colour) const {
+        for (int x = inside.left(); x <= inside.right(); ++x) {
+            if (image.pixel(x, row) == colour) {
+                return x;
+            }
+        }
+        return -1;
+    }
+
+    int rowOf(const QImage& image, int column, QRgb colour) const {
+        for (int y = inside.top(); y <= inside.bottom(); ++y) {
+            if (image.pixel(column, y) == colour) {
+                return y;
+            }
+        }
+        return -1;
+    }
+
+    QFrame* picture = nullptr;
+    QRect inside;
+    QRgb foreground = 0;
+    QRgb background = 0;
+    const QRgb red = qRgb(255, 0, 0);
+};
+
+TEST_F(PreviewTest, ATriangleIsDrawnFlatAndOnlyWhenClicked) {
+    const QImage blank = picture->grab().toImage();
+    EXPECT_EQ(blank.pixel(pixel(5, 0)), background) << "blank until clicked";
+
+    const QImage drawn = clickPicture();
+    // The three edges, at their midpoints; z plays no part, so the third edge is vertical.
+    EXPECT_TRUE(near(drawn, 5, 0, foreground));
+    EXPECT_TRUE(near(drawn, 5, -5, foreground));
+    EXPECT_TRUE(near(drawn, 0, -5, foreground));
+    EXPECT_NEAR(columnOf(drawn, pixel(0, -8).y(), foreground), pixel(0, -8).x(), 1);
+    // Points are red dots.
+    EXPECT_EQ(drawn.pixel(pixel(-30, -45)), red);
+    // Inside the triangle and far away from it there is nothing.
+    EXPECT_EQ(drawn.pixel(pixel(2.5, -2.5)), background);
+    EXPECT_EQ(drawn.pixel(pixel(-40, -40)), background);
+    EXPECT_EQ(columnOf(drawn, pixel(0, -40).y(), red), -1) << "no crosshair without a selection";
+
+    // The drawing survives being repainted.
+    picture->repaint();
+    EXPECT_EQ(picture->grab().toImage(), drawn);
+}
+
+TEST_F(PreviewTest, TheSelectedPointGetsARedCrosshairDrawnLast) {
+    clickItem("List1", "2");
+    const QImage drawn = clickPicture();
+
+    // Crosshairs through the connections (0, 0) and (10, 0) in the foreground colour ...
+    const int connectionRow = rowOf(drawn, pixel(-40, 0).x(), foreground);
+    EXPECT_NEAR(connectionRow, pixel(-40, 0).y(), 1);
+    const int connectionColumn = columnOf(drawn, pixel(10, -40).y(), foreground);
+    EXPECT_NEAR(connectionColumn, pixel(10, -40).x(), 1);
+    // ... and a red one through (0, -10), on top of everything else.
+    const int redRow = rowOf(drawn, pixel(-40, -10).x(), red);
+    const int redColumn = columnOf(drawn, pixel(-40, -40).y(), red);
+    EXPECT_NEAR(redRow, pixel(-40, -10).y(), 1);
+    EXPECT_NEAR(redColumn, pixel(0, -40).x(), 1);
+    EXPECT_EQ(drawn.pixel(redColumn, connectionRow), red);
+    EXPECT_EQ(drawn.pixel(connectionColumn, redRow), red);
+
+    // Point 0 also stands for "nothing selected": it is shown, but gets no crosshair.
+    clickItem("List1", "0");
+    EXPECT_EQ(text("Label1"), "Point 0 x: 0 y: 0 z: 0");
+    const QImage unmarked = clickPicture();
+    EXPECT_EQ(columnOf(unmarked, pixel(-40, -40).y(), red), -1);
+    EXPECT_EQ(rowOf(unmarked, pixel(-40, -40).x(), foreground), -1);
+}
+
+TEST_F(Form1Test, TabVisitsTheControlsInTheirOrder) {
+    showForm();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    control<QWidget>("Picture1")->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 9; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited.append(QApplication::focusWidget()->objectName());
+    }
+    EXPECT_EQ(visited, QStringList({"List1", "List2", "Text1", "Command1", "List3", "List4",
+                                    "List5", "HScroll1", "Picture1"}));
+}
+
+}  // namespace
+}  // namespace meshthin
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    // The expected number texts use "." as the decimal separator.
+    QLocale::setDefault(QLocale::c());
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,357 @@
+#include "ui/form1.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStringList>
+
+#include "meshio/loader.h"
+#include "model/failure.h"
+#include "model/store.h"
+#include "ui/lists.h"
+#include "ui/picture.h"
+
+namespace meshthin {
+
+namespace {
+
+// The layout is kept in twips, as it was designed; 15 twips make one pixel at 96 dots per inch.
+constexpr int kTwipsPerPixel = 15;
+
+struct Twips {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+constexpr int kClientWidth = 11130;
+constexpr int kClientHeight = 7200;
+
+// The controls in focus order.
+constexpr Twips kPicture1{5280, 3840, 1575, 2895};
+constexpr Twips kList1{6720, 0, 855, 1620};
+constexpr Twips kList2{7560, 0, 1935, 1620};
+constexpr Twips kText1{6840, 3600, 2775, 375};
+constexpr Twips kCommand1{6840, 4080, 2775, 375};
+constexpr Twips kLabel1{6960, 4680, 1695, 735};
+constexpr Twips kList3{8520, 4560, 1455, 2400};
+constexpr Twips kList4{0, 0, 5175, 2400};
+constexpr Twips kList5{0, 2640, 5175, 4350};
+constexpr Twips kHScroll1{6840, 3240, 2775, 375};
+constexpr Twips kLblPBefore{6840, 1800, 2775, 255};
+constexpr Twips kLblPAfter{6840, 2160, 2775, 375};
+
+constexpr const char* kText1Initial = "Enter Threshold";
+constexpr const char* kCommand1Caption = "Attempt Reduction";
+constexpr const char* kLabel1Initial = "Label1";
+constexpr const char* kStatisticsInitial = "Label2";
+
+// Page Up and Page Down move the slider by about a tenth of its range; arrows and clicks in the
+// trough move it by 1, so that every threshold can be reached.
+constexpr int kKeyPageStep = (kSliderMaximum + 5) / 10;
+
+QRect toPixels(const Twips& twips) {
+    return QRect(twips.left / kTwipsPerPixel, twips.top / kTwipsPerPixel,
+                 twips.width / kTwipsPerPixel, twips.height / kTwipsPerPixel);
+}
+
+QString toQt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+template <class Control>
+Control* place(Control* control, const char* name, const Twips& twips) {
+    control->setObjectName(QString::fromLatin1(name));
+    control->setGeometry(toPixels(twips));
+    return control;
+}
+
+QListWidget* makeList(QWidget* parent, const char* name, const Twips& twips) {
+    auto* list = place(new QListWidget(parent), name, twips);
+    // A mesh can have tens of thousands of points; equal item heights keep the lists fast.
+    list->setUniformItemSizes(true);
+    return list;
+}
+
+// Labels keep their size: long text wraps at word boundaries and what does not fit is cut off.
+QLabel* makeLabel(QWidget* parent, const char* name, const Twips& twips, const char* text) {
+    auto* label = place(new QLabel(QString::fromLatin1(text), parent), name, twips);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+// The threshold slider, with the keys a user expects of a horizontal scroll bar. QScrollBar
+// inverts the arrow keys for the sake of vertical bars, which would make Left move a horizontal
+// bar to the right; and its page step is 1 (a click in the trough moves it by one), so Page Up
+// and Page Down get a larger step of their own. Page Up moves towards 0, like Left and Home.
+class ThresholdScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const bool mirrored = isRightToLeft();
+        switch (event->key()) {
+            case Qt::Key_Left:
+                triggerAction(mirrored ? SliderSingleStepAdd : SliderSingleStepSub);
+                break;
+            case Qt::Key_Right:
+                triggerAction(mirrored ? SliderSingleStepSub : SliderSingleStepAdd);
+                break;
+            case Qt::Key_PageUp:
+                setValue(value() - kKeyPageStep);
+                break;
+            case Qt::Key_PageDown:
+                setValue(value() + kKeyPageStep);
+                break;
+            default:
+                QScrollBar::keyPressEvent(event);
+                return;
+        }
+        event->accept();
+    }
+};
+
+}  // namespace
+
+Form1::Form1(std::unique_ptr<Dialogs> dialogs, QWidget* parent)
+    : QWidget(parent), dialogs(std::move(dialogs)) {
+    setWindowTitle(QString::fromLatin1(kWindowCaption));
+    setFixedSize(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
+    createPicture();
+    createPointLists();
+    createThresholdControls();
+    createSelectedPointDetails();
+    createFaceLists();
+    createStatistics();
+    setFocusOrder();
+    connectActions();
+}
+
+Form1::~Form1() {
+    setMessageHook(nullptr);
+}
+
+void Form1::createPicture() {
+    Picture1 = place(new PreviewPicture(this), "Picture1", kPicture1);
+    Picture1->setAccessibleName(tr("Preview"));
+}
+
+void Form1::createPointLists() {
+    List1 = makeList(this, "List1", kList1);
+    List2 = makeList(this, "List2", kList2);
+    List2->setSortingEnabled(true);
+}
+
+void Form1::createThresholdControls() {
+    Text1 = place(new QLineEdit(QString::fromLatin1(kText1Initial), this), "Text1", kText1);
+    Command1 =
+        place(new QPushButton(QString::fromLatin1(kCommand1Caption), this), "Command1", kCommand1);
+    HScroll1 = place(new ThresholdScrollBar(Qt::Horizontal, this), "HScroll1", kHScroll1);
+    HScroll1->setRange(0, kSliderMaximum);
+    HScroll1->setSingleStep(1);
+    HScroll1->setPageStep(1);
+    // Without tracking, valueChanged comes once a position is set (an arrow, the trough, a key,
+    // the end of a drag) and sliderMoved for each movement of a dragged thumb.
+    HScroll1->setTracking(false);
+    HScroll1->setFocusPolicy(Qt::StrongFocus);
+    HScroll1->setAccessibleName(tr("Threshold"));
+}
+
+void Form1::createSelectedPointDetails() {
+    Label1 = makeLabel(this, "Label1", kLabel1, kLabel1Initial);
+    List3 = makeList(this, "List3", kList3);
+}
+
+void Form1::createFaceLists() {
+    List4 = makeList(this, "List4", kList4);
+    // Nothing ever fills List5; it is part of the layout all the same.
+    List5 = makeList(this, "List5", kList5);
+}
+
+void Form1::createStatistics() {
+    lblPBefore = makeLabel(this, "lblPBefore", kLblPBefore, kStatisticsInitial);
+    lblPAfter = makeLabel(this, "lblPAfter", kLblPAfter, kStatisticsInitial);
+}
+
+void Form1::setFocusOrder() {
+    // The labels between Command1 and List3 and after HScroll1 never take the focus.
+    QWidget* const order[] = {Picture1, List1, List2, Text1,   Command1,
+                              List3,    List4, List5, HScroll1};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+}
+
+void Form1::connectActions() {
+    connect(Command1, &QPushButton::clicked, this, &Form1::onCommand1Click);
+    connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::onList1SelectionChanged);
+    connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::onHScroll1Change);
+    connect(HScroll1, &QScrollBar::sliderMoved, this, &Form1::onHScroll1Scroll);
+    connect(Picture1, &PreviewPicture::clicked, this, &Form1::onPicture1Click);
+}
+
+void Form1::load() {
+    // A face asked for a position it does not have says so in a real message box.
+    setMessageHook([this](const std::string& text) { messageBox(text); });
+    runState.meshLoaded = Form_Load(*this, [this] { FillLists(*this); });
+}
+
+template <class Action>
+void Form1::reportingFailures(Action action) {
+    try {
+        action();
+    } catch (const Failure& failure) {
+        messageBox(failure.what());
+    }
+}
+
+void Form1::onCommand1Click() {
+    Command1_Click(*this, runState, [this] { FillLists(*this); });
+}
+
+void Form1::onList1SelectionChanged() {
+    if (!runState.meshLoaded) {
+        return;
+    }
+    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    const std::string itemText = selected.isEmpty() ? "" : selected.first()->text().toStdString();
+    reportingFailures([&] { showSelectedPoint(*this, itemText, selectedPoint); });
+}
+
+void Form1::onHScroll1Change(int position) {
+    setText1(thresholdText(position, decimalSeparator()));
+}
+
+void Form1::onHScroll1Scroll(int position) {
+    setText1(thresholdText(position, decimalSeparator()));
+    if (runState.meshLoaded) {
+        reportingFailures([&] { RefreshStatistics(*this); });
+    }
+}
+
+void Form1::onPicture1Click() {
+    if (!runState.meshLoaded) {
+        Picture1->clear();
+        return;
+    }
+    reportingFailures([&] { drawPreview(*Picture1, selectedPoint); });
+}
+
+// The Window side, through which the loader, the run and the writer drive the controls.
+
+void Form1::setButtonCaption(const std::string& text) {
+    Command1->setText(toQt(text));
+    // The removal walk does not let events run, so the new caption is painted right away.
+    Command1->repaint();
+}
+
+std::string Form1::text1() const {
+    return Text1->text().toStdString();
+}
+
+void Form1::setText1(const std::string& text) {
+    Text1->setText(toQt(text));
+}
+
+void Form1::setLabel(Caption caption, const std::string& text) {
+    label(caption)->setText(toQt(text));
+}
+
+void Form1::clearList(ListBox list) {
+    listBox(list)->clear();
+}
+
+void Form1::addListItems(ListBox list, const std::vector<std::string>& items) {
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(items.size()));
+    for (const std::string& item : items) {
+        texts.append(toQt(item));
+    }
+    QListWidget* target = listBox(list);
+    // A sorted list would place every item on its own; adding them unsorted and sorting once
+    // gives the same order far faster.
+    const bool sorted = target->isSortingEnabled();
+    target->setSortingEnabled(false);
+    target->addItems(texts);
+    if (sorted) {
+        // Turning sorting back on does not sort what is already there.
+        target->sortItems(Qt::AscendingOrder);
+        target->setSortingEnabled(true);
+    }
+}
+
+int Form1::sliderPosition() const {
+    return HScroll1->value();
+}
+
+void Form1::messageBox(const std::string& text) {
+    dialogs->message(this, toQt(text));
+}
+
+std::string Form1::openDialog() {
+    const QString chosen = dialogs->openFileName(this, fileName);
+    if (!chosen.isEmpty()) {
+        fileName = chosen;
+    }
+    return QFile::encodeName(chosen).toStdString();
+}
+
+std::optional<std::string> Form1::saveDialog() {
+    const std::optional<QString> chosen = dialogs->saveFileName(this, fileName);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    fileName = *chosen;
+    return QFile::encodeName(*chosen).toStdString();
+}
+
+void Form1::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+char Form1::decimalSeparator() const {
+    const QString separator = QLocale().decimalPoint();
+    if (separator.size() == 1 && separator.at(0).unicode() < 0x80) {
+        return separator.at(0).toLatin1();
+    }
+    return '.';  // the number texts are 8-bit; a separator beyond ASCII cannot be written
+}
+
+QListWidget* Form1::listBox(ListBox list) const {
+    switch (list) {
+        case ListBox::List1:
+            return List1;
+        case ListBox::List2:
+            return List2;
+        case ListBox::List3:
+            return List3;
+        case ListBox::List4:
+            return List4;
+        case ListBox::List5:
+            return List5;
+    }
+    Q_UNREACHABLE();
+}
+
+QLabel* Form1::label(Caption caption) const {
+    switch (caption) {
+        case Caption::Label1:
+            return Label1;
+        case Caption::lblPBefore:
+            return lblPBefore;
+        case Caption::lblPAfter:
+            return lblPAfter;
+    }
+    Q_UNREACHABLE();
+}
+
+}  // namespace meshthin

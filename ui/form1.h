@@ -1,0 +1,99 @@
+// Form1, the program's only window: the point, value, face and connection lists, the threshold
+// text, slider and button, the statistics and selection labels, and the preview picture, each at
+// its fixed place. It is the real window behind the loader, the reduction run and the writer:
+// they reach its controls through the Window interface. The handlers are short; the work is
+// done in meshio/ and in the window logic of lists.h and preview.h.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "meshio/reduction.h"
+#include "meshio/window.h"
+#include "ui/dialogs.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QScrollBar;
+
+namespace meshthin {
+
+class PreviewPicture;
+
+inline constexpr const char* kWindowCaption = "Form1";
+
+class Form1 : public QWidget, private Window {
+    Q_OBJECT
+
+public:
+    explicit Form1(std::unique_ptr<Dialogs> dialogs = std::make_unique<QtDialogs>(),
+                   QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // The load step: the notice, the open dialog, the mesh and the lists. Runs once, before the
+    // window is first shown; the window is to be shown afterwards whether it succeeded or not.
+    void load();
+
+private:
+    void createPicture();
+    void createPointLists();
+    void createThresholdControls();
+    void createSelectedPointDetails();
+    void createFaceLists();
+    void createStatistics();
+    void setFocusOrder();
+    void connectActions();
+
+    void onCommand1Click();
+    void onList1SelectionChanged();
+    void onHScroll1Change(int position);
+    void onHScroll1Scroll(int position);
+    void onPicture1Click();
+    // Runs a piece of window logic; a failure becomes one message box instead of a crash.
+    template <class Action>
+    void reportingFailures(Action action);
+
+    // Window
+    void setButtonCaption(const std::string& text) override;
+    std::string text1() const override;
+    void setText1(const std::string& text) override;
+    void setLabel(Caption label, const std::string& text) override;
+    void clearList(ListBox list) override;
+    void addListItems(ListBox list, const std::vector<std::string>& items) override;
+    int sliderPosition() const override;
+    void messageBox(const std::string& text) override;
+    std::string openDialog() override;
+    std::optional<std::string> saveDialog() override;
+    void processEvents() override;
+    char decimalSeparator() const override;
+
+    QListWidget* listBox(ListBox list) const;
+    QLabel* label(Caption caption) const;
+
+    PreviewPicture* Picture1 = nullptr;
+    QListWidget* List1 = nullptr;
+    QListWidget* List2 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QListWidget* List3 = nullptr;
+    QListWidget* List4 = nullptr;
+    QListWidget* List5 = nullptr;
+    QScrollBar* HScroll1 = nullptr;
+    QLabel* lblPBefore = nullptr;
+    QLabel* lblPAfter = nullptr;
+
+    // The file dialog's name, kept from one dialog to the next, so that the save dialog
+    // proposes the file that was loaded.
+    QString fileName;
+    std::unique_ptr<Dialogs> dialogs;
+    RunState runState;
+    // The point last selected in List1; 0 also stands for "none".
+    int16_t selectedPoint = 0;
+};
+
+}  // namespace meshthin
