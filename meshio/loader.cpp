@@ -20,12 +20,20 @@ class LineReader {
 public:
     explicit LineReader(std::string text) : text(std::move(text)) {}
 
-    std::string next() {
+    // The line stays valid as long as the reader.
+    std::string_view next() {
         if (at >= text.size()) {
             throw Failure("Input past end of file");
         }
-        const size_t end = text.find_first_of("\r\n", at);
-        std::string line = text.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        size_t end = at;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
+        if (end == text.size()) {
+            end = std::string::npos;
+        }
+        const std::string_view line = std::string_view(text).substr(
+            at, end == std::string::npos ? std::string::npos : end - at);
         if (end == std::string::npos) {
             at = text.size();
         } else {
@@ -49,11 +57,11 @@ private:
 };
 
 void readPoints(LineReader& lines, const NumberCodec& numbers) {
-    std::string line = lines.next();
+    std::string_view line = lines.next();
     // Only the part of a line before its first "}" belongs to the section; the line that holds
     // the brace ends the section once the groups before the brace are read.
     size_t brace = line.find('}');
-    std::string groups = line.substr(0, brace);
+    std::string_view groups = line.substr(0, brace);
     int16_t searchPosition = 1;
     int16_t pointCounter = 0;
     for (;;) {
@@ -76,7 +84,7 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
 }
 
 void readFaces(LineReader& lines, const NumberCodec& numbers) {
-    std::string line = lines.next();
+    std::string_view line = lines.next();
     long long faceCounter = 0;
     for (;;) {
         Faces.growTo(faceCounter);

@@ -1,7 +1,9 @@
 #include "meshio/numtext.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include "model/failure.h"
 
@@ -13,64 +15,52 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// The parts of a number text, copied into C-locale form ("." as separator) for from_chars.
+// Where a number stands in a text, as scan finds it.
 struct Scanned {
-    std::string plain;    // e.g. "-12.5e3"
-    long long magnitude;  // decimal exponent of the leading digit, to tell underflow from overflow
+    size_t begin;         // the first character from_chars reads (after a "+" sign)
+    size_t end;           // one past the last character of the number
+    size_t separatorAt;   // position of the decimal separator, npos when there is none
+    long long magnitude;  // decimal exponent of the leading digit: tells underflow from overflow
+    bool negative;
     bool allZero;
-    size_t end;  // one past the last character used
 };
 
 // Scans a number at the start of text (no leading blanks): sign, digits, separator, digits,
 // exponent. Stops at the first character that cannot continue the number.
 std::optional<Scanned> scan(std::string_view text, char separator) {
-    Scanned s{"", 0, true, 0};
+    Scanned s{0, 0, std::string_view::npos, 0, false, true};
     size_t i = 0;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-') {
-            s.plain += '-';
-        }
+        s.negative = text[i] == '-';
+        s.begin = s.negative ? 0 : 1;  // from_chars takes "-" but not "+"
         ++i;
     }
     long long integerDigits = 0;
     long long leadingFractionZeros = 0;
-    bool seenNonZero = false;
     size_t digits = 0;
-    while (i < text.size() && isDigit(text[i])) {
-        s.plain += text[i];
-        if (text[i] != '0') {
-            seenNonZero = true;
-        }
-        if (seenNonZero) {
-            ++integerDigits;
-        }
-        ++digits;
-        ++i;
+    for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
+        s.allZero = s.allZero && text[i] == '0';
+        integerDigits += s.allZero ? 0 : 1;
     }
     if (i < text.size() && text[i] == separator) {
-        size_t fractionStart = i + 1;
-        size_t j = fractionStart;
-        std::string fraction;
-        while (j < text.size() && isDigit(text[j])) {
-            fraction += text[j];
+        size_t j = i + 1;
+        size_t fractionDigits = 0;
+        for (; j < text.size() && isDigit(text[j]); ++j, ++fractionDigits) {
             if (text[j] != '0') {
-                seenNonZero = true;
-            } else if (!seenNonZero) {
+                s.allZero = false;
+            } else if (s.allZero) {
                 ++leadingFractionZeros;
             }
-            ++j;
         }
-        if (digits + fraction.size() > 0) {
-            s.plain += '.';
-            s.plain += fraction;
-            digits += fraction.size();
+        if (digits + fractionDigits > 0) {
+            s.separatorAt = i;
+            digits += fractionDigits;
             i = j;
         }
     }
     if (digits == 0) {
         return std::nullopt;
     }
-    s.allZero = !seenNonZero;
     long long exponent = 0;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         size_t j = i + 1;
@@ -80,22 +70,11 @@ std::optional<Scanned> scan(std::string_view text, char separator) {
             ++j;
         }
         if (j < text.size() && isDigit(text[j])) {
-            std::string expText;
-            while (j < text.size() && isDigit(text[j])) {
-                // Leading zeros say nothing; beyond nine digits the value is out of range
-                // either way, so the exponent is capped there.
-                if ((!expText.empty() || text[j] != '0') && expText.size() < 9) {
-                    expText += text[j];
-                }
-                ++j;
+            for (; j < text.size() && isDigit(text[j]); ++j) {
+                // Beyond nine digits the value is out of range either way: cap the exponent.
+                exponent = std::min(exponent * 10 + (text[j] - '0'), 999999999LL);
             }
-            if (expText.empty()) {
-                expText = "0";
-            }
-            exponent = std::stoll(expText) * (negative ? -1 : 1);
-            s.plain += 'e';
-            s.plain += negative ? "-" : "";
-            s.plain += expText;
+            exponent = negative ? -exponent : exponent;
             i = j;
         }
     }
@@ -104,14 +83,20 @@ std::optional<Scanned> scan(std::string_view text, char separator) {
     return s;
 }
 
-double convert(const Scanned& s) {
+double convert(std::string_view text, const Scanned& s, char separator) {
+    std::string_view number = text.substr(s.begin, s.end - s.begin);
+    std::string copy;
+    if (separator != '.' && s.separatorAt != std::string_view::npos) {
+        copy.assign(number);  // from_chars reads "." only
+        copy[s.separatorAt - s.begin] = '.';
+        number = copy;
+    }
     double value = 0;
-    const char* first = s.plain.data();
-    const char* last = first + s.plain.size();
-    const auto result = std::from_chars(first, last, value);
+    const char* last = number.data() + number.size();
+    const auto result = std::from_chars(number.data(), last, value);
     if (result.ec == std::errc::result_out_of_range) {
         if (s.allZero || s.magnitude <= 0) {
-            return s.plain.front() == '-' ? -0.0 : 0.0;  // too small to hold: it is zero
+            return s.negative ? -0.0 : 0.0;  // too small to hold: it is zero
         }
         throw overflowFailure();
     }
@@ -121,18 +106,20 @@ double convert(const Scanned& s) {
     return value;
 }
 
-std::optional<Scanned> scanWhole(std::string_view text, char separator) {
-    size_t first = text.find_first_not_of(' ');
+// The number a whole text holds, blanks around allowed: the core text and where it stands.
+std::optional<std::pair<std::string_view, Scanned>> scanWhole(std::string_view text,
+                                                              char separator) {
+    const size_t first = text.find_first_not_of(' ');
     if (first == std::string_view::npos) {
         return std::nullopt;
     }
-    size_t last = text.find_last_not_of(' ');
+    const size_t last = text.find_last_not_of(' ');
     const std::string_view core = text.substr(first, last - first + 1);
     auto s = scan(core, separator);
     if (!s || s->end != core.size()) {
         return std::nullopt;
     }
-    return s;
+    return std::make_pair(core, *s);
 }
 
 Failure notANumber(std::string_view text) {
@@ -213,11 +200,11 @@ double roundHalfEven(double value, int decimals) {
 }
 
 double toDouble(std::string_view text, char separator) {
-    const auto s = scanWhole(text, separator);
-    if (!s) {
+    const auto whole = scanWhole(text, separator);
+    if (!whole) {
         throw notANumber(text);
     }
-    return convert(*s);
+    return convert(whole->first, whole->second, separator);
 }
 
 bool isNumeric(std::string_view text, char separator) {
@@ -230,6 +217,18 @@ bool isNumeric(std::string_view text, char separator) {
 }
 
 int16_t toInt16(std::string_view text, char separator) {
+    // Plain digits, as every point number in a face line is, need no floating-point detour.
+    if (!text.empty() && text.size() <= 5 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return isDigit(c); })) {
+        int value = 0;
+        for (char c : text) {
+            value = value * 10 + (c - '0');
+        }
+        if (value > INT16_MAX) {
+            throw overflowFailure();
+        }
+        return static_cast<int16_t>(value);
+    }
     const double value = std::nearbyint(toDouble(text, separator));  // halves to even
     if (!(value >= INT16_MIN && value <= INT16_MAX)) {
         throw overflowFailure();
@@ -242,12 +241,13 @@ double leadingNumber(std::string_view text, char separator) {
     if (first == std::string_view::npos) {
         return 0;
     }
-    const auto s = scan(text.substr(first), separator);
+    const std::string_view rest = text.substr(first);
+    const auto s = scan(rest, separator);
     if (!s) {
         return 0;
     }
     try {
-        return convert(*s);
+        return convert(rest, *s, separator);
     } catch (const Failure&) {
         return 0;
     }

@@ -44,7 +44,7 @@ int16_t Face::at(long long position) const {
 // ---------------------------------------------------------------------------------------------
 // Reading and writing
 
-void Face::loadme(const std::string& inputstring, const NumberCodec& numbers) {
+void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
     const std::string_view line = trimBlanks(inputstring);
 
     const int16_t s = find(line, 1, " ");

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/numbers.h"
@@ -31,7 +32,7 @@ public:
 
     // Parses a face line "N ... ( (p0 ...) (p1 ...) ... )": pts gets N+1 positions (the last
     // holding 0) and lastPos N-1. A line without a blank reads no count and lowers lastPos by 1.
-    void loadme(const std::string& inputstring, const NumberCodec& numbers);
+    void loadme(std::string_view inputstring, const NumberCodec& numbers);
     // Unless the face is removed or has fewer than three points: shrink, fixOrder, then write
     // "count 0 0 -1 ( " and " ( k ) " per point (k its output number), " ", " ) " CR LF.
     // A face left with fewer than three point references after shrink and fixOrder is skipped.

@@ -20,7 +20,7 @@ Failure malformedGroup() {
 // ---------------------------------------------------------------------------------------------
 // Reading and writing
 
-int16_t Point::loadme(const std::string& inputstring, int16_t Start, int16_t myPtNum,
+int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtNum,
                       const NumberCodec& numbers) {
     myNum = myPtNum;
     conns.assign(1, 0);

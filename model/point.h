@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/numbers.h"
@@ -24,7 +25,7 @@ public:
     // starts at or after the 1-based position Start. Returns the 1-based position of its ")",
     // or -1 when the line holds no further "(" (the coordinates then stay as they were).
     // Throws a Failure on a malformed group or a number text that does not convert.
-    int16_t loadme(const std::string& inputstring, int16_t Start, int16_t myPtNum,
+    int16_t loadme(std::string_view inputstring, int16_t Start, int16_t myPtNum,
                    const NumberCodec& numbers);
     // Writes "(x y z)" CR LF and takes the next output number, unless the point is removed.
     void writeOut(std::ostream& txtfile, const NumberCodec& numbers);

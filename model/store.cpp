@@ -50,6 +50,9 @@ void indexFacePoint(int32_t face, int16_t point) {
         facesOfPoint.resize(static_cast<size_t>(point) + 1);
     }
     FaceList& faces = facesOfPoint[static_cast<size_t>(point)];
+    if (faces.capacity() == 0) {
+        faces.reserve(8);  // a point of a triangle mesh lies in about six faces
+    }
     // Faces are nearly always indexed in ascending order (loading, appended rebuilt faces), so
     // the common case is a push at the end; fixOrder on an older face inserts in place.
     if (faces.empty() || faces.back() < face) {
