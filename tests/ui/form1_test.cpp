@@ -609,6 +609,8 @@ TEST_F(PreviewTest, ATriangleIsDrawnFlatAndOnlyWhenClicked) {
     EXPECT_EQ(blank.pixel(pixel(5, 0)), background) << "blank until clicked";
 
     const QImage drawn = clickPicture();
+    // The face asked for the x of point 0 says so, as faces do, in a real message box.
+    EXPECT_EQ(script.messages, std::vector<QString>{"x = 0"});
     // The three edges, at their midpoints; z plays no part, so the third edge is vertical.
     EXPECT_TRUE(near(drawn, 5, 0, foreground));
     EXPECT_TRUE(near(drawn, 5, -5, foreground));
