@@ -657,6 +657,8 @@ TEST_F(Form1Test, TabVisitsTheControlsInTheirOrder) {
     showForm();
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    // The window opens with the focus on the first control of the order.
+    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>("Picture1"));
     control<QWidget>("Picture1")->setFocus();
     QStringList visited;
     for (int i = 0; i < 9; ++i) {
