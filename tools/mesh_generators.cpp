@@ -55,19 +55,21 @@ std::string sphere(int rings, int segments, double noise, unsigned seed) {
         points.push_back({kCentreX + r * std::sin(theta) * std::cos(phi),
                           kCentreY + r * std::cos(theta), r * std::sin(theta) * std::sin(phi)});
     };
-    add(0, 0);  // north pole
     for (int ring = 1; ring < rings; ++ring) {
         for (int s = 0; s < segments; ++s) {
             add(std::numbers::pi * ring / rings, 2 * std::numbers::pi * s / segments);
         }
     }
-    add(std::numbers::pi, 0);  // south pole
-    const int south = static_cast<int>(points.size()) - 1;
-    auto at = [&](int ring, int s) { return 1 + (ring - 1) * segments + (s % segments); };
+    // The poles come last: point 0 is then an ordinary point in six faces.
+    add(0, 0);
+    add(std::numbers::pi, 0);
+    const int north = static_cast<int>(points.size()) - 2;
+    const int south = north + 1;
+    auto at = [&](int ring, int s) { return (ring - 1) * segments + (s % segments); };
 
     std::vector<std::vector<int>> faces;
     for (int s = 0; s < segments; ++s) {
-        faces.push_back({0, at(1, s + 1), at(1, s)});
+        faces.push_back({north, at(1, s + 1), at(1, s)});
     }
     for (int ring = 1; ring + 1 < rings; ++ring) {
         for (int s = 0; s < segments; ++s) {

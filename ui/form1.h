@@ -38,6 +38,10 @@ public:
     // window is first shown; the window is to be shown afterwards whether it succeeded or not.
     void load();
 
+    // The window as the loader, the run and the lists see it, for tools that drive that logic
+    // directly (the benchmarks).
+    Window& window() { return *this; }
+
 private:
     void createPicture();
     void createPointLists();

@@ -1,0 +1,264 @@
+// Speed of every step of the job at 1,000 to 32,767 points, on a closed noisy sphere and an
+// open bumpy grid: loading, the start-up passes, reduction runs removing about 10%, 50% and 90%
+// of the points, writing (with the real window's event processing), filling the real window's
+// lists and one statistics refresh as the slider does it. Run with `make bench`.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QPushButton>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "meshio/loader.h"
+#include "meshio/numtext.h"
+#include "meshio/reduction.h"
+#include "meshio/startup.h"
+#include "meshio/writer.h"
+#include "model/store.h"
+#include "tools/mesh_generators.h"
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "ui/lists.h"
+
+namespace meshthin {
+namespace {
+
+enum Shape { kSphere = 0, kGrid = 1 };
+
+const std::string& meshOf(int shape, int points) {
+    static std::map<std::pair<int, int>, std::string> made;
+    auto key = std::make_pair(shape, points);
+    auto found = made.find(key);
+    if (found == made.end()) {
+        std::string text;
+        if (shape == kSphere) {
+            text = generate::sphereWithAbout(points, 11);
+        } else {
+            // columns x rows close to the point count, 32767 = 151 x 217 exactly
+            const std::map<int, std::pair<int, int>> sizes = {
+                {1000, {40, 25}}, {4000, {80, 50}}, {16000, {160, 100}}, {32767, {151, 217}}};
+            const auto [columns, rows] = sizes.at(points);
+            text = generate::grid(columns, rows, 1.5, 12);
+        }
+        found = made.emplace(key, std::move(text)).first;
+    }
+    return found->second;
+}
+
+const numtext::LocaleNumbers kNumbers('.');
+
+void loadMesh(const benchmark::State& state) {
+    resetStore();
+    std::istringstream in(
+        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    readMesh(in, kNumbers);
+}
+
+void loadAndAnalyze(const benchmark::State& state) {
+    loadMesh(state);
+    runStartupPasses();
+}
+
+// The threshold below which the given share of the points lies at start.
+double thresholdFor(double share) {
+    std::vector<double> values;
+    for (long long i = 0; i < Points.upperBound(); ++i) {
+        values.push_back(Points(i).getValue());
+    }
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1))];
+}
+
+void describe(benchmark::State& state) {
+    state.counters["points"] = static_cast<double>(Points.upperBound());
+    state.counters["faces"] = static_cast<double>(Faces.upperBound() + 1);
+}
+
+void BM_Load(benchmark::State& state) {
+    for (auto _ : state) {
+        loadMesh(state);
+    }
+    describe(state);
+}
+
+void BM_LoadAndStartupPasses(benchmark::State& state) {
+    for (auto _ : state) {
+        loadAndAnalyze(state);
+    }
+    describe(state);
+}
+
+void BM_Reduction(benchmark::State& state) {
+    const double share = static_cast<double>(state.range(2)) / 100.0;
+    long long removed = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        loadAndAnalyze(state);
+        const double threshold = thresholdFor(share);
+        state.ResumeTiming();
+        removePointsBelow(threshold, [](long long) {});
+        state.PauseTiming();
+        removed = 0;
+        for (long long i = 0; i < Points.upperBound(); ++i) {
+            removed += Points(i).removed() ? 1 : 0;
+        }
+        state.ResumeTiming();
+    }
+    describe(state);
+    state.counters["removed"] = static_cast<double>(removed);
+    state.counters["per_removed"] = benchmark::Counter(
+        static_cast<double>(removed),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+// A window whose only work is the real event processing; the save dialog answers a file.
+class WritingWindow : public Window {
+public:
+    explicit WritingWindow(std::string target) : target(std::move(target)) {}
+    void setButtonCaption(const std::string&) override {}
+    std::string text1() const override { return "0"; }
+    void setText1(const std::string&) override {}
+    void setLabel(Caption, const std::string&) override {}
+    void clearList(ListBox) override {}
+    void addListItems(ListBox, const std::vector<std::string>&) override {}
+    int sliderPosition() const override { return 0; }
+    void messageBox(const std::string& text) override { failure = text; }
+    std::string openDialog() override { return target; }
+    std::optional<std::string> saveDialog() override { return target; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    char decimalSeparator() const override { return '.'; }
+    std::string failure;
+
+private:
+    std::string target;
+};
+
+void BM_Write(benchmark::State& state) {
+    const auto target = std::filesystem::temp_directory_path() / "meshthin-bench-write.mesh";
+    WritingWindow window(target.string());
+    for (auto _ : state) {
+        state.PauseTiming();
+        loadAndAnalyze(state);
+        removePointsBelow(thresholdFor(0.5), [](long long) {});
+        state.ResumeTiming();
+        WriteMesh(window);
+    }
+    if (!window.failure.empty()) {
+        state.SkipWithError(window.failure.c_str());
+    }
+    describe(state);
+    std::filesystem::remove(target);
+}
+
+// The real window, loaded through its own load step with the dialogs answered by script.
+class ScriptedDialogs : public Dialogs {
+public:
+    explicit ScriptedDialogs(QString file) : file(std::move(file)) {}
+    void message(QWidget*, const QString&) override {}
+    QString openFileName(QWidget*, const QString&) override { return file; }
+    std::optional<QString> saveFileName(QWidget*, const QString&) override { return file; }
+
+private:
+    QString file;
+};
+
+std::unique_ptr<Form1> loadedForm(const benchmark::State& state) {
+    const auto file = std::filesystem::temp_directory_path() / "meshthin-bench-form.mesh";
+    std::ofstream(file, std::ios::binary)
+        << meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    resetStore();
+    auto form = std::make_unique<Form1>(
+        std::make_unique<ScriptedDialogs>(QString::fromStdString(file.string())));
+    form->load();
+    std::filesystem::remove(file);
+    return form;
+}
+
+void BM_FillLists(benchmark::State& state) {
+    auto form = loadedForm(state);
+    for (auto _ : state) {
+        FillLists(form->window());
+    }
+    describe(state);
+}
+
+void BM_RefreshStatistics(benchmark::State& state) {
+    auto form = loadedForm(state);
+    form->window().setText1("0.25");
+    for (auto _ : state) {
+        RefreshStatistics(form->window());
+    }
+    describe(state);
+}
+
+// Peak resident memory of the whole program: the real window loads the mesh, and a click on
+// "Attempt Reduction" at a threshold that removes about half of the points reduces and writes it.
+// Meaningful only in a process of its own: `make bench` runs it separately.
+long long peakResidentKilobytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stoll(line.substr(6));
+        }
+    }
+    return 0;
+}
+
+void BM_WholeProgramPeakMemory(benchmark::State& state) {
+    for (auto _ : state) {
+        auto form = loadedForm(state);
+        form->window().setText1(numtext::generalForm(thresholdFor(0.5), '.'));
+        form->findChild<QPushButton*>()->click();
+    }
+    std::filesystem::remove(std::filesystem::temp_directory_path() / "meshthin-bench-form.mesh");
+    describe(state);
+    state.counters["peak_MB"] = static_cast<double>(peakResidentKilobytes()) / 1024.0;
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    for (int shape : {kSphere, kGrid}) {
+        for (int points : {1000, 4000, 16000, 32767}) {
+            b->Args({shape, points});
+        }
+    }
+    b->ArgNames({"shape", "points"})->Unit(benchmark::kMillisecond);
+}
+
+void reductionSizes(benchmark::internal::Benchmark* b) {
+    for (int shape : {kSphere, kGrid}) {
+        for (int points : {1000, 4000, 16000, 32767}) {
+            for (int share : {10, 50, 90}) {
+                b->Args({shape, points, share});
+            }
+        }
+    }
+    b->ArgNames({"shape", "points", "share"})->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK(BM_Load)->Apply(sizes);
+BENCHMARK(BM_LoadAndStartupPasses)->Apply(sizes);
+BENCHMARK(BM_Reduction)->Apply(reductionSizes);
+BENCHMARK(BM_Write)->Apply(sizes);
+BENCHMARK(BM_FillLists)->Apply(sizes);
+BENCHMARK(BM_RefreshStatistics)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WholeProgramPeakMemory)
+    ->Args({kGrid, 32767})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace meshthin
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
