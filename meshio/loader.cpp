@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <utility>
 
 #include "meshio/numtext.h"
@@ -97,15 +96,26 @@ void readFaces(LineReader& lines, const NumberCodec& numbers) {
     }
 }
 
-}  // namespace
-
-void readMesh(std::istream& in, const NumberCodec& numbers) {
-    std::ostringstream content;
-    content << in.rdbuf();
+// Everything the stream holds. The stream reads itself, so that a read error marks it bad;
+// copying its buffer with << would swallow the error and pass the text read so far off as the
+// whole file.
+std::string readAll(std::istream& in) {
+    std::string text;
+    char chunk[1 << 16];
+    do {
+        in.read(chunk, sizeof chunk);
+        text.append(chunk, static_cast<size_t>(in.gcount()));
+    } while (in);
     if (in.bad()) {
         throw Failure("The file could not be read");
     }
-    LineReader lines(std::move(content).str());
+    return text;
+}
+
+}  // namespace
+
+void readMesh(std::istream& in, const NumberCodec& numbers) {
+    LineReader lines(readAll(in));
     lines.next();  // line 1 is never examined
     lines.skipPast("points {");
     readPoints(lines, numbers);
