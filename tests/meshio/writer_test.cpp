@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "meshio/writer.h"
 #include "model/store.h"
@@ -150,6 +151,42 @@ TEST_F(WriterTest, AWriteThatFailsHalfWayKeepsTheOldFile) {
     EXPECT_EQ(readFile(loaded).rfind(meshHeader(), 0), 0u);
     EXPECT_EQ(fs::status(loaded).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(WriterTest, TargetsThatAreNotRegularFilesAreRefused) {
+    // A device that fails every write, and a pipe that would block the writer: both refused
+    // before anything is written, and neither is replaced by a regular file.
+    writeTo("/dev/full");
+    ASSERT_EQ(window.messages.size(), 1u);
+    EXPECT_EQ(window.messages[0], "Error Occurred: Not a regular file: /dev/full");
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
+
+    ASSERT_EQ(mkfifo(dir.path("pipe").c_str(), 0644), 0);
+    writeTo(dir.path("pipe"));
+    ASSERT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(window.messages[1],
+              "Error Occurred: Not a regular file: " + dir.path("pipe").string());
+    EXPECT_TRUE(fs::is_fifo(dir.path("pipe")));
+    EXPECT_EQ(namesIn(dir.folder()), (std::vector<std::string>{"pipe"}));
+
+    // The writer still works afterwards.
+    writeTo(dir.path("fine.mesh"));
+    EXPECT_EQ(window.messages.size(), 2u);
+    EXPECT_EQ(readFile(dir.path("fine.mesh")).rfind(meshHeader() + "\r\n", 0), 0u);
+}
+
+TEST_F(WriterTest, ALinkedTargetIsReplacedWhereItLives) {
+    // The user's link stays a link; the file it names gets the new content, and the temporary
+    // file is made and removed next to that file.
+    fs::create_directory(dir.path("real"));
+    writeFile(dir.path("real") / "mesh.txt", "old");
+    fs::create_symlink(dir.path("real") / "mesh.txt", dir.path("link.mesh"));
+    writeTo(dir.path("link.mesh"));
+    ASSERT_TRUE(window.messages.empty()) << window.messages.front();
+    EXPECT_TRUE(fs::is_symlink(dir.path("link.mesh")));
+    EXPECT_EQ(readFile(dir.path("real") / "mesh.txt").rfind(meshHeader() + "\r\n", 0), 0u);
+    EXPECT_EQ(namesIn(dir.path("real")), (std::vector<std::string>{"mesh.txt"}));
+    EXPECT_EQ(namesIn(dir.folder()), (std::vector<std::string>{"link.mesh", "real"}));
 }
 
 }  // namespace
