@@ -1,18 +1,25 @@
 # The two commands a new user needs: `make run` and `make test`. Both install what is missing
-# (Debian packages, through apt-get), configure and build in build/.
+# (Debian packages, through apt-get), configure and build in build/. `make test` also runs the
+# tests again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/) and a short
+# fuzzing smoke run (build-fuzz/).
 BUILD     := build
+ASAN_BUILD := build-asan
+FUZZ_BUILD := build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
              clang-14 libclang-rt-14-dev
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps build examples bench
+.PHONY: run test deps build examples bench test-asan fuzz fuzz-smoke
 
 run: build
 	cd examples && ../$(BUILD)/meshthin
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-asan
+	$(MAKE) fuzz-smoke
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -36,3 +43,26 @@ examples: build
 
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/meshthin_bench
+
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any report
+# fails the test that caused it.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DMESHTHIN_SANITIZE=address,undefined -DMESHTHIN_WITH_BENCH=OFF
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --output-on-failure -j $(JOBS)
+
+# Fuzzes the whole job for FUZZ_SECONDS on a scratch copy of the seed corpus (the committed
+# corpus never grows by itself). A finding is saved in $(FUZZ_BUILD)/findings/.
+fuzz: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DMESHTHIN_FUZZ=ON -DMESHTHIN_WITH_QT=OFF -DMESHTHIN_WITH_TESTS=OFF -DMESHTHIN_WITH_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_mesh
+	rm -rf $(FUZZ_BUILD)/corpus && cp -r fuzz/corpus $(FUZZ_BUILD)/corpus
+	mkdir -p $(FUZZ_BUILD)/findings
+	$(FUZZ_BUILD)/fuzz/fuzz_mesh -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	  -dict=fuzz/mesh.dict -artifact_prefix=$(FUZZ_BUILD)/findings/ $(FUZZ_BUILD)/corpus
+
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=30

@@ -1,0 +1,125 @@
+// Feeds arbitrary bytes through the whole job the way a user drives it: the load step on a file
+// holding the bytes (reading, start-up passes, lists), one reduction run with its write, the
+// selection of a point and the preview. The window and the canvas are stand-ins that accept
+// everything. Anything that escapes the handlers, crashes, leaks or trips a sanitizer is a fault.
+//
+// Input layout: byte 0 picks the run (bits 0-6: threshold = value / 64, so 0 to about 2; bit 7:
+// "," instead of "." as decimal separator), byte 1 the point selected afterwards, the rest is the
+// mesh file.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "meshio/loader.h"
+#include "meshio/numtext.h"
+#include "meshio/reduction.h"
+#include "model/store.h"
+#include "ui/lists.h"
+#include "ui/preview.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace meshthin;
+
+// A window that answers the dialogs from its fields and otherwise only keeps Text1.
+class QuietWindow : public Window {
+public:
+    QuietWindow(std::string input, std::string output, char separator)
+        : input(std::move(input)), output(std::move(output)), separator(separator) {}
+
+    void setButtonCaption(const std::string&) override {}
+    std::string text1() const override { return text; }
+    void setText1(const std::string& value) override { text = value; }
+    void setLabel(Caption, const std::string&) override {}
+    void clearList(ListBox) override {}
+    void addListItems(ListBox, const std::vector<std::string>&) override {}
+    int sliderPosition() const override { return 0; }
+    void messageBox(const std::string&) override {}
+    std::string openDialog() override { return input; }
+    std::optional<std::string> saveDialog() override { return output; }
+    void processEvents() override {}
+    char decimalSeparator() const override { return separator; }
+
+private:
+    std::string input;
+    std::string output;
+    char separator;
+    std::string text = "Enter Threshold";
+};
+
+class NoCanvas : public Canvas {
+public:
+    void clear() override {}
+    void plot(float, float, Rgb) override {}
+    void line(float, float, float, float) override {}
+    void line(float, float, float, float, Rgb) override {}
+};
+
+// One folder for the whole fuzzing process, removed when it ends.
+const fs::path& scratchFolder() {
+    static const fs::path folder = [] {
+        std::string name = (fs::temp_directory_path() / "meshthin-fuzz-XXXXXX").string();
+        if (mkdtemp(name.data()) == nullptr) {
+            std::abort();
+        }
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(scratchFolder(), ignored);
+        });
+        return fs::path(name);
+    }();
+    return folder;
+}
+
+void writeInput(const fs::path& path, const uint8_t* data, size_t size) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+}
+
+// What the window does when a List1 item is picked and the picture area is clicked; the window
+// shows a Failure from either in a message box and keeps running.
+void selectAndDraw(Window& window, int16_t wanted) {
+    try {
+        int16_t selectedPoint = 0;
+        showSelectedPoint(window, std::to_string(wanted), selectedPoint);
+        NoCanvas canvas;
+        drawPreview(canvas, selectedPoint);
+    } catch (const Failure&) {
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) {
+        return 0;
+    }
+    const double threshold = (data[0] & 0x7f) / 64.0;
+    const char separator = (data[0] & 0x80) != 0 ? ',' : '.';
+    const int16_t wanted = data[1];
+
+    const fs::path input = scratchFolder() / "input.mesh";
+    const fs::path output = scratchFolder() / "output.mesh";
+    writeInput(input, data + 2, size - 2);
+    QuietWindow window(input.string(), output.string(), separator);
+    auto fillLists = [&] { FillLists(window); };
+
+    RunState state;
+    state.meshLoaded = Form_Load(window, fillLists);
+    window.setText1(numtext::generalForm(threshold, separator));
+    Command1_Click(window, state, fillLists);
+    if (state.meshLoaded) {
+        selectAndDraw(window, wanted);
+    }
+
+    std::error_code ignored;
+    fs::remove(output, ignored);
+    resetStore();
+    return 0;
+}
