@@ -1,5 +1,7 @@
 #include "ui/form1.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
@@ -147,8 +149,9 @@ void Form1::createPicture() {
 
 void Form1::createPointLists() {
     List1 = makeList(this, "List1", kList1);
+    // List2 is a sorted list, kept in order by addListItems: Qt's own sorting compares by the
+    // user's collation, while the list stands in plain character-code order.
     List2 = makeList(this, "List2", kList2);
-    List2->setSortingEnabled(true);
 }
 
 void Form1::createThresholdControls() {
@@ -277,16 +280,16 @@ void Form1::addListItems(ListBox list, const std::vector<std::string>& items) {
         texts.append(toQt(item));
     }
     QListWidget* target = listBox(list);
-    // A sorted list would place every item on its own; adding them unsorted and sorting once
-    // gives the same order far faster.
-    const bool sorted = target->isSortingEnabled();
-    target->setSortingEnabled(false);
-    target->addItems(texts);
-    if (sorted) {
-        // Turning sorting back on does not sort what is already there.
-        target->sortItems(Qt::AscendingOrder);
-        target->setSortingEnabled(true);
+    if (target == List2) {
+        // Each item goes to its sorted place: merged with what the list holds and sorted once,
+        // by UTF-16 code units ("2 - 10 conns: 0" before "2 - 2 conns: 0").
+        for (int row = 0; row < target->count(); ++row) {
+            texts.append(target->item(row)->text());
+        }
+        std::sort(texts.begin(), texts.end());
+        target->clear();
     }
+    target->addItems(texts);
 }
 
 int Form1::sliderPosition() const {
