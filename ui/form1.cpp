@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include "meshio/loader.h"
+#include "meshio/writer.h"
 #include "model/failure.h"
 #include "model/store.h"
 #include "ui/lists.h"
@@ -213,7 +214,7 @@ void Form1::reportingFailures(Action action) {
     try {
         action();
     } catch (const Failure& failure) {
-        messageBox(failure.what());
+        messageBox(std::string(kWriteErrorPrefix) + failure.what());
     }
 }
 
