@@ -172,15 +172,25 @@ void Face::registerPts() const {
 }
 
 void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
+    // addValue's rule, with a table of the numbers newpts holds instead of a scan of newpts for
+    // every point: a large polygon makes every rebuilt face around it large, and scanning would
+    // make each removal quadratic in the face's size (minutes for a file with one 1000-gon).
+    std::vector<bool> held(1 << 16);
+    const auto entry = [](int16_t p) { return static_cast<uint16_t>(p); };
+    for (int16_t p : newpts) {
+        held[entry(p)] = true;
+    }
     for (int32_t f : FacesToReplace) {
         const Face& replaced = Faces(f);
         const int16_t last = replaced.getNum();
         for (long long j = 0; j <= last; ++j) {
             const int16_t p = replaced.getPNum(static_cast<int16_t>(j));
-            if (p == -1 || Points(p).removed()) {
+            if (p == -1 || Points(p).removed() || held[entry(p)]) {
                 continue;
             }
-            addValue(newpts, p);
+            checked16(static_cast<long long>(newpts.size()));  // the new upper position is 16-bit
+            newpts.push_back(p);
+            held[entry(p)] = true;
         }
     }
     pts = newpts;

@@ -1,6 +1,9 @@
 // Faces turned into connections, rebuilt around a removed point, pruned and put in ring order.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <numeric>
+
 #include "model/store.h"
 #include "support/store_fixture.h"
 
@@ -146,6 +149,35 @@ TEST_F(RebuildTest, WritingPrunesRemovedPointsButNeverTheExtraPosition) {
     std::ostringstream removedOut;
     Faces(1).writeOut(removedOut);
     EXPECT_EQ(removedOut.str(), "");
+}
+
+// A file with one large polygon makes every face rebuilt around it large. Rebuilding takes time
+// in proportion to the points of the replaced faces, not to their square: a file with one
+// 1000-gon once took minutes to reduce.
+TEST_F(RebuildTest, RebuildingTakesTimeInProportionToTheReplacedFaces) {
+    auto secondsToRebuildAround = [](int16_t size) {
+        double best = 1e9;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            resetStore();
+            Points.growTo(size);
+            Faces.growTo(1);
+            PointList polygon(static_cast<size_t>(size));
+            std::iota(polygon.begin(), polygon.end(), int16_t{0});
+            Faces(0).reInit(polygon, {});
+            Faces(0).remove();
+            PointList around{0};
+            const auto begin = std::chrono::steady_clock::now();
+            Faces(1).reInit(around, {0});
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
+            EXPECT_EQ(Faces(1).getNum(), size - 1);  // every point of the polygon, once
+            best = std::min(best, took.count());
+        }
+        return best;
+    };
+    const double small = secondsToRebuildAround(4000);
+    const double large = secondsToRebuildAround(32000);
+    // Eight times the points: about eight times the time when linear, 64 times when quadratic.
+    EXPECT_LT(large / small, 24) << small << " s for 4000 points, " << large << " s for 32000";
 }
 
 }  // namespace
