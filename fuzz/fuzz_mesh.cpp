@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes through the whole job the way a user drives it: the load step on a file
-// holding the bytes (reading, start-up passes, lists), one reduction run with its write, the
-// selection of a point and the preview. The window and the canvas are stand-ins that accept
-// everything. Anything that escapes the handlers, crashes, leaks or trips a sanitizer is a fault.
+// holding the bytes (reading, start-up passes, lists), a reduction run with its write, a second
+// run on the reduced mesh, the selection of a point and the preview. The window and the canvas are
+// stand-ins that accept everything. Anything that escapes the handlers, crashes, leaks or trips a
+// sanitizer is a fault.
 //
 // Input layout: byte 0 picks the run (bits 0-6: threshold = value / 64, so 0 to about 2; bit 7:
 // "," instead of "." as decimal separator), byte 1 the point selected afterwards, the rest is the
@@ -114,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     state.meshLoaded = Form_Load(window, fillLists);
     window.setText1(numtext::generalForm(threshold, separator));
     Command1_Click(window, state, fillLists);
+    Command1_Click(window, state, fillLists);  // a second run works on what the first left
     if (state.meshLoaded) {
         selectAndDraw(window, wanted);
     }
