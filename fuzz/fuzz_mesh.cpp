@@ -62,21 +62,29 @@ public:
     void line(float, float, float, float, Rgb) override {}
 };
 
-// One folder for the whole fuzzing process, removed when it ends.
-const fs::path& scratchFolder() {
-    static const fs::path folder = [] {
+// A folder of its own for one input, removed with everything in it when the input is done, so
+// that nothing is left behind however the fuzzer ends.
+class ScratchFolder {
+public:
+    ScratchFolder() {
         std::string name = (fs::temp_directory_path() / "meshthin-fuzz-XXXXXX").string();
         if (mkdtemp(name.data()) == nullptr) {
             std::abort();
         }
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(scratchFolder(), ignored);
-        });
-        return fs::path(name);
-    }();
-    return folder;
-}
+        folder = name;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    fs::path path(const char* name) const { return folder / name; }
+
+private:
+    fs::path folder;
+};
 
 void writeInput(const fs::path& path, const uint8_t* data, size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -105,8 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char separator = (data[0] & 0x80) != 0 ? ',' : '.';
     const int16_t wanted = data[1];
 
-    const fs::path input = scratchFolder() / "input.mesh";
-    const fs::path output = scratchFolder() / "output.mesh";
+    const ScratchFolder scratch;
+    const fs::path input = scratch.path("input.mesh");
+    const fs::path output = scratch.path("output.mesh");
     writeInput(input, data + 2, size - 2);
     QuietWindow window(input.string(), output.string(), separator);
     auto fillLists = [&] { FillLists(window); };
@@ -120,8 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         selectAndDraw(window, wanted);
     }
 
-    std::error_code ignored;
-    fs::remove(output, ignored);
     resetStore();
     return 0;
 }
