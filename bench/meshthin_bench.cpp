@@ -194,6 +194,39 @@ void BM_RefreshStatistics(benchmark::State& state) {
     describe(state);
 }
 
+// A cone: an apex over a ring of n points, n triangles and the n-gon base. Removing the apex
+// connects every ring point to every other (n * n entries, inherent in the rewiring) and rebuilds
+// one n-point face; writing then walks it. Time should grow with n * n, not faster.
+std::string cone(int n) {
+    std::string text = "cone\npoints {\n(0 0 5)\n";
+    for (int i = 0; i < n; ++i) {
+        text += "(" + std::to_string(i % 97) + " " + std::to_string(i / 97) + " 0)\n";
+    }
+    text += "}\nfaces {\n";
+    std::string base = std::to_string(n) + " (";
+    for (int i = 1; i <= n; ++i) {
+        text += "3 ( (0) (" + std::to_string(i) + ") (" + std::to_string(i % n + 1) + ") )\n";
+        base += " (" + std::to_string(i) + ")";
+    }
+    return text + base + " )\n}\n";
+}
+
+void BM_RemoveConeApexAndWrite(benchmark::State& state) {
+    const std::string text = cone(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        resetStore();
+        std::istringstream in(text);
+        readMesh(in, kNumbers);
+        runStartupPasses();
+        state.ResumeTiming();
+        Points(0).remove();
+        std::ostringstream out;
+        writeMeshText(
+            out, kNumbers, [] {}, [](const std::string&) {});
+    }
+}
+
 // Peak resident memory of the whole program: the real window loads the mesh, and a click on
 // "Attempt Reduction" at a threshold that removes about half of the points reduces and writes it.
 // Meaningful only in a process of its own: `make bench` runs it separately.
@@ -245,6 +278,13 @@ BENCHMARK(BM_Reduction)->Apply(reductionSizes);
 BENCHMARK(BM_Write)->Apply(sizes);
 BENCHMARK(BM_FillLists)->Apply(sizes);
 BENCHMARK(BM_RefreshStatistics)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RemoveConeApexAndWrite)
+    ->ArgName("ring")
+    ->Arg(250)
+    ->Arg(500)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeProgramPeakMemory)
     ->Args({kGrid, 32767})
     ->Iterations(1)

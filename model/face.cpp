@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "model/linetext.h"
+#include "model/pointset.h"
 #include "model/store.h"
 
 namespace meshthin {
@@ -172,25 +173,21 @@ void Face::registerPts() const {
 }
 
 void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
-    // addValue's rule, with a table of the numbers newpts holds instead of a scan of newpts for
-    // every point: a large polygon makes every rebuilt face around it large, and scanning would
-    // make each removal quadratic in the face's size (minutes for a file with one 1000-gon).
-    std::vector<bool> held(1 << 16);
-    const auto entry = [](int16_t p) { return static_cast<uint16_t>(p); };
-    for (int16_t p : newpts) {
-        held[entry(p)] = true;
-    }
+    // addValue's rule, with a set of the numbers newpts holds instead of a scan of newpts for
+    // every point: a large polygon makes every face rebuilt around it large.
+    PointSet held;
+    held.insertAll(newpts);
     for (int32_t f : FacesToReplace) {
         const Face& replaced = Faces(f);
         const int16_t last = replaced.getNum();
         for (long long j = 0; j <= last; ++j) {
             const int16_t p = replaced.getPNum(static_cast<int16_t>(j));
-            if (p == -1 || Points(p).removed() || held[entry(p)]) {
+            if (p == -1 || Points(p).removed() || held.contains(p)) {
                 continue;
             }
             checked16(static_cast<long long>(newpts.size()));  // the new upper position is 16-bit
             newpts.push_back(p);
-            held[entry(p)] = true;
+            held.insert(p);
         }
     }
     pts = newpts;
@@ -226,6 +223,15 @@ void Face::fixOrder() {
     int16_t current = at(0);
     newOrder[0] = current;
     size_t fill = 1;
+    // AlreadyIn(pts, q) and AlreadyIn(newOrder, q), answered from sets: the walk asks them once
+    // per connection of every walked point. newOrder holds -1 in every position not walked yet.
+    PointSet collection;
+    collection.insertAll(pts);
+    PointSet walked;
+    walked.insert(current);
+    if (fill < newOrder.size()) {
+        walked.insert(-1);
+    }
 
     // Greedy walk: from the current point, go to the first connection (in list order) that
     // belongs to the face and is not walked yet; stop when a point has none. No backtracking.
@@ -236,26 +242,30 @@ void Face::fixOrder() {
         const int16_t n = here.getNumConns();
         for (int16_t c = 0; c <= n; ++c) {
             const int16_t q = here.getConn(c);
-            const bool inFace = AlreadyIn(pts, q);
-            const bool walked = AlreadyIn(newOrder, q);
+            const bool inFace = collection.contains(q);
+            const bool alreadyWalked = walked.contains(q);
             if (logObserved()) {
                 const std::string from = std::to_string(current);
                 logMessage("looking at points(", from, ").getconn(", std::to_string(c), ")");
                 logMessage("...connection goes to ", std::to_string(q));
                 logMessage("...This is in this face's collection: ", trueFalse(inFace),
-                           " Already been added: ", trueFalse(walked));
-                if (inFace && !walked) {
+                           " Already been added: ", trueFalse(alreadyWalked));
+                if (inFace && !alreadyWalked) {
                     logMessage("-x-x-x- gone from points(", from, ") to points(", std::to_string(q),
                                ") ", std::string(39, '*'));
                 }
             }
-            if (inFace && !walked) {
+            if (inFace && !alreadyWalked) {
                 // Every walked point is a distinct entry of pts, so the walk fits in newOrder.
                 if (fill >= newOrder.size()) {
                     throw indexFailure();
                 }
                 newOrder[fill] = q;
                 ++fill;
+                walked.insert(q);
+                if (fill == newOrder.size()) {
+                    walked.erase(-1);  // no position is left holding -1
+                }
                 current = q;
                 moved = true;
                 break;

@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "model/linetext.h"
+#include "model/pointset.h"
 #include "model/store.h"
 #include "model/vector.h"
 
@@ -61,11 +62,16 @@ void Point::writeOut(std::ostream& txtfile, const NumberCodec& numbers) {
 // Connection list
 
 void Point::addConn(int16_t whichPoint) {
-    if (conns.empty()) {
-        throw indexFailure();  // a slot that was never loaded has no list to add to
-    }
     if (conns.size() >= 2 && alreadyConn(whichPoint)) {
         return;
+    }
+    addNewConn(whichPoint);
+}
+
+// Rules 2 to 4 of addConn, for a number that rule 1 does not turn away.
+void Point::addNewConn(int16_t whichPoint) {
+    if (conns.empty()) {
+        throw indexFailure();  // a slot that was never loaded has no list to add to
     }
     if (conns.size() == 1) {
         // A one-entry list does not say whether its entry is real, so it is overwritten; the
@@ -81,6 +87,27 @@ void Point::addConn(int16_t whichPoint) {
     }
     checked16(static_cast<long long>(conns.size()));  // the new last index must stay 16-bit
     conns.push_back(whichPoint);
+}
+
+void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
+    // The same as addConn of every other entry, each followed by doneAdd, with addConn's
+    // duplicate test answered from a set: in a large fan every neighbour gains as many entries
+    // as the fan has, and scanning the list for each would make a removal cubic.
+    PointSet held;
+    held.insertAll(conns);
+    for (size_t j = 0; j < others.size(); ++j) {
+        if (j != skip && !(conns.size() >= 2 && held.contains(others[j]))) {
+            addNewConn(others[j]);
+            held.insert(others[j]);
+        }
+        doneAdd();
+        if (conns.size() <= 2) {
+            // Rules 2 and 3 overwrite entries and doneAdd drops the open slot: short lists are
+            // simply taken again.
+            held = PointSet();
+            held.insertAll(conns);
+        }
+    }
 }
 
 void Point::doneAdd() {
@@ -161,12 +188,7 @@ void Point::remove() {
     for (size_t i = 0; i < neighbours.size(); ++i) {
         Point& neighbour = Points(neighbours[i]);
         neighbour.remPoint(myNum);
-        for (size_t j = 0; j < neighbours.size(); ++j) {
-            if (j != i) {
-                neighbour.addConn(neighbours[j]);
-            }
-            neighbour.doneAdd();
-        }
+        neighbour.connectToAllBut(neighbours, i);
         neighbour.analyze();
     }
 

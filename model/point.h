@@ -62,6 +62,10 @@ public:
     void remPoint(int16_t whichOne);
 
 private:
+    void addNewConn(int16_t whichPoint);
+    // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
+    void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
+
     std::vector<int16_t> conns;
     double xPos = 0;
     double yPos = 0;

@@ -93,5 +93,34 @@ TEST_F(RemovalTest, FaceNumbersBeyondSixteenBitsAreFine) {
     EXPECT_EQ(Faces(40000).report(), "(0)(1) NEW ");
 }
 
+TEST_F(RemovalTest, EveryPointOfAFanIsRewiredToAllTheOthers) {
+    // The apex 0 over a ring 1..n of triangles (0 i i+1). Ring point i knows 0, i-1 and i+1;
+    // without 0 it keeps (i-1, i+1) and gains every other ring point in the apex's order.
+    for (int n : {10, 100}) {
+        resetStore();
+        std::vector<std::string> groups(static_cast<size_t>(n) + 1, "(0 0 0)");
+        std::vector<std::string> faces;
+        for (int i = 1; i <= n; ++i) {
+            faces.push_back("3 ( (0) (" + std::to_string(i) + ") (" + std::to_string(i % n + 1) +
+                            ") )");
+        }
+        loadAndAnalyze(meshText(groups, faces));
+        Points(0).remove();
+        for (int i = 1; i <= n; ++i) {
+            const int16_t before = static_cast<int16_t>(i == 1 ? n : i - 1);
+            const int16_t after = static_cast<int16_t>(i == n ? 1 : i + 1);
+            // The ring point's first face is the one before it, except for point 1.
+            std::vector<int16_t> expected =
+                i == 1 ? std::vector<int16_t>{after, before} : std::vector<int16_t>{before, after};
+            for (int16_t other = 1; other <= n; ++other) {
+                if (other != i && other != before && other != after) {
+                    expected.push_back(other);
+                }
+            }
+            ASSERT_EQ(listOf(static_cast<int16_t>(i)), expected) << "n = " << n << ", point " << i;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace meshthin::testing
