@@ -16,10 +16,12 @@ SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 run: build
 	cd examples && ../$(BUILD)/meshthin
 
+# The fuzzing smoke run and the sanitizer run come first, so that the test runner's own summary
+# of the main suite closes the output.
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	$(MAKE) test-asan
 	$(MAKE) fuzz-smoke
+	$(MAKE) test-asan
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -28,18 +28,11 @@ public:
         while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
             ++end;
         }
-        if (end == text.size()) {
-            end = std::string::npos;
-        }
-        const std::string_view line = std::string_view(text).substr(
-            at, end == std::string::npos ? std::string::npos : end - at);
-        if (end == std::string::npos) {
-            at = text.size();
-        } else {
-            at = end + 1;
-            if (text[end] == '\r' && at < text.size() && text[at] == '\n') {
-                ++at;
-            }
+        const std::string_view line = std::string_view(text).substr(at, end - at);
+        at = end;
+        if (at < text.size()) {
+            // Step over the line break: CR LF, or a lone LF or CR.
+            at += text.compare(at, 2, "\r\n") == 0 ? 2 : 1;
         }
         return line;
     }
