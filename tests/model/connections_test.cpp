@@ -14,14 +14,6 @@ class ConnectionTest : public StoreTest {
 protected:
     // Points 0..count-1 at the given places, no faces, each with its initial list (0).
     void places(const std::vector<std::string>& groups) { load(meshText(groups, {})); }
-
-    std::vector<int16_t> listOf(int16_t p) {
-        std::vector<int16_t> list;
-        for (int16_t j = 0; j <= Points(p).getNumConns(); ++j) {
-            list.push_back(Points(p).getConn(j));
-        }
-        return list;
-    }
 };
 
 TEST_F(ConnectionTest, AFreshPointHoldsTheSingleEntryZero) {

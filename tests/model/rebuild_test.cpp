@@ -7,14 +7,6 @@
 namespace meshthin::testing {
 namespace {
 
-std::vector<int16_t> listOf(int16_t p) {
-    std::vector<int16_t> list;
-    for (int16_t j = 0; j <= Points(p).getNumConns(); ++j) {
-        list.push_back(Points(p).getConn(j));
-    }
-    return list;
-}
-
 std::vector<std::string> points(int count) {
     return std::vector<std::string>(static_cast<size_t>(count), "(0 0 0)");
 }

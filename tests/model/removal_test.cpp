@@ -8,14 +8,6 @@
 namespace meshthin::testing {
 namespace {
 
-std::vector<int16_t> listOf(int16_t p) {
-    std::vector<int16_t> list;
-    for (int16_t j = 0; j <= Points(p).getNumConns(); ++j) {
-        list.push_back(Points(p).getConn(j));
-    }
-    return list;
-}
-
 using RemovalTest = StoreTest;
 
 TEST_F(RemovalTest, AClosedFanOfThreeTrianglesBecomesOneTriangle) {

@@ -45,6 +45,14 @@ std::string meshText(const std::vector<std::string>& points,
     return text;
 }
 
+std::vector<int16_t> listOf(int16_t p) {
+    std::vector<int16_t> list;
+    for (int16_t j = 0; j <= Points(p).getNumConns(); ++j) {
+        list.push_back(Points(p).getConn(j));
+    }
+    return list;
+}
+
 TempDir::TempDir() {
     std::random_device seed;
     root = std::filesystem::temp_directory_path() /

@@ -34,6 +34,9 @@ protected:
 // face line per face ("3 ( (0) (1) (2) )"), "}".
 std::string meshText(const std::vector<std::string>& points, const std::vector<std::string>& faces);
 
+// Point p's connection list, entry by entry.
+std::vector<int16_t> listOf(int16_t p);
+
 // A folder of its own for each test, removed afterwards.
 class TempDir {
 public:
