@@ -28,7 +28,7 @@ std::vector<std::string> pointItemsWithMarks() {
     const long long upper = Points.upperBound();  // the spare slot is listed too
     items.reserve(static_cast<size_t>(upper + 1));
     for (long long i = 0; i <= upper; ++i) {
-        items.push_back(Points(i).removed() ? std::to_string(i) + " GONE" : std::to_string(i));
+        items.push_back(pointListItem(i));
     }
     return items;
 }
@@ -48,6 +48,10 @@ void removePointsBelow(double threshold, const std::function<void(long long)>& p
             point.remove();
         }
     }
+}
+
+std::string pointListItem(long long i) {
+    return Points(i).removed() ? std::to_string(i) + " GONE" : std::to_string(i);
 }
 
 std::string progressCaption(long long i, long long upper) {

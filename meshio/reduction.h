@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "meshio/window.h"
 
@@ -22,6 +23,9 @@ struct RunState {
 // Removes every point below the upper bound of Points whose value is below threshold and that
 // is not removed yet. progress(i) runs for every hundredth index, before that point is tested.
 void removePointsBelow(double threshold, const std::function<void(long long)>& progress);
+
+// A point's item in List1: its number, with " GONE" behind it once it is removed.
+std::string pointListItem(long long i);
 
 // The caption shown while the walk is at index i of a mesh whose upper bound is upper:
 // "removing points" and the percentage of the walk done, as a whole number, then "%".

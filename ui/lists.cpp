@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "meshio/numtext.h"
+#include "meshio/reduction.h"
 #include "model/store.h"
 
 namespace meshthin {
@@ -28,7 +29,7 @@ void FillLists(Window& window) {
     std::vector<std::string> items;
     items.reserve(static_cast<size_t>(lastPoint + 1));
     for (long long i = 0; i <= lastPoint; ++i) {
-        items.push_back(Points(i).removed() ? std::to_string(i) + " GONE" : std::to_string(i));
+        items.push_back(pointListItem(i));
     }
     window.addListItems(ListBox::List1, items);
 
