@@ -140,10 +140,8 @@ bool Form_Load(Window& window, const std::function<void()>& FillLists) {
         runStartupPasses();
         FillLists();
         return true;
-    } catch (const Failure& failure) {
-        window.messageBox(std::string(kLoadErrorPrefix) + failure.what());
-    } catch (const std::bad_alloc&) {
-        window.messageBox(std::string(kLoadErrorPrefix) + "Out of memory");
+    } catch (const std::exception& thrown) {
+        window.messageBox(std::string(kLoadErrorPrefix) + describe(thrown));
     }
     return false;
 }

@@ -91,10 +91,8 @@ void Command1_Click(Window& window, RunState& state, const std::function<void()>
         WriteMesh(window);
         window.setButtonCaption("Done");
         FillLists();
-    } catch (const Failure& failure) {
-        window.messageBox(std::string(kWriteErrorPrefix) + failure.what());
-    } catch (const std::bad_alloc&) {
-        window.messageBox(std::string(kWriteErrorPrefix) + "Out of memory");
+    } catch (const std::exception& thrown) {
+        window.messageBox(std::string(kWriteErrorPrefix) + describe(thrown));
     }
 }
 

@@ -205,10 +205,8 @@ void WriteMesh(Window& window) {
             writeMeshText(out, numbers, pump,
                           [&](const std::string& text) { window.setButtonCaption(text); });
         });
-    } catch (const Failure& failure) {
-        window.messageBox(std::string(kWriteErrorPrefix) + failure.what());
-    } catch (const std::bad_alloc&) {
-        window.messageBox(std::string(kWriteErrorPrefix) + "Out of memory");
+    } catch (const std::exception& thrown) {
+        window.messageBox(std::string(kWriteErrorPrefix) + describe(thrown));
     }
 }
 

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +15,15 @@ class Failure : public std::runtime_error {
 public:
     explicit Failure(const std::string& description) : std::runtime_error(description) {}
 };
+
+// The plain description of anything thrown: a Failure's own, "Out of memory" for a failed
+// allocation, the library's text otherwise. The message boxes show it after their prefix.
+inline std::string describe(const std::exception& thrown) {
+    if (dynamic_cast<const std::bad_alloc*>(&thrown) != nullptr) {
+        return "Out of memory";
+    }
+    return thrown.what();
+}
 
 // The descriptions shared by several units, so that the same fault reads the same everywhere.
 inline Failure overflowFailure() {

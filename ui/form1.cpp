@@ -213,8 +213,8 @@ template <class Action>
 void Form1::reportingFailures(Action action) {
     try {
         action();
-    } catch (const Failure& failure) {
-        messageBox(std::string(kWriteErrorPrefix) + failure.what());
+    } catch (const std::exception& thrown) {
+        messageBox(std::string(kWriteErrorPrefix) + describe(thrown));
     }
 }
 
