@@ -217,6 +217,11 @@ void Face::shrink() {
 }
 
 void Face::fixOrder() {
+    // A face read from the file keeps its order: for it the walk only produces the diagnostic
+    // texts, so when nobody listens there is nothing to walk for.
+    if (!getIsNew() && !logObserved()) {
+        return;
+    }
     logMessage("****************************NEW FACE ", report());
 
     PointList newOrder(pts.size(), -1);
@@ -224,14 +229,12 @@ void Face::fixOrder() {
     newOrder[0] = current;
     size_t fill = 1;
     // AlreadyIn(pts, q) and AlreadyIn(newOrder, q), answered from sets: the walk asks them once
-    // per connection of every walked point. newOrder holds -1 in every position not walked yet.
+    // per connection of every walked point. q comes from a connection list and is never -1, so
+    // the -1 positions of newOrder need no place in the walked set.
     PointSet collection;
     collection.insertAll(pts);
     PointSet walked;
     walked.insert(current);
-    if (fill < newOrder.size()) {
-        walked.insert(-1);
-    }
 
     // Greedy walk: from the current point, go to the first connection (in list order) that
     // belongs to the face and is not walked yet; stop when a point has none. No backtracking.
@@ -263,9 +266,6 @@ void Face::fixOrder() {
                 newOrder[fill] = q;
                 ++fill;
                 walked.insert(q);
-                if (fill == newOrder.size()) {
-                    walked.erase(-1);  // no position is left holding -1
-                }
                 current = q;
                 moved = true;
                 break;
