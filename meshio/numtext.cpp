@@ -144,20 +144,31 @@ std::string generalForm(double value, char separator) {
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 14);
     const std::string_view text(buffer, static_cast<size_t>(result.ptr - buffer));
     const bool negative = text.front() == '-';
-    const size_t mantissaStart = negative ? 1 : 0;
     const size_t ePos = text.find('e');
-    std::string digits;
-    for (size_t i = mantissaStart; i < ePos; ++i) {
+    // The significant digits without the point and without trailing zeros (at least one).
+    char digitBuffer[16];
+    size_t digitCount = 0;
+    for (size_t i = negative ? 1 : 0; i < ePos; ++i) {
         if (text[i] != '.') {
-            digits += text[i];
+            digitBuffer[digitCount++] = text[i];
         }
     }
-    const int exponent = std::stoi(std::string(text.substr(ePos + 1)));
-    while (digits.size() > 1 && digits.back() == '0') {
-        digits.pop_back();
+    while (digitCount > 1 && digitBuffer[digitCount - 1] == '0') {
+        --digitCount;
     }
+    const std::string_view digits(digitBuffer, digitCount);
+    const char* exponentText = text.data() + ePos + 1;
+    if (*exponentText == '+') {
+        ++exponentText;  // from_chars reads a minus sign only
+    }
+    int exponent = 0;
+    std::from_chars(exponentText, text.data() + text.size(), exponent);
 
-    std::string out = negative ? "-" : "";
+    std::string out;
+    out.reserve(24);
+    if (negative) {
+        out += '-';
+    }
     if (exponent < -4 || exponent >= 15) {
         out += digits[0];
         if (digits.size() > 1) {
@@ -167,11 +178,15 @@ std::string generalForm(double value, char separator) {
         out += 'E';
         out += exponent < 0 ? '-' : '+';
         const std::string expDigits = std::to_string(std::abs(exponent));
-        out += expDigits.size() < 2 ? "0" + expDigits : expDigits;
+        if (expDigits.size() < 2) {
+            out += '0';
+        }
+        out += expDigits;
     } else if (exponent >= 0) {
         const size_t wholeDigits = static_cast<size_t>(exponent) + 1;
         if (digits.size() <= wholeDigits) {
-            out += digits + std::string(wholeDigits - digits.size(), '0');
+            out += digits;
+            out.append(wholeDigits - digits.size(), '0');
         } else {
             out += digits.substr(0, wholeDigits);
             out += separator;
@@ -180,7 +195,7 @@ std::string generalForm(double value, char separator) {
     } else {
         out += '0';
         out += separator;
-        out += std::string(static_cast<size_t>(-exponent - 1), '0');
+        out.append(static_cast<size_t>(-exponent - 1), '0');
         out += digits;
     }
     return out;
@@ -191,11 +206,12 @@ double roundHalfEven(double value, int decimals) {
         return value;
     }
     // Formatting to a fixed number of decimals rounds the exact binary value, ties to even.
-    std::string buffer(400, '\0');
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                      std::chars_format::fixed, decimals);
+    // The largest double has 309 whole digits.
+    char buffer[400];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
     double rounded = 0;
-    std::from_chars(buffer.data(), result.ptr, rounded);
+    std::from_chars(buffer, result.ptr, rounded);
     return rounded;
 }
 

@@ -25,9 +25,8 @@ private:
 
 std::vector<std::string> pointItemsWithMarks() {
     std::vector<std::string> items;
-    const long long upper = Points.upperBound();  // the spare slot is listed too
-    items.reserve(static_cast<size_t>(upper + 1));
-    for (long long i = 0; i <= upper; ++i) {
+    items.reserve(static_cast<size_t>(spareSlot() + 1));
+    for (long long i = 0; i <= spareSlot(); ++i) {
         items.push_back(pointListItem(i));
     }
     return items;
@@ -36,7 +35,7 @@ std::vector<std::string> pointItemsWithMarks() {
 }  // namespace
 
 void removePointsBelow(double threshold, const std::function<void(long long)>& progress) {
-    const long long lastPoint = Points.upperBound() - 1;  // the spare slot is never tested
+    const long long lastPoint = lastLoadedPoint();
     for (long long i = 0; i <= lastPoint; ++i) {
         if (i % 100 == 0) {
             progress(i);
@@ -80,7 +79,8 @@ void Command1_Click(Window& window, RunState& state, const std::function<void()>
 
     try {
         window.setButtonCaption("removing points");
-        const long long upper = Points.upperBound();
+        // The percentage is of the walk over every slot, the spare included.
+        const long long upper = spareSlot();
         removePointsBelow(threshold,
                           [&](long long i) { window.setButtonCaption(progressCaption(i, upper)); });
         window.setButtonCaption("points removed");

@@ -12,9 +12,7 @@ void connectPoints() {
 }
 
 void analyzePoints() {
-    // The slot at the upper bound is the spare behind the last point: never analysed.
-    const long long lastPoint = Points.upperBound() - 1;
-    for (long long i = 0; i <= lastPoint; ++i) {
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
         Points(i).analyze();
     }
 }

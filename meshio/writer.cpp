@@ -161,8 +161,7 @@ void writeMeshText(std::ostream& out, const NumberCodec& numbers,
 
     caption("writing points");
     NextPtOrder = 0;
-    const long long lastPoint = Points.upperBound();  // the spare slot is written too
-    for (long long i = 0; i <= lastPoint; ++i) {
+    for (long long i = 0; i <= spareSlot(); ++i) {
         beforeItem();
         Points(i).writeOut(out, numbers);
     }

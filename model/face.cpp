@@ -1,7 +1,9 @@
 #include "model/face.h"
 
+#include <charconv>
 #include <ostream>
 
+#include "model/expect.h"
 #include "model/linetext.h"
 #include "model/pointset.h"
 #include "model/store.h"
@@ -83,21 +85,25 @@ void Face::writeOut(std::ostream& txtfile) {
     shrink();
     fixOrder();
 
-    std::vector<int32_t> references;
+    // A line of one or two references is not a polygon; the count written is the number of
+    // references that follow, so that a reader trusting it reads exactly these points.
+    long long references = 0;
+    for (long long j = 0; j <= lastPos; ++j) {
+        references += at(j) != -1 ? 1 : 0;
+    }
+    if (references < 3) {
+        return;
+    }
+    txtfile << references << " 0 0 -1 ( ";
+    char number[16];
     for (long long j = 0; j <= lastPos; ++j) {
         const int16_t p = at(j);
         if (p != -1) {
-            references.push_back(Points(p).getPtOrder());
+            const auto end = std::to_chars(number, number + sizeof number, Points(p).getPtOrder());
+            txtfile << " ( ";
+            txtfile.write(number, end.ptr - number);
+            txtfile << " ) ";
         }
-    }
-    // A line of one or two references is not a polygon; the count written is the number of
-    // references that follow, so that a reader trusting it reads exactly these points.
-    if (references.size() < 3) {
-        return;
-    }
-    txtfile << references.size() << " 0 0 -1 ( ";
-    for (int32_t k : references) {
-        txtfile << " ( " << k << " ) ";
     }
     txtfile << "  ) \r\n";
 }
@@ -135,7 +141,12 @@ bool Face::hasPoint(int16_t x) const {
 }
 
 void Face::addValue(PointList& newpts, int16_t newValue) {
-    if (!AlreadyIn(newpts, newValue)) {
+    addValueAsking(newpts, newValue, [&newpts](int16_t p) { return AlreadyIn(newpts, p); });
+}
+
+template <class Holds>
+void Face::addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds) {
+    if (!holds(newValue)) {
         checked16(static_cast<long long>(newpts.size()));  // the new upper position is 16-bit
         newpts.push_back(newValue);
     }
@@ -173,20 +184,20 @@ void Face::registerPts() const {
 }
 
 void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
-    // addValue's rule, with a set of the numbers newpts holds instead of a scan of newpts for
-    // every point: a large polygon makes every face rebuilt around it large.
-    PointSet held;
-    held.insertAll(newpts);
+    MESHTHIN_EXPECT(!newpts.empty(), "a rebuilt face starts from the removed point's list");
+    // A large polygon makes every face rebuilt around it large; held mirrors newpts so that
+    // addValue's "already there" costs the same for every point.
+    PointSet held(newpts);
     for (int32_t f : FacesToReplace) {
         const Face& replaced = Faces(f);
+        MESHTHIN_EXPECT(replaced.removedz(), "the faces to replace are marked removed first");
         const int16_t last = replaced.getNum();
         for (long long j = 0; j <= last; ++j) {
             const int16_t p = replaced.getPNum(static_cast<int16_t>(j));
-            if (p == -1 || Points(p).removed() || held.contains(p)) {
+            if (p == -1 || Points(p).removed()) {
                 continue;
             }
-            checked16(static_cast<long long>(newpts.size()));  // the new upper position is 16-bit
-            newpts.push_back(p);
+            addValueAsking(newpts, p, [&held](int16_t q) { return held.contains(q); });
             held.insert(p);
         }
     }
@@ -217,22 +228,24 @@ void Face::shrink() {
 }
 
 void Face::fixOrder() {
-    // A face read from the file keeps its order: for it the walk only produces the diagnostic
-    // texts, so when nobody listens there is nothing to walk for.
-    if (!getIsNew() && !logObserved()) {
-        return;
+    if (logObserved()) {
+        logMessage("****************************NEW FACE ", report());  // report() is not free
     }
-    logMessage("****************************NEW FACE ", report());
 
-    PointList newOrder(pts.size(), -1);
+    // The walk runs for every face, as the ring order of a rebuilt face needs it; a face read
+    // from the file keeps its order, and for it the walk yields only the diagnostic texts, so
+    // its steps need no place to be stored.
+    const bool storesWalk = getIsNew();
+    PointList newOrder(storesWalk ? pts.size() : 0, -1);
     int16_t current = at(0);
-    newOrder[0] = current;
+    if (storesWalk) {
+        newOrder[0] = current;
+    }
     size_t fill = 1;
     // AlreadyIn(pts, q) and AlreadyIn(newOrder, q), answered from sets: the walk asks them once
     // per connection of every walked point. q comes from a connection list and is never -1, so
     // the -1 positions of newOrder need no place in the walked set.
-    PointSet collection;
-    collection.insertAll(pts);
+    const PointSet collection(pts);
     PointSet walked;
     walked.insert(current);
 
@@ -247,23 +260,13 @@ void Face::fixOrder() {
             const int16_t q = here.getConn(c);
             const bool inFace = collection.contains(q);
             const bool alreadyWalked = walked.contains(q);
-            if (logObserved()) {
-                const std::string from = std::to_string(current);
-                logMessage("looking at points(", from, ").getconn(", std::to_string(c), ")");
-                logMessage("...connection goes to ", std::to_string(q));
-                logMessage("...This is in this face's collection: ", trueFalse(inFace),
-                           " Already been added: ", trueFalse(alreadyWalked));
-                if (inFace && !alreadyWalked) {
-                    logMessage("-x-x-x- gone from points(", from, ") to points(", std::to_string(q),
-                               ") ", std::string(39, '*'));
-                }
-            }
+            logWalkStep(current, c, q, inFace, alreadyWalked);
             if (inFace && !alreadyWalked) {
                 // Every walked point is a distinct entry of pts, so the walk fits in newOrder.
-                if (fill >= newOrder.size()) {
-                    throw indexFailure();
+                MESHTHIN_EXPECT(fill < pts.size(), "the walk visits each entry at most once");
+                if (storesWalk) {
+                    newOrder[fill] = q;
                 }
-                newOrder[fill] = q;
                 ++fill;
                 walked.insert(q);
                 current = q;
@@ -273,9 +276,24 @@ void Face::fixOrder() {
         }
     }
 
-    if (getIsNew()) {
+    if (storesWalk) {
         pts = newOrder;
         indexPoints();
+    }
+}
+
+void Face::logWalkStep(int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked) {
+    if (!logObserved()) {
+        return;  // the texts are only assembled for somebody who reads them
+    }
+    const std::string from = std::to_string(current);
+    logMessage("looking at points(", from, ").getconn(", std::to_string(c), ")");
+    logMessage("...connection goes to ", std::to_string(q));
+    logMessage("...This is in this face's collection: ", trueFalse(inFace),
+               " Already been added: ", trueFalse(alreadyWalked));
+    if (inFace && !alreadyWalked) {
+        logMessage("-x-x-x- gone from points(", from, ") to points(", std::to_string(q), ") ",
+                   std::string(39, '*'));
     }
 }
 

@@ -69,6 +69,11 @@ public:
     void attachSlot(long long slot) { mySlot = static_cast<int32_t>(slot); }
 
 private:
+    // addValue with its question, "does newpts already hold it?", answered by holds.
+    template <class Holds>
+    static void addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds);
+    // The diagnostic texts of one examined connection of the ring walk.
+    static void logWalkStep(int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked);
     // Drops removed points from positions 0..lastPos; marks the face removed when fewer than
     // three points remain.
     void shrink();

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ostream>
 
+#include "model/expect.h"
 #include "model/linetext.h"
 #include "model/pointset.h"
 #include "model/store.h"
@@ -62,49 +63,43 @@ void Point::writeOut(std::ostream& txtfile, const NumberCodec& numbers) {
 // Connection list
 
 void Point::addConn(int16_t whichPoint) {
-    if (conns.size() >= 2 && alreadyConn(whichPoint)) {
-        return;
-    }
-    addNewConn(whichPoint);
+    addConnAsking(whichPoint, [this](int16_t p) { return alreadyConn(p); });
 }
 
-// Rules 2 to 4 of addConn, for a number that rule 1 does not turn away.
-void Point::addNewConn(int16_t whichPoint) {
-    if (conns.empty()) {
-        throw indexFailure();  // a slot that was never loaded has no list to add to
+template <class Holds>
+void Point::addConnAsking(int16_t whichPoint, const Holds& holds) {
+    MESHTHIN_EXPECT(!conns.empty(), "a point gains connections only after loadme");
+    if (conns.size() >= 2 && holds(whichPoint)) {
+        return;  // rule 1
     }
     if (conns.size() == 1) {
-        // A one-entry list does not say whether its entry is real, so it is overwritten; the
-        // second entry is an open slot (-1) until the next addition or doneAdd.
-        conns[0] = whichPoint;
+        conns[0] = whichPoint;  // rule 2
         conns.push_back(-1);
         return;
     }
     if (conns.size() == 2 && !slot1Used) {
-        conns[1] = whichPoint;
+        conns[1] = whichPoint;  // rule 3
         slot1Used = true;
         return;
     }
-    checked16(static_cast<long long>(conns.size()));  // the new last index must stay 16-bit
+    checked16(static_cast<long long>(conns.size()));  // rule 4; the new last index is 16-bit
     conns.push_back(whichPoint);
 }
 
 void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
-    // The same as addConn of every other entry, each followed by doneAdd, with addConn's
-    // duplicate test answered from a set: in a large fan every neighbour gains as many entries
-    // as the fan has, and scanning the list for each would make a removal cubic.
-    PointSet held;
-    held.insertAll(conns);
+    // In a large fan every neighbour gains as many entries as the fan has; a scan of the list
+    // for each would make a removal cubic, so held mirrors the list for rule 1.
+    PointSet held(conns);
     for (size_t j = 0; j < others.size(); ++j) {
-        if (j != skip && !(conns.size() >= 2 && held.contains(others[j]))) {
-            addNewConn(others[j]);
+        if (j != skip) {
+            addConnAsking(others[j], [&held](int16_t p) { return held.contains(p); });
             held.insert(others[j]);
         }
         doneAdd();
         if (conns.size() <= 2) {
-            // Rules 2 and 3 overwrite entries and doneAdd drops the open slot: short lists are
-            // simply taken again.
-            held = PointSet();
+            // Rules 2 and 3 overwrite entries and doneAdd drops the open slot, so a short list
+            // is simply mirrored again.
+            held.clear();
             held.insertAll(conns);
         }
     }
@@ -170,6 +165,8 @@ void Point::analyze() {
 // Removal
 
 void Point::remove() {
+    MESHTHIN_EXPECT(!isRemoved,
+                    "a point is removed once: a second rebuilt face would cover the same hole");
     // 1. Mark first: reInit leaves marked points out, so this point never enters its own
     //    replacement face.
     isRemoved = true;

@@ -39,6 +39,18 @@ public:
     int32_t getPtOrder() const { return ptOrder; }
 
     // --- connection list ---
+    //
+    // addConn(whichPoint) carries out the first of these rules that applies, and only that one:
+    //   1. The list has two or more entries and already holds whichPoint (any entry, an open
+    //      slot included): nothing changes.
+    //   2. The list has exactly one entry: that entry is overwritten with whichPoint, whatever it
+    //      held, and a second entry -1 (an open slot) is added. A one-entry list cannot tell a
+    //      real connection from the initial 0, so it is always taken again.
+    //   3. The list has exactly two entries and the second has not been used yet (slot1Used is
+    //      false): the second entry becomes whichPoint and slot1Used is set.
+    //   4. Otherwise whichPoint is appended.
+    // doneAdd() closes a run of additions by dropping a trailing open slot, so no reader ever
+    // sees a -1.
     void addConn(int16_t whichPoint);
     void doneAdd();
     bool alreadyConn(int16_t whichPoint) const;
@@ -62,7 +74,10 @@ public:
     void remPoint(int16_t whichOne);
 
 private:
-    void addNewConn(int16_t whichPoint);
+    // addConn with rule 1's question, "does the list already hold it?", answered by holds:
+    // a scan of the list for a single addition, a set beside the list for a long run of them.
+    template <class Holds>
+    void addConnAsking(int16_t whichPoint, const Holds& holds);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
     void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
 

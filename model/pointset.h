@@ -1,10 +1,12 @@
-// A set of point numbers for the span of one operation. Small sets are a plain list (a scan is
-// fastest there); large ones, as large polygons and fans make them, switch to a table of all
-// 16-bit numbers so that every lookup costs the same whatever the size. Used where the rebuild
-// and the rewiring would otherwise scan a list once per entry of another list.
+// A set of point numbers for the span of one operation. Small sets live in a fixed buffer
+// inside the object and are scanned (fastest there, and no allocation); large ones, as large
+// polygons and fans make them, switch to a table of all 16-bit numbers so that every lookup
+// costs the same whatever the size. Used where the rebuild, the ring walk and the rewiring
+// would otherwise scan a list once per entry of another list.
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -12,11 +14,17 @@ namespace meshthin {
 
 class PointSet {
 public:
+    PointSet() = default;
+    template <class Range>
+    explicit PointSet(const Range& numbers) {
+        insertAll(numbers);
+    }
+
     bool contains(int16_t p) const {
         if (!table.empty()) {
             return table[slot(p)];
         }
-        return std::find(list.begin(), list.end(), p) != list.end();
+        return std::find(small.begin(), small.begin() + count, p) != small.begin() + count;
     }
 
     void insert(int16_t p) {
@@ -24,25 +32,19 @@ public:
             table[slot(p)] = true;
             return;
         }
-        if (std::find(list.begin(), list.end(), p) != list.end()) {
+        if (contains(p)) {
             return;
         }
-        list.push_back(p);
-        if (list.size() > kListLimit) {
-            table.assign(1 << 16, false);
-            for (int16_t q : list) {
-                table[slot(q)] = true;
+        if (count == small.size()) {
+            table.assign(size_t{1} << 16, false);
+            for (size_t i = 0; i < count; ++i) {
+                table[slot(small[i])] = true;
             }
-            list.clear();
-        }
-    }
-
-    void erase(int16_t p) {
-        if (!table.empty()) {
-            table[slot(p)] = false;
+            table[slot(p)] = true;
             return;
         }
-        list.erase(std::remove(list.begin(), list.end(), p), list.end());
+        small[count] = p;
+        ++count;
     }
 
     template <class Range>
@@ -52,11 +54,18 @@ public:
         }
     }
 
+    // Forgets every number; the set starts small again.
+    void clear() {
+        count = 0;
+        table.clear();
+    }
+
 private:
-    static constexpr size_t kListLimit = 48;
+    static constexpr size_t kSmallLimit = 48;
     static size_t slot(int16_t p) { return static_cast<uint16_t>(p); }
 
-    std::vector<int16_t> list;
+    std::array<int16_t, kSmallLimit> small;  // entries from count on are never read
+    size_t count = 0;
     std::vector<bool> table;
 };
 

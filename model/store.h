@@ -63,6 +63,18 @@ private:
 
 extern SlotArray<Point> Points;
 extern SlotArray<Face> Faces;
+
+// Points holds the points read from the file at 0 to lastLoadedPoint() and, behind them, the
+// spare slot: the slot of the loader's last attempt, which found no further point group. It
+// keeps the origin as its coordinates and is never tested by a run, analysed, plotted or given
+// a value in the lists; the writer writes it and the run's interim point list shows it.
+// Both are a Failure while no mesh is loaded.
+inline long long spareSlot() {
+    return Points.upperBound();
+}
+inline long long lastLoadedPoint() {
+    return spareSlot() - 1;
+}
 // The number that the next point written to the output file receives.
 extern int32_t NextPtOrder;
 

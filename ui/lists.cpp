@@ -23,7 +23,7 @@ std::string thresholdText(int position, char separator) {
 
 void FillLists(Window& window) {
     const char separator = window.decimalSeparator();
-    const long long lastPoint = Points.upperBound() - 1;  // the spare slot is not listed
+    const long long lastPoint = lastLoadedPoint();
 
     window.clearList(ListBox::List1);
     std::vector<std::string> items;
@@ -57,7 +57,7 @@ void RefreshStatistics(Window& window) {
     const char separator = window.decimalSeparator();
     // The threshold is the number the text shows, read with the same separator that wrote it.
     const double threshold = numtext::leadingNumber(window.text1(), separator);
-    const long long pointCount = Points.upperBound();
+    const long long pointCount = lastLoadedPoint() + 1;
     int32_t below = 0;
     for (long long i = 0; i < pointCount; ++i) {
         if (threshold > Points(i).getValue()) {

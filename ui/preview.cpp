@@ -9,8 +9,7 @@ namespace {
 constexpr float kCrosshairReach = 100.0f;
 
 void drawPoints(Canvas& canvas) {
-    const long long lastPoint = Points.upperBound() - 1;  // the spare slot is not plotted
-    for (long long i = 0; i <= lastPoint; ++i) {
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
         const Point& p = Points(i);
         canvas.plot(static_cast<float>(p.getX()), static_cast<float>(p.getY()), kPointColour);
     }

@@ -63,32 +63,6 @@ std::string pointLines(int count) {
     return text + "}\nfaces {\n3 ( (0) (1) (2) )\n}\n";
 }
 
-// Every coordinate and every face of the store, or what is absent.
-std::string storeSummary() {
-    std::ostringstream out;
-    if (Points.exists()) {
-        for (long long i = 0; i <= Points.upperBound(); ++i) {
-            out << '(' << Points(i).getX() << ' ' << Points(i).getY() << ' ' << Points(i).getZ()
-                << ')';
-        }
-    } else {
-        out << "no points";
-    }
-    out << ' ';
-    if (Faces.exists()) {
-        for (long long f = 0; f <= Faces.upperBound(); ++f) {
-            try {
-                out << '[' << Faces(f).report() << ']';
-            } catch (const Failure&) {
-                out << "[a slot whose line failed]";  // no positions, yet lastPos 0
-            }
-        }
-    } else {
-        out << "no faces";
-    }
-    return out.str();
-}
-
 struct Case {
     const char* name;
     std::string content;
@@ -137,7 +111,7 @@ protected:
     // the store, the button nor any file.
     void expectRunRefused() {
         const std::string storeBefore = storeSummary();
-        const std::vector<std::string> filesBefore = namesInFolder();
+        const std::vector<std::string> filesBefore = namesIn(dir.folder());
         const size_t messagesBefore = window.messages.size();
         RunState state;
         window.text1Text = "0.5";
@@ -147,16 +121,7 @@ protected:
         EXPECT_TRUE(window.captions.empty());
         EXPECT_FALSE(state.running);
         EXPECT_EQ(storeSummary(), storeBefore);
-        EXPECT_EQ(namesInFolder(), filesBefore);
-    }
-
-    std::vector<std::string> namesInFolder() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.folder())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
+        EXPECT_EQ(namesIn(dir.folder()), filesBefore);
     }
 
     TempDir dir;

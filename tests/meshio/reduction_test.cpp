@@ -1,11 +1,14 @@
 // Whole reduction runs on small meshes, with the expected files derived by hand.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
 #include "model/store.h"
 #include "support/fake_window.h"
 #include "support/store_fixture.h"
+#include "tools/mesh_generators.h"
 #include "ui/lists.h"
 
 namespace meshthin::testing {
@@ -125,6 +128,30 @@ TEST_F(ReductionTest, CancellingTheSaveDialogLeavesTheFileAlone) {
     EXPECT_EQ(readFile(target), before);
     EXPECT_EQ(window.captions.back(), "Done");
     EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(ReductionTest, TheJobDoesNotDependOnAnybodyListening) {
+    // Two runs on a bumpy grid, each written: the files and the store come out the same
+    // whether the diagnostics are read or not.
+    auto twoRunsOnAGrid = [this] {
+        resetStore();
+        loadAndAnalyze(generate::grid(14, 11, 1.5, 5));
+        std::string written;
+        for (double threshold : {0.3, 0.8}) {
+            removePointsBelow(threshold, [](long long) {});
+            std::ostringstream out;
+            writeMeshText(
+                out, dotNumbers, [] {}, [](const std::string&) {});
+            written += out.str();
+        }
+        return written + storeSummary();
+    };
+    const std::string listened = twoRunsOnAGrid();
+    ASSERT_FALSE(logged.empty());
+    stopListening();
+    logged.clear();
+    EXPECT_EQ(twoRunsOnAGrid(), listened);
+    EXPECT_TRUE(logged.empty());
 }
 
 TEST_F(ReductionTest, ProgressIsAPercentageOfTheWalk) {

@@ -28,16 +28,6 @@ protected:
         window.saveAnswers.push_back(target.string());
         WriteMesh(window);
     }
-    // The folder holds exactly these names: no temporary file left behind.
-    static std::vector<std::string> namesIn(const fs::path& folder) {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     TempDir dir;
     FakeWindow window;
 };

@@ -110,15 +110,10 @@ TEST_F(ConnectionTest, UnitVectorsScaleOnlyWhenTheyHaveALength) {
 }
 
 TEST_F(ConnectionTest, ValueIsTheLengthOfTheSumOfDirections) {
+    stopListening();  // as in the program
     // 0 at the origin; its neighbours around it in the plane.
     places(
         {"(0 0 0)", "(1 0 0)", "(-1 0 0)", "(0 1 0)", "(0 -1 0)", "(5 0 0)", "(0 0 0)", "(7 7 7)"});
-    auto connect = [](int16_t p, std::vector<int16_t> to) {
-        for (int16_t n : to) {
-            Points(p).addConn(n);
-        }
-        Points(p).doneAdd();
-    };
     connect(0, {1, 2, 3, 4});
     Points(0).analyze();
     EXPECT_NEAR(Points(0).getValue(), 0, 1e-15);

@@ -1,6 +1,9 @@
 // Faces turned into connections, rebuilt around a removed point, pruned and put in ring order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+
 #include "model/store.h"
 #include "support/store_fixture.h"
 
@@ -13,12 +16,6 @@ std::vector<std::string> points(int count) {
 
 class RebuildTest : public StoreTest {
 protected:
-    void connect(int16_t p, std::vector<int16_t> to) {
-        for (int16_t n : to) {
-            Points(p).addConn(n);
-        }
-        Points(p).doneAdd();
-    }
     // A rebuilt face at the end of Faces with the given list.
     Face& newFace(PointList list) {
         const long long f = Faces.upperBound() + 1;
@@ -89,6 +86,71 @@ TEST_F(RebuildTest, TheWalkFollowsTheFirstQualifyingConnection) {
     EXPECT_EQ(logged[3], "...connection goes to 4");
     EXPECT_EQ(logged[4], "...This is in this face's collection: True Already been added: False");
     EXPECT_EQ(logged[5], "-x-x-x- gone from points(1) to points(4) " + std::string(39, '*'));
+}
+
+TEST_F(RebuildTest, TheWalkTakesTheSameStepsWhetherAnybodyListensOrNot) {
+    // Two faces from the file, (A B C) and (A C D): A's list is (B, C, D), C's (A, B, D).
+    load(meshText(points(6), {"3 ( (1) (2) (3) )", "3 ( (1) (3) (4) )"}));
+    Faces(0).registerPts();
+    Faces(1).registerPts();
+    // A face read from the file is walked too, A to C to D, but keeps its order.
+    Faces(1).fixOrder();
+    EXPECT_EQ(Faces(1).report(), "(1)(3)(4)");
+    const std::string stars(39, '*');
+    EXPECT_NE(std::find(logged.begin(), logged.end(),
+                        "-x-x-x- gone from points(1) to points(3) " + stars),
+              logged.end());
+    EXPECT_NE(std::find(logged.begin(), logged.end(),
+                        "-x-x-x- gone from points(3) to points(4) " + stars),
+              logged.end());
+
+    // With nobody listening the rebuilt face is put in the same order as when logged.
+    stopListening();
+    logged.clear();
+    Faces(1).fixOrder();
+    EXPECT_EQ(Faces(1).report(), "(1)(3)(4)");
+    connect(A, {D, B, X});  // A's list is now (B, C, D, X): its first qualifying entry is B
+    Face& face = newFace({A, D, C, B});
+    face.fixOrder();
+    EXPECT_EQ(face.report(), "(1)(2)(3)(4) NEW ");
+    EXPECT_TRUE(logged.empty());
+}
+
+TEST_F(RebuildTest, AFaceShrunkBelowThreePointsIsMarkedRemoved) {
+    // A rebuilt face takes the caller's list as it is, so a face made after C's removal can
+    // still hold C; writing shrinks it.
+    load(meshText(points(6), {"3 ( (1) (2) (3) )"}));
+    Faces(0).registerPts();
+    Points(C).remove();
+    Face& triangle = newFace({A, B, C});
+    Face& quad = newFace({A, B, C, D});
+    NextPtOrder = 0;
+    std::ostringstream out;
+    triangle.writeOut(out);
+    EXPECT_EQ(out.str(), "");  // two points left: no polygon, and gone from now on
+    EXPECT_EQ(triangle.getNum(), 1);
+    EXPECT_TRUE(triangle.removedz());
+    // A face left with three points stays.
+    quad.writeOut(out);
+    EXPECT_EQ(quad.getNum(), 2);
+    EXPECT_FALSE(quad.removedz());
+}
+
+TEST_F(RebuildTest, BrokenExpectationsStopAtTheirCause) {
+#if MESHTHIN_CHECKS
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    load(meshText(points(6), {"3 ( (1) (2) (3) )"}));
+    Faces(0).registerPts();
+    // Faces to be replaced are marked removed before the rebuilt face gathers their points.
+    Faces.growTo(1);
+    PointList newpts{A};
+    EXPECT_DEATH(Faces(1).reInit(newpts, {0}), "the faces to replace are marked removed first");
+    // A point is removed once; the run never asks for a second time.
+    Points(A).remove();
+    EXPECT_DEATH(Points(A).remove(), "a point is removed once");
+#else
+    GTEST_SKIP() << "built without internal checks";
+#endif
 }
 
 TEST_F(RebuildTest, AStuckWalkLeavesNoPointMarks) {

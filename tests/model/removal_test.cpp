@@ -14,6 +14,7 @@ TEST_F(RemovalTest, AClosedFanOfThreeTrianglesBecomesOneTriangle) {
     //        A(1)           P(0) in the middle of the fan (P A B), (P B C), (P C A),
     //       /  \            lifted out of the plane so that it has a value.
     //    B(2)-P-C(3)
+    stopListening();  // as in the program
     loadAndAnalyze(meshText({"(0 0 1)", "(0 2 0)", "(-2 -1 0)", "(2 -1 0)"},
                             {"3 ( (0) (1) (2) )", "3 ( (0) (2) (3) )", "3 ( (0) (3) (1) )"}));
     const double valueOfA = Points(1).getValue();
@@ -36,12 +37,6 @@ TEST_F(RemovalTest, ANeighbourCutToOneEntryKeepsOnlyTheLastAddition) {
     // P(0) with the list (N, R, S); N's list is (P, Q): after remPoint it is (Q), and each
     // addition replaces that single entry, leaving (S).
     load(meshText({"(0 0 0)", "(1 0 0)", "(2 0 0)", "(3 0 0)", "(4 0 0)"}, {}));
-    auto connect = [](int16_t p, std::vector<int16_t> to) {
-        for (int16_t n : to) {
-            Points(p).addConn(n);
-        }
-        Points(p).doneAdd();
-    };
     enum { P = 0, N = 1, R = 2, S = 3, Q = 4 };
     connect(P, {N, R, S});
     connect(N, {P, Q});

@@ -1,5 +1,6 @@
 #include "support/store_fixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -31,6 +32,10 @@ void StoreTest::loadAndAnalyze(const std::string& text) {
     runStartupPasses();
 }
 
+void StoreTest::stopListening() {
+    setLogObserver(nullptr);
+}
+
 std::string meshText(const std::vector<std::string>& points,
                      const std::vector<std::string>& faces) {
     std::string text = "a mesh made by a test\npoints {\n";
@@ -51,6 +56,47 @@ std::vector<int16_t> listOf(int16_t p) {
         list.push_back(Points(p).getConn(j));
     }
     return list;
+}
+
+void connect(int16_t p, const std::vector<int16_t>& to) {
+    for (int16_t n : to) {
+        Points(p).addConn(n);
+    }
+    Points(p).doneAdd();
+}
+
+std::string storeSummary() {
+    std::ostringstream out;
+    if (Points.exists()) {
+        for (long long i = 0; i <= Points.upperBound(); ++i) {
+            out << '(' << Points(i).getX() << ' ' << Points(i).getY() << ' ' << Points(i).getZ()
+                << ')';
+        }
+    } else {
+        out << "no points";
+    }
+    out << ' ';
+    if (Faces.exists()) {
+        for (long long f = 0; f <= Faces.upperBound(); ++f) {
+            try {
+                out << '[' << Faces(f).report() << ']';
+            } catch (const Failure&) {
+                out << "[a slot whose line failed]";  // no positions, yet lastPos 0
+            }
+        }
+    } else {
+        out << "no faces";
+    }
+    return out.str();
+}
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 TempDir::TempDir() {

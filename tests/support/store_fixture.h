@@ -23,6 +23,9 @@ protected:
     void load(const std::string& text, char separator = '.');
     // Loads and runs the start-up passes.
     void loadAndAnalyze(const std::string& text);
+    // Removes the diagnostic observer, so that the rest of the test runs as the program does,
+    // with nobody listening.
+    void stopListening();
     // The diagnostic texts sent to logMessage since the test began.
     std::vector<std::string> logged;
     // The texts shown through the message hook.
@@ -36,6 +39,11 @@ std::string meshText(const std::vector<std::string>& points, const std::vector<s
 
 // Point p's connection list, entry by entry.
 std::vector<int16_t> listOf(int16_t p);
+// Adds the numbers to point p's list one by one with addConn, then closes the run with doneAdd.
+void connect(int16_t p, const std::vector<int16_t>& to);
+// Every coordinate and every face report of the store, or what is absent: two stores that
+// summarise alike hold the same mesh.
+std::string storeSummary();
 
 // A folder of its own for each test, removed afterwards.
 class TempDir {
@@ -51,6 +59,8 @@ private:
     std::filesystem::path root;
 };
 
+// The names in a folder, sorted: a test compares them to see that nothing was left behind.
+std::vector<std::string> namesIn(const std::filesystem::path& folder);
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& content);
 std::vector<std::string> crlfLines(const std::string& content);
