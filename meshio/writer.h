@@ -1,7 +1,7 @@
 // Writing the reduced mesh: the save dialog, the fixed header, one line per kept point
 // (renumbered from 0), "}faces {", one line per kept face, three " } " lines, CR LF throughout.
-// The output replaces the target only when it is complete: it is written to a temporary file
-// in the target's folder and renamed over the target, so a failure leaves the target as it was.
+// The output replaces the target only when it is complete and on the disk (replace_file.h), so a
+// failure leaves the target as it was.
 #pragma once
 
 #include <functional>
@@ -24,11 +24,6 @@ std::string meshHeader();
 void writeMeshText(std::ostream& out, const NumberCodec& numbers,
                    const std::function<void()>& beforeItem,
                    const std::function<void(const std::string&)>& caption);
-
-// Replaces target with what produce writes, or leaves it untouched and throws a Failure. Refuses
-// what a direct write would have been refused: a missing folder, a read-only file or folder,
-// something that is not a regular file.
-void replaceFile(const std::string& target, const std::function<void(std::ostream&)>& produce);
 
 // The writer as the reduction run calls it: asks for the target (a cancelled dialog writes
 // nothing), writes, and shows any failure as "Error Occurred: " and its description.
