@@ -8,10 +8,10 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-             clang-14 libclang-rt-14-dev
+             clang libclang-rt-dev
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps build examples bench test-asan fuzz fuzz-smoke
+.PHONY: run test check deps build examples bench test-asan fuzz fuzz-smoke
 
 run: build
 	cd examples && ../$(BUILD)/meshthin
@@ -21,6 +21,11 @@ run: build
 test: build
 	$(MAKE) fuzz-smoke
 	$(MAKE) test-asan
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The quick loop while working: only build/, only the main suite, in seconds. `make test` is
+# what CI runs and adds the sanitizer build and the fuzzing smoke run.
+check: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 build: deps
@@ -62,7 +67,7 @@ test-asan: deps
 # Fuzzes the whole job for FUZZ_SECONDS on a scratch copy of the seed corpus (the committed
 # corpus never grows by itself). A finding is saved in $(FUZZ_BUILD)/findings/.
 fuzz: deps
-	CC=clang-14 CXX=clang++-14 cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DMESHTHIN_FUZZ=ON -DMESHTHIN_WITH_QT=OFF -DMESHTHIN_WITH_TESTS=OFF -DMESHTHIN_WITH_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_mesh
 	rm -rf $(FUZZ_BUILD)/corpus && cp -r fuzz/corpus $(FUZZ_BUILD)/corpus

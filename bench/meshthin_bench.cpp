@@ -18,6 +18,7 @@
 #include "meshio/startup.h"
 #include "meshio/writer.h"
 #include "model/store.h"
+#include "tests/support/quiet_window.h"
 #include "tools/mesh_generators.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -114,26 +115,11 @@ void BM_Reduction(benchmark::State& state) {
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-// A window whose only work is the real event processing; the save dialog answers a file.
-class WritingWindow : public Window {
+// A window whose only work is the real event processing; the dialogs answer the target.
+class WritingWindow : public testing::QuietWindow {
 public:
-    explicit WritingWindow(std::string target) : target(std::move(target)) {}
-    void setButtonCaption(const std::string&) override {}
-    std::string text1() const override { return "0"; }
-    void setText1(const std::string&) override {}
-    void setLabel(Caption, const std::string&) override {}
-    void clearList(ListBox) override {}
-    void addListItems(ListBox, const std::vector<std::string>&) override {}
-    int sliderPosition() const override { return 0; }
-    void messageBox(const std::string& text) override { failure = text; }
-    std::string openDialog() override { return target; }
-    std::optional<std::string> saveDialog() override { return target; }
+    explicit WritingWindow(const std::string& target) : QuietWindow(target, target) {}
     void processEvents() override { QCoreApplication::processEvents(); }
-    char decimalSeparator() const override { return '.'; }
-    std::string failure;
-
-private:
-    std::string target;
 };
 
 void BM_Write(benchmark::State& state) {
@@ -146,8 +132,8 @@ void BM_Write(benchmark::State& state) {
         state.ResumeTiming();
         WriteMesh(window);
     }
-    if (!window.failure.empty()) {
-        state.SkipWithError(window.failure.c_str());
+    if (!window.lastMessage.empty()) {
+        state.SkipWithError(window.lastMessage.c_str());
     }
     describe(state);
     std::filesystem::remove(target);

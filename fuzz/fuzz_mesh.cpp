@@ -20,6 +20,7 @@
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
 #include "model/store.h"
+#include "tests/support/quiet_window.h"
 #include "ui/lists.h"
 #include "ui/preview.h"
 
@@ -27,32 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace meshthin;
-
-// A window that answers the dialogs from its fields and otherwise only keeps Text1.
-class QuietWindow : public Window {
-public:
-    QuietWindow(std::string input, std::string output, char separator)
-        : input(std::move(input)), output(std::move(output)), separator(separator) {}
-
-    void setButtonCaption(const std::string&) override {}
-    std::string text1() const override { return text; }
-    void setText1(const std::string& value) override { text = value; }
-    void setLabel(Caption, const std::string&) override {}
-    void clearList(ListBox) override {}
-    void addListItems(ListBox, const std::vector<std::string>&) override {}
-    int sliderPosition() const override { return 0; }
-    void messageBox(const std::string&) override {}
-    std::string openDialog() override { return input; }
-    std::optional<std::string> saveDialog() override { return output; }
-    void processEvents() override {}
-    char decimalSeparator() const override { return separator; }
-
-private:
-    std::string input;
-    std::string output;
-    char separator;
-    std::string text = "Enter Threshold";
-};
+using meshthin::testing::QuietWindow;
 
 class NoCanvas : public Canvas {
 public:

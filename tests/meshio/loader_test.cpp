@@ -115,11 +115,8 @@ TEST_F(LoaderTest, ReadingStopsAtTheFirstFailure) {
 
 TEST_F(LoaderTest, PointNumbersAreSixteenBit) {
     auto manyPoints = [](int count) {
-        std::string text = "x\npoints {\n";
-        for (int i = 0; i < count; ++i) {
-            text += "(1 2 3)\n";
-        }
-        return text + "}\nfaces {\n3 ( (0) (1) (2) )\n}\n";
+        return meshText(std::vector<std::string>(static_cast<size_t>(count), "(1 2 3)"),
+                        {"3 ( (0) (1) (2) )"});
     };
     load(manyPoints(32767));
     EXPECT_EQ(Points.upperBound(), 32767);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFrame>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,8 +27,10 @@
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
 #include "model/store.h"
+#include "support/store_fixture.h"
 #include "ui/form1.h"
 #include "ui/lists.h"
+#include "ui/preview.h"
 
 // Readable texts in the failure messages.
 QT_BEGIN_NAMESPACE
@@ -119,10 +122,6 @@ const std::vector<Coordinates> kTrianglePoints = {
     {0, 0, 0}, {10, 0, 0}, {0, -10, 5}, {-30, -45, 0}};
 const std::vector<std::vector<int>> kTriangleFaces = {{0, 1, 2}};
 
-// The picture's user units, as the preview is laid out.
-constexpr double kLeft = -50, kTop = -50;
-constexpr double kWidth = 66.74890899658203, kHeight = 51.150203704833984;
-
 QString number(double value) {
     return QString::number(value, 'g', 15);
 }
@@ -142,23 +141,24 @@ protected:
 
     QString writeMeshFile(const QString& name, const std::vector<Coordinates>& points,
                           const std::vector<std::vector<int>>& faces) {
-        QString text = "a test mesh\npoints {\n";
+        std::vector<std::string> groups;
         for (const Coordinates& p : points) {
-            text += "  (" + number(p[0]) + " " + number(p[1]) + " " + number(p[2]) + ")\n";
+            groups.push_back(
+                ("(" + number(p[0]) + " " + number(p[1]) + " " + number(p[2]) + ")").toStdString());
         }
-        text += "}\nfaces {\n";
+        std::vector<std::string> faceLines;
         for (const std::vector<int>& face : faces) {
-            text += QString::number(face.size()) + " (";
+            std::string line = std::to_string(face.size()) + " (";
             for (int point : face) {
-                text += " (" + QString::number(point) + ")";
+                line += " (" + std::to_string(point) + ")";
             }
-            text += " )\n";
+            faceLines.push_back(line + " )");
         }
-        text += "}\n";
+        const std::string text = testing::meshText(groups, faceLines);
         const QString path = folder.filePath(name);
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toLatin1());
+        file.write(text.data(), static_cast<qint64>(text.size()));
         return path;
     }
 
@@ -218,33 +218,24 @@ protected:
     std::unique_ptr<Form1> form;
 };
 
-TEST_F(Form1Test, ControlsSitAtTheirTwipsPlacesInAWindowThatDoesNotResize) {
-    struct Place {
-        const char* name;
-        int left, top, width, height;  // twips
-    };
-    const Place layout[] = {
-        {"Picture1", 5280, 3840, 1575, 2895},  {"List1", 6720, 0, 855, 1620},
-        {"List2", 7560, 0, 1935, 1620},        {"Text1", 6840, 3600, 2775, 375},
-        {"Command1", 6840, 4080, 2775, 375},   {"Label1", 6960, 4680, 1695, 735},
-        {"List3", 8520, 4560, 1455, 2400},     {"List4", 0, 0, 5175, 2400},
-        {"List5", 0, 2640, 5175, 4350},        {"HScroll1", 6840, 3240, 2775, 375},
-        {"lblPBefore", 6840, 1800, 2775, 255}, {"lblPAfter", 6840, 2160, 2775, 375},
-    };
+TEST_F(Form1Test, EveryControlLiesInsideAWindowThatDoesNotResize) {
     showForm();
     EXPECT_EQ(form->windowTitle(), "Form1");
-    EXPECT_EQ(form->size(), QSize(11130 / 15, 7200 / 15));
-    for (const Place& place : layout) {
-        EXPECT_EQ(control<QWidget>(place.name)->geometry(),
-                  QRect(place.left / 15, place.top / 15, place.width / 15, place.height / 15))
-            << place.name;
+    const QRect client = form->rect();
+    for (const char* name : {"Picture1", "List1", "List2", "Text1", "Command1", "Label1", "List3",
+                             "List4", "List5", "HScroll1", "lblPBefore", "lblPAfter"}) {
+        const QRect place = control<QWidget>(name)->geometry();
+        EXPECT_FALSE(place.isEmpty()) << name;
+        EXPECT_TRUE(client.contains(place)) << name << " leaves the client area";
     }
 
     // Enlarging the window leaves it, and so every control, as it was.
-    form->resize(1000, 700);
+    const QSize size = form->size();
+    const QRect list5 = control<QWidget>("List5")->geometry();
+    form->resize(size.width() + 300, size.height() + 200);
     QCoreApplication::processEvents();
-    EXPECT_EQ(form->size(), QSize(742, 480));
-    EXPECT_EQ(control<QWidget>("List5")->geometry(), QRect(0, 176, 345, 290));
+    EXPECT_EQ(form->size(), size);
+    EXPECT_EQ(control<QWidget>("List5")->geometry(), list5);
 
     // The labels wrap long text inside their fixed size.
     for (const char* name : {"Label1", "lblPBefore", "lblPAfter"}) {
@@ -562,8 +553,9 @@ protected:
     }
 
     QPoint pixel(double x, double y) const {
-        return inside.topLeft() + QPoint(static_cast<int>((x - kLeft) / kWidth * inside.width()),
-                                         static_cast<int>((y - kTop) / kHeight * inside.height()));
+        return inside.topLeft() +
+               QPoint(static_cast<int>((x - kPreviewLeft) / kPreviewWidth * inside.width()),
+                      static_cast<int>((y - kPreviewTop) / kPreviewHeight * inside.height()));
     }
 
     // Whether the colour is at the pixel of (x, y) or one pixel beside it.
@@ -626,6 +618,32 @@ TEST_F(PreviewTest, ATriangleIsDrawnFlatAndOnlyWhenClicked) {
     // The drawing survives being repainted.
     picture->repaint();
     EXPECT_EQ(picture->grab().toImage(), drawn);
+}
+
+TEST_F(Form1Test, ThePreviewMapsItsAreaOntoThePicturesEdges) {
+    // Points at the corners of the preview's area, a hair inside, land on the picture's corner
+    // pixels: the area fills the picture exactly.
+    const double right = kPreviewLeft + kPreviewWidth * 0.999;
+    const double bottom = kPreviewTop + kPreviewHeight * 0.999;
+    // The corners are in no face, so that no outline is drawn over them.
+    loadMesh({{kPreviewLeft, kPreviewTop, 0},
+              {right, kPreviewTop, 0},
+              {kPreviewLeft, bottom, 0},
+              {right, bottom, 0},
+              {-30, -30, 0},
+              {-20, -30, 0},
+              {-30, -20, 0}},
+             {{4, 5, 6}});
+    showForm();
+    QWidget* picture = control<QWidget>("Picture1");
+    QTest::mouseClick(picture, Qt::LeftButton, {}, picture->rect().center());
+    const QImage drawn = picture->grab().toImage();
+    const QRect inside = control<QFrame>("Picture1")->contentsRect();
+    const QRgb red = qRgb(255, 0, 0);
+    for (const QPoint corner :
+         {inside.topLeft(), inside.topRight(), inside.bottomLeft(), inside.bottomRight()}) {
+        EXPECT_EQ(drawn.pixel(corner), red) << corner.x() << "," << corner.y();
+    }
 }
 
 TEST_F(PreviewTest, TheSelectedPointGetsARedCrosshairDrawnLast) {
