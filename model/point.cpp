@@ -139,6 +139,7 @@ int16_t Point::getConn(int16_t whichOne) const {
 // Value
 
 void Point::analyze() {
+    MESHTHIN_EXPECT(!conns.empty(), "a point is analysed only after loadme gave it its list");
     // One unit vector per connection, from the connected point towards this one, summed in
     // list order. Neighbours at the same position contribute the zero vector.
     double sumX = 0;

@@ -68,7 +68,8 @@ public:
 
     // --- removal ---
     // Takes this point out of the mesh in five steps: mark, find and mark its faces, rewire
-    // and re-value its neighbours, copy its list, append one rebuilt face.
+    // and re-value its neighbours, copy its list, append one rebuilt face. Expects a point that
+    // is not removed yet: a second removal would cover the same hole twice.
     void remove();
     // Takes whichOne out of the connection list; a list never shrinks below one entry.
     void remPoint(int16_t whichOne);
