@@ -66,7 +66,7 @@ void loadAndAnalyze(const benchmark::State& state) {
 // The threshold below which the given share of the points lies at start.
 double thresholdFor(double share) {
     std::vector<double> values;
-    for (long long i = 0; i < Points.upperBound(); ++i) {
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
         values.push_back(Points(i).getValue());
     }
     std::sort(values.begin(), values.end());
@@ -74,7 +74,7 @@ double thresholdFor(double share) {
 }
 
 void describe(benchmark::State& state) {
-    state.counters["points"] = static_cast<double>(Points.upperBound());
+    state.counters["points"] = static_cast<double>(lastLoadedPoint() + 1);
     state.counters["faces"] = static_cast<double>(Faces.upperBound() + 1);
 }
 
@@ -103,7 +103,7 @@ void BM_Reduction(benchmark::State& state) {
         removePointsBelow(threshold, [](long long) {});
         state.PauseTiming();
         removed = 0;
-        for (long long i = 0; i < Points.upperBound(); ++i) {
+        for (long long i = 0; i <= lastLoadedPoint(); ++i) {
             removed += Points(i).removed() ? 1 : 0;
         }
         state.ResumeTiming();

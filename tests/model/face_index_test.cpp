@@ -40,7 +40,7 @@ protected:
 
     // Removes count random points that are not removed yet, checking the index before each.
     void removeRandomPoints(std::mt19937& random, int count) {
-        const long long lastPoint = Points.upperBound() - 1;
+        const long long lastPoint = lastLoadedPoint();
         std::uniform_int_distribution<long long> pick(0, lastPoint);
         for (int n = 0; n < count; ++n) {
             const auto p = static_cast<int16_t>(pick(random));
@@ -53,7 +53,7 @@ protected:
     }
 
     void checkEveryPoint() {
-        for (long long p = 0; p < Points.upperBound(); ++p) {
+        for (long long p = 0; p <= lastLoadedPoint(); ++p) {
             ASSERT_EQ(facesHolding(static_cast<int16_t>(p), Faces.upperBound()),
                       fullScan(static_cast<int16_t>(p)))
                 << "point " << p;
