@@ -25,6 +25,7 @@ int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtN
                       const NumberCodec& numbers) {
     myNum = myPtNum;
     conns.assign(1, 0);
+    connectionAdded = false;
 
     const int16_t a = find(inputstring, Start, "(");
     if (a == 0) {
@@ -73,6 +74,7 @@ void Point::addNewConn(int16_t whichPoint) {
     if (conns.empty()) {
         throw indexFailure();  // a slot that was never loaded has no list to add to
     }
+    connectionAdded = true;
     if (conns.size() == 1) {
         // A one-entry list does not say whether its entry is real, so it is overwritten; the
         // second entry is an open slot (-1) until the next addition or doneAdd.
