@@ -8,10 +8,12 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-             clang libclang-rt-dev
+             clang libclang-rt-dev desktop-file-utils appstream dpkg-dev file
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test check deps build examples bench test-asan fuzz fuzz-smoke
+PREFIX    ?= /usr/local
+
+.PHONY: run test check deps build examples bench test-asan fuzz fuzz-smoke install package
 
 run: build
 	cd examples && ../$(BUILD)/meshthin
@@ -31,6 +33,15 @@ check: build
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD) -j $(JOBS)
+
+# Installs the program, its desktop entry, icon, metadata and manual under PREFIX (below DESTDIR
+# when that is set, for staging).
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package in build/, installing under /usr.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Installs only the packages that are not there yet.
 deps:

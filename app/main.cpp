@@ -1,15 +1,86 @@
-// meshthin: thins out a polygon mesh. One window; the mesh is chosen when it opens.
+// meshthin: thins out a polygon mesh. One window, which opens on the file named on the command
+// line or asks for one; or, with the batch options, the same job without a window.
 #include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <iostream>
 
+#include "app/command_line.h"
+#include "meshio/batch.h"
 #include "ui/form1.h"
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    // Only the name: a display name would be appended to the window's caption "Form1".
-    QApplication::setApplicationName(QString::fromLatin1(meshthin::kApplicationTitle));
+namespace {
 
+std::string fileBytes(const QString& name) {
+    return QFile::encodeName(name).toStdString();
+}
+
+// A core application only: the batch path needs no display and must not ask for one. It is
+// created all the same so that the user's locale is read exactly as the window reads it.
+int runWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) {
+    QCoreApplication app(argc, argv);
+    meshthin::BatchRequest request;
+    request.file = fileBytes(line.file);
+    for (const QString& threshold : line.thresholds) {
+        request.thresholdTexts.push_back(threshold.toStdString());
+    }
+    if (!line.output.isEmpty()) {
+        request.output = fileBytes(line.output);
+    }
+    request.values = line.values;
+    request.separator = meshthin::userDecimalSeparator();
+    return meshthin::runBatch(request, std::cout, std::cerr);
+}
+
+int runWindow(int argc, char* argv[], const QString& file) {
+    QApplication app(argc, argv);
     meshthin::Form1 form;
-    form.load();
+    if (file.isEmpty()) {
+        form.load();
+    } else {
+        form.load(QFileInfo(file).absoluteFilePath());
+    }
     form.show();
     return app.exec();
+}
+
+// --help needs an application object for the name in its usage line; a core one, named as the
+// program is, whatever path it was started by.
+void printHelp() {
+    char name[] = "meshthin";
+    char* arguments[] = {name, nullptr};
+    int count = 1;
+    QCoreApplication app(count, arguments);
+    std::cout << meshthin::helpText().toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Only the name: a display name would be appended to the window's caption "Form1".
+    QCoreApplication::setApplicationName(QString::fromLatin1(meshthin::kProgramName));
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    const meshthin::CommandLine line = meshthin::parseCommandLine(arguments);
+    switch (line.mode) {
+        case meshthin::CommandLine::Mode::Help:
+            printHelp();
+            return 0;
+        case meshthin::CommandLine::Mode::Version:
+            std::cout << meshthin::kProgramName << ' ' << MESHTHIN_VERSION << '\n';
+            return 0;
+        case meshthin::CommandLine::Mode::UsageError:
+            std::cerr << meshthin::kProgramName << ": " << line.problem.toStdString() << '\n'
+                      << "Try '" << meshthin::kProgramName << " --help' for more information.\n";
+            return 2;
+        case meshthin::CommandLine::Mode::Batch:
+            return runWithoutWindow(argc, argv, line);
+        case meshthin::CommandLine::Mode::Window:
+            break;
+    }
+    return runWindow(argc, argv, line.file);
 }

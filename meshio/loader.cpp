@@ -14,7 +14,8 @@ namespace meshthin {
 namespace {
 
 // Hands out the lines of a text one at a time, without their line breaks; CR LF, LF and a lone
-// CR all end a line. Asking for a line when none is left is the end-of-file failure.
+// CR all end a line. Asking for a line when none is left is the end-of-file failure. Counts the
+// lines as a text editor does, from 1, so that a failure can name the line it comes from.
 class LineReader {
 public:
     explicit LineReader(std::string text) : text(std::move(text)) {}
@@ -29,6 +30,7 @@ public:
             ++end;
         }
         const std::string_view line = std::string_view(text).substr(at, end - at);
+        ++lineNumber;
         at = end;
         if (at < text.size()) {
             // Step over the line break: CR LF, or a lone LF or CR.
@@ -43,10 +45,19 @@ public:
         }
     }
 
+    // The number of the line that next() returned last.
+    long long number() const { return lineNumber; }
+
 private:
     std::string text;
     size_t at = 0;
+    long long lineNumber = 0;
 };
+
+// A failure that comes from one line of the file says which line, so that a user can find it.
+Failure onLine(const Failure& failure, long long lineNumber) {
+    return Failure(failure.what() + lineSuffix(lineNumber));
+}
 
 void readPoints(LineReader& lines, const NumberCodec& numbers) {
     std::string_view line = lines.next();
@@ -58,8 +69,12 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
     int16_t pointCounter = 0;
     for (;;) {
         Points.growTo(pointCounter);
-        const int16_t closing =
-            Points(pointCounter).loadme(groups, searchPosition, pointCounter, numbers);
+        int16_t closing = -1;
+        try {
+            closing = Points(pointCounter).loadme(groups, searchPosition, pointCounter, numbers);
+        } catch (const Failure& failure) {
+            throw onLine(failure, lines.number());
+        }
         if (closing >= 0) {
             searchPosition = closing;
             pointCounter = checked16(pointCounter + 1LL);
@@ -75,16 +90,22 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
     }
 }
 
-void readFaces(LineReader& lines, const NumberCodec& numbers) {
+FaceLines readFaces(LineReader& lines, const NumberCodec& numbers) {
+    FaceLines faceLines;
     std::string_view line = lines.next();
     long long faceCounter = 0;
     for (;;) {
         Faces.growTo(faceCounter);
-        Faces(faceCounter).loadme(line, numbers);
+        faceLines.push_back(lines.number());
+        try {
+            Faces(faceCounter).loadme(line, numbers);
+        } catch (const Failure& failure) {
+            throw onLine(failure, lines.number());
+        }
         ++faceCounter;
         line = lines.next();
         if (contains(line, "}")) {
-            break;
+            return faceLines;
         }
     }
 }
@@ -107,16 +128,16 @@ std::string readAll(std::istream& in) {
 
 }  // namespace
 
-void readMesh(std::istream& in, const NumberCodec& numbers) {
+FaceLines readMesh(std::istream& in, const NumberCodec& numbers) {
     LineReader lines(readAll(in));
     lines.next();  // line 1 is never examined
     lines.skipPast("points {");
     readPoints(lines, numbers);
     lines.skipPast("faces {");
-    readFaces(lines, numbers);
+    return readFaces(lines, numbers);
 }
 
-void readMeshFile(const std::string& path, const NumberCodec& numbers) {
+FaceLines readMeshFile(const std::string& path, const NumberCodec& numbers) {
     if (path.empty()) {
         throw Failure("No file was chosen");
     }
@@ -128,16 +149,23 @@ void readMeshFile(const std::string& path, const NumberCodec& numbers) {
     if (!in.is_open()) {
         throw Failure("Cannot open file: " + path);
     }
-    readMesh(in, numbers);
+    return readMesh(in, numbers);
+}
+
+void loadMesh(const std::string& path, const NumberCodec& numbers) {
+    runStartupPasses(readMeshFile(path, numbers));
 }
 
 bool Form_Load(Window& window, const std::function<void()>& FillLists) {
     window.messageBox(kLoadNotice);
-    const std::string fileName = window.openDialog();
+    return openMeshFile(window, window.openDialog(), FillLists);
+}
+
+bool openMeshFile(Window& window, const std::string& fileName,
+                  const std::function<void()>& FillLists) {
     try {
         const numtext::LocaleNumbers numbers(window.decimalSeparator());
-        readMeshFile(fileName, numbers);
-        runStartupPasses();
+        loadMesh(fileName, numbers);
         FillLists();
         return true;
     } catch (const std::exception& thrown) {

@@ -10,6 +10,7 @@
 #include <istream>
 #include <string>
 
+#include "meshio/startup.h"
 #include "meshio/window.h"
 #include "model/numbers.h"
 
@@ -20,15 +21,22 @@ inline constexpr const char* kLoadNotice =
     "reduction'";
 inline constexpr const char* kLoadErrorPrefix = "Error Occured: ";
 
-// Reads the points and faces of a mesh text into Points and Faces, which it creates. Throws a
-// Failure (the slots read so far stay) on a malformed group, a number that does not convert, a
-// 16-bit overflow or the end of the text while a marker or a line is still expected.
-void readMesh(std::istream& in, const NumberCodec& numbers);
+// Reads the points and faces of a mesh text into Points and Faces, which it creates, and returns
+// the line each face was read from. Throws a Failure (the slots read so far stay) on a malformed
+// group, a number that does not convert, a 16-bit overflow or the end of the text while a marker
+// or a line is still expected; a failure in a point or face line ends with " (line N)".
+FaceLines readMesh(std::istream& in, const NumberCodec& numbers);
 // The same for a file; a file that cannot be opened is a Failure and leaves the store absent.
-void readMeshFile(const std::string& path, const NumberCodec& numbers);
+FaceLines readMeshFile(const std::string& path, const NumberCodec& numbers);
+// Reads the file and runs the start-up passes: the mesh is then ready for a reduction run.
+void loadMesh(const std::string& path, const NumberCodec& numbers);
 
 // The window's load step. Returns true when the mesh was read, connected, analysed and listed;
 // false after a cancelled dialog or any failure, which it has shown.
 bool Form_Load(Window& window, const std::function<void()>& FillLists);
+// The load step for a file named when the program was started: no notice and no open dialog,
+// the rest as Form_Load.
+bool openMeshFile(Window& window, const std::string& fileName,
+                  const std::function<void()>& FillLists);
 
 }  // namespace meshthin

@@ -4,10 +4,35 @@
 
 namespace meshthin {
 
-void connectPoints() {
+namespace {
+
+// A face read from the file fails to register only when it names a point number that has no
+// slot (the index failure); any other failure keeps its own description. Either way the user is
+// told which line of the file holds the face.
+Failure faceFailure(const Failure& failure, long long lineNumber) {
+    const std::string description = std::string(failure.what()) == indexFailure().what()
+                                        ? kMissingPointDescription
+                                        : failure.what();
+    return Failure(description + lineSuffix(lineNumber));
+}
+
+}  // namespace
+
+std::string lineSuffix(long long lineNumber) {
+    return " (line " + std::to_string(lineNumber) + ")";
+}
+
+void connectPoints(const FaceLines& faceLines) {
     const long long lastFace = Faces.upperBound();
     for (long long f = 0; f <= lastFace; ++f) {
-        Faces(f).registerPts();
+        try {
+            Faces(f).registerPts();
+        } catch (const Failure& failure) {
+            if (static_cast<size_t>(f) >= faceLines.size()) {
+                throw;
+            }
+            throw faceFailure(failure, faceLines[static_cast<size_t>(f)]);
+        }
     }
 }
 
@@ -17,8 +42,8 @@ void analyzePoints() {
     }
 }
 
-void runStartupPasses() {
-    connectPoints();
+void runStartupPasses(const FaceLines& faceLines) {
+    connectPoints(faceLines);
     analyzePoints();
 }
 

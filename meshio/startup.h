@@ -3,11 +3,24 @@
 // store just filled by the loader; a failure stops at once with the passes done so far kept.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace meshthin {
 
-void connectPoints();
+// The line of the file that each face was read from, 1-based, by face index. May be shorter
+// than Faces (or empty) when the faces did not come from a file.
+using FaceLines = std::vector<long long>;
+
+// " (line N)", the ending of a failure's description that names the line it comes from.
+std::string lineSuffix(long long lineNumber);
+
+// A face that names a point the file does not have fails with this description and its line.
+inline constexpr const char* kMissingPointDescription = "Face names a point that does not exist";
+
+void connectPoints(const FaceLines& faceLines = {});
 void analyzePoints();
 // Both passes, in that order: a value is computed from a complete connection list.
-void runStartupPasses();
+void runStartupPasses(const FaceLines& faceLines = {});
 
 }  // namespace meshthin

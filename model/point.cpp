@@ -26,6 +26,7 @@ int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtN
                       const NumberCodec& numbers) {
     myNum = myPtNum;
     conns.assign(1, 0);
+    connectionAdded = false;
 
     const int16_t a = find(inputstring, Start, "(");
     if (a == 0) {
@@ -72,6 +73,7 @@ void Point::addConnAsking(int16_t whichPoint, const Holds& holds) {
     if (conns.size() >= 2 && holds(whichPoint)) {
         return;  // rule 1
     }
+    connectionAdded = true;
     if (conns.size() == 1) {
         conns[0] = whichPoint;  // rule 2
         conns.push_back(-1);

@@ -56,6 +56,9 @@ public:
     bool alreadyConn(int16_t whichPoint) const;
     bool connectedTo(int16_t x) const { return alreadyConn(x); }
     int16_t getNumConns() const;
+    // Whether any connection was added since loadme. A point that no face names keeps the
+    // initial list (0), which reads exactly like one connection to point 0.
+    bool everConnected() const { return connectionAdded; }
     // The entry at whichOne; past the end it logs "error: getconn called with <n>" and
     // answers 0 (the empty result). A negative index is a Failure.
     int16_t getConn(int16_t whichOne) const;
@@ -91,6 +94,7 @@ private:
     int16_t myNum = 0;
     bool isRemoved = false;
     bool slot1Used = false;
+    bool connectionAdded = false;
 };
 
 }  // namespace meshthin

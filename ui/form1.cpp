@@ -209,6 +209,13 @@ void Form1::load() {
     runState.meshLoaded = Form_Load(*this, [this] { FillLists(*this); });
 }
 
+void Form1::load(const QString& file) {
+    setMessageHook([this](const std::string& text) { messageBox(text); });
+    fileName = file;
+    runState.meshLoaded =
+        openMeshFile(*this, QFile::encodeName(file).toStdString(), [this] { FillLists(*this); });
+}
+
 template <class Action>
 void Form1::reportingFailures(Action action) {
     try {
@@ -323,6 +330,10 @@ void Form1::processEvents() {
 }
 
 char Form1::decimalSeparator() const {
+    return userDecimalSeparator();
+}
+
+char userDecimalSeparator() {
     const QString separator = QLocale().decimalPoint();
     if (separator.size() == 1 && separator.at(0).unicode() < 0x80) {
         return separator.at(0).toLatin1();

@@ -26,6 +26,9 @@ class PreviewPicture;
 
 inline constexpr const char* kWindowCaption = "Form1";
 
+// The user's decimal separator, as every number text shown or written uses it.
+char userDecimalSeparator();
+
 class Form1 : public QWidget, private Window {
     Q_OBJECT
 
@@ -37,6 +40,9 @@ public:
     // The load step: the notice, the open dialog, the mesh and the lists. Runs once, before the
     // window is first shown; the window is to be shown afterwards whether it succeeded or not.
     void load();
+    // The load step for a file named when the program was started: no notice and no open
+    // dialog; the dialogs keep the name, so that the save dialog proposes it.
+    void load(const QString& file);
 
     // The window as the loader, the run and the lists see it, for tools that drive that logic
     // directly (the benchmarks).

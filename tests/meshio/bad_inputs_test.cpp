@@ -38,11 +38,12 @@ const std::string kMesh =
 const std::string kMeshStore = "(0 0 0)(1 0 0)(0 1 0)(0 0 1.5)(0 0 0) [(0)(1)(2)][(0)(3)(1)]";
 
 // A mesh of three points whose point 0 is the given group, and one triangle.
+// The group on line 3.
 std::string withFirstGroup(const std::string& group) {
     return "title\npoints {\n" + group + "\n(1 0 0)\n(0 1 0)\n}\nfaces {\n3 ( (0) (1) (2) )\n}\n";
 }
 
-// Three points (slots 0 to 2, the spare at 3) and the given face line.
+// Three points (slots 0 to 2, the spare at 3) and the given face line, on line 8.
 std::string withFaceLine(const std::string& face) {
     return "title\npoints {\n(0 0 0)\n(1 0 0)\n(0 1 0)\n}\nfaces {\n" + face + "\n}\n";
 }
@@ -169,30 +170,52 @@ TEST_F(BadInputTest, LineEndsByteOrderMarkAndNulBytesReadTheSameMesh) {
         EXPECT_EQ(storeSummary(), kMeshStore) << c.name;
     }
     // A NUL byte inside a number is not a number; the description shows it as "?".
-    runTable(
-        {{"a NUL byte inside a number", withFirstGroup("(1 2\0 3)"s), "Not a number: \"2?\""}});
+    runTable({{"a NUL byte inside a number", withFirstGroup("(1 2\0 3)"s),
+               "Not a number: \"2?\" (line 3)"}});
 }
 
 TEST_F(BadInputTest, PointGroupsAndNumberTexts) {
     runTable({
         {"tabs between the numbers", withFirstGroup("(1\t2\t3)"),
-         "Malformed point group (expected \"(x y z)\")"},
+         "Malformed point group (expected \"(x y z)\") (line 3)"},
         {"a missing \")\"", withFirstGroup("(1 2 3"),
-         "Malformed point group (expected \"(x y z)\")"},
-        {"a blank after \"(\"", withFirstGroup("( 1 2 3)"), "Not a number: \"\""},
-        {"two blanks between numbers", withFirstGroup("(1  2 3)"), "Not a number: \"\""},
-        {"1e400", withFirstGroup("(1e400 0 0)"), "Overflow"},
-        {"-1e400", withFirstGroup("(0 -1e400 0)"), "Overflow"},
-        {"nan", withFirstGroup("(nan 0 0)"), "Not a number: \"nan\""},
-        {"inf", withFirstGroup("(0 0 inf)"), "Not a number: \"inf\""},
-        {"1,5 under \".\"", withFirstGroup("(1,5 0 0)"), "Not a number: \"1,5\""},
-        {"1.5 under \",\"", withFirstGroup("(1.5 0 0)"), "Not a number: \"1.5\"", ','},
+         "Malformed point group (expected \"(x y z)\") (line 3)"},
+        {"a blank after \"(\"", withFirstGroup("( 1 2 3)"), "Not a number: \"\" (line 3)"},
+        {"two blanks between numbers", withFirstGroup("(1  2 3)"), "Not a number: \"\" (line 3)"},
+        {"1e400", withFirstGroup("(1e400 0 0)"), "Overflow (line 3)"},
+        {"-1e400", withFirstGroup("(0 -1e400 0)"), "Overflow (line 3)"},
+        {"nan", withFirstGroup("(nan 0 0)"), "Not a number: \"nan\" (line 3)"},
+        {"inf", withFirstGroup("(0 0 inf)"), "Not a number: \"inf\" (line 3)"},
+        {"1,5 under \".\"", withFirstGroup("(1,5 0 0)"), "Not a number: \"1,5\" (line 3)"},
+        {"1.5 under \",\"", withFirstGroup("(1.5 0 0)"), "Not a number: \"1.5\" (line 3)", ','},
         {"1,5 under \",\"", withFirstGroup("(1,5 0 0)"), "", ','},
         {"1e-400 is zero", withFirstGroup("(1e-400 0 0)"), ""},
         {"a blank before \")\"", withFirstGroup("(1 2 3 )"), ""},
     });
     loadFile(withFirstGroup("(1,5 -2,25 0)"), ',');
     EXPECT_EQ(storeSummary(), "(1.5 -2.25 0)(1 0 0)(0 1 0)(0 0 0) [(0)(1)(2)]");
+}
+
+TEST_F(BadInputTest, AFailureNamesItsLineCountedAsATextEditorCountsIt) {
+    // Line 1 the title, 2 "points {", 3 a blank line, 4 to 6 the points, 7 "}", 8 "faces {",
+    // 9 and 10 the faces, 11 "}".
+    const auto mesh = [](const std::string& thirdPoint, const std::string& secondFace) {
+        return "title\npoints {\n\n(0 0 0)\n(1 0 0)\n" + thirdPoint +
+               "\n}\nfaces {\n3 ( (0) (1) (2) )\n" + secondFace + "\n}\n";
+    };
+    const std::string badNumber = mesh("(0 1,5 0)", "3 ( (0) (2) (1) )");
+    const std::string missingPoint = mesh("(0 1 0)", "3 ( (0) (2) (7) )");
+    runTable({
+        {"a number on the first line of the points", withFirstGroup("(x 0 0)"),
+         "Not a number: \"x\" (line 3)"},
+        {"LF", badNumber, "Not a number: \"1,5\" (line 6)"},
+        {"CR LF", withLineBreaks(badNumber, "\r\n"), "Not a number: \"1,5\" (line 6)"},
+        {"CR only", withLineBreaks(badNumber, "\r"), "Not a number: \"1,5\" (line 6)"},
+        {"a number in a face line", mesh("(0 1 0)", "3 ( (0) (x) (1) )"),
+         "Not a number: \"x\" (line 10)"},
+        {"a face naming a point that does not exist, CR only", withLineBreaks(missingPoint, "\r"),
+         "Face names a point that does not exist (line 10)"},
+    });
 }
 
 TEST_F(BadInputTest, CoordinatesTooLargeForTheValuePass) {
@@ -214,16 +237,21 @@ TEST_F(BadInputTest, CoordinatesTooLargeForTheValuePass) {
 TEST_F(BadInputTest, FaceCountsAndPointNumbers) {
     runTable({
         {"count 0", withFaceLine("0 ( (0) (1) (2) )"), ""},
-        {"count -1", withFaceLine("-1 ( (0) (1) (2) )"), "Negative point count in a face line"},
-        {"count 40000", withFaceLine("40000 ( (0) (1) (2) )"), "Overflow"},
-        {"count 1e6", withFaceLine("1e6 ( (0) (1) (2) )"), "Overflow"},
-        {"point -1", withFaceLine("3 ( (0) (-1) (2) )"), "Index out of range"},
+        {"count -1", withFaceLine("-1 ( (0) (1) (2) )"),
+         "Negative point count in a face line (line 8)"},
+        {"count 40000", withFaceLine("40000 ( (0) (1) (2) )"), "Overflow (line 8)"},
+        {"count 1e6", withFaceLine("1e6 ( (0) (1) (2) )"), "Overflow (line 8)"},
+        {"point -1", withFaceLine("3 ( (0) (-1) (2) )"),
+         "Face names a point that does not exist (line 8)"},
         {"the spare slot", withFaceLine("3 ( (0) (1) (3) )"), ""},
-        {"a point beyond the spare slot", withFaceLine("3 ( (0) (1) (4) )"), "Index out of range"},
+        {"a point beyond the spare slot", withFaceLine("3 ( (0) (1) (4) )"),
+         "Face names a point that does not exist (line 8)"},
         // The missing fourth group reads the line's first token, 4: beyond the last slot.
-        {"more points counted than given", withFaceLine("4 ( (0) (1) (2) )"), "Index out of range"},
-        {"no \")\" at all", withFaceLine("3 ( (0 (1 (2"), "Malformed face line (missing \")\")"},
-        {"a blank after \"(\"", withFaceLine("3 ( ( 0) (1) (2) )"), "Not a number: \"\""},
+        {"more points counted than given", withFaceLine("4 ( (0) (1) (2) )"),
+         "Face names a point that does not exist (line 8)"},
+        {"no \")\" at all", withFaceLine("3 ( (0 (1 (2"),
+         "Malformed face line (missing \")\") (line 8)"},
+        {"a blank after \"(\"", withFaceLine("3 ( ( 0) (1) (2) )"), "Not a number: \"\" (line 8)"},
     });
     // A count of 0 reads a face without points.
     loadFile(withFaceLine("0 ( (0) (1) (2) )"));
@@ -235,7 +263,7 @@ TEST_F(BadInputTest, LongLinesAndManyPoints) {
     runTable({
         // The group's ")" at position 32767, the last one a 16-bit position can hold.
         {"a group ending at position 32767", withFirstGroup(pad + "(1 2 3)"), ""},
-        {"a group ending at position 32768", withFirstGroup(pad + "x(1 2 3)"), "Overflow"},
+        {"a group ending at position 32768", withFirstGroup(pad + "x(1 2 3)"), "Overflow (line 3)"},
         {"a long first line", std::string(100000, 'x') + "\n" + kMesh.substr(kMesh.find('\n') + 1),
          ""},
         {"a long line without groups in the points",
@@ -245,7 +273,7 @@ TEST_F(BadInputTest, LongLinesAndManyPoints) {
          ""},
         {"a long tail after a face's list", withFaceLine("3 ( (0) (1) (2) )" + pad + pad), ""},
         {"a face list starting beyond position 32767", withFaceLine("3 " + pad + pad + "( (0) )"),
-         "Overflow"},
+         "Overflow (line 8)"},
         {"32768 points", pointLines(32768), "Overflow"},
     });
     EXPECT_TRUE(loadFile(pointLines(32767)));

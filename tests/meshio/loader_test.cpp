@@ -143,12 +143,14 @@ TEST_F(LoaderTest, TheLoadStepShowsOneMessageOnFailure) {
     EXPECT_EQ(listFills, 0);
     EXPECT_FALSE(Points.exists());
 
-    // A face naming a point beyond the last one fails the connection pass.
+    // A face naming a point beyond the last one fails the connection pass; the message names
+    // the face's line: a first line, "points {", two points, "}", "faces {", the face.
     writeFile(dir.path("bad.mesh"), meshText({"(0 0 0)", "(1 0 0)"}, {"3 ( (0) (1) (5) )"}));
     window.messages.clear();
     window.openAnswer = dir.path("bad.mesh").string();
     EXPECT_FALSE(Form_Load(window, [&] { ++listFills; }));
-    EXPECT_EQ(window.messages.back(), "Error Occured: Index out of range");
+    EXPECT_EQ(window.messages.back(),
+              "Error Occured: Face names a point that does not exist (line 7)");
     EXPECT_EQ(listFills, 0);
 
     resetStore();

@@ -21,8 +21,10 @@
 #include <deque>
 #include <functional>
 #include <set>
+#include <sstream>
 #include <vector>
 
+#include "meshio/batch.h"
 #include "meshio/loader.h"
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
@@ -326,6 +328,75 @@ TEST_F(Form1Test, AWindowWithoutAMeshStaysUsable) {
     ASSERT_EQ(script.messages.size(), 2u);
     EXPECT_TRUE(script.messages[1].startsWith(kLoadErrorPrefix));
     EXPECT_EQ(text("Text1"), "Enter Threshold");
+}
+
+TEST_F(Form1Test, AFileNamedAtStartOpensWithoutNoticeOrDialogAndIsProposedForSaving) {
+    const QString path = writeMeshFile(QString::fromUtf8("mesh äöü ü.mesh"), kFanPoints, kFanFaces);
+    QFile input(path);
+    ASSERT_TRUE(input.open(QIODevice::ReadOnly));
+    const QByteArray original = input.readAll();
+    input.close();
+
+    form->load(path);
+    EXPECT_TRUE(script.messages.empty());
+    EXPECT_TRUE(script.openProposals.empty());
+    EXPECT_EQ(items("List1"), QStringList({"0", "1", "2", "3", "4"}));
+    EXPECT_EQ(text("lblPBefore"), "Points: 5");
+
+    // Two runs, each saved over the proposed file, as the command line does them.
+    for (const char* threshold : {"0.5", "2"}) {
+        script.saveAnswers.push_back(path);
+        control<QLineEdit>("Text1")->setText(QString::fromLatin1(threshold));
+        QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    }
+    EXPECT_EQ(script.saveProposals, std::vector<QString>({path, path}));
+    EXPECT_TRUE(script.messages.empty());
+    ASSERT_TRUE(input.open(QIODevice::ReadOnly));
+    const std::string written = input.readAll().toStdString();
+    input.close();
+    EXPECT_NE(written, original.toStdString());
+
+    // The batch writes the same bytes for the same file and thresholds.
+    const QString copy = folder.filePath("copy of the input.mesh");
+    QFile copyFile(copy);
+    ASSERT_TRUE(copyFile.open(QIODevice::WriteOnly));
+    copyFile.write(original);
+    copyFile.close();
+    resetStore();
+    std::ostringstream out;
+    std::ostringstream err;
+    const std::string batchTarget = QFile::encodeName(folder.filePath("batch.mesh")).toStdString();
+    ASSERT_EQ(
+        runBatch({QFile::encodeName(copy).toStdString(), {"0.5", "2"}, batchTarget}, out, err), 0)
+        << err.str();
+    QFile batchFile(folder.filePath("batch.mesh"));
+    ASSERT_TRUE(batchFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(batchFile.readAll().toStdString(), written);
+}
+
+TEST_F(Form1Test, AFileNamedAtStartThatFailsShowsTheLineAndLeavesTheWindowAsAfterAFailedLoad) {
+    // Line 1 the title, 2 "points {", 3 to 5 the points.
+    const QString path =
+        writeMeshFile(QString::fromUtf8("broken ü.mesh"), {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {});
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray content = file.readAll();
+    content.replace("(1 0 0)", "(1 0,5 0)");
+    file.resize(0);
+    file.write(content);
+    file.close();
+
+    form->load(path);
+    EXPECT_EQ(script.messages,
+              std::vector<QString>{QString(kLoadErrorPrefix) + "Not a number: \"0,5\" (line 4)"});
+    EXPECT_TRUE(script.openProposals.empty());
+    script.messages.clear();
+    showForm();
+    EXPECT_EQ(text("Text1"), "Enter Threshold");
+    EXPECT_TRUE(items("List1").isEmpty());
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_EQ(script.messages, std::vector<QString>{kNoMeshMessage});
+    EXPECT_TRUE(script.saveProposals.empty());
 }
 
 // The face line of a rebuilt face: its point numbers, in the order written.

@@ -1,0 +1,114 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+
+namespace meshthin {
+
+namespace {
+
+const QCommandLineOption kThreshold(QStringLiteral("threshold"),
+                                    QStringLiteral("Remove every point whose value lies below T, "
+                                                   "as one click of \"Attempt Reduction\" does. "
+                                                   "Repeat it for further runs, in order."),
+                                    QStringLiteral("T"));
+const QCommandLineOption kOutput(QStringLiteral("output"),
+                                 QStringLiteral("Write the result of the last run to OUT."),
+                                 QStringLiteral("OUT"));
+const QCommandLineOption kInPlace(QStringLiteral("in-place"),
+                                  QStringLiteral("Write the result of the last run over FILE."));
+const QCommandLineOption kValues(QStringLiteral("values"),
+                                 QStringLiteral("Print every point's value as CSV instead of the "
+                                                "run lines (after the runs, if any)."));
+const QCommandLineOption kHelp(QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                               QStringLiteral("Display this help and exit."));
+const QCommandLineOption kVersion(QStringLiteral("version"),
+                                  QStringLiteral("Output version information and exit."));
+
+void describeOptions(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Thin out a polygon mesh. Without options, open FILE in the window (or ask for a file).\n"
+        "With --threshold or --values, work on FILE without a window."));
+    parser.addOptions({kThreshold, kOutput, kInPlace, kValues, kHelp, kVersion});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The mesh file."),
+                                 QStringLiteral("[FILE]"));
+}
+
+CommandLine withMode(CommandLine::Mode mode) {
+    CommandLine line;
+    line.mode = mode;
+    return line;
+}
+
+CommandLine usageError(const QString& problem) {
+    CommandLine line = withMode(CommandLine::Mode::UsageError);
+    line.problem = problem;
+    return line;
+}
+
+// The combinations that make no sense: a batch needs one FILE, a write needs a run, and a run
+// needs to be told where its result goes, so that no file is overwritten by accident.
+CommandLine batchRequest(const QCommandLineParser& parser, const QString& file) {
+    const bool writes = parser.isSet(kOutput) || parser.isSet(kInPlace);
+    if (file.isEmpty()) {
+        return usageError(QStringLiteral("missing FILE"));
+    }
+    if (parser.isSet(kOutput) && parser.isSet(kInPlace)) {
+        return usageError(QStringLiteral("--output and --in-place exclude each other"));
+    }
+    if (parser.values(kOutput).size() > 1) {
+        return usageError(QStringLiteral("--output may be given once"));
+    }
+    if (writes && !parser.isSet(kThreshold)) {
+        return usageError(QStringLiteral("--output and --in-place need --threshold"));
+    }
+    if (parser.isSet(kThreshold) && !writes && !parser.isSet(kValues)) {
+        return usageError(QStringLiteral("--threshold needs --output OUT, --in-place or --values"));
+    }
+    CommandLine line = withMode(CommandLine::Mode::Batch);
+    line.file = file;
+    line.thresholds = parser.values(kThreshold);
+    line.output = parser.isSet(kInPlace) ? file : parser.value(kOutput);
+    line.values = parser.isSet(kValues);
+    return line;
+}
+
+}  // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    describeOptions(parser);
+    if (!parser.parse(arguments)) {
+        return usageError(parser.errorText());
+    }
+    if (parser.isSet(kHelp)) {
+        return withMode(CommandLine::Mode::Help);
+    }
+    if (parser.isSet(kVersion)) {
+        return withMode(CommandLine::Mode::Version);
+    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        return usageError(QStringLiteral("only one FILE can be given"));
+    }
+    const QString file = files.isEmpty() ? QString() : files.first();
+    const bool batch = parser.isSet(kThreshold) || parser.isSet(kOutput) ||
+                       parser.isSet(kInPlace) || parser.isSet(kValues);
+    if (batch) {
+        return batchRequest(parser, file);
+    }
+    CommandLine line;
+    line.file = file;
+    return line;
+}
+
+QString helpText() {
+    QCommandLineParser parser;
+    describeOptions(parser);
+    return parser.helpText() +
+           QStringLiteral(
+               "\nAfter each run a line \"threshold T: removed N, M left\" goes to standard "
+               "output.\n"
+               "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n");
+}
+
+}  // namespace meshthin

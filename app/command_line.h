@@ -1,0 +1,29 @@
+// The program's command line: no options opens the window (on FILE when one is named), the
+// batch options reduce or list values without a window. Parsed before any application object
+// exists, so that the batch path never needs a display.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "meshio/batch.h"
+
+namespace meshthin {
+
+struct CommandLine {
+    enum class Mode { Window, Batch, Help, Version, UsageError };
+    Mode mode = Mode::Window;
+    QString file;            // the mesh file; empty in the window when none was named
+    QStringList thresholds;  // --threshold, in order
+    QString output;          // --output, or FILE for --in-place; empty when nothing is written
+    bool values = false;     // --values
+    QString problem;         // what is wrong with a usage error
+};
+
+// arguments as main receives them, the program's own name first.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+// The text of --help.
+QString helpText();
+
+}  // namespace meshthin

@@ -1,0 +1,143 @@
+#include "meshio/batch.h"
+
+#include <charconv>
+#include <set>
+#include <sstream>
+
+#include "meshio/loader.h"
+#include "meshio/numtext.h"
+#include "meshio/reduction.h"
+#include "meshio/replace_file.h"
+#include "meshio/writer.h"
+#include "model/store.h"
+
+namespace meshthin {
+
+namespace {
+
+// Discards everything written to it: the writer's text after a run that is not the last.
+class DiscardingBuffer : public std::streambuf {
+protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
+};
+
+long long removedCount() {
+    return Points.upperBound() - pointsLeft();
+}
+
+// The thresholds in order, or the window's own message for the first text that is not a number.
+std::optional<std::vector<double>> thresholds(const BatchRequest& request, std::ostream& err) {
+    std::vector<double> values;
+    for (const std::string& text : request.thresholdTexts) {
+        if (!numtext::isNumeric(text, request.separator)) {
+            err << kProgramName << ": " << request.file << ": " << kNotNumericMessage << '\n';
+            return std::nullopt;
+        }
+        values.push_back(numtext::toDouble(text, request.separator));
+    }
+    return values;
+}
+
+}  // namespace
+
+long long pointsLeft() {
+    const long long lastPoint = Points.upperBound() - 1;  // the spare slot is not a point
+    long long left = 0;
+    for (long long i = 0; i <= lastPoint; ++i) {
+        left += Points(i).removed() ? 0 : 1;
+    }
+    return left;
+}
+
+RunCount reduce(double threshold, const NumberCodec& numbers, std::ostream& written) {
+    const long long removedBefore = removedCount();
+    removePointsBelow(threshold, [](long long) {});
+    writeMeshText(
+        written, numbers, [] {}, [](const std::string&) {});
+    return RunCount{threshold, removedCount() - removedBefore, pointsLeft()};
+}
+
+std::string runLine(const RunCount& count) {
+    return "threshold " + shortestText(count.threshold) + ": removed " +
+           std::to_string(count.removed) + ", " + std::to_string(count.left) + " left";
+}
+
+std::string shortestText(double value) {
+    char text[32];
+    const std::to_chars_result result = std::to_chars(std::begin(text), std::end(text), value);
+    return std::string(text, result.ptr);
+}
+
+long long connectionCount(long long i) {
+    const Point& point = Points(i);
+    if (!point.everConnected()) {
+        return 0;
+    }
+    std::set<int16_t> others;
+    for (int16_t k = 0; k <= point.getNumConns(); ++k) {
+        const int16_t other = point.getConn(k);
+        if (other != i && !Points(other).removed()) {
+            others.insert(other);
+        }
+    }
+    return static_cast<long long>(others.size());
+}
+
+void writeValues(std::ostream& out) {
+    out << "point,x,y,z,value,connections\n";
+    const long long lastPoint = Points.upperBound() - 1;
+    for (long long i = 0; i <= lastPoint; ++i) {
+        const Point& point = Points(i);
+        if (point.removed()) {
+            continue;
+        }
+        out << i << ',' << shortestText(point.getX()) << ',' << shortestText(point.getY()) << ','
+            << shortestText(point.getZ()) << ',' << shortestText(point.getValue()) << ','
+            << connectionCount(i) << '\n';
+    }
+}
+
+int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) {
+    const std::string failurePrefix = std::string(kProgramName) + ": " + request.file + ": ";
+    const std::optional<std::vector<double>> runs = thresholds(request, err);
+    if (!runs) {
+        return 1;
+    }
+    const numtext::LocaleNumbers numbers(request.separator);
+    try {
+        loadMesh(request.file, numbers);
+    } catch (const std::exception& thrown) {
+        err << failurePrefix << kLoadErrorPrefix << describe(thrown) << '\n';
+        return 1;
+    }
+    try {
+        DiscardingBuffer discarded;
+        std::ostream sink(&discarded);
+        for (size_t r = 0; r < runs->size(); ++r) {
+            const double threshold = (*runs)[r];
+            RunCount count;
+            if (r + 1 == runs->size() && request.output) {
+                // The file replaces the target only once it is complete, so a failure in the
+                // last run or its write leaves the target, and so also FILE, as it was.
+                replaceFile(*request.output,
+                            [&](std::ostream& file) { count = reduce(threshold, numbers, file); });
+            } else {
+                count = reduce(threshold, numbers, sink);
+            }
+            if (!request.values) {
+                out << runLine(count) << '\n';
+            }
+        }
+        if (request.values) {
+            writeValues(out);
+        }
+    } catch (const std::exception& thrown) {
+        err << failurePrefix << kWriteErrorPrefix << describe(thrown) << '\n';
+        return 1;
+    }
+    out.flush();
+    return 0;
+}
+
+}  // namespace meshthin

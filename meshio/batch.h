@@ -1,0 +1,62 @@
+// The job without a window: load a mesh file, run the start-up passes, do one reduction run per
+// threshold and write the result, or print every point's value for other tools. It does what
+// the window does for the same file, so that the written bytes are the window's: every run is
+// followed by a pass through the writer (the window writes after every run, and writing prunes
+// and reorders the rebuilt faces that a later run starts from). A run whose save dialog was
+// cancelled writes nothing in the window; a batch equals the runs whose result was saved.
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "model/numbers.h"
+
+namespace meshthin {
+
+inline constexpr const char* kProgramName = "meshthin";
+
+// What one reduction run did.
+struct RunCount {
+    double threshold = 0;
+    long long removed = 0;  // points this run removed
+    long long left = 0;     // points not removed after it (the spare slot is not a point)
+};
+
+// The points of the loaded mesh that the runs and the window's lists walk: below the upper
+// bound of Points. Points not removed among them.
+long long pointsLeft();
+
+// One run as a click does it, without the window: removes the points below threshold, then
+// writes the mesh text to written (a file, or a sink that discards it).
+RunCount reduce(double threshold, const NumberCodec& numbers, std::ostream& written);
+
+// "threshold 0.5: removed 120, 380 left", the line printed after each run.
+std::string runLine(const RunCount& count);
+
+// The shortest text that reads back to the same double, with "." as decimal point.
+std::string shortestText(double value);
+
+// The number of other points that point i shares a face edge with and that are not removed; 0
+// for a point no connection was ever given (its list still holds the initial 0).
+long long connectionCount(long long i);
+
+// "point,x,y,z,value,connections" and one line per point that is not removed.
+void writeValues(std::ostream& out);
+
+// What the command line asks for.
+struct BatchRequest {
+    std::string file;                         // the mesh file, as the user named it
+    std::vector<std::string> thresholdTexts;  // one run each, in order
+    std::optional<std::string> output;        // where to write the last run's result; needs a run
+    bool values = false;                      // print the CSV instead of the run lines
+    char separator = '.';                     // the user's decimal separator
+};
+
+// Runs the request. Prints the run lines or the CSV to out; a failure goes to err as
+// "meshthin: FILE: " and the text the window's box would show. Returns the exit status: 0, or 1
+// after a failure. A failed run never changes a file.
+int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err);
+
+}  // namespace meshthin

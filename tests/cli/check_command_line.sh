@@ -1,0 +1,120 @@
+#!/bin/sh
+# The program on the command line, as a user runs it, with no display at all: exit statuses,
+# what goes to standard output and standard error, and files left alone by failures.
+# Argument: the built program.
+set -u
+program=$1
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+failures=0
+
+# Runs the program without any display variable; status, out and err hold the outcome.
+run() {
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=C.UTF-8 "$program" "$@" \
+        >out 2>err
+    status=$?
+}
+
+fail() {
+    echo "FAILED: $*" >&2
+    echo "  status $status; stdout:" >&2; sed 's/^/    /' out >&2
+    echo "  stderr:" >&2; sed 's/^/    /' err >&2
+    failures=$((failures + 1))
+}
+
+expect() {  # status, expected stderr (exact), description
+    [ "$status" = "$1" ] || fail "$3: status $status, not $1"
+    printf '%s' "$2" | cmp -s - err || fail "$3: stderr"
+}
+
+# A square of four triangles around a raised centre (point 4), and a far point 5 in no face.
+cat > 'flat mesh ä.mesh' <<'MESH'
+a test mesh
+points {
+(0 0 0)
+(2 0 0)
+(2 2 0)
+(0 2 0)
+(1 1 0.1)
+(9 9 9)
+}
+faces {
+3 ( (0) (1) (4) )
+3 ( (1) (2) (4) )
+3 ( (2) (3) (4) )
+3 ( (3) (0) (4) )
+}
+}
+MESH
+input='flat mesh ä.mesh'
+cp "$input" original
+
+run --version
+[ "$status" = 0 ] && [ "$(cat out)" = "meshthin 1.0" ] || fail "--version"
+run --help
+[ "$status" = 0 ] && grep -q '^Usage: meshthin ' out && [ ! -s err ] || fail "--help"
+
+hint="Try 'meshthin --help' for more information."
+# Usage errors come before the file is looked at, so the cases name a plain m.mesh.
+for usage in "--bogus m.mesh" "--threshold 0.5 m.mesh" "--output x.mesh --values m.mesh" \
+             "--threshold 0.5 --output x.mesh --in-place m.mesh" "--values" \
+             "--threshold" "a.mesh b.mesh" "--threshold 0.5 --values a.mesh b.mesh"; do
+    set -- $usage
+    run "$@"
+    [ "$status" = 2 ] && [ ! -s out ] && [ "$(wc -l < err)" = 2 ] &&
+        [ "$(head -c 10 err)" = "meshthin: " ] && [ "$(tail -n 1 err)" = "$hint" ] ||
+        fail "usage error: $usage"
+done
+[ ! -e x.mesh ] || fail "a usage error wrote a file"
+
+# Two runs: the first takes the centre, the second nothing more; the far point stays.
+run --threshold 0.5 --threshold 0.5 --output result.mesh "$input"
+expect 0 "" "two runs"
+printf 'threshold 0.5: removed 1, 5 left\nthreshold 0.5: removed 0, 5 left\n' | cmp -s - out ||
+    fail "the run lines"
+head -n 1 result.mesh | grep -q '^object { "object01"' || fail "the written file"
+cmp -s original "$input" || fail "--output changed the input"
+
+# The values: CSV only, "." whatever the locale, the isolated point with 0 connections.
+run --values "$input"
+expect 0 "" "--values"
+[ "$(head -n 1 out)" = "point,x,y,z,value,connections" ] || fail "CSV header"
+[ "$(wc -l < out)" = 7 ] || fail "one CSV line per point"
+grep -qx '4,1,1,0.1,[0-9.e-]*,4' out || fail "CSV line of the centre"
+grep -qx '5,9,9,9,[0-9.e-]*,0' out || fail "CSV line of the isolated point"
+run --values --threshold 0.5 "$input"
+expect 0 "" "--values after a run"
+[ "$(wc -l < out)" = 6 ] && ! grep -q '^4,' out || fail "the removed point is left out"
+
+# The user's decimal separator, as in the window.
+LC_ALL=de_DE.UTF-8 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" \
+    --threshold 0,5 --values "$input" >out 2>err
+status=$?
+expect 1 "meshthin: $input: Error Occured: Not a number: \"0.1\" (line 7)
+" "a file with \".\" under a \",\" locale"
+run --threshold 0,5 --in-place "$input"
+expect 1 "meshthin: $input: You must enter a numeric value in that text box
+" "a threshold that is not a number"
+
+# Failures leave the input alone and name the line.
+sed 's/(2 2 0)/(2 2,5 0)/' original > broken.mesh
+cp broken.mesh broken-original
+run --threshold 0.5 --in-place broken.mesh
+expect 1 'meshthin: broken.mesh: Error Occured: Not a number: "2,5" (line 5)
+' "a bad number"
+cmp -s broken.mesh broken-original || fail "a failed run changed the input"
+run --threshold 0.5 --output missing/folder.mesh "$input"
+expect 1 "meshthin: $input: Error Occurred: Path not found: missing
+" "a target in a missing folder"
+run --values does-not-exist.mesh
+expect 1 "meshthin: does-not-exist.mesh: Error Occured: Cannot open file: does-not-exist.mesh
+" "a missing file"
+
+# --in-place replaces the input with what --output writes.
+run --threshold 0.5 --in-place "$input"
+expect 0 "" "--in-place"
+cmp -s result.mesh "$input" || fail "--in-place wrote other bytes than --output"
+
+[ "$failures" = 0 ] && echo "command line: all checks passed"
+exit "$failures"

@@ -1,0 +1,39 @@
+#!/bin/sh
+# Installs the build into a scratch DESTDIR as a package would (prefix /usr), checks that every
+# file is there, validates the desktop entry and the AppStream metadata, and runs the installed
+# program's --version without a display.
+# Arguments: the build folder, the version the program must report.
+set -eu
+build=$1
+version=$2
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+
+DESTDIR=$stage cmake --install "$build" --prefix /usr >/dev/null
+
+id=io.github.meshthin.meshthin
+for file in bin/meshthin share/applications/$id.desktop \
+            share/icons/hicolor/scalable/apps/$id.svg share/metainfo/$id.metainfo.xml \
+            share/man/man1/meshthin.1; do
+    if [ ! -s "$stage/usr/$file" ]; then
+        echo "missing after install: /usr/$file" >&2
+        exit 1
+    fi
+done
+[ -x "$stage/usr/bin/meshthin" ] || { echo "/usr/bin/meshthin is not executable" >&2; exit 1; }
+
+desktop-file-validate "$stage/usr/share/applications/$id.desktop"
+grep -qx 'Exec=meshthin %f' "$stage/usr/share/applications/$id.desktop" ||
+    { echo "the desktop entry does not start 'meshthin %f'" >&2; exit 1; }
+if grep -q '^MimeType=' "$stage/usr/share/applications/$id.desktop"; then
+    echo "the desktop entry claims a MIME type" >&2
+    exit 1
+fi
+appstreamcli validate --no-net "$stage/usr/share/metainfo/$id.metainfo.xml"
+
+reported=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$stage/usr/bin/meshthin" --version)
+if [ "$reported" != "meshthin $version" ]; then
+    echo "the installed program reports '$reported', not 'meshthin $version'" >&2
+    exit 1
+fi
+echo "installed files present and valid; $reported"
