@@ -23,7 +23,7 @@ protected:
 };
 
 long long removedCount() {
-    return Points.upperBound() - pointsLeft();
+    return lastLoadedPoint() + 1 - pointsLeft();
 }
 
 // The thresholds in order, or the window's own message for the first text that is not a number.
@@ -42,9 +42,8 @@ std::optional<std::vector<double>> thresholds(const BatchRequest& request, std::
 }  // namespace
 
 long long pointsLeft() {
-    const long long lastPoint = Points.upperBound() - 1;  // the spare slot is not a point
     long long left = 0;
-    for (long long i = 0; i <= lastPoint; ++i) {
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
         left += Points(i).removed() ? 0 : 1;
     }
     return left;
@@ -86,8 +85,7 @@ long long connectionCount(long long i) {
 
 void writeValues(std::ostream& out) {
     out << "point,x,y,z,value,connections\n";
-    const long long lastPoint = Points.upperBound() - 1;
-    for (long long i = 0; i <= lastPoint; ++i) {
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
         const Point& point = Points(i);
         if (point.removed()) {
             continue;

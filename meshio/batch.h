@@ -24,8 +24,7 @@ struct RunCount {
     long long left = 0;     // points not removed after it (the spare slot is not a point)
 };
 
-// The points of the loaded mesh that the runs and the window's lists walk: below the upper
-// bound of Points. Points not removed among them.
+// The points read from the file (0 to lastLoadedPoint()) that are not removed.
 long long pointsLeft();
 
 // One run as a click does it, without the window: removes the points below threshold, then
