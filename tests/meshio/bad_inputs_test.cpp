@@ -40,12 +40,12 @@ const std::string kMeshStore = "(0 0 0)(1 0 0)(0 1 0)(0 0 1.5)(0 0 0) [(0)(1)(2)
 // A mesh of three points whose point 0 is the given group, and one triangle.
 // The group on line 3.
 std::string withFirstGroup(const std::string& group) {
-    return "title\npoints {\n" + group + "\n(1 0 0)\n(0 1 0)\n}\nfaces {\n3 ( (0) (1) (2) )\n}\n";
+    return meshText({group, "(1 0 0)", "(0 1 0)"}, {"3 ( (0) (1) (2) )"});
 }
 
 // Three points (slots 0 to 2, the spare at 3) and the given face line, on line 8.
 std::string withFaceLine(const std::string& face) {
-    return "title\npoints {\n(0 0 0)\n(1 0 0)\n(0 1 0)\n}\nfaces {\n" + face + "\n}\n";
+    return meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)"}, {face});
 }
 
 std::string withLineBreaks(const std::string& text, const std::string& lineBreak) {
@@ -57,11 +57,8 @@ std::string withLineBreaks(const std::string& text, const std::string& lineBreak
 }
 
 std::string pointLines(int count) {
-    std::string text = "title\npoints {\n";
-    for (int i = 0; i < count; ++i) {
-        text += "(1 2 3)\n";
-    }
-    return text + "}\nfaces {\n3 ( (0) (1) (2) )\n}\n";
+    return meshText(std::vector<std::string>(static_cast<size_t>(count), "(1 2 3)"),
+                    {"3 ( (0) (1) (2) )"});
 }
 
 struct Case {

@@ -82,21 +82,21 @@ const std::string kSphere = generate::sphere(8, 12, 0.25, 7);
 // leaves some of them out (-1), and a second run at 1.2 starts from the faces as that write
 // left them.
 std::string quadGrid() {
-    std::string text = "a flat grid of quads\npoints {\n";
+    std::vector<std::string> points;
     for (int y = 0; y < 5; ++y) {
         for (int x = 0; x < 5; ++x) {
-            text += "(" + std::to_string(x) + " " + std::to_string(y) + " 0)\n";
+            points.push_back("(" + std::to_string(x) + " " + std::to_string(y) + " 0)");
         }
     }
-    text += "}\nfaces {\n";
+    std::vector<std::string> faces;
     for (int y = 0; y < 4; ++y) {
         for (int x = 0; x < 4; ++x) {
             const int a = y * 5 + x;
-            text += "4 ( (" + std::to_string(a) + ") (" + std::to_string(a + 1) + ") (" +
-                    std::to_string(a + 6) + ") (" + std::to_string(a + 5) + ") )\n";
+            faces.push_back("4 ( (" + std::to_string(a) + ") (" + std::to_string(a + 1) + ") (" +
+                            std::to_string(a + 6) + ") (" + std::to_string(a + 5) + ") )");
         }
     }
-    return text + "}\n}\n";
+    return meshText(points, faces);
 }
 
 // The mesh text after the runs when only the last one is written.
