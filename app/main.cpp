@@ -33,7 +33,21 @@ int runWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) 
     return meshthin::runBatch(request, std::cout, std::cerr);
 }
 
+// Qt would abort with a message about platform plugins when there is no display to show the
+// window on; a user started from a terminal or a script is better told what to do instead.
+bool noDisplay() {
+    return qEnvironmentVariableIsEmpty("DISPLAY") &&
+           qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+           qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
 int runWindow(int argc, char* argv[], const QString& file) {
+    if (noDisplay()) {
+        std::cerr << meshthin::kProgramName
+                  << ": there is no display to open the window on; --threshold and --values work "
+                     "without one (see 'meshthin --help')\n";
+        return 1;
+    }
     QApplication app(argc, argv);
     meshthin::Form1 form;
     if (file.isEmpty()) {

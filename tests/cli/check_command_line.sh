@@ -111,6 +111,11 @@ run --values does-not-exist.mesh
 expect 1 "meshthin: does-not-exist.mesh: Error Occured: Cannot open file: does-not-exist.mesh
 " "a missing file"
 
+# Without options the window is wanted: with no display, say so instead of failing in Qt.
+run "$input"
+expect 1 "meshthin: there is no display to open the window on; --threshold and --values work without one (see 'meshthin --help')
+" "the window without a display"
+
 # --in-place replaces the input with what --output writes.
 run --threshold 0.5 --in-place "$input"
 expect 0 "" "--in-place"
