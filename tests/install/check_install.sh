@@ -14,7 +14,7 @@ DESTDIR=$stage cmake --install "$build" --prefix /usr >/dev/null
 id=io.github.meshthin.meshthin
 for file in bin/meshthin share/applications/$id.desktop \
             share/icons/hicolor/scalable/apps/$id.svg share/metainfo/$id.metainfo.xml \
-            share/man/man1/meshthin.1; do
+            share/man/man1/meshthin.1.gz; do
     if [ ! -s "$stage/usr/$file" ]; then
         echo "missing after install: /usr/$file" >&2
         exit 1
@@ -30,6 +30,9 @@ if grep -q '^MimeType=' "$stage/usr/share/applications/$id.desktop"; then
     exit 1
 fi
 appstreamcli validate --no-net "$stage/usr/share/metainfo/$id.metainfo.xml"
+# The manual page reads as one: its name line is there once decompressed.
+gzip -dc "$stage/usr/share/man/man1/meshthin.1.gz" | grep -q '^meshthin \\- thin out a polygon mesh$' ||
+    { echo "the manual page does not decompress to meshthin(1)" >&2; exit 1; }
 
 reported=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$stage/usr/bin/meshthin" --version)
 if [ "$reported" != "meshthin $version" ]; then
