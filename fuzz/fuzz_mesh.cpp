@@ -1,21 +1,24 @@
 // Feeds arbitrary bytes through the whole job the way a user drives it: the load step on a file
 // holding the bytes (reading, start-up passes, lists), a reduction run with its write, a second
-// run on the reduced mesh, the selection of a point and the preview. The window and the canvas are
+// run on the reduced mesh, the selection of a point and the preview; then the same two runs on
+// the command line, whose file must hold the window's bytes. The window and the canvas are
 // stand-ins that accept everything. Anything that escapes the handlers, crashes, leaks or trips a
 // sanitizer is a fault.
 //
 // Input layout: byte 0 picks the run (bits 0-6: threshold = value / 64, so 0 to about 2; bit 7:
-// "," instead of "." as decimal separator), byte 1 the point selected afterwards, the rest is the
-// mesh file.
+// "," instead of "." as decimal separator), byte 1 the point selected afterwards (its lowest bit
+// also asks the command line for the values), the rest is the mesh file.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "meshio/batch.h"
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
@@ -62,6 +65,13 @@ private:
     fs::path folder;
 };
 
+std::string contentOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
 void writeInput(const fs::path& path, const uint8_t* data, size_t size) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -98,13 +108,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     RunState state;
     state.meshLoaded = Form_Load(window, fillLists);
-    window.setText1(numtext::generalForm(threshold, separator));
+    const std::string thresholdText = numtext::generalForm(threshold, separator);
+    window.lastMessage.clear();  // the load notice
+    // The lists put the slider's threshold into Text1 after each run, so it is typed again.
+    window.setText1(thresholdText);
     Command1_Click(window, state, fillLists);
+    window.setText1(thresholdText);
     Command1_Click(window, state, fillLists);  // a second run works on what the first left
+    const bool windowWrote = state.meshLoaded && window.lastMessage.empty();
     if (state.meshLoaded) {
         selectAndDraw(window, wanted);
     }
+    resetStore();
 
+    // The command line does the same two runs and must write the same bytes.
+    BatchRequest request;
+    request.file = input.string();
+    request.thresholdTexts = {thresholdText, thresholdText};
+    request.output = scratch.path("batch.mesh").string();
+    request.values = (data[1] & 1) != 0;
+    request.separator = separator;
+    std::ostringstream out;
+    std::ostringstream err;
+    if (runBatch(request, out, err) == 0 && windowWrote &&
+        contentOf(output) != contentOf(*request.output)) {
+        std::abort();
+    }
     resetStore();
     return 0;
 }
