@@ -72,12 +72,15 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
         int16_t closing = -1;
         try {
             closing = Points(pointCounter).loadme(groups, searchPosition, pointCounter, numbers);
+            if (closing >= 0) {
+                // The group that makes one point too many is the line to point at.
+                pointCounter = checked16(pointCounter + 1LL);
+            }
         } catch (const Failure& failure) {
             throw onLine(failure, lines.number());
         }
         if (closing >= 0) {
             searchPosition = closing;
-            pointCounter = checked16(pointCounter + 1LL);
             continue;
         }
         if (brace != std::string::npos) {

@@ -271,7 +271,7 @@ TEST_F(BadInputTest, LongLinesAndManyPoints) {
         {"a long tail after a face's list", withFaceLine("3 ( (0) (1) (2) )" + pad + pad), ""},
         {"a face list starting beyond position 32767", withFaceLine("3 " + pad + pad + "( (0) )"),
          "Overflow (line 8)"},
-        {"32768 points", pointLines(32768), "Overflow"},
+        {"32768 points", pointLines(32768), "Overflow (line 32770)"},  // the last point's line
     });
     EXPECT_TRUE(loadFile(pointLines(32767)));
     EXPECT_EQ(Points.upperBound(), 32767);

@@ -125,7 +125,8 @@ TEST_F(LoaderTest, PointNumbersAreSixteenBit) {
         load(manyPoints(32768));
         FAIL() << "32768 points loaded";
     } catch (const Failure& failure) {
-        EXPECT_STREQ(failure.what(), "Overflow");
+        // Line 1 is the title, line 2 "points {": the 32768th point stands on line 32770.
+        EXPECT_STREQ(failure.what(), "Overflow (line 32770)");
     }
 }
 
