@@ -156,7 +156,7 @@ TEST_F(BatchTest, EachRunPrintsItsThresholdWhatItRemovedAndWhatIsLeft) {
 
     // The counts are those of the store the runs left: every point below the spare slot is
     // either left or removed by one of the runs.
-    const long long points = Points.upperBound();
+    const long long points = lastLoadedPoint() + 1;
     std::istringstream lines(batch.out);
     std::string line;
     std::vector<long long> removed;
