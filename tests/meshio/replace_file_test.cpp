@@ -51,54 +51,52 @@ void writeNew(std::ostream& out) {
     out << "new!";
 }
 
-// The description of the Failure that replacing target throws; empty when it succeeds.
-std::string failureReplacing(const std::filesystem::path& target, DiskCalls& calls) {
-    try {
-        replaceFile(target.string(), writeNew, calls);
-    } catch (const Failure& failure) {
-        return failure.what();
-    }
-    return "";
-}
+// A target holding "old" in a folder of its own, replaced through recording calls.
+class ReplaceFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { writeFile(target, "old"); }
 
-TEST(ReplaceFileTest, TheDataReachesTheDiskBeforeTheRenameAndTheFolderAfterIt) {
+    // The description of the Failure that replacing the target throws; empty on success.
+    std::string failureReplacing() {
+        try {
+            replaceFile(target.string(), writeNew, calls);
+        } catch (const Failure& failure) {
+            return failure.what();
+        }
+        return "";
+    }
+
     TempDir dir;
-    const auto target = dir.path("mesh.txt");
-    writeFile(target, "old");
-    RecordingCalls calls(target);
-    replaceFile(target.string(), writeNew, calls);
+    const std::filesystem::path target = dir.path("mesh.txt");
+    RecordingCalls calls{target};
+};
+
+TEST_F(ReplaceFileTest, TheDataReachesTheDiskBeforeTheRenameAndTheFolderAfterIt) {
+    EXPECT_EQ(failureReplacing(), "");
     EXPECT_EQ(calls.calls,
               (std::vector<std::string>{"sync file of 4 bytes, target old", "rename, target old",
                                         "sync folder, target new!"}));
     EXPECT_EQ(namesIn(dir.folder()), (std::vector<std::string>{"mesh.txt"}));
 }
 
-TEST(ReplaceFileTest, AFailedSyncLeavesTheOldFileAndNothingElse) {
-    TempDir dir;
-    const auto target = dir.path("mesh.txt");
-    writeFile(target, "old");
-    RecordingCalls calls(target);
+TEST_F(ReplaceFileTest, AFailedSyncLeavesTheOldFileAndNothingElse) {
     calls.failSyncFile = EIO;
-    EXPECT_EQ(failureReplacing(target, calls), "Writing the file failed: Input/output error");
+    EXPECT_EQ(failureReplacing(), "Writing the file failed: Input/output error");
     EXPECT_EQ(calls.calls.size(), 1u);  // never renamed
     EXPECT_EQ(readFile(target), "old");
     EXPECT_EQ(namesIn(dir.folder()), (std::vector<std::string>{"mesh.txt"}));
 }
 
-TEST(ReplaceFileTest, AFolderThatCannotBeSavedIsReportedUnlessItsFileSystemCannotDoIt) {
-    TempDir dir;
-    const auto target = dir.path("mesh.txt");
-    writeFile(target, "old");
-    RecordingCalls calls(target);
+TEST_F(ReplaceFileTest, AFolderThatCannotBeSavedIsReportedUnlessItsFileSystemCannotDoIt) {
     // A file system that cannot flush folders at all: nothing to report.
     calls.failSyncFolder = EINVAL;
-    EXPECT_EQ(failureReplacing(target, calls), "");
+    EXPECT_EQ(failureReplacing(), "");
     EXPECT_EQ(readFile(target), "new!");
 
     // A disk error: the file is new, and the message says so rather than claim the old one.
     writeFile(target, "old");
     calls.failSyncFolder = EIO;
-    EXPECT_EQ(failureReplacing(target, calls),
+    EXPECT_EQ(failureReplacing(),
               "The file was replaced, but its folder could not be saved to the disk: "
               "Input/output error");
     EXPECT_EQ(readFile(target), "new!");
