@@ -22,10 +22,6 @@ protected:
     std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
 };
 
-long long removedCount() {
-    return lastLoadedPoint() + 1 - pointsLeft();
-}
-
 // The thresholds in order, or the window's own message for the first text that is not a number.
 std::optional<std::vector<double>> thresholds(const BatchRequest& request, std::ostream& err) {
     std::vector<double> values;
@@ -42,19 +38,21 @@ std::optional<std::vector<double>> thresholds(const BatchRequest& request, std::
 }  // namespace
 
 long long pointsLeft() {
+    const long long lastPoint = lastLoadedPoint();
     long long left = 0;
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
+    for (long long i = 0; i <= lastPoint; ++i) {
         left += Points(i).removed() ? 0 : 1;
     }
     return left;
 }
 
 RunCount reduce(double threshold, const NumberCodec& numbers, std::ostream& written) {
-    const long long removedBefore = removedCount();
+    const long long leftBefore = pointsLeft();
     removePointsBelow(threshold, [](long long) {});
     writeMeshText(
         written, numbers, [] {}, [](const std::string&) {});
-    return RunCount{threshold, removedCount() - removedBefore, pointsLeft()};
+    const long long left = pointsLeft();
+    return RunCount{threshold, leftBefore - left, left};
 }
 
 std::string runLine(const RunCount& count) {
@@ -85,7 +83,8 @@ long long connectionCount(long long i) {
 
 void writeValues(std::ostream& out) {
     out << "point,x,y,z,value,connections\n";
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
+    const long long lastPoint = lastLoadedPoint();
+    for (long long i = 0; i <= lastPoint; ++i) {
         const Point& point = Points(i);
         if (point.removed()) {
             continue;

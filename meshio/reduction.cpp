@@ -25,8 +25,9 @@ private:
 
 std::vector<std::string> pointItemsWithMarks() {
     std::vector<std::string> items;
-    items.reserve(static_cast<size_t>(spareSlot() + 1));
-    for (long long i = 0; i <= spareSlot(); ++i) {
+    const long long spare = spareSlot();
+    items.reserve(static_cast<size_t>(spare + 1));
+    for (long long i = 0; i <= spare; ++i) {
         items.push_back(pointListItem(i));
     }
     return items;

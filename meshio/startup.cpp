@@ -6,13 +6,22 @@ namespace meshthin {
 
 namespace {
 
-// A face read from the file fails to register only when it names a point number that has no
-// slot (the index failure); any other failure keeps its own description. Either way the user is
-// told which line of the file holds the face.
-Failure faceFailure(const Failure& failure, long long lineNumber) {
-    const std::string description = std::string(failure.what()) == indexFailure().what()
-                                        ? kMissingPointDescription
-                                        : failure.what();
+// Whether one of the face's positions names a point number that Points has no slot for.
+bool namesMissingPoint(const Face& face) {
+    for (int16_t j = 0; j <= face.getNum(); ++j) {
+        const int16_t p = face.getPNum(j);
+        if (p < 0 || p > spareSlot()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A face that names a missing point is said to, in the user's words; any other failure keeps
+// its own description. Either way the user is told which line of the file holds the face.
+Failure faceFailure(const Face& face, const Failure& failure, long long lineNumber) {
+    const std::string description =
+        namesMissingPoint(face) ? kMissingPointDescription : failure.what();
     return Failure(description + lineSuffix(lineNumber));
 }
 
@@ -31,13 +40,14 @@ void connectPoints(const FaceLines& faceLines) {
             if (static_cast<size_t>(f) >= faceLines.size()) {
                 throw;
             }
-            throw faceFailure(failure, faceLines[static_cast<size_t>(f)]);
+            throw faceFailure(Faces(f), failure, faceLines[static_cast<size_t>(f)]);
         }
     }
 }
 
 void analyzePoints() {
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
+    const long long lastPoint = lastLoadedPoint();
+    for (long long i = 0; i <= lastPoint; ++i) {
         Points(i).analyze();
     }
 }

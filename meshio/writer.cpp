@@ -49,7 +49,8 @@ void writeMeshText(std::ostream& out, const NumberCodec& numbers,
 
     caption("writing points");
     NextPtOrder = 0;
-    for (long long i = 0; i <= spareSlot(); ++i) {
+    const long long spare = spareSlot();
+    for (long long i = 0; i <= spare; ++i) {
         beforeItem();
         Points(i).writeOut(out, numbers);
     }

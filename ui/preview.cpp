@@ -9,7 +9,8 @@ namespace {
 constexpr float kCrosshairReach = 100.0f;
 
 void drawPoints(Canvas& canvas) {
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
+    const long long lastPoint = lastLoadedPoint();
+    for (long long i = 0; i <= lastPoint; ++i) {
         const Point& p = Points(i);
         canvas.plot(static_cast<float>(p.getX()), static_cast<float>(p.getY()), kPointColour);
     }
