@@ -187,7 +187,8 @@ void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
     MESHTHIN_EXPECT(!newpts.empty(), "a rebuilt face starts from the removed point's list");
     // A large polygon makes every face rebuilt around it large; held mirrors newpts so that
     // addValue's "already there" costs the same for every point.
-    PointSet held(newpts);
+    static PointSet held;
+    held.assign(newpts);
     for (int32_t f : FacesToReplace) {
         const Face& replaced = Faces(f);
         MESHTHIN_EXPECT(replaced.removedz(), "the faces to replace are marked removed first");
@@ -197,7 +198,7 @@ void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
             if (p == -1 || Points(p).removed()) {
                 continue;
             }
-            addValueAsking(newpts, p, [&held](int16_t q) { return held.contains(q); });
+            addValueAsking(newpts, p, [](int16_t q) { return held.contains(q); });
             held.insert(p);
         }
     }
@@ -236,7 +237,8 @@ void Face::fixOrder() {
     // from the file keeps its order, and for it the walk yields only the diagnostic texts, so
     // its steps need no place to be stored.
     const bool storesWalk = getIsNew();
-    PointList newOrder(storesWalk ? pts.size() : 0, -1);
+    static PointList newOrder;  // kept from face to face: writing allocates nothing per face
+    newOrder.assign(storesWalk ? pts.size() : 0, -1);
     int16_t current = at(0);
     if (storesWalk) {
         newOrder[0] = current;
@@ -245,8 +247,10 @@ void Face::fixOrder() {
     // AlreadyIn(pts, q) and AlreadyIn(newOrder, q), answered from sets: the walk asks them once
     // per connection of every walked point. q comes from a connection list and is never -1, so
     // the -1 positions of newOrder need no place in the walked set.
-    const PointSet collection(pts);
-    PointSet walked;
+    static PointSet collection;
+    static PointSet walked;
+    collection.assign(pts);
+    walked.clear();
     walked.insert(current);
 
     // Greedy walk: from the current point, go to the first connection (in list order) that

@@ -91,18 +91,18 @@ void Point::addConnAsking(int16_t whichPoint, const Holds& holds) {
 void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
     // In a large fan every neighbour gains as many entries as the fan has; a scan of the list
     // for each would make a removal cubic, so held mirrors the list for rule 1.
-    PointSet held(conns);
+    static PointSet held;
+    held.assign(conns);
     for (size_t j = 0; j < others.size(); ++j) {
         if (j != skip) {
-            addConnAsking(others[j], [&held](int16_t p) { return held.contains(p); });
+            addConnAsking(others[j], [](int16_t p) { return held.contains(p); });
             held.insert(others[j]);
         }
         doneAdd();
         if (conns.size() <= 2) {
             // Rules 2 and 3 overwrite entries and doneAdd drops the open slot, so a short list
             // is simply mirrored again.
-            held.clear();
-            held.insertAll(conns);
+            held.assign(conns);
         }
     }
 }
@@ -174,9 +174,15 @@ void Point::remove() {
     //    replacement face.
     isRemoved = true;
 
+    // The lists of one removal are kept from one removal to the next, so that a run allocates
+    // only for what it adds to the mesh. A removal never starts another one.
+    static FaceList FacesToReplace;
+    static std::vector<int16_t> neighbours;
+    static PointList newpts;
+
     // 2. Every face that holds the point, in ascending order, is marked removed. Face numbers
     //    are not limited to 16 bits: a mesh may have more faces than points.
-    const FaceList FacesToReplace = facesHolding(myNum, Faces.upperBound());
+    facesHolding(myNum, Faces.upperBound(), FacesToReplace);
     for (int32_t f : FacesToReplace) {
         Faces(f).remove();
     }
@@ -184,7 +190,7 @@ void Point::remove() {
     // 3. Each neighbour drops this point and is connected to this point's other neighbours,
     //    then re-valued at once. The loops walk a copy of the list: a point that is its own
     //    neighbour (a face naming it twice) changes its list inside the loop.
-    const std::vector<int16_t> neighbours = conns;
+    neighbours.assign(conns.begin(), conns.end());
     for (size_t i = 0; i < neighbours.size(); ++i) {
         Point& neighbour = Points(neighbours[i]);
         neighbour.remPoint(myNum);
@@ -193,7 +199,7 @@ void Point::remove() {
     }
 
     // 4. The rebuilt face starts from this point's list as step 3 left it.
-    PointList newpts = conns;
+    newpts.assign(conns.begin(), conns.end());
 
     // 5. One new face at the end of Faces replaces the faces found in step 2.
     const long long newFace = Faces.upperBound() + 1;

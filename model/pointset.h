@@ -1,12 +1,12 @@
-// A set of point numbers for the span of one operation. Small sets live in a fixed buffer
-// inside the object and are scanned (fastest there, and no allocation); large ones, as large
-// polygons and fans make them, switch to a table of all 16-bit numbers so that every lookup
-// costs the same whatever the size. Used where the rebuild, the ring walk and the rewiring
-// would otherwise scan a list once per entry of another list.
+// A set of point numbers for the inner loops of the rebuild, the ring walk and the rewiring,
+// which ask "already there?" once per entry of another list. Every 16-bit number has a stamp in
+// a table of the set's own; the set holds the numbers stamped with its current generation, so
+// a lookup and an insertion are one table access whatever the size, and emptying the set is one
+// increment. The table is made once (128 KiB): each place that needs a set keeps one for the
+// life of the program, and nothing is allocated inside the loops.
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -14,38 +14,8 @@ namespace meshthin {
 
 class PointSet {
 public:
-    PointSet() = default;
-    template <class Range>
-    explicit PointSet(const Range& numbers) {
-        insertAll(numbers);
-    }
-
-    bool contains(int16_t p) const {
-        if (!table.empty()) {
-            return table[slot(p)];
-        }
-        return std::find(small.begin(), small.begin() + count, p) != small.begin() + count;
-    }
-
-    void insert(int16_t p) {
-        if (!table.empty()) {
-            table[slot(p)] = true;
-            return;
-        }
-        if (contains(p)) {
-            return;
-        }
-        if (count == small.size()) {
-            table.assign(size_t{1} << 16, false);
-            for (size_t i = 0; i < count; ++i) {
-                table[slot(small[i])] = true;
-            }
-            table[slot(p)] = true;
-            return;
-        }
-        small[count] = p;
-        ++count;
-    }
+    bool contains(int16_t p) const { return stamps[slot(p)] == generation; }
+    void insert(int16_t p) { stamps[slot(p)] = generation; }
 
     template <class Range>
     void insertAll(const Range& numbers) {
@@ -54,19 +24,28 @@ public:
         }
     }
 
-    // Forgets every number; the set starts small again.
+    // Forgets every number.
     void clear() {
-        count = 0;
-        table.clear();
+        ++generation;
+        if (generation == 0) {
+            // Once in 65,535 clears the stamps of long-gone generations could match again.
+            std::fill(stamps.begin(), stamps.end(), uint16_t{0});
+            generation = 1;
+        }
+    }
+
+    // Holds exactly the given numbers.
+    template <class Range>
+    void assign(const Range& numbers) {
+        clear();
+        insertAll(numbers);
     }
 
 private:
-    static constexpr size_t kSmallLimit = 48;
     static size_t slot(int16_t p) { return static_cast<uint16_t>(p); }
 
-    std::array<int16_t, kSmallLimit> small;  // entries from count on are never read
-    size_t count = 0;
-    std::vector<bool> table;
+    std::vector<uint16_t> stamps = std::vector<uint16_t>(size_t{1} << 16, 0);
+    uint16_t generation = 1;
 };
 
 }  // namespace meshthin

@@ -67,8 +67,14 @@ void indexFacePoint(int32_t face, int16_t point) {
 
 FaceList facesHolding(int16_t point, long long lastFace) {
     FaceList found;
+    facesHolding(point, lastFace, found);
+    return found;
+}
+
+void facesHolding(int16_t point, long long lastFace, FaceList& found) {
+    found.clear();
     if (point < 0 || static_cast<size_t>(point) >= facesOfPoint.size()) {
-        return found;
+        return;
     }
     for (int32_t f : facesOfPoint[static_cast<size_t>(point)]) {
         if (f > lastFace) {
@@ -78,7 +84,6 @@ FaceList facesHolding(int16_t point, long long lastFace) {
             found.push_back(f);
         }
     }
-    return found;
 }
 
 void resetStore() {

@@ -102,6 +102,8 @@ void showMessage(const std::string& text);
 // confirms each with hasPoint, so it answers exactly what a scan of every face would.
 void indexFacePoint(int32_t face, int16_t point);
 FaceList facesHolding(int16_t point, long long lastFace);
+// The same into found, whose storage is reused.
+void facesHolding(int16_t point, long long lastFace, FaceList& found);
 
 // Returns the store to its start: both arrays absent, NextPtOrder 0, index empty.
 void resetStore();
