@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 
+#include "bench/bench_meshes.h"
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
@@ -19,7 +20,6 @@
 #include "meshio/writer.h"
 #include "model/store.h"
 #include "tests/support/quiet_window.h"
-#include "tools/mesh_generators.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"
 #include "ui/lists.h"
@@ -27,50 +27,19 @@
 namespace meshthin {
 namespace {
 
-enum Shape { kSphere = 0, kGrid = 1 };
-
-const std::string& meshOf(int shape, int points) {
-    static std::map<std::pair<int, int>, std::string> made;
-    auto key = std::make_pair(shape, points);
-    auto found = made.find(key);
-    if (found == made.end()) {
-        std::string text;
-        if (shape == kSphere) {
-            text = generate::sphereWithAbout(points, 11);
-        } else {
-            // columns x rows close to the point count, 32767 = 151 x 217 exactly
-            const std::map<int, std::pair<int, int>> sizes = {
-                {1000, {40, 25}}, {4000, {80, 50}}, {16000, {160, 100}}, {32767, {151, 217}}};
-            const auto [columns, rows] = sizes.at(points);
-            text = generate::grid(columns, rows, 1.5, 12);
-        }
-        found = made.emplace(key, std::move(text)).first;
-    }
-    return found->second;
-}
-
-const numtext::LocaleNumbers kNumbers('.');
+using bench::kGrid;
+using bench::kNumbers;
+using bench::kSphere;
+using bench::meshOf;
+using bench::thresholdFor;
 
 void loadMesh(const benchmark::State& state) {
-    resetStore();
-    std::istringstream in(
-        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
-    readMesh(in, kNumbers);
+    bench::loadText(meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
 }
 
 void loadAndAnalyze(const benchmark::State& state) {
-    loadMesh(state);
-    runStartupPasses();
-}
-
-// The threshold below which the given share of the points lies at start.
-double thresholdFor(double share) {
-    std::vector<double> values;
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
-        values.push_back(Points(i).getValue());
-    }
-    std::sort(values.begin(), values.end());
-    return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1))];
+    bench::loadAndAnalyzeText(
+        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
 }
 
 void describe(benchmark::State& state) {
@@ -102,10 +71,7 @@ void BM_Reduction(benchmark::State& state) {
         state.ResumeTiming();
         removePointsBelow(threshold, [](long long) {});
         state.PauseTiming();
-        removed = 0;
-        for (long long i = 0; i <= lastLoadedPoint(); ++i) {
-            removed += Points(i).removed() ? 1 : 0;
-        }
+        removed = bench::removedCount();
         state.ResumeTiming();
     }
     describe(state);

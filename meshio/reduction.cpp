@@ -43,7 +43,7 @@ void removePointsBelow(double threshold, const std::function<void(long long)>& p
         }
         Point& point = Points(i);
         // Removing a point twice would append a second rebuilt face over the same hole.
-        if (point.getValue() < threshold && !point.removed()) {
+        if (!point.removed() && point.getValue() < threshold) {
             logMessage("Points(", std::to_string(i), ") being removed");
             point.remove();
         }

@@ -47,6 +47,7 @@ int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtN
     xPos = numbers.toDouble(between(inputstring, a, b));
     yPos = numbers.toDouble(between(inputstring, b, c));
     zPos = numbers.toDouble(between(inputstring, c, d));
+    noteCoordinates(xPos, yPos, zPos);
     return d;
 }
 
@@ -141,6 +142,20 @@ int16_t Point::getConn(int16_t whichOne) const {
 // Value
 
 void Point::analyze() {
+    myValue = sumOfUnitVectors();
+    valueDue = false;
+}
+
+void Point::reanalyze() {
+    if (farApartPointsLoaded()) {
+        // Only here can the analysis fail, and a failure must stop the run at this point.
+        analyze();
+    } else {
+        valueDue = true;
+    }
+}
+
+double Point::sumOfUnitVectors() const {
     MESHTHIN_EXPECT(!conns.empty(), "a point is analysed only after loadme gave it its list");
     // One unit vector per connection, from the connected point towards this one, summed in
     // list order. Neighbours at the same position contribute the zero vector.
@@ -161,7 +176,7 @@ void Point::analyze() {
         sumY += towardsThis.gY();
         sumZ += towardsThis.gZ();
     }
-    myValue = std::sqrt((sumX * sumX + sumY * sumY) + sumZ * sumZ);
+    return std::sqrt((sumX * sumX + sumY * sumY) + sumZ * sumZ);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -195,7 +210,7 @@ void Point::remove() {
         Point& neighbour = Points(neighbours[i]);
         neighbour.remPoint(myNum);
         neighbour.connectToAllBut(neighbours, i);
-        neighbour.analyze();
+        neighbour.reanalyze();
     }
 
     // 4. The rebuilt face starts from this point's list as step 3 left it.

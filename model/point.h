@@ -67,7 +67,17 @@ public:
     // Recomputes myValue: the length of the sum of the unit vectors from each connected point
     // towards this one.
     void analyze();
-    double getValue() const { return myValue; }
+    // The value analyze gives for the list as it is now. A removal re-values the neighbours it
+    // rewires by marking them, and a marked value is computed when it is first asked for: a
+    // point rewired by many removals in a row is computed once, from the same list and with the
+    // same operations as at once, so it is the same number.
+    double getValue() const {
+        if (valueDue) {
+            myValue = sumOfUnitVectors();
+            valueDue = false;
+        }
+        return myValue;
+    }
 
     // --- removal ---
     // Takes this point out of the mesh in five steps: mark, find and mark its faces, rewire
@@ -84,17 +94,22 @@ private:
     void addConnAsking(int16_t whichPoint, const Holds& holds);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
     void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
+    // What analyze computes; throws the overflow Failure for a pair of points too far apart.
+    double sumOfUnitVectors() const;
+    // analyze now, or, when the analysis cannot fail, when the value is next asked for.
+    void reanalyze();
 
     std::vector<int16_t> conns;
     double xPos = 0;
     double yPos = 0;
     double zPos = 0;
-    double myValue = 0;
+    mutable double myValue = 0;
     int32_t ptOrder = 0;
     int16_t myNum = 0;
     bool isRemoved = false;
     bool slot1Used = false;
     bool connectionAdded = false;
+    mutable bool valueDue = false;
 };
 
 }  // namespace meshthin

@@ -1,6 +1,7 @@
 #include "model/store.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace meshthin {
@@ -15,6 +16,11 @@ std::function<void(const std::string&)> logObserver;
 std::function<void(const std::string&)> messageHook;
 // facesOfPoint[p] lists the faces that have held point p, ascending.
 std::vector<FaceList> facesOfPoint;
+bool farCoordinates = false;
+
+// Below this size, the squares of three coordinate differences add up to less than the largest
+// double: 3 * (2 * 1e153)^2 = 1.2e307 < 1.79e308.
+constexpr double kSafeCoordinate = 1e153;
 
 }  // namespace
 
@@ -40,6 +46,17 @@ void showMessage(const std::string& text) {
     if (messageHook) {
         messageHook(text);
     }
+}
+
+void noteCoordinates(double x, double y, double z) {
+    if (!(std::abs(x) < kSafeCoordinate && std::abs(y) < kSafeCoordinate &&
+          std::abs(z) < kSafeCoordinate)) {
+        farCoordinates = true;
+    }
+}
+
+bool farApartPointsLoaded() {
+    return farCoordinates;
 }
 
 void indexFacePoint(int32_t face, int16_t point) {
@@ -91,6 +108,7 @@ void resetStore() {
     Faces.clear();
     NextPtOrder = 0;
     facesOfPoint.clear();
+    farCoordinates = false;
 }
 
 }  // namespace meshthin

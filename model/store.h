@@ -75,6 +75,12 @@ inline long long spareSlot() {
 inline long long lastLoadedPoint() {
     return spareSlot() - 1;
 }
+// Whether the analysis can fail: it fails only for two points so far apart that the square of
+// their distance passes the double range, which needs a coordinate beyond 1e153 in size.
+// Loading a point notes its coordinates; resetStore forgets them.
+void noteCoordinates(double x, double y, double z);
+bool farApartPointsLoaded();
+
 // The number that the next point written to the output file receives.
 extern int32_t NextPtOrder;
 

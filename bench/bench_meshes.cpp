@@ -1,0 +1,65 @@
+#include "bench/bench_meshes.h"
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "meshio/loader.h"
+#include "meshio/startup.h"
+#include "model/store.h"
+#include "tools/mesh_generators.h"
+
+namespace meshthin::bench {
+
+const std::string& meshOf(int shape, int points) {
+    static std::map<std::pair<int, int>, std::string> made;
+    auto key = std::make_pair(shape, points);
+    auto found = made.find(key);
+    if (found == made.end()) {
+        std::string text;
+        if (shape == kSphere) {
+            text = generate::sphereWithAbout(points, 11);
+        } else {
+            // columns x rows close to the point count, 32767 = 151 x 217 exactly
+            const std::map<int, std::pair<int, int>> sizes = {
+                {1000, {40, 25}}, {4000, {80, 50}}, {16000, {160, 100}}, {32767, {151, 217}}};
+            const auto [columns, rows] = sizes.at(points);
+            text = generate::grid(columns, rows, 1.5, 12);
+        }
+        found = made.emplace(key, std::move(text)).first;
+    }
+    return found->second;
+}
+
+void loadText(const std::string& text) {
+    resetStore();
+    std::istringstream in(text);
+    readMesh(in, kNumbers);
+}
+
+void loadAndAnalyzeText(const std::string& text) {
+    resetStore();
+    std::istringstream in(text);
+    runStartupPasses(readMesh(in, kNumbers));
+}
+
+double thresholdFor(double share) {
+    std::vector<double> values;
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
+        values.push_back(Points(i).getValue());
+    }
+    std::sort(values.begin(), values.end());
+    return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1))];
+}
+
+long long removedCount() {
+    long long removed = 0;
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
+        removed += Points(i).removed() ? 1 : 0;
+    }
+    return removed;
+}
+
+}  // namespace meshthin::bench

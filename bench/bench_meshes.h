@@ -1,0 +1,29 @@
+// The meshes every benchmark works on, made once per process, and the steps that put one into
+// the store.
+#pragma once
+
+#include <string>
+
+#include "meshio/numtext.h"
+
+namespace meshthin::bench {
+
+enum Shape { kSphere = 0, kGrid = 1 };
+
+// A noisy closed sphere or a bumpy open grid of about the given number of points (1,000, 4,000,
+// 16,000 or 32,767), in the mesh file's format.
+const std::string& meshOf(int shape, int points);
+
+inline const numtext::LocaleNumbers kNumbers('.');
+
+// Resets the store and reads the text into it; then the start-up passes as well.
+void loadText(const std::string& text);
+void loadAndAnalyzeText(const std::string& text);
+
+// The threshold below which the given share of the points lies before any removal.
+double thresholdFor(double share);
+
+// The number of loaded points a run has removed.
+long long removedCount();
+
+}  // namespace meshthin::bench

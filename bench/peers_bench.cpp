@@ -1,0 +1,314 @@
+// The program's own work next to what the fastest known code does with the same mesh, measured
+// side by side in one process, so that the ratio holds whatever the machine:
+//  - a reduction run that removes about half of the points, next to meshoptimizer's simplifier
+//    taking the same mesh (every face as a fan of triangles) to the same number of points;
+//  - loading with the start-up passes, next to one std::from_chars over every number in the file;
+//  - the writer's text, next to one std::to_chars over every number it writes;
+//  - runs that remove every point of a fan, the slowest case there is (each removal rewires every
+//    pair of a growing neighbourhood).
+#include <benchmark/benchmark.h>
+#include <meshoptimizer.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <unordered_set>
+#include <vector>
+
+#include "bench/bench_meshes.h"
+#include "meshio/reduction.h"
+#include "meshio/writer.h"
+#include "model/store.h"
+
+namespace meshthin::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+void runBelow(double threshold) {
+    removePointsBelow(threshold, [](long long) {});
+}
+
+// The threshold at which a run removes about half of the loaded points (within half a percent):
+// thresholds bisected between 0 and the largest value before any removal. The number removed
+// grows with the threshold, though not strictly: a removal lowers some values of the points
+// after it.
+double thresholdRemovingHalf(const std::string& text) {
+    static std::map<const std::string*, double> found;
+    if (auto known = found.find(&text); known != found.end()) {
+        return known->second;
+    }
+    loadAndAnalyzeText(text);
+    const long long points = lastLoadedPoint() + 1;
+    double low = 0;
+    double high = thresholdFor(1.0);
+    double threshold = high;
+    for (int step = 0; step < 60; ++step) {
+        threshold = (low + high) / 2;
+        loadAndAnalyzeText(text);
+        runBelow(threshold);
+        const long long removed = removedCount();
+        if (std::abs(2 * removed - points) <= points / 100) {
+            break;
+        }
+        (2 * removed < points ? low : high) = threshold;
+    }
+    return found[&text] = threshold;
+}
+
+// The loaded mesh as meshoptimizer takes it: float positions and every face as a fan.
+struct TriangleMesh {
+    std::vector<float> positions;
+    std::vector<unsigned> indices;
+};
+
+TriangleMesh trianglesOfLoadedMesh() {
+    TriangleMesh mesh;
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
+        mesh.positions.push_back(static_cast<float>(Points(i).getX()));
+        mesh.positions.push_back(static_cast<float>(Points(i).getY()));
+        mesh.positions.push_back(static_cast<float>(Points(i).getZ()));
+    }
+    for (long long f = 0; f <= Faces.upperBound(); ++f) {
+        const Face& face = Faces(f);
+        for (int16_t j = 1; j < face.getNum(); ++j) {
+            mesh.indices.push_back(static_cast<unsigned>(face.getPNum(0)));
+            mesh.indices.push_back(static_cast<unsigned>(face.getPNum(j)));
+            mesh.indices.push_back(
+                static_cast<unsigned>(face.getPNum(static_cast<int16_t>(j + 1))));
+        }
+    }
+    return mesh;
+}
+
+size_t simplify(const TriangleMesh& mesh, size_t targetIndices, std::vector<unsigned>& out) {
+    out.resize(mesh.indices.size());
+    const size_t count = meshopt_simplify(out.data(), mesh.indices.data(), mesh.indices.size(),
+                                          mesh.positions.data(), mesh.positions.size() / 3,
+                                          3 * sizeof(float), targetIndices, 1e9f, 0, nullptr);
+    out.resize(count);
+    return count;
+}
+
+long long distinct(const std::vector<unsigned>& indices) {
+    return static_cast<long long>(
+        std::unordered_set<unsigned>(indices.begin(), indices.end()).size());
+}
+
+// The target index count at which the simplifier keeps about keep points.
+size_t targetKeeping(const TriangleMesh& mesh, long long keep) {
+    std::vector<unsigned> out;
+    size_t low = 0;
+    size_t high = mesh.indices.size();
+    while (low < high) {
+        const size_t middle = (low + high) / 2;
+        simplify(mesh, middle, out);
+        if (distinct(out) < keep) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+void BM_RemovalNextToSimplifier(benchmark::State& state) {
+    const std::string& text =
+        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const double threshold = thresholdRemovingHalf(text);
+    loadAndAnalyzeText(text);
+    const TriangleMesh mesh = trianglesOfLoadedMesh();
+    runBelow(threshold);
+    const long long points = lastLoadedPoint() + 1;
+    const long long removed = removedCount();
+    const size_t target = targetKeeping(mesh, points - removed);
+
+    std::vector<double> ours;
+    std::vector<double> theirs;
+    std::vector<unsigned> out;
+    for (auto _ : state) {
+        loadAndAnalyzeText(text);
+        auto start = Clock::now();
+        runBelow(threshold);
+        ours.push_back(millisecondsSince(start));
+        state.SetIterationTime(ours.back() / 1000);
+
+        start = Clock::now();
+        simplify(mesh, target, out);
+        theirs.push_back(millisecondsSince(start));
+    }
+    state.counters["points"] = static_cast<double>(points);
+    state.counters["removed"] = static_cast<double>(removed);
+    state.counters["simplifier_kept"] = static_cast<double>(distinct(out));
+    state.counters["run_ms"] = median(ours);
+    state.counters["simplifier_ms"] = median(theirs);
+    state.counters["ratio"] = median(ours) / median(theirs);
+    state.counters["us_per_removed"] = median(ours) * 1000 / static_cast<double>(removed);
+}
+
+// One from_chars over every number of the file: the points' coordinates as doubles, every
+// other number as an integer.
+double fromCharsPass(const std::string& text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const size_t facesAt = text.find("faces {");
+    const char* const faces = text.data() + facesAt;
+    double sum = 0;
+    while (p < end) {
+        if ((*p >= '0' && *p <= '9') || (*p == '-' && p + 1 < end && p[1] >= '0' && p[1] <= '9')) {
+            if (p < faces) {
+                double value = 0;
+                p = std::from_chars(p, end, value).ptr;
+                sum += value;
+            } else {
+                int value = 0;
+                p = std::from_chars(p, end, value).ptr;
+                sum += value;
+            }
+        } else {
+            ++p;
+        }
+    }
+    return sum;
+}
+
+void BM_LoadNextToFromChars(benchmark::State& state) {
+    const std::string& text =
+        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    std::vector<double> ours;
+    std::vector<double> floor;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        loadAndAnalyzeText(text);
+        ours.push_back(millisecondsSince(start));
+        state.SetIterationTime(ours.back() / 1000);
+
+        start = Clock::now();
+        benchmark::DoNotOptimize(fromCharsPass(text));
+        floor.push_back(millisecondsSince(start));
+    }
+    state.counters["load_ms"] = median(ours);
+    state.counters["from_chars_ms"] = median(floor);
+    state.counters["ratio"] = median(ours) / median(floor);
+}
+
+// One to_chars over every number the writer writes: the coordinates of the points kept and the
+// output number of every point reference in the faces kept.
+size_t toCharsPass() {
+    char buffer[64];
+    size_t written = 0;
+    for (long long i = 0; i <= spareSlot(); ++i) {
+        const Point& point = Points(i);
+        if (!point.removed()) {
+            for (double value : {point.getX(), point.getY(), point.getZ()}) {
+                written +=
+                    static_cast<size_t>(std::to_chars(buffer, buffer + 64, value).ptr - buffer);
+            }
+        }
+    }
+    for (long long f = 0; f <= Faces.upperBound(); ++f) {
+        const Face& face = Faces(f);
+        if (face.removedz()) {
+            continue;
+        }
+        for (int16_t j = 0; j <= face.getNum(); ++j) {
+            const int16_t p = face.getPNum(j);
+            const int32_t order = p >= 0 ? Points(p).getPtOrder() : 0;
+            written += static_cast<size_t>(std::to_chars(buffer, buffer + 64, order).ptr - buffer);
+        }
+    }
+    return written;
+}
+
+void BM_WriterNextToToChars(benchmark::State& state) {
+    const std::string& text =
+        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    loadAndAnalyzeText(text);
+    runBelow(thresholdFor(0.5));
+    std::vector<double> ours;
+    std::vector<double> floor;
+    std::string written;
+    for (auto _ : state) {
+        std::ostringstream out;
+        auto start = Clock::now();
+        writeMeshText(
+            out, kNumbers, [] {}, [](const std::string&) {});
+        written = std::move(out).str();
+        ours.push_back(millisecondsSince(start));
+        state.SetIterationTime(ours.back() / 1000);
+
+        start = Clock::now();
+        benchmark::DoNotOptimize(toCharsPass());
+        floor.push_back(millisecondsSince(start));
+    }
+    state.counters["bytes"] = static_cast<double>(written.size());
+    state.counters["writer_ms"] = median(ours);
+    state.counters["to_chars_ms"] = median(floor);
+    state.counters["ratio"] = median(ours) / median(floor);
+}
+
+// A flat fan: one centre point and a ring of n points, n triangles. A run with a threshold above
+// every value removes all of them: the centre first, which connects every ring point to every
+// other, then the ring points one by one.
+std::string fan(int n) {
+    std::string text = "fan\npoints {\n(0 0 0)\n";
+    char line[96];
+    for (int i = 0; i < n; ++i) {
+        const double angle = 6.283185307179586 * i / n;
+        std::snprintf(line, sizeof line, "(%.5f %.5f 0)\n", 100 * std::cos(angle),
+                      100 * std::sin(angle));
+        text += line;
+    }
+    text += "}\nfaces {\n";
+    for (int i = 1; i <= n; ++i) {
+        text += "3 ( (0) (" + std::to_string(i) + ") (" + std::to_string(i % n + 1) + ") )\n";
+    }
+    return text + "}\n";
+}
+
+void BM_RemoveWholeFan(benchmark::State& state) {
+    const std::string text = fan(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        state.PauseTiming();
+        loadAndAnalyzeText(text);
+        state.ResumeTiming();
+        runBelow(1e300);
+    }
+    state.counters["removed"] = static_cast<double>(removedCount());
+}
+
+void sizes(benchmark::internal::Benchmark* b) {
+    for (int shape : {kSphere, kGrid}) {
+        for (int points : {4000, 16000, 32767}) {
+            b->Args({shape, points});
+        }
+    }
+    b->ArgNames({"shape", "points"})->Unit(benchmark::kMillisecond)->UseManualTime();
+}
+
+BENCHMARK(BM_RemovalNextToSimplifier)->Apply(sizes);
+BENCHMARK(BM_LoadNextToFromChars)->Apply(sizes);
+BENCHMARK(BM_WriterNextToToChars)->Apply(sizes);
+BENCHMARK(BM_RemoveWholeFan)
+    ->ArgName("triangles")
+    ->Arg(500)
+    ->Arg(1000)
+    ->Arg(2000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace meshthin::bench
