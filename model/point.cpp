@@ -1,5 +1,6 @@
 #include "model/point.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ostream>
 
@@ -85,7 +86,12 @@ void Point::addConnAsking(int16_t whichPoint, const Holds& holds) {
         slot1Used = true;
         return;
     }
-    checked16(static_cast<long long>(conns.size()));  // rule 4; the new last index is 16-bit
+    appendConn(whichPoint);  // rule 4
+}
+
+void Point::appendConn(int16_t whichPoint) {
+    connectionAdded = true;
+    checked16(static_cast<long long>(conns.size()));  // the new last index is 16-bit
     conns.push_back(whichPoint);
 }
 
@@ -94,16 +100,27 @@ void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
     // for each would make a removal cubic, so held mirrors the list for rule 1.
     static PointSet held;
     held.assign(conns);
-    for (size_t j = 0; j < others.size(); ++j) {
+    const auto heldAlready = [](int16_t p) { return held.contains(p); };
+    size_t j = 0;
+    // While the list is short, rules 2 and 3 overwrite entries and doneAdd drops the open slot
+    // they leave, so the short list is simply mirrored again after every step.
+    for (; j < others.size() && (conns.size() < 3 || conns.back() == -1); ++j) {
         if (j != skip) {
-            addConnAsking(others[j], [](int16_t p) { return held.contains(p); });
+            addConnAsking(others[j], heldAlready);
             held.insert(others[j]);
         }
         doneAdd();
         if (conns.size() <= 2) {
-            // Rules 2 and 3 overwrite entries and doneAdd drops the open slot, so a short list
-            // is simply mirrored again.
             held.assign(conns);
+        }
+    }
+    // From three entries on only rules 1 and 4 apply: nothing is overwritten and no open slot
+    // is left behind, so doneAdd has nothing to drop.
+    for (; j < others.size(); ++j) {
+        const int16_t p = others[j];
+        if (j != skip && !held.contains(p)) {
+            appendConn(p);
+            held.insert(p);
         }
     }
 }
@@ -224,7 +241,9 @@ void Point::remove() {
 
 void Point::remPoint(int16_t whichOne) {
     const size_t lastAtStart = conns.size();
-    for (size_t i = 0; i < lastAtStart; ++i) {
+    // Nothing changes before the first entry that holds the point.
+    const auto first = std::find(conns.begin(), conns.end(), whichOne);
+    for (size_t i = static_cast<size_t>(first - conns.begin()); i < lastAtStart; ++i) {
         if (i >= conns.size()) {
             continue;
         }

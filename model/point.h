@@ -92,6 +92,8 @@ private:
     // a scan of the list for a single addition, a set beside the list for a long run of them.
     template <class Holds>
     void addConnAsking(int16_t whichPoint, const Holds& holds);
+    // Rule 4: whichPoint becomes a new last entry.
+    void appendConn(int16_t whichPoint);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
     void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
     // What analyze computes; throws the overflow Failure for a pair of points too far apart.
