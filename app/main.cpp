@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <csignal>
 #include <iostream>
 
 #include "app/command_line.h"
@@ -16,9 +17,20 @@ std::string fileBytes(const QString& name) {
     return QFile::encodeName(name).toStdString();
 }
 
+// The signal that asked the batch to stop, 0 while none has.
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void askToStop(int signal) {
+    stopSignal = signal;
+}
+
 // A core application only: the batch path needs no display and must not ask for one. It is
 // created all the same so that the user's locale is read exactly as the window reads it.
+// Ctrl+C and SIGTERM stop the job at its next checkpoint, which removes any temporary file and
+// leaves every file as it was; the program then ends by the same signal, as a shell expects.
 int runWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) {
+    std::signal(SIGINT, askToStop);
+    std::signal(SIGTERM, askToStop);
     QCoreApplication app(argc, argv);
     meshthin::BatchRequest request;
     request.file = fileBytes(line.file);
@@ -30,7 +42,14 @@ int runWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) 
     }
     request.values = line.values;
     request.separator = meshthin::userDecimalSeparator();
-    return meshthin::runBatch(request, std::cout, std::cerr);
+    const int status =
+        meshthin::runBatch(request, std::cout, std::cerr, [] { return stopSignal != 0; });
+    if (status == meshthin::kStoppedStatus && stopSignal != 0) {
+        const int signal = stopSignal;
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+    return status;
 }
 
 // Qt would abort with a message about platform plugins when there is no display to show the

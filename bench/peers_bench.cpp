@@ -5,7 +5,7 @@
 //  - loading with the start-up passes, next to one std::from_chars over every number in the file;
 //  - the writer's text, next to one std::to_chars over every number it writes;
 //  - runs that remove every point of a fan, the slowest case there is (each removal rewires every
-//    pair of a growing neighbourhood).
+//    pair of a growing neighbourhood); these have no peer to be measured against.
 #include <benchmark/benchmark.h>
 #include <meshoptimizer.h>
 
@@ -13,7 +13,6 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <sstream>
 #include <unordered_set>
@@ -23,6 +22,7 @@
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
 #include "model/store.h"
+#include "tools/mesh_generators.h"
 
 namespace meshthin::bench {
 namespace {
@@ -260,27 +260,8 @@ void BM_WriterNextToToChars(benchmark::State& state) {
     state.counters["ratio"] = median(ours) / median(floor);
 }
 
-// A flat fan: one centre point and a ring of n points, n triangles. A run with a threshold above
-// every value removes all of them: the centre first, which connects every ring point to every
-// other, then the ring points one by one.
-std::string fan(int n) {
-    std::string text = "fan\npoints {\n(0 0 0)\n";
-    char line[96];
-    for (int i = 0; i < n; ++i) {
-        const double angle = 6.283185307179586 * i / n;
-        std::snprintf(line, sizeof line, "(%.5f %.5f 0)\n", 100 * std::cos(angle),
-                      100 * std::sin(angle));
-        text += line;
-    }
-    text += "}\nfaces {\n";
-    for (int i = 1; i <= n; ++i) {
-        text += "3 ( (0) (" + std::to_string(i) + ") (" + std::to_string(i % n + 1) + ") )\n";
-    }
-    return text + "}\n";
-}
-
 void BM_RemoveWholeFan(benchmark::State& state) {
-    const std::string text = fan(static_cast<int>(state.range(0)));
+    const std::string text = generate::fan(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         state.PauseTiming();
         loadAndAnalyzeText(text);

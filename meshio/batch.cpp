@@ -8,6 +8,7 @@
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
 #include "meshio/replace_file.h"
+#include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/store.h"
 
@@ -46,11 +47,11 @@ long long pointsLeft() {
     return left;
 }
 
-RunCount reduce(double threshold, const NumberCodec& numbers, std::ostream& written) {
+RunCount reduce(double threshold, const NumberCodec& numbers, std::ostream& written,
+                const std::function<void()>& beforeItem) {
     const long long leftBefore = pointsLeft();
     removePointsBelow(threshold, [](long long) {});
-    writeMeshText(
-        written, numbers, [] {}, [](const std::string&) {});
+    writeMeshText(written, numbers, beforeItem, [](const std::string&) {});
     const long long left = pointsLeft();
     return RunCount{threshold, leftBefore - left, left};
 }
@@ -95,13 +96,15 @@ void writeValues(std::ostream& out) {
     }
 }
 
-int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) {
+int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
+             const std::function<bool()>& stopRequested) {
     const std::string failurePrefix = std::string(kProgramName) + ": " + request.file + ": ";
     const std::optional<std::vector<double>> runs = thresholds(request, err);
     if (!runs) {
         return 1;
     }
     const numtext::LocaleNumbers numbers(request.separator);
+    const StopCheckpoints checkpoint(stopRequested);
     try {
         loadMesh(request.file, numbers);
     } catch (const std::exception& thrown) {
@@ -112,23 +115,29 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err) 
         DiscardingBuffer discarded;
         std::ostream sink(&discarded);
         for (size_t r = 0; r < runs->size(); ++r) {
+            checkpoint();
             const double threshold = (*runs)[r];
             RunCount count;
             if (r + 1 == runs->size() && request.output) {
                 // The file replaces the target only once it is complete, so a failure in the
                 // last run or its write leaves the target, and so also FILE, as it was.
-                replaceFile(*request.output,
-                            [&](std::ostream& file) { count = reduce(threshold, numbers, file); });
+                replaceFile(*request.output, [&](std::ostream& file) {
+                    count = reduce(threshold, numbers, file, [&] { checkpoint(); });
+                });
             } else {
-                count = reduce(threshold, numbers, sink);
+                count = reduce(threshold, numbers, sink, [&] { checkpoint(); });
             }
             if (!request.values) {
                 out << runLine(count) << '\n';
             }
         }
         if (request.values) {
+            checkpoint();
             writeValues(out);
         }
+    } catch (const RunStopped&) {
+        out.flush();
+        return kStoppedStatus;
     } catch (const std::exception& thrown) {
         err << failurePrefix << kWriteErrorPrefix << describe(thrown) << '\n';
         return 1;

@@ -6,6 +6,7 @@
 // cancelled writes nothing in the window; a batch equals the runs whose result was saved.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -29,7 +30,10 @@ long long pointsLeft();
 
 // One run as a click does it, without the window: removes the points below threshold, then
 // writes the mesh text to written (a file, or a sink that discards it).
-RunCount reduce(double threshold, const NumberCodec& numbers, std::ostream& written);
+// beforeItem runs before every item the writer writes.
+RunCount reduce(
+    double threshold, const NumberCodec& numbers, std::ostream& written,
+    const std::function<void()>& beforeItem = [] {});
 
 // "threshold 0.5: removed 120, 380 left", the line printed after each run.
 std::string runLine(const RunCount& count);
@@ -53,9 +57,18 @@ struct BatchRequest {
     char separator = '.';                     // the user's decimal separator
 };
 
+// runBatch's status when the job was stopped on request: the status a shell reports for a
+// program ended by Ctrl+C.
+inline constexpr int kStoppedStatus = 130;
+
 // Runs the request. Prints the run lines or the CSV to out; a failure goes to err as
-// "meshthin: FILE: " and the text the window's box would show. Returns the exit status: 0, or 1
-// after a failure. A failed run never changes a file.
-int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err);
+// "meshthin: FILE: " and the text the window's box would show. Returns the exit status: 0, 1
+// after a failure, kStoppedStatus when stopped. A failed or stopped run never changes a file and
+// leaves no temporary file behind.
+// stopRequested is asked now and then while the job runs (whether Ctrl+C or SIGTERM have
+// arrived, say); once it answers true the job stops where it is, and nothing is written or
+// printed after that.
+int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
+             const std::function<bool()>& stopRequested = {});
 
 }  // namespace meshthin

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "meshio/numtext.h"
+#include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/store.h"
 
@@ -79,6 +80,8 @@ void Command1_Click(Window& window, RunState& state, const std::function<void()>
     const double threshold = numtext::toDouble(window.text1(), separator);
 
     try {
+        // The walk and the writing keep the window alive and end when it is closed.
+        WindowCheckpoints checkpoints(window);
         window.setButtonCaption("removing points");
         // The percentage is of the walk over every slot, the spare included.
         const long long upper = spareSlot();
@@ -92,6 +95,8 @@ void Command1_Click(Window& window, RunState& state, const std::function<void()>
         WriteMesh(window);
         window.setButtonCaption("Done");
         FillLists();
+    } catch (const RunStopped&) {
+        // The window is going away: nothing more is shown and nothing is written.
     } catch (const std::exception& thrown) {
         window.messageBox(std::string(kWriteErrorPrefix) + describe(thrown));
     }

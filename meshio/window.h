@@ -35,8 +35,12 @@ public:
     // The save dialog, proposing the name kept from the last dialog; nothing when cancelled.
     virtual std::optional<std::string> saveDialog() = 0;
 
-    // Lets pending window events run during a long operation.
+    // Lets pending window events run during a long operation. The user's own input to the
+    // window is not acted on meanwhile: the operation stays the one thing that changes the mesh.
     virtual void processEvents() = 0;
+    // Whether the user has closed the window while an operation was running; the operation
+    // then stops without writing anything.
+    virtual bool closing() const = 0;
     // The user's decimal separator, used for every number text shown or written.
     virtual char decimalSeparator() const = 0;
 };

@@ -4,6 +4,7 @@
 
 #include "meshio/numtext.h"
 #include "meshio/replace_file.h"
+#include "meshio/stopping.h"
 #include "model/store.h"
 
 namespace meshthin {
@@ -11,7 +12,8 @@ namespace meshthin {
 namespace {
 
 // Lets pending window events run often enough for the window to stay responsive (every 10 ms),
-// without paying for an event round trip before every single line.
+// without paying for an event round trip before every single line; stops the writing when the
+// window has been closed meanwhile.
 class EventPump {
 public:
     explicit EventPump(Window& window) : window(window) {}
@@ -21,6 +23,9 @@ public:
         if (now - last >= std::chrono::milliseconds(10)) {
             window.processEvents();
             last = std::chrono::steady_clock::now();
+            if (window.closing()) {
+                throw RunStopped{};  // the temporary file goes, the user's file stays
+            }
         }
     }
 

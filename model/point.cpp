@@ -228,6 +228,7 @@ void Point::remove() {
         neighbour.remPoint(myNum);
         neighbour.connectToAllBut(neighbours, i);
         neighbour.reanalyze();
+        stepsDone(static_cast<long long>(neighbours.size() + neighbour.conns.size()));
     }
 
     // 4. The rebuilt face starts from this point's list as step 3 left it.

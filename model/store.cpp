@@ -9,11 +9,13 @@ namespace meshthin {
 SlotArray<Point> Points;
 SlotArray<Face> Faces;
 int32_t NextPtOrder = 0;
+long long stepsUntilCheckpoint = kStepsPerCheckpoint;
 
 namespace {
 
 std::function<void(const std::string&)> logObserver;
 std::function<void(const std::string&)> messageHook;
+std::function<void()> checkpointHook;
 // facesOfPoint[p] lists the faces that have held point p, ascending.
 std::vector<FaceList> facesOfPoint;
 bool farCoordinates = false;
@@ -45,6 +47,17 @@ void setMessageHook(std::function<void(const std::string&)> hook) {
 void showMessage(const std::string& text) {
     if (messageHook) {
         messageHook(text);
+    }
+}
+
+void setCheckpoint(std::function<void()> hook) {
+    checkpointHook = std::move(hook);
+}
+
+void reachCheckpoint() {
+    stepsUntilCheckpoint = kStepsPerCheckpoint;
+    if (checkpointHook) {
+        checkpointHook();
     }
 }
 

@@ -103,6 +103,22 @@ void logMessage(const Parts&... parts) {
 void setMessageHook(std::function<void(const std::string&)> hook);
 void showMessage(const std::string& text);
 
+// Checkpoints in long work. A removal that rewires a large neighbourhood can take seconds, and
+// the program above the model needs to keep its window painting and to stop the work when the
+// user asks. The work reports its steps; about every kStepsPerCheckpoint steps (a fraction of a
+// millisecond) the installed hook runs. The hook may let window events run, or throw to abandon
+// the work: the mesh is then half changed and must not be written.
+inline constexpr long long kStepsPerCheckpoint = 1 << 15;
+void setCheckpoint(std::function<void()> hook);
+extern long long stepsUntilCheckpoint;
+void reachCheckpoint();
+inline void stepsDone(long long steps) {
+    stepsUntilCheckpoint -= steps;
+    if (stepsUntilCheckpoint <= 0) {
+        reachCheckpoint();
+    }
+}
+
 // The point-to-face index: for every point, the faces whose positions 0..lastPos have held it,
 // in ascending face order. Entries may be stale (a point shrunk out of a face); the lookup
 // confirms each with hasPoint, so it answers exactly what a scan of every face would.

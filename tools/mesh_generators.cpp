@@ -122,6 +122,17 @@ std::string cube() {
     return meshFile("cube", points, faces);
 }
 
+std::string fan(int triangles) {
+    std::vector<Xyz> points = {{kCentreX, kCentreY, 0}};
+    std::vector<std::vector<int>> faces;
+    for (int i = 0; i < triangles; ++i) {
+        const double angle = 2 * std::numbers::pi * i / triangles;
+        points.push_back({kCentreX + 10 * std::cos(angle), kCentreY + 10 * std::sin(angle), 0});
+        faces.push_back({0, i + 1, (i + 1) % triangles + 1});
+    }
+    return meshFile("fan", points, faces);
+}
+
 std::string sphereWithAbout(int pointCount, unsigned seed) {
     // (rings - 1) * 2 * rings + 2 points, with twice as many segments as rings.
     int rings = 2;

@@ -17,6 +17,11 @@ std::string grid(int columns, int rows, double bump, unsigned seed);
 // A cube of six quads, the smallest closed mesh.
 std::string cube();
 
+// A flat fan: a centre point (number 0) and a ring of triangles points around it, one triangle
+// per ring edge. The slowest mesh to remove entirely: removing the centre connects every ring
+// point to every other, and each later removal rewires that whole neighbourhood again.
+std::string fan(int triangles);
+
 // A sphere with about pointCount points.
 std::string sphereWithAbout(int pointCount, unsigned seed);
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -325,7 +327,69 @@ std::optional<std::string> Form1::saveDialog() {
     return QFile::encodeName(*chosen).toStdString();
 }
 
+void Form1::closeEvent(QCloseEvent* event) {
+    if (runState.running) {
+        closeWanted = true;  // the run sees it after this round of events and stops
+    }
+    QWidget::closeEvent(event);
+}
+
+namespace {
+
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// While it exists, the user's input to one window is dropped: clicks, keys and the wheel do
+// nothing there. Painting, resizing and closing still reach it, and other windows (a message
+// box, a dialog) get their input as usual.
+class InputHold : public QObject {
+public:
+    explicit InputHold(QWidget* window) : window(window) {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~InputHold() override { QCoreApplication::instance()->removeEventFilter(this); }
+    InputHold(const InputHold&) = delete;
+    InputHold& operator=(const InputHold&) = delete;
+
+    bool eventFilter(QObject* target, QEvent* event) override {
+        return isUserInput(event->type()) && target->isWidgetType() &&
+               static_cast<QWidget*>(target)->window() == window;
+    }
+
+private:
+    QWidget* window;
+};
+
+}  // namespace
+
 void Form1::processEvents() {
+    // The run in progress must stay the one sequence of changes to the mesh: a click on the
+    // button, the lists, the slider or the picture is not acted on until it has ended.
+    const InputHold hold(this);
     QCoreApplication::processEvents();
 }
 

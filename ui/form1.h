@@ -14,6 +14,7 @@
 #include "meshio/window.h"
 #include "ui/dialogs.h"
 
+class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -63,6 +64,8 @@ private:
     void onHScroll1Change(int position);
     void onHScroll1Scroll(int position);
     void onPicture1Click();
+    // Closing the window during a run stops the run; the program then ends with nothing written.
+    void closeEvent(QCloseEvent* event) override;
     // Runs a piece of window logic; a failure becomes one message box instead of a crash.
     template <class Action>
     void reportingFailures(Action action);
@@ -79,6 +82,7 @@ private:
     std::string openDialog() override;
     std::optional<std::string> saveDialog() override;
     void processEvents() override;
+    bool closing() const override { return closeWanted; }
     char decimalSeparator() const override;
 
     QListWidget* listBox(ListBox list) const;
@@ -102,6 +106,8 @@ private:
     QString fileName;
     std::unique_ptr<Dialogs> dialogs;
     RunState runState;
+    // The user closed the window while a run was in progress.
+    bool closeWanted = false;
     // The point last selected in List1; 0 also stands for "none".
     int16_t selectedPoint = 0;
 };

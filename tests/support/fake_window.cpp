@@ -4,6 +4,13 @@
 
 namespace meshthin::testing {
 
+void FakeWindow::processEvents() {
+    ++eventRounds;
+    if (eventRounds == closeInEventRound) {
+        closed = true;
+    }
+}
+
 void FakeWindow::setButtonCaption(const std::string& text) {
     captions.push_back(text);
 }

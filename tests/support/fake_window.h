@@ -24,7 +24,8 @@ public:
     void messageBox(const std::string& text) override { messages.push_back(text); }
     std::string openDialog() override;
     std::optional<std::string> saveDialog() override;
-    void processEvents() override { ++eventRounds; }
+    void processEvents() override;
+    bool closing() const override { return closed; }
     char decimalSeparator() const override { return separator; }
 
     const std::vector<std::string>& list(ListBox which) { return lists[which]; }
@@ -36,12 +37,15 @@ public:
     char separator = '.';
     int slider = 0;
     std::string text1Text = "Enter Threshold";
+    int closeInEventRound =
+        0;  // the user closes the window during this round of events (1 = first)
 
     // Record
     std::string dialogFileName;  // the name the dialog keeps from one dialog to the next
     std::vector<std::string> captions;
     std::vector<std::string> messages;
     int eventRounds = 0;
+    bool closed = false;
 
 private:
     std::map<ListBox, std::vector<std::string>> lists;

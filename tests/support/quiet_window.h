@@ -31,6 +31,7 @@ public:
     std::string openDialog() override { return openAnswer; }
     std::optional<std::string> saveDialog() override { return saveAnswer; }
     void processEvents() override {}
+    bool closing() const override { return false; }
     char decimalSeparator() const override { return separator; }
 
     std::string lastMessage;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFrame>
 #include <QImage>
@@ -30,6 +31,7 @@
 #include "meshio/writer.h"
 #include "model/store.h"
 #include "support/store_fixture.h"
+#include "tools/mesh_generators.h"
 #include "ui/form1.h"
 #include "ui/lists.h"
 #include "ui/preview.h"
@@ -756,6 +758,72 @@ TEST_F(Form1Test, TabVisitsTheControlsInTheirOrder) {
     }
     EXPECT_EQ(visited, QStringList({"List1", "List2", "Text1", "Command1", "List3", "List4",
                                     "List5", "HScroll1", "Picture1"}));
+}
+
+// Counts the paint events a widget receives.
+class PaintCount : public QObject {
+public:
+    explicit PaintCount(QWidget* widget) { widget->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+TEST_F(Form1Test, ALongRunKeepsPaintingIgnoresTheUserAndStopsWhenTheWindowIsClosed) {
+    // Removing every point of this fan takes seconds.
+    const std::string fan = generate::fan(4000);
+    const QString input = folder.filePath("fan.mesh");
+    {
+        QFile file(input);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(fan.data(), static_cast<qint64>(fan.size()));
+    }
+    script.openAnswer = input;
+    form->load();
+    script.messages.clear();
+    showForm();
+    clickItem("List1", "1");
+    const QString shownPoint = text("Label1");
+    QScrollBar* slider = control<QScrollBar>("HScroll1");
+    const int sliderPosition = slider->value();
+    QListWidget* faces = control<QListWidget>("List4");
+    PaintCount painted(faces->viewport());
+
+    // Once the walk lets events run: the user clicks another point, moves the slider and asks
+    // for a repaint; in the next round the window is closed.
+    bool walkLetEventsRun = false;
+    int paintsBeforeClose = -1;
+    QTimer::singleShot(0, form.get(), [&] {
+        walkLetEventsRun = true;
+        clickItem("List1", "2");
+        QTest::keyClick(slider, Qt::Key_Right);
+        faces->viewport()->update();
+        QTimer::singleShot(0, form.get(), [&] {
+            paintsBeforeClose = painted.paints;
+            form->close();
+        });
+    });
+    control<QLineEdit>("Text1")->setText("1E+300");
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+
+    EXPECT_TRUE(walkLetEventsRun);
+    EXPECT_GT(paintsBeforeClose, 0);
+    EXPECT_FALSE(form->isVisible());
+    // The user's input waited out the run and was dropped.
+    EXPECT_EQ(text("Label1"), shownPoint);
+    EXPECT_EQ(slider->value(), sliderPosition);
+    // Stopped early, with no dialog and no message, and nothing written.
+    EXPECT_FALSE(Points(lastLoadedPoint()).removed());
+    EXPECT_TRUE(script.saveProposals.empty());
+    EXPECT_TRUE(script.messages.empty());
+    QFile file(input);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), fan);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"fan.mesh"});
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+// Long work that stays responsive and can be stopped. A removal run may take minutes (every
+// removal rewires every pair of a neighbourhood that grows as the run goes), so while it runs
+// the window keeps painting and answering the desktop, and the user can end it: closing the
+// window, or Ctrl+C and SIGTERM on the command line. Stopping abandons the work where it is;
+// the half-changed mesh is never written and the user's file stays as it was.
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+#include "meshio/window.h"
+
+namespace meshthin {
+
+// Thrown through the run and the writer when the user stops them. Deliberately not a
+// std::exception: no failure handler may catch it and report it, or write anything after it.
+struct RunStopped {};
+
+// The longest the window goes without a round of events while work runs.
+inline constexpr std::chrono::milliseconds kEventInterval{50};
+
+// While alive, the model's long work lets the window's pending events run at least every
+// kEventInterval, and throws RunStopped once the window is closing.
+class WindowCheckpoints {
+public:
+    explicit WindowCheckpoints(Window& window);
+    ~WindowCheckpoints();
+    WindowCheckpoints(const WindowCheckpoints&) = delete;
+    WindowCheckpoints& operator=(const WindowCheckpoints&) = delete;
+
+    // The same check for work outside the model (the writer's lines), called once per item.
+    void operator()();
+
+private:
+    Window& window;
+    std::chrono::steady_clock::time_point last;
+};
+
+// While alive, the model's long work throws RunStopped as soon as stopRequested answers true.
+class StopCheckpoints {
+public:
+    explicit StopCheckpoints(std::function<bool()> stopRequested);
+    ~StopCheckpoints();
+    StopCheckpoints(const StopCheckpoints&) = delete;
+    StopCheckpoints& operator=(const StopCheckpoints&) = delete;
+
+    // The same check, for work outside the model.
+    void operator()() const;
+
+private:
+    std::function<bool()> stopRequested;
+};
+
+}  // namespace meshthin
