@@ -151,6 +151,7 @@ void BM_RemovalNextToSimplifier(benchmark::State& state) {
         theirs.push_back(millisecondsSince(start));
     }
     state.counters["points"] = static_cast<double>(points);
+    state.counters["threshold"] = threshold;
     state.counters["removed"] = static_cast<double>(removed);
     state.counters["simplifier_kept"] = static_cast<double>(distinct(out));
     state.counters["run_ms"] = median(ours);
