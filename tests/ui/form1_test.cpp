@@ -8,7 +8,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -184,11 +184,12 @@ protected:
         return found;
     }
 
+    // A list's lines as its view shows them: the display texts of its model's rows.
     QStringList items(const char* listName) {
         QStringList texts;
-        QListWidget* list = control<QListWidget>(listName);
-        for (int row = 0; row < list->count(); ++row) {
-            texts.append(list->item(row)->text());
+        const QAbstractItemModel* lines = control<QListView>(listName)->model();
+        for (int row = 0; row < lines->rowCount(); ++row) {
+            texts.append(lines->index(row, 0).data(Qt::DisplayRole).toString());
         }
         return texts;
     }
@@ -201,12 +202,14 @@ protected:
     }
 
     void clickItem(const char* listName, const QString& itemText) {
-        QListWidget* list = control<QListWidget>(listName);
-        const QList<QListWidgetItem*> found = list->findItems(itemText, Qt::MatchExactly);
+        QListView* list = control<QListView>(listName);
+        const QAbstractItemModel* lines = list->model();
+        const QModelIndexList found =
+            lines->match(lines->index(0, 0), Qt::DisplayRole, itemText, -1, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << itemText.toStdString();
-        list->scrollToItem(found.first());
+        list->scrollTo(found.first());
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(found.first()).center());
+                          list->visualRect(found.first()).center());
     }
 
     QImage clickPicture() {
@@ -602,11 +605,11 @@ TEST_F(Form1Test, SelectingAPointShowsItWithTheMouseAndTheKeyboard) {
     EXPECT_EQ(items("List3"), connectionsOf(2));
     EXPECT_EQ(items("List3").size(), 3);
 
-    QTest::keyClick(control<QListWidget>("List1"), Qt::Key_Down);
+    QTest::keyClick(control<QListView>("List1"), Qt::Key_Down);
     EXPECT_EQ(text("Label1"), "Point 3 x: -20 y: -30 z: 0");
     EXPECT_EQ(items("List3"), connectionsOf(3));
 
-    QTest::keyClick(control<QListWidget>("List1"), Qt::Key_Home);
+    QTest::keyClick(control<QListView>("List1"), Qt::Key_Home);
     EXPECT_EQ(text("Label1"), "Point 0 x: -10 y: -20 z: 0");
     EXPECT_EQ(items("List3"), connectionsOf(0));
 }
