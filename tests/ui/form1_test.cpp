@@ -2,6 +2,7 @@
 // are worked with the mouse and the keyboard as a user would.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFile>
 #include <QFrame>
@@ -29,7 +30,9 @@
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
 #include "model/store.h"
+#include "support/fake_window.h"
 #include "support/store_fixture.h"
+#include "tools/mesh_generators.h"
 #include "ui/form1.h"
 #include "ui/lists.h"
 #include "ui/preview.h"
@@ -201,14 +204,24 @@ protected:
         return control<QLineEdit>(name)->text();
     }
 
-    void clickItem(const char* listName, const QString& itemText) {
+    QStringList selectedItems(const char* listName) {
+        QStringList texts;
+        for (const QModelIndex& index :
+             control<QListView>(listName)->selectionModel()->selectedIndexes()) {
+            texts.append(index.data(Qt::DisplayRole).toString());
+        }
+        return texts;
+    }
+
+    void clickItem(const char* listName, const QString& itemText,
+                   Qt::KeyboardModifiers modifiers = {}) {
         QListView* list = control<QListView>(listName);
         const QAbstractItemModel* lines = list->model();
         const QModelIndexList found =
             lines->match(lines->index(0, 0), Qt::DisplayRole, itemText, -1, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << itemText.toStdString();
         list->scrollTo(found.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
                           list->visualRect(found.first()).center());
     }
 
@@ -612,6 +625,121 @@ TEST_F(Form1Test, SelectingAPointShowsItWithTheMouseAndTheKeyboard) {
     QTest::keyClick(control<QListView>("List1"), Qt::Key_Home);
     EXPECT_EQ(text("Label1"), "Point 0 x: -10 y: -20 z: 0");
     EXPECT_EQ(items("List3"), connectionsOf(0));
+
+    // One line at a time: Shift and Control do not add to the selection.
+    EXPECT_EQ(selectedItems("List1"), QStringList({"0"}));
+    clickItem("List1", "3", Qt::ShiftModifier);
+    EXPECT_EQ(selectedItems("List1"), QStringList({"3"}));
+    EXPECT_EQ(text("Label1"), "Point 3 x: -20 y: -30 z: 0");
+    clickItem("List1", "1", Qt::ControlModifier);
+    EXPECT_EQ(selectedItems("List1"), QStringList({"1"}));
+    QTest::keyClick(control<QListView>("List1"), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(selectedItems("List1"), QStringList({"2"}));
+    EXPECT_EQ(items("List3"), connectionsOf(2));
+
+    // The lines are not edited in place.
+    QTest::keyClick(control<QListView>("List1"), Qt::Key_F2);
+    QTest::mouseDClick(control<QListView>("List1")->viewport(), Qt::LeftButton, {},
+                       control<QListView>("List1")
+                           ->visualRect(control<QListView>("List1")->model()->index(2, 0))
+                           .center());
+    EXPECT_EQ(items("List1"), QStringList({"0", "1", "2", "3", "4"}));
+    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>("List1"));
+}
+
+TEST_F(Form1Test, TheListsHoldExactlyTheTextsTheListLogicWrites) {
+    // A bumpy grid: values of one to three whole digits and many equal ones, so that the value
+    // list's order depends on comparing whole texts.
+    const std::string mesh = generate::grid(12, 9, 1.5, 3);
+    script.openAnswer = folder.filePath("grid.mesh");
+    QFile file(script.openAnswer);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(mesh.data(), static_cast<qint64>(mesh.size()));
+    file.close();
+    form->load();
+    ASSERT_EQ(script.messages, std::vector<QString>{kLoadNotice});
+
+    testing::FakeWindow reference;
+    FillLists(reference);
+    const auto lines = [&](ListBox list) {
+        QStringList texts;
+        for (const std::string& item : reference.list(list)) {
+            texts.append(QString::fromStdString(item));
+        }
+        return texts;
+    };
+    EXPECT_EQ(items("List1").size(), 108);
+    EXPECT_EQ(items("List1"), lines(ListBox::List1));
+    EXPECT_EQ(items("List2"), lines(ListBox::List2));
+    EXPECT_EQ(items("List4"), lines(ListBox::List4));
+    EXPECT_GT(items("List4").size(), items("List1").size());
+}
+
+// What assistive technology reads of a list through Qt's accessibility for item views: in Qt
+// 6.4 a list view is a List whose children are its rows, ListItem cells named by their text.
+QStringList accessibleLines(QWidget* list) {
+    QStringList texts;
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(list);
+    EXPECT_NE(view, nullptr);
+    if (view == nullptr) {
+        return texts;
+    }
+    EXPECT_EQ(view->role(), QAccessible::List) << list->objectName().toStdString();
+    for (int i = 0; i < view->childCount(); ++i) {
+        QAccessibleInterface* line = view->child(i);
+        EXPECT_EQ(line->role(), QAccessible::ListItem) << i;
+        texts.append(line->text(QAccessible::Name));
+    }
+    return texts;
+}
+
+TEST_F(Form1Test, AssistiveTechnologyReadsEveryLineOfTheLists) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    EXPECT_EQ(accessibleLines(control<QWidget>("List1")), QStringList({"0", "1", "2", "3", "4"}));
+    for (const char* name : {"List2", "List4"}) {
+        EXPECT_EQ(accessibleLines(control<QWidget>(name)), items(name)) << name;
+        EXPECT_EQ(accessibleLines(control<QWidget>(name)).size(), QStringList(items(name)).size());
+    }
+    EXPECT_EQ(accessibleLines(control<QWidget>("List2")).size(), 5);
+    EXPECT_TRUE(accessibleLines(control<QWidget>("List3")).isEmpty());
+    EXPECT_TRUE(accessibleLines(control<QWidget>("List5")).isEmpty());
+
+    // The rows and the selection are told through the table interface too.
+    clickItem("List1", "2");
+    QAccessibleInterface* points = QAccessible::queryAccessibleInterface(control<QWidget>("List1"));
+    QAccessibleTableInterface* table = points->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 5);
+    EXPECT_EQ(table->columnCount(), 1);
+    EXPECT_EQ(table->selectedCellCount(), 1);
+    QAccessibleInterface* selected = table->cellAt(2, 0);
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->text(QAccessible::Name), "2");
+    EXPECT_TRUE(selected->tableCellInterface()->isSelected());
+    EXPECT_FALSE(table->cellAt(3, 0)->tableCellInterface()->isSelected());
+    EXPECT_EQ(accessibleLines(control<QWidget>("List3")), items("List3"));
+    EXPECT_EQ(accessibleLines(control<QWidget>("List3")).size(), 3);
+
+    // A run refills the lists; what is read follows. Qt tells a view's accessible table of a
+    // model reset only while assistive technology listens (QAccessible::isActive()), which
+    // never happens on the offscreen platform: the notice is delivered here as Qt would.
+    script.saveAnswers.push_back(folder.filePath("output.mesh"));
+    control<QLineEdit>("Text1")->setText("0.5");
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    ASSERT_TRUE(script.messages.empty());
+    ASSERT_FALSE(QAccessible::isActive());
+    for (const char* name : {"List1", "List4"}) {
+        QAccessibleTableModelChangeEvent reset(control<QWidget>(name),
+                                               QAccessibleTableModelChangeEvent::ModelReset);
+        QAccessible::queryAccessibleInterface(control<QWidget>(name))
+            ->tableInterface()
+            ->modelChange(&reset);
+    }
+    EXPECT_EQ(accessibleLines(control<QWidget>("List1")),
+              QStringList({"0", "1", "2", "3", "4 GONE"}));
+    EXPECT_EQ(accessibleLines(control<QWidget>("List4")), items("List4"));
+    EXPECT_EQ(accessibleLines(control<QWidget>("List4")).size(), 5);
 }
 
 class PreviewTest : public Form1Test {
