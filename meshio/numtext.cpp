@@ -135,8 +135,15 @@ Failure notANumber(std::string_view text) {
 }  // namespace
 
 std::string generalForm(double value, char separator) {
+    std::string out;
+    appendGeneralForm(out, value, separator);
+    return out;
+}
+
+void appendGeneralForm(std::string& out, double value, char separator) {
     if (value == 0 || !std::isfinite(value)) {
-        return "0";  // minus zero is written as 0 too
+        out += '0';  // minus zero is written as 0 too
+        return;
     }
     // 15 significant digits, correctly rounded: "d.dddddddddddddde+XX".
     char buffer[64];
@@ -164,8 +171,6 @@ std::string generalForm(double value, char separator) {
     int exponent = 0;
     std::from_chars(exponentText, text.data() + text.size(), exponent);
 
-    std::string out;
-    out.reserve(24);
     if (negative) {
         out += '-';
     }
@@ -177,11 +182,14 @@ std::string generalForm(double value, char separator) {
         }
         out += 'E';
         out += exponent < 0 ? '-' : '+';
-        const std::string expDigits = std::to_string(std::abs(exponent));
-        if (expDigits.size() < 2) {
+        const int magnitude = std::abs(exponent);
+        if (magnitude < 10) {
             out += '0';
         }
-        out += expDigits;
+        char exponentDigits[8];
+        const auto written =
+            std::to_chars(exponentDigits, exponentDigits + sizeof exponentDigits, magnitude);
+        out.append(exponentDigits, static_cast<size_t>(written.ptr - exponentDigits));
     } else if (exponent >= 0) {
         const size_t wholeDigits = static_cast<size_t>(exponent) + 1;
         if (digits.size() <= wholeDigits) {
@@ -198,7 +206,37 @@ std::string generalForm(double value, char separator) {
         out.append(static_cast<size_t>(-exponent - 1), '0');
         out += digits;
     }
-    return out;
+}
+
+void appendRoundedGeneralForm(std::string& out, double value, int decimals, char separator) {
+    // With 1 to 4 decimals and a value below 1e10 the rounded decimal D has at most 15
+    // significant digits and lies at 0.0001 or above unless it is 0. The double nearest to D
+    // then reads back as D to 15 digits, and the general form of that is D's own fixed text
+    // without trailing zeros: no E-notation, and no second conversion needed.
+    if (decimals < 1 || decimals > 4 || !(std::fabs(value) < 1e10)) {
+        appendGeneralForm(out, roundHalfEven(value, decimals), separator);
+        return;
+    }
+    char buffer[32];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    const char* end = result.ptr;
+    while (end[-1] == '0') {
+        --end;  // the fraction's trailing zeros; the point stops it
+    }
+    if (end[-1] == '.') {
+        --end;
+    }
+    const char* begin = buffer;
+    if (*begin == '-' && end - begin == 2 && begin[1] == '0') {
+        ++begin;  // a value rounded to minus zero is written as 0
+    }
+    const size_t start = out.size();
+    out.append(begin, static_cast<size_t>(end - begin));
+    const size_t point = out.find('.', start);
+    if (point != std::string::npos) {
+        out[point] = separator;
+    }
 }
 
 double roundHalfEven(double value, int decimals) {

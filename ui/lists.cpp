@@ -1,5 +1,6 @@
 #include "ui/lists.h"
 
+#include <charconv>
 #include <vector>
 
 #include "meshio/numtext.h"
@@ -10,9 +11,32 @@ namespace meshthin {
 
 namespace {
 
-std::string valueItem(long long i, const Point& point, char separator) {
-    return numtext::generalForm(numtext::roundHalfEven(point.getValue(), 2), separator) + " - " +
-           std::to_string(i) + " conns: " + std::to_string(point.getNumConns());
+void appendNumber(std::string& text, long long number) {
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, number);
+    text.append(digits, static_cast<size_t>(written.ptr - digits));
+}
+
+// The lines are built in one reused buffer and copied out at their exact length: a list of tens
+// of thousands of lines then costs one allocation per line that does not fit a short string,
+// and no temporaries.
+
+// "V - i conns: c", V the point's value rounded to two decimals in its general form.
+void writeValueItem(std::string& line, long long i, const Point& point, char separator) {
+    line.clear();
+    numtext::appendRoundedGeneralForm(line, point.getValue(), 2, separator);
+    line += " - ";
+    appendNumber(line, i);
+    line += " conns: ";
+    appendNumber(line, point.getNumConns());
+}
+
+// "f (p0)(p1)...", the face's number and its report.
+void writeFaceItem(std::string& line, long long f, const Face& face) {
+    line.clear();
+    appendNumber(line, f);
+    line += ' ';
+    face.appendReport(line);
 }
 
 }  // namespace
@@ -33,10 +57,12 @@ void FillLists(Window& window) {
     }
     window.addListItems(ListBox::List1, items);
 
+    std::string line;
     window.clearList(ListBox::List2);
     items.clear();
     for (long long i = 0; i <= lastPoint; ++i) {
-        items.push_back(valueItem(i, Points(i), separator));
+        writeValueItem(line, i, Points(i), separator);
+        items.push_back(line);
     }
     window.addListItems(ListBox::List2, items);
 
@@ -45,7 +71,8 @@ void FillLists(Window& window) {
     const long long lastFace = Faces.upperBound();
     items.reserve(static_cast<size_t>(lastFace + 1));
     for (long long f = 0; f <= lastFace; ++f) {
-        items.push_back(std::to_string(f) + " " + Faces(f).report());
+        writeFaceItem(line, f, Faces(f));
+        items.push_back(line);
     }
     window.addListItems(ListBox::List4, items);
 
