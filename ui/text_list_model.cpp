@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace meshthin {
@@ -19,12 +21,57 @@ bool allAscii(const std::vector<std::string_view>& texts) {
     });
 }
 
+// A text with its first 16 bytes as two big-endian numbers, padded with zero bytes: comparing
+// the numbers compares those bytes, without a call per comparison. Only texts whose keys are
+// equal need their bytes compared.
+struct KeyedText {
+    std::uint64_t head;
+    std::uint64_t next;
+    std::string_view text;
+};
+
+// The 8 bytes of text from position from on, as a big-endian number, zero bytes past its end.
+std::uint64_t bigEndianKey(std::string_view text, std::size_t from) {
+    unsigned char bytes[8] = {};
+    if (from < text.size()) {
+        std::memcpy(bytes, text.data() + from, std::min<std::size_t>(8, text.size() - from));
+    }
+    std::uint64_t key = 0;
+    for (unsigned char byte : bytes) {
+        key = (key << 8) | byte;
+    }
+    return key;
+}
+
+// A function object, so that the sort inlines the comparison.
+struct KeyedLess {
+    bool operator()(const KeyedText& a, const KeyedText& b) const {
+        if (a.head != b.head) {
+            return a.head < b.head;
+        }
+        if (a.next != b.next) {
+            return a.next < b.next;
+        }
+        return a.text < b.text;
+    }
+};
+
 // Sorts by the UTF-16 code units of the decoded texts. For ASCII texts that is the order of the
 // bytes, compared without decoding; elsewhere UTF-8's byte order can differ from it (characters
 // beyond U+FFFF, bytes that are no UTF-8), so those are compared as the QStrings they show.
 void sortByCodeUnits(std::vector<std::string_view>& texts) {
     if (allAscii(texts)) {
-        std::sort(texts.begin(), texts.end());
+        // A text that ends within the key is padded with zero bytes, which sort before any other
+        // byte, as the end of a text does; equal keys fall back to the whole texts.
+        std::vector<KeyedText> keyed;
+        keyed.reserve(texts.size());
+        for (std::string_view text : texts) {
+            keyed.push_back({bigEndianKey(text, 0), bigEndianKey(text, 8), text});
+        }
+        std::sort(keyed.begin(), keyed.end(), KeyedLess());
+        for (std::size_t i = 0; i < keyed.size(); ++i) {
+            texts[i] = keyed[i].text;
+        }
         return;
     }
     std::vector<std::pair<QString, std::string_view>> keyed;
