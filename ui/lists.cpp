@@ -1,6 +1,8 @@
 #include "ui/lists.h"
 
+#include <algorithm>
 #include <charconv>
+#include <string_view>
 #include <vector>
 
 #include "meshio/numtext.h"
@@ -17,9 +19,36 @@ void appendNumber(std::string& text, long long number) {
     text.append(digits, static_cast<size_t>(written.ptr - digits));
 }
 
-// The lines are built in one reused buffer and copied out at their exact length: a list of tens
-// of thousands of lines then costs one allocation per line that does not fit a short string,
-// and no temporaries.
+// The lines of the list being filled. Each list's lines are written over the previous list's,
+// so that a line's buffer is allocated once for all three lists, not once per list and line,
+// and none is freed between them.
+class ListLines {
+public:
+    explicit ListLines(size_t mostLines) { lines.reserve(mostLines); }
+
+    void restart() { used = 0; }
+
+    void add(std::string_view line) {
+        if (used == lines.size()) {
+            lines.emplace_back(line);
+        } else {
+            lines[used].assign(line);
+        }
+        ++used;
+    }
+
+    const std::vector<std::string>& all() {
+        lines.resize(used);
+        return lines;
+    }
+
+private:
+    std::vector<std::string> lines;
+    size_t used = 0;
+};
+
+// The value and face lines are written into one reused buffer first, then copied into their
+// line at their length: writing in place needs room for the longest possible line.
 
 // "V - i conns: c", V the point's value rounded to two decimals in its general form.
 void writeValueItem(std::string& line, long long i, const Point& point, char separator) {
@@ -49,32 +78,31 @@ void FillLists(Window& window) {
     const char separator = window.decimalSeparator();
     const long long lastPoint = lastLoadedPoint();
 
-    window.clearList(ListBox::List1);
-    std::vector<std::string> items;
-    items.reserve(static_cast<size_t>(lastPoint + 1));
-    for (long long i = 0; i <= lastPoint; ++i) {
-        items.push_back(pointListItem(i));
-    }
-    window.addListItems(ListBox::List1, items);
-
+    const long long lastFace = Faces.upperBound();
+    ListLines items(static_cast<size_t>(std::max(lastPoint, lastFace) + 1));
     std::string line;
+
+    window.clearList(ListBox::List1);
+    for (long long i = 0; i <= lastPoint; ++i) {
+        items.add(pointListItem(i));
+    }
+    window.addListItems(ListBox::List1, items.all());
+
     window.clearList(ListBox::List2);
-    items.clear();
+    items.restart();
     for (long long i = 0; i <= lastPoint; ++i) {
         writeValueItem(line, i, Points(i), separator);
-        items.push_back(line);
+        items.add(line);
     }
-    window.addListItems(ListBox::List2, items);
+    window.addListItems(ListBox::List2, items.all());
 
     window.clearList(ListBox::List4);
-    items.clear();
-    const long long lastFace = Faces.upperBound();
-    items.reserve(static_cast<size_t>(lastFace + 1));
+    items.restart();
     for (long long f = 0; f <= lastFace; ++f) {
         writeFaceItem(line, f, Faces(f));
-        items.push_back(line);
+        items.add(line);
     }
-    window.addListItems(ListBox::List4, items);
+    window.addListItems(ListBox::List4, items.all());
 
     window.setText1(thresholdText(window.sliderPosition(), separator));
     RefreshStatistics(window);
