@@ -97,6 +97,11 @@ TEST(NumberText, TheRoundedGeneralFormInOneStepEqualsRoundingThenTheGeneralForm)
                                   5e-324};
     // Many values of the sizes the value list shows, and of every magnitude.
     for (int i = 1; i < 4000; ++i) {
+        // Exact binary fractions: halves of every decimal place among them.
+        values.push_back(i / 8.0);
+        values.push_back(-i / 64.0);
+        values.push_back(i / 1024.0 + 3.0);
+        values.push_back(i * 0.0005);
         values.push_back(i / 997.0);
         values.push_back(-i * 1.37 / 89.0);
         values.push_back(static_cast<double>(i) * i * i * 2.9e3 / 7.0);
