@@ -14,13 +14,6 @@ QString decoded(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-bool allAscii(const std::vector<std::string_view>& texts) {
-    return std::all_of(texts.begin(), texts.end(), [](std::string_view text) {
-        return std::all_of(text.begin(), text.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    });
-}
-
 // A text with its first 16 bytes as two big-endian numbers, padded with zero bytes: comparing
 // the numbers compares those bytes, without a call per comparison. Only texts whose keys are
 // equal need their bytes compared.
@@ -33,14 +26,28 @@ struct KeyedText {
 // The 8 bytes of text from position from on, as a big-endian number, zero bytes past its end.
 std::uint64_t bigEndianKey(std::string_view text, std::size_t from) {
     unsigned char bytes[8] = {};
-    if (from < text.size()) {
-        std::memcpy(bytes, text.data() + from, std::min<std::size_t>(8, text.size() - from));
+    if (from + 8 <= text.size()) {
+        std::memcpy(bytes, text.data() + from, 8);
+    } else if (from < text.size()) {
+        std::memcpy(bytes, text.data() + from, text.size() - from);
     }
     std::uint64_t key = 0;
     for (unsigned char byte : bytes) {
         key = (key << 8) | byte;
     }
     return key;
+}
+
+KeyedText keyed(std::string_view text) {
+    return {bigEndianKey(text, 0), bigEndianKey(text, 8), text};
+}
+
+bool isAscii(std::string_view text) {
+    unsigned char seen = 0;
+    for (char c : text) {
+        seen |= static_cast<unsigned char>(c);
+    }
+    return seen < 0x80;
 }
 
 // A function object, so that the sort inlines the comparison.
@@ -57,32 +64,24 @@ struct KeyedLess {
 };
 
 // Sorts by the UTF-16 code units of the decoded texts. For ASCII texts that is the order of the
-// bytes, compared without decoding; elsewhere UTF-8's byte order can differ from it (characters
-// beyond U+FFFF, bytes that are no UTF-8), so those are compared as the QStrings they show.
-void sortByCodeUnits(std::vector<std::string_view>& texts) {
-    if (allAscii(texts)) {
-        // A text that ends within the key is padded with zero bytes, which sort before any other
-        // byte, as the end of a text does; equal keys fall back to the whole texts.
-        std::vector<KeyedText> keyed;
-        keyed.reserve(texts.size());
-        for (std::string_view text : texts) {
-            keyed.push_back({bigEndianKey(text, 0), bigEndianKey(text, 8), text});
-        }
-        std::sort(keyed.begin(), keyed.end(), KeyedLess());
-        for (std::size_t i = 0; i < keyed.size(); ++i) {
-            texts[i] = keyed[i].text;
-        }
+// bytes, compared through their keys without decoding: a text that ends within the key is
+// padded with zero bytes, which sort before any other byte, as the end of a text does. Beyond
+// ASCII, UTF-8's byte order can differ from it (characters beyond U+FFFF, bytes that are no
+// UTF-8), so those texts are compared as the QStrings they show.
+void sortByCodeUnits(std::vector<KeyedText>& texts, bool ascii) {
+    if (ascii) {
+        std::sort(texts.begin(), texts.end(), KeyedLess());
         return;
     }
-    std::vector<std::pair<QString, std::string_view>> keyed;
-    keyed.reserve(texts.size());
-    for (std::string_view text : texts) {
-        keyed.emplace_back(decoded(text), text);
+    std::vector<std::pair<QString, KeyedText>> decodedTexts;
+    decodedTexts.reserve(texts.size());
+    for (const KeyedText& text : texts) {
+        decodedTexts.emplace_back(decoded(text.text), text);
     }
-    std::stable_sort(keyed.begin(), keyed.end(),
+    std::stable_sort(decodedTexts.begin(), decodedTexts.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 0; i < keyed.size(); ++i) {
-        texts[i] = keyed[i].second;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        texts[i] = decodedTexts[i].second;
     }
 }
 
@@ -151,30 +150,32 @@ void TextListModel::insertSorted(const std::vector<std::string>& items) {
     if (items.empty()) {
         return;
     }
-    std::vector<std::string_view> rows;
+    std::vector<KeyedText> rows;
     rows.reserve(ends.size() + items.size());
+    bool ascii = true;
     for (int row = 0; row < rowCount(); ++row) {
-        rows.push_back(text(row));
+        rows.push_back(keyed(text(row)));
+        ascii = ascii && isAscii(rows.back().text);
     }
-    rows.insert(rows.end(), items.begin(), items.end());
-    sortByCodeUnits(rows);
-    replaceRows(rows);
-}
+    for (const std::string& item : items) {
+        rows.push_back(keyed(item));
+        ascii = ascii && isAscii(item);
+    }
+    sortByCodeUnits(rows, ascii);
 
-void TextListModel::replaceRows(const std::vector<std::string_view>& rows) {
+    // The rows point into the old buffer and the items until the new one is complete.
     std::size_t length = 0;
-    for (std::string_view row : rows) {
-        length += row.size();
+    for (const KeyedText& row : rows) {
+        length += row.text.size();
     }
     std::string newChars;
     newChars.reserve(length);
     std::vector<std::size_t> newEnds;
     newEnds.reserve(rows.size());
-    for (std::string_view row : rows) {
-        newChars += row;
+    for (const KeyedText& row : rows) {
+        newChars += row.text;
         newEnds.push_back(newChars.size());
     }
-    // The views learn of the change only now: until here, rows may point into the old buffer.
     beginResetModel();
     chars = std::move(newChars);
     ends = std::move(newEnds);

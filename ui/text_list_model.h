@@ -33,9 +33,6 @@ public:
     void insertSorted(const std::vector<std::string>& items);
 
 private:
-    // Replaces every row with the given texts, in one model reset.
-    void replaceRows(const std::vector<std::string_view>& rows);
-
     // Every row's text, one after another; ends[row] is one past the row's last byte.
     std::string chars;
     std::vector<std::size_t> ends;
