@@ -19,14 +19,23 @@ void appendNumber(std::string& text, long long number) {
     text.append(digits, static_cast<size_t>(written.ptr - digits));
 }
 
-// The lines of the list being filled. Each list's lines are written over the previous list's,
-// so that a line's buffer is allocated once for all three lists, not once per list and line,
-// and none is freed between them.
+// The lines of the list being filled, handed to the window in batches. Each batch's lines are
+// written over the previous batch's, of this list or the one before, so that a line's buffer is
+// allocated once for all lists, not once per list and line, and none is freed in between. A
+// batch holds as many lines as there are points, so that List1 and List2 get theirs at once
+// (List2 sorts every batch in among its rows) and the longer face list reuses them.
 class ListLines {
 public:
-    explicit ListLines(size_t mostLines) { lines.reserve(mostLines); }
+    ListLines(Window& window, size_t batch) : window(window), batch(std::max<size_t>(batch, 1)) {
+        lines.reserve(this->batch);
+    }
 
-    void restart() { used = 0; }
+    void start(ListBox list) {
+        window.clearList(list);
+        target = list;
+        used = 0;
+        sent = false;
+    }
 
     void add(std::string_view line) {
         if (used == lines.size()) {
@@ -34,17 +43,32 @@ public:
         } else {
             lines[used].assign(line);
         }
-        ++used;
+        if (++used == batch) {
+            send();
+        }
     }
 
-    const std::vector<std::string>& all() {
-        lines.resize(used);
-        return lines;
+    // Sends what is left; a list without lines is sent as such.
+    void finish() {
+        if (used > 0 || !sent) {
+            send();
+        }
     }
 
 private:
+    void send() {
+        lines.resize(used);
+        window.addListItems(target, lines);
+        used = 0;
+        sent = true;
+    }
+
+    Window& window;
+    const size_t batch;
     std::vector<std::string> lines;
     size_t used = 0;
+    ListBox target = ListBox::List1;
+    bool sent = false;
 };
 
 // The value and face lines are written into one reused buffer first, then copied into their
@@ -78,31 +102,29 @@ void FillLists(Window& window) {
     const char separator = window.decimalSeparator();
     const long long lastPoint = lastLoadedPoint();
 
-    const long long lastFace = Faces.upperBound();
-    ListLines items(static_cast<size_t>(std::max(lastPoint, lastFace) + 1));
+    ListLines items(window, static_cast<size_t>(lastPoint + 1));
     std::string line;
 
-    window.clearList(ListBox::List1);
+    items.start(ListBox::List1);
     for (long long i = 0; i <= lastPoint; ++i) {
         items.add(pointListItem(i));
     }
-    window.addListItems(ListBox::List1, items.all());
+    items.finish();
 
-    window.clearList(ListBox::List2);
-    items.restart();
+    items.start(ListBox::List2);
     for (long long i = 0; i <= lastPoint; ++i) {
         writeValueItem(line, i, Points(i), separator);
         items.add(line);
     }
-    window.addListItems(ListBox::List2, items.all());
+    items.finish();
 
-    window.clearList(ListBox::List4);
-    items.restart();
+    items.start(ListBox::List4);
+    const long long lastFace = Faces.upperBound();
     for (long long f = 0; f <= lastFace; ++f) {
         writeFaceItem(line, f, Faces(f));
         items.add(line);
     }
-    window.addListItems(ListBox::List4, items.all());
+    items.finish();
 
     window.setText1(thresholdText(window.sliderPosition(), separator));
     RefreshStatistics(window);
