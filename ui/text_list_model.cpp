@@ -63,6 +63,49 @@ struct KeyedLess {
     }
 };
 
+// Byte `at` (0 to 15) of a text's key.
+unsigned keyByte(const KeyedText& text, int at) {
+    const std::uint64_t word = at < 8 ? text.head : text.next;
+    return static_cast<unsigned>(word >> (56 - 8 * (at % 8))) & 0xffu;
+}
+
+// Sorts by the key bytes from `at` on, most significant first: the texts are dealt into 256
+// buckets by one byte, and each bucket is sorted by the bytes after it. Tens of thousands of
+// texts sort faster so than by comparisons, as most of a byte's work is a count and a move.
+// Small buckets, and texts whose keys are equal, go to a comparison sort.
+void radixSort(KeyedText* texts, KeyedText* spare, std::size_t count, int at) {
+    constexpr std::size_t kComparisonSortBelow = 64;
+    while (count >= kComparisonSortBelow && at < 16) {
+        std::size_t sizes[256] = {};
+        for (std::size_t i = 0; i < count; ++i) {
+            ++sizes[keyByte(texts[i], at)];
+        }
+        if (sizes[keyByte(texts[0], at)] == count) {
+            ++at;  // one byte for all, as the separators of the value texts are: nothing to deal
+            continue;
+        }
+        std::size_t places[256];
+        std::size_t place = 0;
+        for (unsigned b = 0; b < 256; ++b) {
+            places[b] = place;
+            place += sizes[b];
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            spare[places[keyByte(texts[i], at)]++] = texts[i];
+        }
+        std::copy(spare, spare + count, texts);
+        std::size_t start = 0;
+        for (unsigned b = 0; b < 256; ++b) {
+            if (sizes[b] > 1) {
+                radixSort(texts + start, spare, sizes[b], at + 1);
+            }
+            start += sizes[b];
+        }
+        return;
+    }
+    std::sort(texts, texts + count, KeyedLess());
+}
+
 // Sorts by the UTF-16 code units of the decoded texts. For ASCII texts that is the order of the
 // bytes, compared through their keys without decoding: a text that ends within the key is
 // padded with zero bytes, which sort before any other byte, as the end of a text does. Beyond
@@ -70,7 +113,8 @@ struct KeyedLess {
 // UTF-8), so those texts are compared as the QStrings they show.
 void sortByCodeUnits(std::vector<KeyedText>& texts, bool ascii) {
     if (ascii) {
-        std::sort(texts.begin(), texts.end(), KeyedLess());
+        std::vector<KeyedText> spare(texts.size());
+        radixSort(texts.data(), spare.data(), texts.size(), 0);
         return;
     }
     std::vector<std::pair<QString, KeyedText>> decodedTexts;

@@ -150,5 +150,28 @@ TEST_F(TextListModelTest, TheSortedListOfManyValueTextsIsInQStringOrder) {
     EXPECT_EQ(shown(model), everything);
 }
 
+TEST_F(TextListModelTest, TheSortedListOrdersAnyAsciiTextsAsQStringDoes) {
+    // Few letters and long shared beginnings, so that many texts agree in their first 16 bytes
+    // or end within them; zero bytes and control characters inside, and empty texts.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> length(0, 40);
+    std::uniform_int_distribution<int> letter(0, 5);
+    const char letters[] = {'\0', '\x01', ' ', '0', 'A', 'a'};
+    const std::string shared = "0.25 - 1000 conns";
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i) {
+        std::string text = i % 3 == 0 ? shared.substr(0, static_cast<size_t>(i % 19)) : "";
+        for (int n = length(random); n > 0; --n) {
+            text += letters[letter(random)];
+        }
+        texts.push_back(text);
+    }
+    model.insertSorted(texts);
+    QStringList expected = decoded(texts);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(shown(model), expected);
+    EXPECT_EQ(model.rowCount(), 3000);
+}
+
 }  // namespace
 }  // namespace meshthin
