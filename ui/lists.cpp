@@ -22,12 +22,14 @@ void appendNumber(std::string& text, long long number) {
 // The lines of the list being filled, handed to the window in batches. Each batch's lines are
 // written over the previous batch's, of this list or the one before, so that a line's buffer is
 // allocated once for all lists, not once per list and line, and none is freed in between. A
-// batch holds as many lines as there are points, so that List1 and List2 get theirs at once
-// (List2 sorts every batch in among its rows) and the longer face list reuses them.
+// batch holds at least as many lines as there are points, so that List1 and List2 get theirs at
+// once (List2 would sort every further batch in among its rows), and the face list, often
+// longer, reuses them.
 class ListLines {
 public:
-    ListLines(Window& window, size_t batch) : window(window), batch(std::max<size_t>(batch, 1)) {
-        lines.reserve(this->batch);
+    ListLines(Window& window, size_t points)
+        : window(window), batch(std::max<size_t>(points, kSmallestBatch)) {
+        lines.reserve(batch);
     }
 
     void start(ListBox list) {
@@ -56,6 +58,9 @@ public:
     }
 
 private:
+    // A mesh with few points and many faces still hands its faces over in a few calls.
+    static constexpr size_t kSmallestBatch = 1024;
+
     void send() {
         lines.resize(used);
         window.addListItems(target, lines);

@@ -88,19 +88,20 @@ TEST_F(ListsTest, FillListsWritesEveryListAndTheThreshold) {
 }
 
 TEST_F(ListsTest, AFaceListLongerThanThePointListIsCompleteAndInOrder) {
-    // A 5 x 4 grid: 20 points, 24 triangles.
-    loadAndAnalyze(generate::grid(5, 4, 1.5, 3));
+    // A 40 x 30 grid: 1,200 points, 2,262 triangles, more faces than the lines made for the
+    // points.
+    loadAndAnalyze(generate::grid(40, 30, 1.5, 3));
     FillLists(window);
-    ASSERT_EQ(window.list(ListBox::List1).size(), 20u);
+    ASSERT_EQ(window.list(ListBox::List1).size(), 1200u);
     const std::vector<std::string>& faces = window.list(ListBox::List4);
-    ASSERT_EQ(faces.size(), 24u);
+    ASSERT_EQ(faces.size(), 2262u);
     for (size_t f = 0; f < faces.size(); ++f) {
         const std::string number = std::to_string(f) + " (";
         EXPECT_EQ(faces[f].substr(0, number.size()), number) << faces[f];
         EXPECT_EQ(std::count(faces[f].begin(), faces[f].end(), '('), 3) << faces[f];
     }
     // The value list is not disturbed by the face lines that follow it.
-    EXPECT_EQ(window.list(ListBox::List2).size(), 20u);
+    EXPECT_EQ(window.list(ListBox::List2).size(), 1200u);
     EXPECT_TRUE(
         std::is_sorted(window.list(ListBox::List2).begin(), window.list(ListBox::List2).end()));
 }
