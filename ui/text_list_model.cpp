@@ -71,7 +71,7 @@ unsigned keyByte(const KeyedText& text, int at) {
 
 // Sorts by the key bytes from `at` on, most significant first: the texts are dealt into 256
 // buckets by one byte, and each bucket is sorted by the bytes after it. Tens of thousands of
-// texts sort faster so than by comparisons, as most of a byte's work is a count and a move.
+// texts sort faster this way than by comparisons, as a byte costs a count and a move per text.
 // Small buckets, and texts whose keys are equal, go to a comparison sort.
 void radixSort(KeyedText* texts, KeyedText* spare, std::size_t count, int at) {
     constexpr std::size_t kComparisonSortBelow = 64;
@@ -154,8 +154,8 @@ void TextListModel::clear() {
         return;
     }
     beginResetModel();
-    // The buffers are dropped, not kept: a list refilled after a run is about as long again,
-    // and an emptied list should not hold on to a large mesh's texts.
+    // The buffers are dropped, not kept for the next fill: an emptied list does not hold on to
+    // a large mesh's texts, and a fill reserves what it needs in one step anyway.
     std::string().swap(chars);
     std::vector<std::size_t>().swap(ends);
     endResetModel();
