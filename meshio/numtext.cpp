@@ -1,8 +1,10 @@
 #include "meshio/numtext.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 #include "model/failure.h"
@@ -135,8 +137,15 @@ Failure notANumber(std::string_view text) {
 }  // namespace
 
 std::string generalForm(double value, char separator) {
+    std::string out;
+    appendGeneralForm(out, value, separator);
+    return out;
+}
+
+void appendGeneralForm(std::string& out, double value, char separator) {
     if (value == 0 || !std::isfinite(value)) {
-        return "0";  // minus zero is written as 0 too
+        out += '0';  // minus zero is written as 0 too
+        return;
     }
     // 15 significant digits, correctly rounded: "d.dddddddddddddde+XX".
     char buffer[64];
@@ -164,8 +173,6 @@ std::string generalForm(double value, char separator) {
     int exponent = 0;
     std::from_chars(exponentText, text.data() + text.size(), exponent);
 
-    std::string out;
-    out.reserve(24);
     if (negative) {
         out += '-';
     }
@@ -177,11 +184,14 @@ std::string generalForm(double value, char separator) {
         }
         out += 'E';
         out += exponent < 0 ? '-' : '+';
-        const std::string expDigits = std::to_string(std::abs(exponent));
-        if (expDigits.size() < 2) {
+        const int magnitude = std::abs(exponent);
+        if (magnitude < 10) {
             out += '0';
         }
-        out += expDigits;
+        char exponentDigits[8];
+        const auto written =
+            std::to_chars(exponentDigits, exponentDigits + sizeof exponentDigits, magnitude);
+        out.append(exponentDigits, static_cast<size_t>(written.ptr - exponentDigits));
     } else if (exponent >= 0) {
         const size_t wholeDigits = static_cast<size_t>(exponent) + 1;
         if (digits.size() <= wholeDigits) {
@@ -198,7 +208,77 @@ std::string generalForm(double value, char separator) {
         out.append(static_cast<size_t>(-exponent - 1), '0');
         out += digits;
     }
-    return out;
+}
+
+namespace {
+
+// magnitude * 10^decimals rounded to a whole number, exact halves to the even one, worked out
+// exactly from the double's binary digits: magnitude = m * 2^e, so the product is
+// m * 5^decimals * 2^(e + decimals), and m * 5^decimals fits 64 bits for up to 4 decimals.
+// Expects a finite magnitude below 1e10 (and so a product below 2^47).
+uint64_t scaledHalfEven(double magnitude, int decimals) {
+    constexpr uint64_t kFives[] = {1, 5, 25, 125, 625};
+    const auto bits = std::bit_cast<uint64_t>(magnitude);
+    const auto biasedExponent = static_cast<int>(bits >> 52);
+    uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
+    int exponent = -1074;  // subnormal
+    if (biasedExponent != 0) {
+        mantissa |= uint64_t{1} << 52;
+        exponent = biasedExponent - 1075;
+    }
+    const uint64_t scaled = mantissa * kFives[decimals];
+    const int shift = -(exponent + decimals);
+    if (shift <= 0) {
+        return scaled << -shift;
+    }
+    if (shift >= 64) {
+        return 0;  // scaled < 2^63: less than half of 2^shift
+    }
+    const uint64_t whole = scaled >> shift;
+    const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
+    const uint64_t half = uint64_t{1} << (shift - 1);
+    return whole + ((rest > half || (rest == half && (whole & 1) != 0)) ? 1 : 0);
+}
+
+}  // namespace
+
+void appendRoundedGeneralForm(std::string& out, double value, int decimals, char separator) {
+    // With 1 to 4 decimals and a value below 1e10 the rounded decimal D has at most 15
+    // significant digits and lies at 0.0001 or above unless it is 0. The double nearest to D
+    // then reads back as D to 15 digits, and the general form of that is D written out in
+    // full without trailing zeros: no E-notation, and no conversion of a double to text.
+    if (decimals < 1 || decimals > 4 || !(std::fabs(value) < 1e10)) {
+        appendGeneralForm(out, roundHalfEven(value, decimals), separator);
+        return;
+    }
+    constexpr uint64_t kTens[] = {1, 10, 100, 1000, 10000};
+    const uint64_t scaled = scaledHalfEven(std::fabs(value), decimals);
+    if (scaled == 0) {
+        out += '0';  // also for a value rounded to minus zero
+        return;
+    }
+    // Sign, whole part and the fraction's digits, without its trailing zeros.
+    char buffer[32];
+    char* end = buffer;
+    if (std::signbit(value)) {
+        *end++ = '-';
+    }
+    end = std::to_chars(end, buffer + sizeof buffer, scaled / kTens[decimals]).ptr;
+    uint64_t fraction = scaled % kTens[decimals];
+    if (fraction != 0) {
+        int digits = decimals;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --digits;
+        }
+        *end++ = separator;
+        for (int i = digits - 1; i >= 0; --i) {
+            end[i] = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        end += digits;
+    }
+    out.append(buffer, static_cast<size_t>(end - buffer));
 }
 
 double roundHalfEven(double value, int decimals) {

@@ -22,6 +22,11 @@
 namespace meshthin::numtext {
 
 std::string generalForm(double value, char separator);
+// generalForm appended to out, for texts built from several parts without temporaries.
+void appendGeneralForm(std::string& out, double value, char separator);
+// generalForm(roundHalfEven(value, decimals)) appended to out, in one conversion where the
+// rounded value is a plain decimal of at most 15 significant digits.
+void appendRoundedGeneralForm(std::string& out, double value, int decimals, char separator);
 double roundHalfEven(double value, int decimals);
 double toDouble(std::string_view text, char separator);
 bool isNumeric(std::string_view text, char separator);

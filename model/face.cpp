@@ -1,5 +1,6 @@
 #include "model/face.h"
 
+#include <algorithm>
 #include <charconv>
 #include <ostream>
 
@@ -23,18 +24,32 @@ const char* trueFalse(bool answer) {
 
 std::string Face::report() const {
     std::string text;
+    appendReport(text);
+    return text;
+}
+
+void Face::appendReport(std::string& text) const {
+    // Written in place into room for the longest report, "(-32768)" per position and both
+    // marks, and cut to what was written: a face list of tens of thousands of lines is built
+    // this way.
+    const size_t start = text.size();
+    const size_t positions = lastPos >= 0 ? static_cast<size_t>(lastPos) + 1 : 0;
+    text.resize(start + positions * 8 + 11);
+    char* out = text.data() + start;
     for (long long i = 0; i <= lastPos; ++i) {
-        text += '(';
-        text += std::to_string(at(i));
-        text += ')';
+        *out++ = '(';
+        out = std::to_chars(out, out + 6, at(i)).ptr;
+        *out++ = ')';
     }
+    constexpr std::string_view newMark = " NEW ";
+    constexpr std::string_view goneMark = " GONE ";
     if (isNew) {
-        text += " NEW ";
+        out = std::copy(newMark.begin(), newMark.end(), out);
     }
     if (isRemoved) {
-        text += " GONE ";
+        out = std::copy(goneMark.begin(), goneMark.end(), out);
     }
-    return text;
+    text.resize(static_cast<size_t>(out - text.data()));
 }
 
 int16_t Face::at(long long position) const {

@@ -27,6 +27,8 @@ public:
     bool removedz() const { return isRemoved; }
     // "(p0)(p1)..." over positions 0..lastPos, then " NEW " and " GONE " for the set flags.
     std::string report() const;
+    // report() appended to text.
+    void appendReport(std::string& text) const;
 
     // --- reading and writing the face's own line ---
 

@@ -2,7 +2,7 @@
 // program, selects a point, clicks the preview and saves what the window shows as a PNG.
 // Usage: meshthin_screenshot MESH_FILE POINT_NUMBER OUTPUT_PNG
 #include <QApplication>
-#include <QListWidget>
+#include <QListView>
 #include <QMouseEvent>
 #include <QTextStream>
 #include <cstdio>
@@ -57,14 +57,16 @@ int main(int argc, char* argv[]) {
     form.show();
     QApplication::processEvents();
 
-    auto* points = form.findChild<QListWidget*>(QStringLiteral("List1"));
-    const auto found = points->findItems(QString::fromLocal8Bit(argv[2]), Qt::MatchExactly);
+    auto* points = form.findChild<QListView*>(QStringLiteral("List1"));
+    QAbstractItemModel* lines = points->model();
+    const QModelIndexList found = lines->match(
+        lines->index(0, 0), Qt::DisplayRole, QString::fromLocal8Bit(argv[2]), 1, Qt::MatchExactly);
     if (found.isEmpty()) {
         std::fprintf(stderr, "no point %s in the list\n", argv[2]);
         return 1;
     }
-    points->setCurrentItem(found.first());
-    points->scrollToItem(found.first(), QAbstractItemView::PositionAtCenter);
+    points->setCurrentIndex(found.first());
+    points->scrollTo(found.first(), QAbstractItemView::PositionAtCenter);
     click(form.findChild<QWidget*>(QStringLiteral("Picture1")));
     QApplication::processEvents();
 

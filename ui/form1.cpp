@@ -1,19 +1,19 @@
 #include "ui/form1.h"
 
-#include <algorithm>
+#include <iterator>
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QLocale>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStringList>
 
 #include "meshio/loader.h"
 #include "meshio/writer.h"
@@ -21,6 +21,7 @@
 #include "model/store.h"
 #include "ui/lists.h"
 #include "ui/picture.h"
+#include "ui/text_list_model.h"
 
 namespace meshthin {
 
@@ -78,10 +79,16 @@ Control* place(Control* control, const char* name, const Twips& twips) {
     return control;
 }
 
-QListWidget* makeList(QWidget* parent, const char* name, const Twips& twips) {
-    auto* list = place(new QListWidget(parent), name, twips);
-    // A mesh can have tens of thousands of points; equal item heights keep the lists fast.
+// A list of texts: a view over a model that holds them, so that tens of thousands of lines cost
+// no item object each. One line is selected at a time, and nothing is edited in place.
+QListView* makeList(QWidget* parent, const char* name, const Twips& twips) {
+    auto* list = place(new QListView(parent), name, twips);
+    list->setModel(new TextListModel(list));
+    // Equal item heights let the view lay out and scroll a long list without measuring every
+    // line.
     list->setUniformItemSizes(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return list;
 }
 
@@ -152,8 +159,8 @@ void Form1::createPicture() {
 
 void Form1::createPointLists() {
     List1 = makeList(this, "List1", kList1);
-    // List2 is a sorted list, kept in order by addListItems: Qt's own sorting compares by the
-    // user's collation, while the list stands in plain character-code order.
+    // List2 is a sorted list, kept in order by addListItems: a sorting proxy would compare by
+    // the user's collation, while the list stands in plain character-code order.
     List2 = makeList(this, "List2", kList2);
 }
 
@@ -199,7 +206,8 @@ void Form1::setFocusOrder() {
 
 void Form1::connectActions() {
     connect(Command1, &QPushButton::clicked, this, &Form1::onCommand1Click);
-    connect(List1, &QListWidget::itemSelectionChanged, this, &Form1::onList1SelectionChanged);
+    connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &Form1::onList1SelectionChanged);
     connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::onHScroll1Change);
     connect(HScroll1, &QScrollBar::sliderMoved, this, &Form1::onHScroll1Scroll);
     connect(Picture1, &PreviewPicture::clicked, this, &Form1::onPicture1Click);
@@ -235,8 +243,9 @@ void Form1::onList1SelectionChanged() {
     if (!runState.meshLoaded) {
         return;
     }
-    const QList<QListWidgetItem*> selected = List1->selectedItems();
-    const std::string itemText = selected.isEmpty() ? "" : selected.first()->text().toStdString();
+    const QModelIndexList selected = List1->selectionModel()->selectedIndexes();
+    const std::string itemText =
+        selected.isEmpty() ? "" : selected.first().data().toString().toStdString();
     reportingFailures([&] { showSelectedPoint(*this, itemText, selectedPoint); });
 }
 
@@ -280,26 +289,20 @@ void Form1::setLabel(Caption caption, const std::string& text) {
 }
 
 void Form1::clearList(ListBox list) {
-    listBox(list)->clear();
+    // The selection goes first, as its own change: a selected List1 line that disappears is
+    // reported as "nothing selected" before the list empties.
+    listBox(list)->selectionModel()->clear();
+    texts(list).clear();
 }
 
 void Form1::addListItems(ListBox list, const std::vector<std::string>& items) {
-    QStringList texts;
-    texts.reserve(static_cast<qsizetype>(items.size()));
-    for (const std::string& item : items) {
-        texts.append(toQt(item));
+    if (list == ListBox::List2) {
+        // Each item goes to its sorted place, by UTF-16 code units ("2 - 10 conns: 0" before
+        // "2 - 2 conns: 0").
+        texts(list).insertSorted(items);
+    } else {
+        texts(list).append(items);
     }
-    QListWidget* target = listBox(list);
-    if (target == List2) {
-        // Each item goes to its sorted place: merged with what the list holds and sorted once,
-        // by UTF-16 code units ("2 - 10 conns: 0" before "2 - 2 conns: 0").
-        for (int row = 0; row < target->count(); ++row) {
-            texts.append(target->item(row)->text());
-        }
-        std::sort(texts.begin(), texts.end());
-        target->clear();
-    }
-    target->addItems(texts);
 }
 
 int Form1::sliderPosition() const {
@@ -405,7 +408,7 @@ char userDecimalSeparator() {
     return '.';  // the number texts are 8-bit; a separator beyond ASCII cannot be written
 }
 
-QListWidget* Form1::listBox(ListBox list) const {
+QListView* Form1::listBox(ListBox list) const {
     switch (list) {
         case ListBox::List1:
             return List1;
@@ -419,6 +422,10 @@ QListWidget* Form1::listBox(ListBox list) const {
             return List5;
     }
     Q_UNREACHABLE();
+}
+
+TextListModel& Form1::texts(ListBox list) const {
+    return *static_cast<TextListModel*>(listBox(list)->model());
 }
 
 QLabel* Form1::label(Caption caption) const {

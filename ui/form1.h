@@ -17,13 +17,14 @@
 class QCloseEvent;
 class QLabel;
 class QLineEdit;
-class QListWidget;
+class QListView;
 class QPushButton;
 class QScrollBar;
 
 namespace meshthin {
 
 class PreviewPicture;
+class TextListModel;
 
 inline constexpr const char* kWindowCaption = "Form1";
 
@@ -85,18 +86,19 @@ private:
     bool closing() const override { return closeWanted; }
     char decimalSeparator() const override;
 
-    QListWidget* listBox(ListBox list) const;
+    QListView* listBox(ListBox list) const;
+    TextListModel& texts(ListBox list) const;
     QLabel* label(Caption caption) const;
 
     PreviewPicture* Picture1 = nullptr;
-    QListWidget* List1 = nullptr;
-    QListWidget* List2 = nullptr;
+    QListView* List1 = nullptr;
+    QListView* List2 = nullptr;
     QLineEdit* Text1 = nullptr;
     QPushButton* Command1 = nullptr;
     QLabel* Label1 = nullptr;
-    QListWidget* List3 = nullptr;
-    QListWidget* List4 = nullptr;
-    QListWidget* List5 = nullptr;
+    QListView* List3 = nullptr;
+    QListView* List4 = nullptr;
+    QListView* List5 = nullptr;
     QScrollBar* HScroll1 = nullptr;
     QLabel* lblPBefore = nullptr;
     QLabel* lblPAfter = nullptr;

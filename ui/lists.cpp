@@ -1,5 +1,8 @@
 #include "ui/lists.h"
 
+#include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <vector>
 
 #include "meshio/numtext.h"
@@ -10,9 +13,88 @@ namespace meshthin {
 
 namespace {
 
-std::string valueItem(long long i, const Point& point, char separator) {
-    return numtext::generalForm(numtext::roundHalfEven(point.getValue(), 2), separator) + " - " +
-           std::to_string(i) + " conns: " + std::to_string(point.getNumConns());
+void appendNumber(std::string& text, long long number) {
+    char digits[24];
+    const auto written = std::to_chars(digits, digits + sizeof digits, number);
+    text.append(digits, static_cast<size_t>(written.ptr - digits));
+}
+
+// The lines of the list being filled, handed to the window in batches. Each batch's lines are
+// written over the previous batch's, of this list or the one before, so that a line's buffer is
+// allocated once for all lists, not once per list and line, and none is freed in between. A
+// batch holds at least as many lines as there are points, so that List1 and List2 get theirs at
+// once (List2 would sort every further batch in among its rows), and the face list, often
+// longer, reuses them.
+class ListLines {
+public:
+    ListLines(Window& window, size_t points)
+        : window(window), batch(std::max<size_t>(points, kSmallestBatch)) {
+        lines.reserve(batch);
+    }
+
+    void start(ListBox list) {
+        window.clearList(list);
+        target = list;
+        used = 0;
+        sent = false;
+    }
+
+    void add(std::string_view line) {
+        if (used == lines.size()) {
+            lines.emplace_back(line);
+        } else {
+            lines[used].assign(line);
+        }
+        if (++used == batch) {
+            send();
+        }
+    }
+
+    // Sends what is left; a list without lines is sent as such.
+    void finish() {
+        if (used > 0 || !sent) {
+            send();
+        }
+    }
+
+private:
+    // A mesh with few points and many faces still hands its faces over in a few calls.
+    static constexpr size_t kSmallestBatch = 1024;
+
+    void send() {
+        lines.resize(used);
+        window.addListItems(target, lines);
+        used = 0;
+        sent = true;
+    }
+
+    Window& window;
+    const size_t batch;
+    std::vector<std::string> lines;
+    size_t used = 0;
+    ListBox target = ListBox::List1;
+    bool sent = false;
+};
+
+// The value and face lines are written into one reused buffer first, then copied into their
+// line at their length: writing in place needs room for the longest possible line.
+
+// "V - i conns: c", V the point's value rounded to two decimals in its general form.
+void writeValueItem(std::string& line, long long i, const Point& point, char separator) {
+    line.clear();
+    numtext::appendRoundedGeneralForm(line, point.getValue(), 2, separator);
+    line += " - ";
+    appendNumber(line, i);
+    line += " conns: ";
+    appendNumber(line, point.getNumConns());
+}
+
+// "f (p0)(p1)...", the face's number and its report.
+void writeFaceItem(std::string& line, long long f, const Face& face) {
+    line.clear();
+    appendNumber(line, f);
+    line += ' ';
+    face.appendReport(line);
 }
 
 }  // namespace
@@ -25,29 +107,29 @@ void FillLists(Window& window) {
     const char separator = window.decimalSeparator();
     const long long lastPoint = lastLoadedPoint();
 
-    window.clearList(ListBox::List1);
-    std::vector<std::string> items;
-    items.reserve(static_cast<size_t>(lastPoint + 1));
-    for (long long i = 0; i <= lastPoint; ++i) {
-        items.push_back(pointListItem(i));
-    }
-    window.addListItems(ListBox::List1, items);
+    ListLines items(window, static_cast<size_t>(lastPoint + 1));
+    std::string line;
 
-    window.clearList(ListBox::List2);
-    items.clear();
+    items.start(ListBox::List1);
     for (long long i = 0; i <= lastPoint; ++i) {
-        items.push_back(valueItem(i, Points(i), separator));
+        items.add(pointListItem(i));
     }
-    window.addListItems(ListBox::List2, items);
+    items.finish();
 
-    window.clearList(ListBox::List4);
-    items.clear();
+    items.start(ListBox::List2);
+    for (long long i = 0; i <= lastPoint; ++i) {
+        writeValueItem(line, i, Points(i), separator);
+        items.add(line);
+    }
+    items.finish();
+
+    items.start(ListBox::List4);
     const long long lastFace = Faces.upperBound();
-    items.reserve(static_cast<size_t>(lastFace + 1));
     for (long long f = 0; f <= lastFace; ++f) {
-        items.push_back(std::to_string(f) + " " + Faces(f).report());
+        writeFaceItem(line, f, Faces(f));
+        items.add(line);
     }
-    window.addListItems(ListBox::List4, items);
+    items.finish();
 
     window.setText1(thresholdText(window.sliderPosition(), separator));
     RefreshStatistics(window);

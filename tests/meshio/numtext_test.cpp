@@ -1,6 +1,9 @@
 // Number texts as the window and the file show them, under "." and under ",".
 #include <gtest/gtest.h>
 
+#include <limits>
+#include <vector>
+
 #include "meshio/numtext.h"
 #include "model/failure.h"
 #include "ui/lists.h"
@@ -59,6 +62,69 @@ TEST(NumberText, RoundingSendsExactHalvesToTheEvenNeighbour) {
     EXPECT_EQ(generalForm(roundHalfEven(1.005, 2), '.'), "1");
     EXPECT_EQ(generalForm(roundHalfEven(-0.000001, 5), '.'), "0");
     EXPECT_EQ(generalForm(roundHalfEven(0.00001, 5), '.'), "1E-05");
+}
+
+TEST(NumberText, TheRoundedGeneralFormInOneStepEqualsRoundingThenTheGeneralForm) {
+    // Exact halves, values that round to minus zero, to whole numbers and up to the next power
+    // of ten, many-digit values on both sides of the one-step range's limit, and those that
+    // leave it for E-notation: appended behind existing text, under both separators.
+    std::vector<double> values = {0,
+                                  -0.0,
+                                  0.125,
+                                  0.375,
+                                  1.005,
+                                  -0.004,
+                                  -0.005,
+                                  -0.0051,
+                                  9.995,
+                                  9.996,
+                                  99.999,
+                                  2.5,
+                                  -1234.5678,
+                                  0.01,
+                                  0.00005,
+                                  0.00004,
+                                  1e-7,
+                                  12345678.915,
+                                  9999999999.995,
+                                  1e10,
+                                  -1e10,
+                                  1.5e13,
+                                  123456789012345.6,
+                                  1e15,
+                                  1e300,
+                                  -1e300,
+                                  5e-324};
+    // Many values of the sizes the value list shows, and of every magnitude.
+    for (int i = 1; i < 4000; ++i) {
+        // Exact binary fractions: halves of every decimal place among them.
+        values.push_back(i / 8.0);
+        values.push_back(-i / 64.0);
+        values.push_back(i / 1024.0 + 3.0);
+        values.push_back(i * 0.0005);
+        values.push_back(i / 997.0);
+        values.push_back(-i * 1.37 / 89.0);
+        values.push_back(static_cast<double>(i) * i * i * 2.9e3 / 7.0);
+        values.push_back(1.0 / (static_cast<double>(i) * i * i));
+    }
+    values.push_back(std::numeric_limits<double>::infinity());
+    values.push_back(std::numeric_limits<double>::quiet_NaN());
+    for (char separator : {'.', ','}) {
+        for (int decimals = 0; decimals <= 6; ++decimals) {
+            for (double value : values) {
+                std::string text = "v=";
+                appendRoundedGeneralForm(text, value, decimals, separator);
+                ASSERT_EQ(text, "v=" + generalForm(roundHalfEven(value, decimals), separator))
+                    << value << " to " << decimals << " decimals";
+            }
+        }
+    }
+    std::string text;
+    appendRoundedGeneralForm(text, 2.415, 2, ',');
+    EXPECT_EQ(text, "2,42");
+    text.clear();
+    appendRoundedGeneralForm(text, -0.001, 2, '.');
+    EXPECT_EQ(text, "0");
 }
 
 TEST(NumberText, ConversionFollowsTheSeparator) {

@@ -2,6 +2,7 @@
 // are worked with the mouse and the keyboard as a user would.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -30,6 +31,7 @@
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
 #include "model/store.h"
+#include "support/fake_window.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
 #include "ui/form1.h"
@@ -186,11 +188,12 @@ protected:
         return found;
     }
 
+    // A list's lines as its view shows them: the display texts of its model's rows.
     QStringList items(const char* listName) {
         QStringList texts;
-        QListWidget* list = control<QListWidget>(listName);
-        for (int row = 0; row < list->count(); ++row) {
-            texts.append(list->item(row)->text());
+        const QAbstractItemModel* lines = control<QListView>(listName)->model();
+        for (int row = 0; row < lines->rowCount(); ++row) {
+            texts.append(lines->index(row, 0).data(Qt::DisplayRole).toString());
         }
         return texts;
     }
@@ -202,13 +205,25 @@ protected:
         return control<QLineEdit>(name)->text();
     }
 
-    void clickItem(const char* listName, const QString& itemText) {
-        QListWidget* list = control<QListWidget>(listName);
-        const QList<QListWidgetItem*> found = list->findItems(itemText, Qt::MatchExactly);
+    QStringList selectedItems(const char* listName) {
+        QStringList texts;
+        for (const QModelIndex& index :
+             control<QListView>(listName)->selectionModel()->selectedIndexes()) {
+            texts.append(index.data(Qt::DisplayRole).toString());
+        }
+        return texts;
+    }
+
+    void clickItem(const char* listName, const QString& itemText,
+                   Qt::KeyboardModifiers modifiers = {}) {
+        QListView* list = control<QListView>(listName);
+        const QAbstractItemModel* lines = list->model();
+        const QModelIndexList found =
+            lines->match(lines->index(0, 0), Qt::DisplayRole, itemText, -1, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << itemText.toStdString();
-        list->scrollToItem(found.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(found.first()).center());
+        list->scrollTo(found.first());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                          list->visualRect(found.first()).center());
     }
 
     QImage clickPicture() {
@@ -604,13 +619,129 @@ TEST_F(Form1Test, SelectingAPointShowsItWithTheMouseAndTheKeyboard) {
     EXPECT_EQ(items("List3"), connectionsOf(2));
     EXPECT_EQ(items("List3").size(), 3);
 
-    QTest::keyClick(control<QListWidget>("List1"), Qt::Key_Down);
+    QTest::keyClick(control<QListView>("List1"), Qt::Key_Down);
     EXPECT_EQ(text("Label1"), "Point 3 x: -20 y: -30 z: 0");
     EXPECT_EQ(items("List3"), connectionsOf(3));
 
-    QTest::keyClick(control<QListWidget>("List1"), Qt::Key_Home);
+    QTest::keyClick(control<QListView>("List1"), Qt::Key_Home);
     EXPECT_EQ(text("Label1"), "Point 0 x: -10 y: -20 z: 0");
     EXPECT_EQ(items("List3"), connectionsOf(0));
+
+    // One line at a time: Shift and Control do not add to the selection.
+    EXPECT_EQ(selectedItems("List1"), QStringList({"0"}));
+    clickItem("List1", "3", Qt::ShiftModifier);
+    EXPECT_EQ(selectedItems("List1"), QStringList({"3"}));
+    EXPECT_EQ(text("Label1"), "Point 3 x: -20 y: -30 z: 0");
+    clickItem("List1", "1", Qt::ControlModifier);
+    EXPECT_EQ(selectedItems("List1"), QStringList({"1"}));
+    QTest::keyClick(control<QListView>("List1"), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(selectedItems("List1"), QStringList({"2"}));
+    EXPECT_EQ(items("List3"), connectionsOf(2));
+
+    // The lines are not edited in place.
+    QTest::keyClick(control<QListView>("List1"), Qt::Key_F2);
+    QTest::mouseDClick(control<QListView>("List1")->viewport(), Qt::LeftButton, {},
+                       control<QListView>("List1")
+                           ->visualRect(control<QListView>("List1")->model()->index(2, 0))
+                           .center());
+    EXPECT_EQ(items("List1"), QStringList({"0", "1", "2", "3", "4"}));
+    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>("List1"));
+}
+
+TEST_F(Form1Test, TheListsHoldExactlyTheTextsTheListLogicWrites) {
+    // A bumpy grid of 1,200 points and 2,262 triangles: many points share a rounded value, so
+    // that the value list's order rests on the point numbers' texts too ("V - 1000 ..." before
+    // "V - 2 ..."), and the face list is longer than one batch of lines.
+    const std::string mesh = generate::grid(40, 30, 1.5, 3);
+    script.openAnswer = folder.filePath("grid.mesh");
+    QFile file(script.openAnswer);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(mesh.data(), static_cast<qint64>(mesh.size()));
+    file.close();
+    form->load();
+    ASSERT_EQ(script.messages, std::vector<QString>{kLoadNotice});
+
+    testing::FakeWindow reference;
+    FillLists(reference);
+    const auto lines = [&](ListBox list) {
+        QStringList texts;
+        for (const std::string& item : reference.list(list)) {
+            texts.append(QString::fromStdString(item));
+        }
+        return texts;
+    };
+    EXPECT_EQ(items("List1").size(), 1200);
+    EXPECT_EQ(items("List1"), lines(ListBox::List1));
+    EXPECT_EQ(items("List2"), lines(ListBox::List2));
+    EXPECT_EQ(items("List4").size(), 2262);
+    EXPECT_EQ(items("List4"), lines(ListBox::List4));
+}
+
+// What assistive technology reads of a list through Qt's accessibility for item views: in Qt
+// 6.4 a list view is a List whose children are its rows, ListItem cells named by their text.
+QStringList accessibleLines(QWidget* list) {
+    QStringList texts;
+    QAccessibleInterface* view = QAccessible::queryAccessibleInterface(list);
+    EXPECT_NE(view, nullptr);
+    if (view == nullptr) {
+        return texts;
+    }
+    EXPECT_EQ(view->role(), QAccessible::List) << list->objectName().toStdString();
+    for (int i = 0; i < view->childCount(); ++i) {
+        QAccessibleInterface* line = view->child(i);
+        EXPECT_EQ(line->role(), QAccessible::ListItem) << i;
+        texts.append(line->text(QAccessible::Name));
+    }
+    return texts;
+}
+
+TEST_F(Form1Test, AssistiveTechnologyReadsEveryLineOfTheLists) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    EXPECT_EQ(accessibleLines(control<QWidget>("List1")), QStringList({"0", "1", "2", "3", "4"}));
+    for (const char* name : {"List2", "List4"}) {
+        EXPECT_EQ(accessibleLines(control<QWidget>(name)), items(name)) << name;
+        EXPECT_EQ(accessibleLines(control<QWidget>(name)).size(), QStringList(items(name)).size());
+    }
+    EXPECT_EQ(accessibleLines(control<QWidget>("List2")).size(), 5);
+    EXPECT_TRUE(accessibleLines(control<QWidget>("List3")).isEmpty());
+    EXPECT_TRUE(accessibleLines(control<QWidget>("List5")).isEmpty());
+
+    // The rows and the selection are told through the table interface too.
+    clickItem("List1", "2");
+    QAccessibleInterface* points = QAccessible::queryAccessibleInterface(control<QWidget>("List1"));
+    QAccessibleTableInterface* table = points->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 5);
+    EXPECT_EQ(table->columnCount(), 1);
+    EXPECT_EQ(table->selectedCellCount(), 1);
+    QAccessibleInterface* selected = table->cellAt(2, 0);
+    ASSERT_NE(selected, nullptr);
+    EXPECT_EQ(selected->text(QAccessible::Name), "2");
+    EXPECT_TRUE(selected->tableCellInterface()->isSelected());
+    EXPECT_FALSE(table->cellAt(3, 0)->tableCellInterface()->isSelected());
+    EXPECT_EQ(accessibleLines(control<QWidget>("List3")), items("List3"));
+    EXPECT_EQ(accessibleLines(control<QWidget>("List3")).size(), 3);
+
+    // A run refills the lists; what is read follows. Qt tells a view's accessible table of a
+    // model reset only while assistive technology listens (QAccessible::isActive()), which
+    // never happens on the offscreen platform: the notice is delivered here as Qt would.
+    script.saveAnswers.push_back(folder.filePath("output.mesh"));
+    control<QLineEdit>("Text1")->setText("0.5");
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    ASSERT_TRUE(script.messages.empty());
+    ASSERT_FALSE(QAccessible::isActive());
+    for (const char* name : {"List1", "List4"}) {
+        QAccessibleTableModelChangeEvent reset(control<QWidget>(name),
+                                               QAccessibleTableModelChangeEvent::ModelReset);
+        QAccessible::queryAccessibleInterface(control<QWidget>(name))
+            ->tableInterface()
+            ->modelChange(&reset);
+    }
+    EXPECT_EQ(accessibleLines(control<QWidget>("List1")),
+              QStringList({"0", "1", "2", "3", "4 GONE"}));
+    EXPECT_EQ(accessibleLines(control<QWidget>("List4")), items("List4"));
+    EXPECT_EQ(accessibleLines(control<QWidget>("List4")).size(), 5);
 }
 
 class PreviewTest : public Form1Test {
@@ -790,7 +921,7 @@ TEST_F(Form1Test, ALongRunKeepsPaintingIgnoresTheUserAndStopsWhenTheWindowIsClos
     const QString shownPoint = text("Label1");
     QScrollBar* slider = control<QScrollBar>("HScroll1");
     const int sliderPosition = slider->value();
-    QListWidget* faces = control<QListWidget>("List4");
+    QListView* faces = control<QListView>("List4");
     PaintCount painted(faces->viewport());
 
     // Once the walk lets events run: the user clicks another point, moves the slider and asks

@@ -1,9 +1,12 @@
 // The lists, statistics and selected-point texts, on a fake window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "model/store.h"
 #include "support/fake_window.h"
 #include "support/store_fixture.h"
+#include "tools/mesh_generators.h"
 #include "ui/lists.h"
 
 namespace meshthin::testing {
@@ -82,6 +85,25 @@ TEST_F(ListsTest, FillListsWritesEveryListAndTheThreshold) {
     EXPECT_EQ(window.list(ListBox::List1)[4], "4 GONE");
     EXPECT_EQ(window.list(ListBox::List4).back(), "4 (0)(1)(2)(3) NEW ");
     EXPECT_EQ(window.list(ListBox::List4)[0], "0 (4)(0)(1) GONE ");
+}
+
+TEST_F(ListsTest, AFaceListLongerThanThePointListIsCompleteAndInOrder) {
+    // A 40 x 30 grid: 1,200 points, 2,262 triangles, more faces than the lines made for the
+    // points.
+    loadAndAnalyze(generate::grid(40, 30, 1.5, 3));
+    FillLists(window);
+    ASSERT_EQ(window.list(ListBox::List1).size(), 1200u);
+    const std::vector<std::string>& faces = window.list(ListBox::List4);
+    ASSERT_EQ(faces.size(), 2262u);
+    for (size_t f = 0; f < faces.size(); ++f) {
+        const std::string number = std::to_string(f) + " (";
+        EXPECT_EQ(faces[f].substr(0, number.size()), number) << faces[f];
+        EXPECT_EQ(std::count(faces[f].begin(), faces[f].end(), '('), 3) << faces[f];
+    }
+    // The value list is not disturbed by the face lines that follow it.
+    EXPECT_EQ(window.list(ListBox::List2).size(), 1200u);
+    EXPECT_TRUE(
+        std::is_sorted(window.list(ListBox::List2).begin(), window.list(ListBox::List2).end()));
 }
 
 TEST_F(ListsTest, SortedValueTextsUseCharacterOrder) {
