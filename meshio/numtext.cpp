@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <string>
 #include <utility>
 
 #include "model/failure.h"
@@ -132,6 +134,12 @@ Failure notANumber(std::string_view text) {
     return Failure("Not a number: \"" + shown + (text.size() > 40 ? "...\"" : "\""));
 }
 
+// The coordinate text the long way: round, read the rounded text back, write it in general form.
+char* writeCoordinateInTwoSteps(char* out, double value, char separator) {
+    const std::string text = generalForm(roundHalfEven(value, 5), separator);
+    return std::copy_n(text.data(), std::min(text.size(), NumberCodec::kCoordinateRoom), out);
+}
+
 }  // namespace
 
 std::string generalForm(double value, char separator) {
@@ -215,6 +223,58 @@ double roundHalfEven(double value, int decimals) {
     return rounded;
 }
 
+char* writeCoordinate(char* out, double value, char separator) {
+    // roundHalfEven makes the decimal N / 10^5 nearest to the value (N whole, exact halves to
+    // the even one) and generalForm writes the double nearest to that decimal with 15
+    // significant digits. Below 1e10 in size N has at most 15 digits, and a decimal of at most
+    // 15 significant digits comes back unchanged from its nearest double (10^15 < 2^52): the
+    // text is N itself, the separator five places from the right, trailing zeros dropped, in
+    // generalForm's layout. N comes from one product: the computed product lies within half an
+    // ulp (at most 2^-53 of itself) of the exact one, so rounding it rounds the exact value,
+    // unless its fraction is that close to a half. Those values, and the large ones, go the
+    // long way.
+    const double size = std::abs(value);
+    if (!(size < 1e10)) {
+        return writeCoordinateInTwoSteps(out, value, separator);  // NaN and infinities too
+    }
+    const double product = size * 1e5;
+    const double whole = std::floor(product);
+    const double fraction = product - whole;
+    if (std::abs(fraction - 0.5) <= product * 0x1p-52) {
+        return writeCoordinateInTwoSteps(out, value, separator);
+    }
+    const uint64_t n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (n == 0) {
+        *out = '0';  // what rounds to zero, minus zero included, is written as 0
+        return out + 1;
+    }
+    if (value < 0) {
+        *out++ = '-';
+    }
+    const uint64_t integral = n / 100000;
+    auto decimals = static_cast<unsigned>(n % 100000);
+    if (integral == 0 && decimals < 10) {
+        // 0.00001 to 0.00009: generalForm writes a value below 1e-4 in E-notation.
+        *out++ = static_cast<char>('0' + decimals);
+        return std::copy_n("E-05", 4, out);
+    }
+    out = std::to_chars(out, out + 20, integral).ptr;  // a 0 before the separator below 1
+    if (decimals != 0) {
+        *out++ = separator;
+        char digits[5];
+        for (int i = 4; i >= 0; --i) {
+            digits[i] = static_cast<char>('0' + decimals % 10);
+            decimals /= 10;
+        }
+        int count = 5;
+        while (digits[count - 1] == '0') {
+            --count;
+        }
+        out = std::copy_n(digits, count, out);
+    }
+    return out;
+}
+
 double toDouble(std::string_view text, char separator) {
     const auto whole = scanWhole(text, separator);
     if (!whole) {
@@ -279,6 +339,10 @@ int16_t LocaleNumbers::toInt16(std::string_view text) const {
 
 std::string LocaleNumbers::coordinateText(double value) const {
     return generalForm(roundHalfEven(value, 5), separator);
+}
+
+char* LocaleNumbers::writeCoordinate(char* out, double value) const {
+    return numtext::writeCoordinate(out, value, separator);
 }
 
 }  // namespace meshthin::numtext

@@ -10,6 +10,8 @@
 //    fraction ("1." and ".5" too), optional exponent. No tabs, thousands separators, inf, nan or
 //    hexadecimal. A value beyond the double range is an overflow.
 //  - leadingNumber: the number a text starts with, 0 when it starts with none.
+//  - writeCoordinate: a coordinate as a point line shows it, generalForm(roundHalfEven(v, 5)),
+//    written into a character buffer.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +30,12 @@ bool isNumeric(std::string_view text, char separator);
 int16_t toInt16(std::string_view text, char separator);
 double leadingNumber(std::string_view text, char separator);
 
+// generalForm(roundHalfEven(value, 5), separator) written at out, which has room for
+// NumberCodec::kCoordinateRoom characters; returns the end of the text. Writing a file spends
+// most of its time here, so the usual coordinate takes a shortcut (see numtext.cpp) whose every
+// character is that of the two-step form.
+char* writeCoordinate(char* out, double value, char separator);
+
 // The number conversions the records use when they read and write their lines.
 class LocaleNumbers : public NumberCodec {
 public:
@@ -35,6 +43,7 @@ public:
     double toDouble(std::string_view text) const override;
     int16_t toInt16(std::string_view text) const override;
     std::string coordinateText(double value) const override;
+    char* writeCoordinate(char* out, double value) const override;
 
 private:
     char separator;

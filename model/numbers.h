@@ -2,6 +2,8 @@
 // supplies the locale-aware implementation; the records only find the texts in a line.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,6 +20,15 @@ public:
     virtual int16_t toInt16(std::string_view text) const = 0;
     // A coordinate as written in a point line: rounded to 5 decimals, general decimal form.
     virtual std::string coordinateText(double value) const = 0;
+
+    // Room for the longest coordinate text ("-1.2345678901234E-308" and the like), to spare.
+    static constexpr size_t kCoordinateRoom = 32;
+    // coordinateText written at out, which has room for kCoordinateRoom characters; returns the
+    // end of the text. A record builds its whole line in a buffer of its own with it.
+    virtual char* writeCoordinate(char* out, double value) const {
+        const std::string text = coordinateText(value);
+        return std::copy_n(text.data(), std::min(text.size(), kCoordinateRoom), out);
+    }
 };
 
 }  // namespace meshthin

@@ -1,6 +1,14 @@
 // Number texts as the window and the file show them, under "." and under ",".
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
 #include "meshio/numtext.h"
 #include "model/failure.h"
 #include "ui/lists.h"
@@ -111,6 +119,130 @@ TEST(NumberText, LeadingNumberReadsWhatTheTextStartsWith) {
     EXPECT_EQ(leadingNumber("Enter Threshold", '.'), 0);
     EXPECT_EQ(leadingNumber("0,5", ','), 0.5);
     EXPECT_EQ(leadingNumber("0,5", '.'), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The coordinate text of a written point line takes a shortcut for the usual values; every text
+// it writes must be the two-step text, character for character, under either separator.
+
+std::string shortcutText(double value, char separator) {
+    char buffer[NumberCodec::kCoordinateRoom];
+    return std::string(buffer, writeCoordinate(buffer, value, separator));
+}
+
+// Counts the values whose shortcut text differs from the two-step text and shows the first few.
+class CoordinateTexts {
+public:
+    void check(double value) {
+        for (char separator : {'.', ','}) {
+            const std::string expected = generalForm(roundHalfEven(value, 5), separator);
+            const std::string written = shortcutText(value, separator);
+            ++checked;
+            if (written != expected && ++differences <= 10) {
+                ADD_FAILURE() << "value " << std::hexfloat << value << std::defaultfloat << " ("
+                              << value << "), separator '" << separator << "': wrote \"" << written
+                              << "\", the two steps give \"" << expected << "\"";
+            }
+        }
+    }
+    // The value and its neighbours up to two ulps either side.
+    void checkAround(double value) {
+        double below = value;
+        double above = value;
+        check(value);
+        for (int i = 0; i < 2; ++i) {
+            below = std::nextafter(below, -INFINITY);
+            above = std::nextafter(above, INFINITY);
+            check(below);
+            check(above);
+        }
+    }
+    ~CoordinateTexts() { EXPECT_EQ(differences, 0) << "of " << checked << " texts"; }
+
+private:
+    long long checked = 0;
+    long long differences = 0;
+};
+
+TEST(CoordinateText, TheShortcutWritesTheTwoStepTextAtTheEdges) {
+    CoordinateTexts texts;
+    const double limits[] = {0.0,
+                             std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::min(),
+                             std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN()};
+    for (double limit : limits) {
+        texts.check(limit);
+        texts.check(-limit);
+    }
+    for (double sign : {1.0, -1.0}) {
+        // The E-05 texts, the first one without, and halves between them and zero.
+        for (double v : {1e-5, 2e-5, 9e-5, 9.5e-5, 1e-4, 1.5e-4, 0.5e-5, 1.5e-5, 0.4999e-5,
+                         0.0001234, 0.1, 0.5, 1.0, 1.5, 10.0, 100.0, 12.345675, 0.000015}) {
+            texts.checkAround(sign * v);
+        }
+        // Near 1e10, where the shortcut ends, and beyond it.
+        for (double v :
+             {1e10, 9999999999.99999, 9999999999.999995, 9999999999.999996, 9999999999.99998,
+              9999999999.5, 1e10 + 0.5, 1e11, 1e15, 1e16, 123456789012345.6, 999999999999999.9}) {
+            texts.checkAround(sign * v);
+        }
+        // Exact halves at the fifth decimal: odd multiples of 1/64 (k * 1562.5 / 10^5).
+        for (int k = 1; k < 4000; k += 2) {
+            texts.check(sign * k / 64.0);
+            texts.check(sign * (1e6 + k / 64.0));
+            texts.check(sign * (1e9 + k / 64.0));
+        }
+        // The doubles nearest to the halves n + 0.5 of the fifth decimal, and their neighbours.
+        for (long long n : {0LL, 1LL, 9LL, 10LL, 99LL, 12345LL, 99999LL, 100000LL, 123456789LL,
+                            999999999999999LL, 99999999999999LL, 100000000000000LL}) {
+            texts.checkAround(sign * (static_cast<double>(n) + 0.5) / 1e5);
+        }
+    }
+}
+
+TEST(CoordinateText, TheShortcutWritesTheTwoStepTextForRandomValues) {
+    CoordinateTexts texts;
+    std::mt19937_64 random(20240611);
+    std::uniform_int_distribution<int> exponent(-9, 12);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 100000; ++i) {
+        const double sign = (random() & 1) != 0 ? -1.0 : 1.0;
+        // Any size from 1e-9 to 1e12.
+        texts.check(sign * unit(random) * std::pow(10.0, exponent(random)));
+        // Decimals of up to 15 digits, as files and earlier writes hold them.
+        const auto digits = static_cast<double>(random() % 1000000000000000ULL);
+        texts.check(sign * digits / std::pow(10.0, random() % 16));
+        // Halves at the fifth decimal and next to them.
+        const auto n = static_cast<double>(random() % 100000000000000ULL);
+        texts.checkAround(sign * (n + 0.5) / 1e5);
+        // Any bit pattern at all: sub-normal values, huge ones, NaNs.
+        texts.check(std::bit_cast<double>(random()));
+    }
+}
+
+// A codec that only knows the string form still writes its texts into a line's buffer.
+TEST(CoordinateText, ACodecWithoutItsOwnBufferFormCopiesItsText) {
+    class StringOnly : public NumberCodec {
+    public:
+        double toDouble(std::string_view text) const override { return numbers.toDouble(text); }
+        int16_t toInt16(std::string_view text) const override { return numbers.toInt16(text); }
+        std::string coordinateText(double value) const override {
+            return "<" + numbers.coordinateText(value) + ">";
+        }
+
+    private:
+        LocaleNumbers numbers{','};
+    };
+    const StringOnly codec;
+    for (double v : {0.0, -1234.567891, 3e-5, 1.5e300}) {
+        char buffer[NumberCodec::kCoordinateRoom];
+        const std::string written(buffer, codec.writeCoordinate(buffer, v));
+        EXPECT_EQ(written, codec.coordinateText(v));
+        EXPECT_EQ(written, "<" + generalForm(roundHalfEven(v, 5), ',') + ">");
+    }
+    EXPECT_EQ(shortcutText(-1234.567891, ','), "-1234,56789");
 }
 
 }  // namespace
