@@ -1,5 +1,6 @@
 #include "model/face.h"
 
+#include <algorithm>
 #include <charconv>
 #include <ostream>
 
@@ -94,18 +95,30 @@ void Face::writeOut(std::ostream& txtfile) {
     if (references < 3) {
         return;
     }
-    txtfile << references << " 0 0 -1 ( ";
-    char number[16];
-    for (long long j = 0; j <= lastPos; ++j) {
-        const int16_t p = at(j);
-        if (p != -1) {
-            const auto end = std::to_chars(number, number + sizeof number, Points(p).getPtOrder());
-            txtfile << " ( ";
-            txtfile.write(number, end.ptr - number);
-            txtfile << " ) ";
+    // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
+    // piece costs more than the numbers. The buffer is kept from face to face.
+    static std::vector<char> line;
+    constexpr size_t kReferenceRoom = 16;  // " ( " and " ) " around at most 10 digits
+    line.resize(static_cast<size_t>(lastPos + 1) * kReferenceRoom + 40);
+    char* const start = line.data();
+    char* end = std::to_chars(start, start + 20, references).ptr;
+    end = std::copy_n(" 0 0 -1 ( ", 10, end);
+    try {
+        for (long long j = 0; j <= lastPos; ++j) {
+            const int16_t p = pts[static_cast<size_t>(j)];
+            if (p != -1) {
+                const int32_t order = Points(p).getPtOrder();
+                end = std::copy_n(" ( ", 3, end);
+                end = std::to_chars(end, end + 10, order).ptr;
+                end = std::copy_n(" ) ", 3, end);
+            }
         }
+    } catch (...) {
+        txtfile.write(start, end - start);  // what went out before the failure, as before
+        throw;
     }
-    txtfile << "  ) \r\n";
+    end = std::copy_n("  ) \r\n", 6, end);
+    txtfile.write(start, end - start);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -229,14 +242,17 @@ void Face::shrink() {
 }
 
 void Face::fixOrder() {
+    // The walk runs for every face, as the ring order of a rebuilt face needs it; a face read
+    // from the file keeps its order, and for it the walk yields only the diagnostic texts, so
+    // its steps need no place to be stored, and while nobody reads the texts it need not run.
+    const bool storesWalk = getIsNew();
+    if (!storesWalk && !logObserved()) {
+        return;
+    }
     if (logObserved()) {
         logMessage("****************************NEW FACE ", report());  // report() is not free
     }
 
-    // The walk runs for every face, as the ring order of a rebuilt face needs it; a face read
-    // from the file keeps its order, and for it the walk yields only the diagnostic texts, so
-    // its steps need no place to be stored.
-    const bool storesWalk = getIsNew();
     static PointList newOrder;  // kept from face to face: writing allocates nothing per face
     newOrder.assign(storesWalk ? pts.size() : 0, -1);
     int16_t current = at(0);

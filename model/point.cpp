@@ -57,8 +57,18 @@ void Point::writeOut(std::ostream& txtfile, const NumberCodec& numbers) {
         return;
     }
     ptOrder = NextPtOrder;
-    txtfile << '(' << numbers.coordinateText(xPos) << ' ' << numbers.coordinateText(yPos) << ' '
-            << numbers.coordinateText(zPos) << ")\r\n";
+    // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
+    // piece costs more than the number texts themselves.
+    char line[3 * NumberCodec::kCoordinateRoom + 8];
+    char* end = line;
+    *end++ = '(';
+    end = numbers.writeCoordinate(end, xPos);
+    *end++ = ' ';
+    end = numbers.writeCoordinate(end, yPos);
+    *end++ = ' ';
+    end = numbers.writeCoordinate(end, zPos);
+    end = std::copy_n(")\r\n", 3, end);
+    txtfile.write(line, end - line);
     NextPtOrder = checked32(NextPtOrder + 1LL);
 }
 
