@@ -275,6 +275,56 @@ char* writeCoordinate(char* out, double value, char separator) {
     return out;
 }
 
+size_t readPlainDouble(std::string_view text, char separator, double& value) {
+    // Starting with a digit or the separator, after a "-" at most, the number is one that scan
+    // reads as from_chars does: the same signs, digits, fraction and exponent ("inf" and "nan",
+    // which from_chars would read, cannot start so). When from_chars succeeds, toDouble would
+    // have handed it the same characters.
+    const size_t lead = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (lead >= text.size() || !(isDigit(text[lead]) || text[lead] == separator)) {
+        return 0;
+    }
+    if (separator == '.') {
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        return result.ec == std::errc() ? static_cast<size_t>(result.ptr - text.data()) : 0;
+    }
+    if (separator != ',') {
+        return 0;
+    }
+    // from_chars reads "." only: the characters that can belong to the number are copied with
+    // "." for ",", as convert does, and must all be read.
+    char copy[64];
+    size_t length = 0;
+    for (; length < text.size(); ++length) {
+        const char c = text[length];
+        if (!(isDigit(c) || c == ',' || c == '-' || c == '+' || c == 'e' || c == 'E')) {
+            break;
+        }
+        if (length == sizeof copy) {
+            return 0;
+        }
+        copy[length] = c == ',' ? '.' : c;
+    }
+    const auto result = std::from_chars(copy, copy + length, value);
+    return result.ec == std::errc() && result.ptr == copy + length ? length : 0;
+}
+
+size_t readPlainInt16(std::string_view text, int16_t& value) {
+    int number = 0;
+    size_t length = 0;
+    for (; length < text.size() && isDigit(text[length]); ++length) {
+        if (length == 5) {
+            return 0;  // six digits or more: toInt16 decides
+        }
+        number = number * 10 + (text[length] - '0');
+    }
+    if (length == 0 || number > INT16_MAX) {
+        return 0;
+    }
+    value = static_cast<int16_t>(number);
+    return length;
+}
+
 double toDouble(std::string_view text, char separator) {
     const auto whole = scanWhole(text, separator);
     if (!whole) {
@@ -343,6 +393,14 @@ std::string LocaleNumbers::coordinateText(double value) const {
 
 char* LocaleNumbers::writeCoordinate(char* out, double value) const {
     return numtext::writeCoordinate(out, value, separator);
+}
+
+size_t LocaleNumbers::readPlainDouble(std::string_view text, double& value) const {
+    return numtext::readPlainDouble(text, separator, value);
+}
+
+size_t LocaleNumbers::readPlainInt16(std::string_view text, int16_t& value) const {
+    return numtext::readPlainInt16(text, value);
 }
 
 }  // namespace meshthin::numtext

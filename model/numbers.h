@@ -21,6 +21,16 @@ public:
     // A coordinate as written in a point line: rounded to 5 decimals, general decimal form.
     virtual std::string coordinateText(double value) const = 0;
 
+    // A record reads its line in one pass with these: each reads the number a text starts with
+    // when it is written plainly, returns how many characters it took and stores in value what
+    // toDouble (toInt16) gives for exactly those characters. 0 means the text does not start
+    // with such a number (or the codec does not read plainly); the record then delimits the
+    // number text as the format says and asks toDouble (toInt16), which gives the value or the
+    // failure. Neither ever throws.
+    virtual size_t readPlainDouble(std::string_view /*text*/, double& /*value*/) const { return 0; }
+    // Digits only, within 16 bits.
+    virtual size_t readPlainInt16(std::string_view /*text*/, int16_t& /*value*/) const { return 0; }
+
     // Room for the longest coordinate text ("-1.2345678901234E-308" and the like), to spare.
     static constexpr size_t kCoordinateRoom = 32;
     // coordinateText written at out, which has room for kCoordinateRoom characters; returns the

@@ -245,5 +245,126 @@ TEST(CoordinateText, ACodecWithoutItsOwnBufferFormCopiesItsText) {
     EXPECT_EQ(shortcutText(-1234.567891, ','), "-1234,56789");
 }
 
+// ---------------------------------------------------------------------------------------------
+// Reading a line in one pass: a plainly written number is read where it starts, and whatever it
+// reads must be what toDouble and toInt16 make of exactly the characters it took.
+
+// Checks one text under one separator; counts the texts read plainly.
+class PlainReading {
+public:
+    void checkDouble(const std::string& text, char separator) {
+        double value = -12345.678;
+        const size_t taken = readPlainDouble(text, separator, value);
+        if (taken == 0) {
+            return;
+        }
+        ++plainlyRead;
+        ASSERT_LE(taken, text.size()) << text;
+        const std::string number = text.substr(0, taken);
+        double exact = 0;
+        ASSERT_NO_THROW(exact = toDouble(number, separator)) << text << " took " << number;
+        EXPECT_EQ(std::bit_cast<uint64_t>(value), std::bit_cast<uint64_t>(exact))
+            << text << " under '" << separator << "'";
+    }
+    void checkInt16(const std::string& text) {
+        int16_t value = -7;
+        const size_t taken = readPlainInt16(text, value);
+        if (taken == 0) {
+            return;
+        }
+        ++plainlyRead;
+        ASSERT_LE(taken, text.size()) << text;
+        int16_t exact = 0;
+        ASSERT_NO_THROW(exact = toInt16(text.substr(0, taken), '.')) << text;
+        EXPECT_EQ(value, exact) << text;
+    }
+    long long plainlyRead = 0;
+};
+
+// A number as files write it, or as a hand may: sign, leading zeros, fraction, exponent.
+std::string plainNumber(std::mt19937_64& random, char separator) {
+    auto digits = [&](int most) {
+        std::string text;
+        const int count = static_cast<int>(random() % static_cast<uint64_t>(most + 1));
+        for (int i = 0; i < count; ++i) {
+            text += static_cast<char>('0' + random() % 10);
+        }
+        return text;
+    };
+    std::string text = (random() % 3 == 0) ? "-" : "";
+    const std::string whole = digits(12);
+    const std::string fraction = digits(10);
+    text += whole.empty() && fraction.empty() ? "0" : whole;
+    if (random() % 4 != 0) {
+        text += separator + fraction;
+    }
+    if (random() % 4 == 0) {
+        text += (random() % 2 == 0) ? 'e' : 'E';
+        text += std::string(random() % 3 == 0 ? "-" : (random() % 2 == 0 ? "+" : ""));
+        text += std::to_string(random() % 330);
+    }
+    return text;
+}
+
+TEST(PlainNumbers, TheUsualTextsAreReadPlainlyAndWhole) {
+    for (char separator : {'.', ','}) {
+        const std::string s(1, separator);
+        for (const std::string& number : std::vector<std::string>{
+                 "0", "-0", "12", "-12" + s + "34567", "1E-05", "3" + s + "06494621019401E-05",
+                 s + "5", "-" + s + "5", "1" + s, "2" + s + "5e+3", "1e308", "0004" + s + "50"}) {
+            for (const char* after : {"", " 7)", ")", " "}) {
+                double value = 0;
+                EXPECT_EQ(readPlainDouble(number + after, separator, value), number.size())
+                    << number << after;
+                EXPECT_EQ(value, toDouble(number, separator)) << number;
+            }
+        }
+        // What toDouble refuses, a "+", a blank or a failure in converting: not read plainly.
+        for (const std::string& text :
+             std::vector<std::string>{"", " 1", "+1", "-", s, "-" + s, "inf", "-inf", "nan", "e5",
+                                      "1e400", "-1e400", "1e-400", "x1"}) {
+            double value = 0;
+            EXPECT_EQ(readPlainDouble(text, separator, value), 0u) << text;
+        }
+    }
+    double value = 0;
+    EXPECT_EQ(readPlainDouble("1,5", ';', value), 0u);  // other separators go the long way
+    // "1", then the other separator, which ends the number: the record then finds no blank
+    // behind it and leaves the text to toDouble.
+    EXPECT_EQ(readPlainDouble("1.5 2", ',', value), 1u);
+    EXPECT_EQ(readPlainDouble("1,5 2", '.', value), 1u);
+
+    int16_t number = 0;
+    for (const std::string text : {"0", "7", "00042", "32767"}) {
+        EXPECT_EQ(readPlainInt16(text + ")", number), text.size()) << text;
+        EXPECT_EQ(number, toInt16(text, '.')) << text;
+    }
+    for (const char* text : {"", "32768", "99999", "000001", "-1", "+1", " 1", "x"}) {
+        EXPECT_EQ(readPlainInt16(text, number), 0u) << text;
+    }
+}
+
+TEST(PlainNumbers, WhatIsReadPlainlyIsWhatTheExactConversionGives) {
+    PlainReading reading;
+    std::mt19937_64 random(7);
+    const std::string alphabet = "0123456789012345678901234567890.,-+eE )x";
+    for (int i = 0; i < 200000; ++i) {
+        for (char separator : {'.', ','}) {
+            // Plain numbers with something behind them, and random texts of number characters.
+            const std::string after(1, alphabet[random() % alphabet.size()]);
+            reading.checkDouble(plainNumber(random, separator) + after, separator);
+            std::string text;
+            for (size_t n = random() % 14; n > 0; --n) {
+                text += alphabet[random() % alphabet.size()];
+            }
+            reading.checkDouble(text, separator);
+            reading.checkInt16(text);
+        }
+        reading.checkInt16(std::to_string(random() % 40000) + (random() % 2 == 0 ? ")" : " 5"));
+    }
+    // Most of the texts above start plainly: the checks were not left empty.
+    EXPECT_GT(reading.plainlyRead, 400000);
+}
+
 }  // namespace
 }  // namespace meshthin::numtext
