@@ -50,6 +50,12 @@ int16_t Face::at(long long position) const {
 
 void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
     const std::string_view line = trimBlanks(inputstring);
+    // Within a line shorter than 32767 characters no position passes the 16-bit range, and the
+    // usual line is read in one pass; what that pass leaves, the searches below read again from
+    // the start, storing the same numbers in the same places first.
+    if (line.size() < INT16_MAX && loadPlainly(line, numbers)) {
+        return;
+    }
 
     const int16_t s = find(line, 1, " ");
     if (s != 0) {
@@ -77,6 +83,44 @@ void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
         pts[static_cast<size_t>(k)] = numbers.toInt16(content);
     }
     indexPoints();
+}
+
+bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
+    // The count: plain digits up to the first blank (digits hold none).
+    int16_t count = 0;
+    const size_t countDigits = numbers.readPlainInt16(line, count);
+    if (countDigits == 0 || countDigits >= line.size() || line[countDigits] != ' ') {
+        return false;
+    }
+    lastPos = count;
+    pts.resize(static_cast<size_t>(count) + 1, 0);
+    lastPos = static_cast<int16_t>(count - 1);
+
+    // Each point group: the next "(" after the one before, plain digits and then the group's
+    // ")" or a blank; the digits hold neither, so they are the text up to the first blank of
+    // what stands between that "(" and the first ")" after it.
+    size_t q = line.find('(');  // the opening parenthesis of the list
+    for (long long k = 0; k <= lastPos; ++k) {
+        if (q == std::string_view::npos) {
+            return false;
+        }
+        q = line.find('(', q + 1);
+        if (q == std::string_view::npos) {
+            return false;
+        }
+        int16_t p = 0;
+        const size_t digits = numbers.readPlainInt16(line.substr(q + 1), p);
+        const size_t after = q + 1 + digits;
+        if (digits == 0 || after >= line.size()) {
+            return false;
+        }
+        if (line[after] != ')' && (line[after] != ' ' || line.find(')', after) == line.npos)) {
+            return false;
+        }
+        pts[static_cast<size_t>(k)] = p;
+    }
+    indexPoints();
+    return true;
 }
 
 void Face::writeOut(std::ostream& txtfile) {
@@ -178,6 +222,26 @@ bool Face::AlreadyIn(const PointList& someArray, int16_t someNum) {
 // Rebuild
 
 void Face::registerPts() const {
+    // With lastPos 1 or more every position read below lies within 0..lastPos: checked once
+    // here instead of at every read. The calls and their order are those of the loop below.
+    if (lastPos >= 1 && static_cast<size_t>(lastPos) < pts.size()) {
+        const int16_t* const ring = pts.data();
+        const long long last = lastPos;
+        for (long long i = 0; i <= last; ++i) {
+            Point& p = Points(ring[i]);
+            const int16_t before = ring[i == 0 ? last : i - 1];
+            const int16_t after = ring[i == last ? 0 : i + 1];
+            if (i > 0 && i < last) {
+                p.addConn(before);
+                p.addConn(after);
+            } else {
+                p.addConn(after);
+                p.addConn(before);
+            }
+            p.doneAdd();
+        }
+        return;
+    }
     for (long long i = 0; i <= lastPos; ++i) {
         Point& p = Points(at(i));
         if (i > 0 && i < lastPos) {

@@ -69,6 +69,9 @@ public:
     void attachSlot(long long slot) { mySlot = static_cast<int32_t>(slot); }
 
 private:
+    // loadme for the usual line (a count, then point groups of plain digits), in one pass.
+    // Returns false, having stored only what loadme stores first, when the line is not usual.
+    bool loadPlainly(std::string_view line, const NumberCodec& numbers);
     // addValue with its question, "does newpts already hold it?", answered by holds.
     template <class Holds>
     static void addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds);
