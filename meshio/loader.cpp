@@ -1,5 +1,7 @@
 #include "meshio/loader.h"
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <utility>
@@ -25,16 +27,13 @@ public:
         if (at >= text.size()) {
             throw Failure("Input past end of file");
         }
-        size_t end = at;
-        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
-            ++end;
-        }
+        const size_t end = std::min(nextOf('\n', nextLineFeed), nextOf('\r', nextReturn));
         const std::string_view line = std::string_view(text).substr(at, end - at);
         ++lineNumber;
         at = end;
         if (at < text.size()) {
             // Step over the line break: CR LF, or a lone LF or CR.
-            at += text.compare(at, 2, "\r\n") == 0 ? 2 : 1;
+            at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
         }
         return line;
     }
@@ -48,10 +47,32 @@ public:
     // The number of the line that next() returned last.
     long long number() const { return lineNumber; }
 
+    // The characters behind the line that next() returned last.
+    size_t remaining() const { return text.size() - at; }
+
 private:
+    // The position of the first c at or after the start of the line, or the size of the text.
+    // Each kind of line break is searched for on its own, with memchr, which looks at many
+    // characters at a time, and the position found is kept until the reading passes it: a text
+    // without any CR is searched for one only once.
+    size_t nextOf(char c, size_t& known) const {
+        if (known < at) {
+            known = search(c);
+        }
+        return known;
+    }
+
+    size_t search(char c) const {
+        const void* found = std::memchr(text.data() + at, c, text.size() - at);
+        return found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - text.data())
+                                : text.size();
+    }
+
     std::string text;
     size_t at = 0;
     long long lineNumber = 0;
+    size_t nextLineFeed = search('\n');
+    size_t nextReturn = search('\r');
 };
 
 // A failure that comes from one line of the file says which line, so that a user can find it.
@@ -60,6 +81,9 @@ Failure onLine(const Failure& failure, long long lineNumber) {
 }
 
 void readPoints(LineReader& lines, const NumberCodec& numbers) {
+    // Room for every point at once: a group takes at least 7 characters, and no more than 32768
+    // slots can be numbered.
+    Points.reserve(std::min<size_t>(lines.remaining() / 7 + 2, size_t{INT16_MAX} + 1));
     std::string_view line = lines.next();
     // Only the part of a line before its first "}" belongs to the section; the line that holds
     // the brace ends the section once the groups before the brace are read.
@@ -96,6 +120,11 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
 FaceLines readFaces(LineReader& lines, const NumberCodec& numbers) {
     FaceLines faceLines;
     std::string_view line = lines.next();
+    // Room for as many faces as there are lines like the first in the rest of the text, counting
+    // at least 12 characters a line: the arrays then seldom grow by doubling.
+    const size_t expected = lines.remaining() / std::max<size_t>(line.size() + 1, 12) + 1;
+    Faces.reserve(expected);
+    faceLines.reserve(expected);
     long long faceCounter = 0;
     for (;;) {
         Faces.growTo(faceCounter);
@@ -107,7 +136,7 @@ FaceLines readFaces(LineReader& lines, const NumberCodec& numbers) {
         }
         ++faceCounter;
         line = lines.next();
-        if (contains(line, "}")) {
+        if (line.find('}') != std::string_view::npos) {
             return faceLines;
         }
     }
@@ -118,10 +147,19 @@ FaceLines readFaces(LineReader& lines, const NumberCodec& numbers) {
 // whole file.
 std::string readAll(std::istream& in) {
     std::string text;
-    char chunk[1 << 16];
+    // What the stream says it has ready (all of a string, the rest of a file) is room to make at
+    // once rather than by doubling as the chunks come in.
+    const std::streamsize ready = in.rdbuf()->in_avail();
+    if (ready > 0) {
+        text.reserve(static_cast<size_t>(std::min<std::streamsize>(ready, 1 << 30)));
+    }
+    // Read straight into the text, a chunk at a time.
+    constexpr size_t kChunk = 1 << 16;
     do {
-        in.read(chunk, sizeof chunk);
-        text.append(chunk, static_cast<size_t>(in.gcount()));
+        const size_t had = text.size();
+        text.resize(had + std::max(kChunk, text.capacity() - had));
+        in.read(text.data() + had, static_cast<std::streamsize>(text.size() - had));
+        text.resize(had + static_cast<size_t>(in.gcount()));
     } while (in);
     if (in.bad()) {
         throw Failure("The file could not be read");
