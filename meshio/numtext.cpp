@@ -310,15 +310,18 @@ size_t readPlainDouble(std::string_view text, char separator, double& value) {
 }
 
 size_t readPlainInt16(std::string_view text, int16_t& value) {
-    int number = 0;
+    // Six characters at most are looked at: six digits or more are left to toInt16.
+    const size_t end = std::min<size_t>(text.size(), 6);
+    unsigned number = 0;
     size_t length = 0;
-    for (; length < text.size() && isDigit(text[length]); ++length) {
-        if (length == 5) {
-            return 0;  // six digits or more: toInt16 decides
+    for (; length < end; ++length) {
+        const unsigned digit = static_cast<unsigned char>(text[length]) - unsigned{'0'};
+        if (digit > 9) {
+            break;
         }
-        number = number * 10 + (text[length] - '0');
+        number = number * 10 + digit;
     }
-    if (length == 0 || number > INT16_MAX) {
+    if (length == 0 || length == 6 || number > INT16_MAX) {
         return 0;
     }
     value = static_cast<int16_t>(number);

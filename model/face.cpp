@@ -99,12 +99,12 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
     // Each point group: the next "(" after the one before, plain digits and then the group's
     // ")" or a blank; the digits hold neither, so they are the text up to the first blank of
     // what stands between that "(" and the first ")" after it.
-    size_t q = line.find('(');  // the opening parenthesis of the list
+    size_t q = findNear(line, 0, '(');  // the opening parenthesis of the list
     for (long long k = 0; k <= lastPos; ++k) {
         if (q == std::string_view::npos) {
             return false;
         }
-        q = line.find('(', q + 1);
+        q = findNear(line, q + 1, '(');
         if (q == std::string_view::npos) {
             return false;
         }
@@ -114,7 +114,7 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
         if (digits == 0 || after >= line.size()) {
             return false;
         }
-        if (line[after] != ')' && (line[after] != ' ' || line.find(')', after) == line.npos)) {
+        if (line[after] != ')' && (line[after] != ' ' || findNear(line, after, ')') == line.npos)) {
             return false;
         }
         pts[static_cast<size_t>(k)] = p;
@@ -279,7 +279,7 @@ void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
             held.insert(p);
         }
     }
-    pts = newpts;
+    pts.assign(newpts.begin(), newpts.end());
     lastPos = checked16(static_cast<long long>(newpts.size()) - 1);
     isRemoved = false;
     isNew = true;
@@ -361,7 +361,7 @@ void Face::fixOrder() {
     }
 
     if (storesWalk) {
-        pts = newOrder;
+        pts.assign(newOrder.begin(), newOrder.end());
         indexPoints();
     }
 }

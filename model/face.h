@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,10 @@ using FaceList = std::vector<int32_t>;
 
 class Face {
 public:
+    Face() = default;
+    // A face whose point list takes its memory from lists (see ListMemory).
+    explicit Face(std::pmr::memory_resource* lists) : pts(lists) {}
+
     // --- flags and summary ---
     bool getIsNew() const { return isNew; }
     bool removedz() const { return isRemoved; }
@@ -84,7 +89,7 @@ private:
     void indexPoints() const;
     int16_t at(long long position) const;
 
-    PointList pts;
+    std::pmr::vector<int16_t> pts;
     int16_t lastPos = 0;
     bool isRemoved = false;
     bool isNew = false;

@@ -64,8 +64,8 @@ int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtN
     // usual group is read in one pass; anything else takes the searches below.
     if (inputstring.size() < INT16_MAX) {
         const size_t from = Start > 1 ? static_cast<size_t>(Start) - 1 : 0;
-        const size_t open = from < inputstring.size() ? inputstring.find('(', from) : from;
-        if (open >= inputstring.size()) {
+        const size_t open = findNear(inputstring, from, '(');
+        if (open == std::string_view::npos) {
             return -1;
         }
         if (const auto group = readPlainGroup(inputstring, open, numbers)) {

@@ -14,8 +14,10 @@ namespace {
 
 std::function<void(const std::string&)> logObserver;
 std::function<void(const std::string&)> messageHook;
-// facesOfPoint[p] lists the faces that have held point p, ascending.
-std::vector<FaceList> facesOfPoint;
+// facesOfPoint[p] lists the faces that have held point p, ascending. The lists take their memory
+// from indexMemory, declared first so that it outlives them.
+ListMemory indexMemory;
+std::vector<std::pmr::vector<int32_t>> facesOfPoint;
 bool farCoordinates = false;
 
 // Below this size, the squares of three coordinate differences add up to less than the largest
@@ -64,9 +66,15 @@ void indexFacePoint(int32_t face, int16_t point) {
         return;
     }
     if (static_cast<size_t>(point) >= facesOfPoint.size()) {
-        facesOfPoint.resize(static_cast<size_t>(point) + 1);
+        // A list for every point slot at once, rather than one more at every higher number.
+        const size_t slots = Points.exists() ? static_cast<size_t>(Points.upperBound()) + 1 : 0;
+        const size_t wanted = std::max(static_cast<size_t>(point) + 1, slots);
+        facesOfPoint.reserve(wanted);
+        while (facesOfPoint.size() < wanted) {
+            facesOfPoint.emplace_back(&indexMemory);
+        }
     }
-    FaceList& faces = facesOfPoint[static_cast<size_t>(point)];
+    std::pmr::vector<int32_t>& faces = facesOfPoint[static_cast<size_t>(point)];
     if (faces.capacity() == 0) {
         faces.reserve(8);  // a point of a triangle mesh lies in about six faces
     }
@@ -107,8 +115,12 @@ void resetStore() {
     Points.clear();
     Faces.clear();
     NextPtOrder = 0;
-    facesOfPoint.clear();
+    indexMemory.releaseAfter([] { facesOfPoint.clear(); });
     farCoordinates = false;
+}
+
+bool storeIsEmpty() {
+    return !Points.exists() && !Faces.exists() && facesOfPoint.empty() && !farCoordinates;
 }
 
 }  // namespace meshthin
