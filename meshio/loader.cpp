@@ -4,7 +4,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <utility>
+#include <vector>
 
 #include "meshio/numtext.h"
 #include "meshio/startup.h"
@@ -15,27 +17,44 @@ namespace meshthin {
 
 namespace {
 
-// Hands out the lines of a text one at a time, without their line breaks; CR LF, LF and a lone
+// A read error of the stream, as the reader meets it; readMesh turns it into its failure.
+struct ReadError {};
+
+// Hands out the lines of a stream one at a time, without their line breaks; CR LF, LF and a lone
 // CR all end a line. Asking for a line when none is left is the end-of-file failure. Counts the
 // lines as a text editor does, from 1, so that a failure can name the line it comes from.
+//
+// The stream is read in chunks into a buffer that grows only to hold the longest line: a file is
+// never held whole, so its text takes neither the memory nor the time of a copy of its own.
+// A read error is thrown as ReadError when the reader meets it.
 class LineReader {
 public:
-    explicit LineReader(std::string text) : text(std::move(text)) {}
+    explicit LineReader(std::istream& in) : in(in), expected(in.rdbuf()->in_avail()) {}
 
-    // The line stays valid as long as the reader.
+    // The line stays valid until the next call.
     std::string_view next() {
-        if (at >= text.size()) {
-            throw Failure("Input past end of file");
+        for (;;) {
+            const size_t end = std::min(nextOf('\n', lineFeed), nextOf('\r', carriageReturn));
+            if (end < filled && (buffer[end] == '\n' || end + 1 < filled || ended)) {
+                const std::string_view line(buffer.data() + at, end - at);
+                ++lineNumber;
+                // Step over the line break: CR LF, or a lone LF or CR.
+                at = end +
+                     (buffer[end] == '\r' && end + 1 < filled && buffer[end + 1] == '\n' ? 2 : 1);
+                return line;
+            }
+            if (end == filled && ended) {
+                if (at == filled) {
+                    throw Failure("Input past end of file");
+                }
+                const std::string_view line(buffer.data() + at, filled - at);
+                ++lineNumber;
+                at = filled;
+                return line;
+            }
+            // No line break yet, or a CR that may be followed by an LF in the next chunk.
+            fill();
         }
-        const size_t end = std::min(nextOf('\n', nextLineFeed), nextOf('\r', nextReturn));
-        const std::string_view line = std::string_view(text).substr(at, end - at);
-        ++lineNumber;
-        at = end;
-        if (at < text.size()) {
-            // Step over the line break: CR LF, or a lone LF or CR.
-            at += text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n' ? 2 : 1;
-        }
-        return line;
     }
 
     // Reads lines up to and including the first that contains marker.
@@ -47,32 +66,86 @@ public:
     // The number of the line that next() returned last.
     long long number() const { return lineNumber; }
 
-    // The characters behind the line that next() returned last.
-    size_t remaining() const { return text.size() - at; }
+    // About how many characters follow the line that next() returned last, as far as the stream
+    // told at the start how many it had; 0 when it did not.
+    size_t remaining() const {
+        const long long left =
+            static_cast<long long>(expected) - static_cast<long long>(passed + at);
+        return left > 0 ? static_cast<size_t>(left) : 0;
+    }
+
+    // Reads the rest of the stream, so that a read error anywhere in it is met.
+    void readToEnd() {
+        while (!ended) {
+            passed += filled;
+            at = filled = 0;
+            lineFeed = carriageReturn = Search{};
+            fill();
+        }
+    }
 
 private:
-    // The position of the first c at or after the start of the line, or the size of the text.
-    // Each kind of line break is searched for on its own, with memchr, which looks at many
-    // characters at a time, and the position found is kept until the reading passes it: a text
-    // without any CR is searched for one only once.
-    size_t nextOf(char c, size_t& known) const {
-        if (known < at) {
-            known = search(c);
+    static constexpr size_t kChunk = size_t{1} << 16;
+
+    // What is known of the next c: none lies in [at, position), and buffer[position] is one when
+    // found is set. Kept from line to line, so that a stream without any CR is searched for one
+    // only once, chunk by chunk.
+    struct Search {
+        size_t position = 0;
+        bool found = false;
+    };
+
+    // The position of the first c at or after at, or filled when there is none in the buffer.
+    size_t nextOf(char c, Search& search) const {
+        if (search.position < at) {
+            search = Search{at, false};
         }
-        return known;
+        if (!search.found) {
+            const void* hit =
+                std::memchr(buffer.data() + search.position, c, filled - search.position);
+            search.found = hit != nullptr;
+            search.position =
+                hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - buffer.data())
+                               : filled;
+        }
+        return search.position;
     }
 
-    size_t search(char c) const {
-        const void* found = std::memchr(text.data() + at, c, text.size() - at);
-        return found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - text.data())
-                                : text.size();
+    // Moves the unread characters to the front, makes room and reads the next chunk behind them.
+    void fill() {
+        for (Search* search : {&lineFeed, &carriageReturn}) {
+            if (search->position < at) {
+                *search = Search{at, false};
+            }
+            search->position -= at;
+        }
+        std::memmove(buffer.data(), buffer.data() + at, filled - at);
+        passed += at;
+        filled -= at;
+        at = 0;
+        if (buffer.size() - filled < kChunk / 2) {
+            buffer.resize(std::max(2 * buffer.size(), kChunk));  // a line longer than the rest
+        }
+        in.read(buffer.data() + filled, static_cast<std::streamsize>(buffer.size() - filled));
+        filled += static_cast<size_t>(in.gcount());
+        if (!in) {
+            ended = true;
+            if (in.bad()) {
+                throw ReadError{};
+            }
+        }
     }
 
-    std::string text;
-    size_t at = 0;
+    std::istream& in;
+    std::streamsize expected;  // what the stream had ready at the start, if it told
+    std::vector<char> buffer;
+    size_t at = 0;      // the start of the next line in buffer
+    size_t filled = 0;  // the characters read into buffer
+    size_t passed = 0;  // the characters of the stream moved out of buffer
+    bool ended = false;
     long long lineNumber = 0;
-    size_t nextLineFeed = search('\n');
-    size_t nextReturn = search('\r');
+    Search lineFeed;
+    Search carriageReturn;
 };
 
 // A failure that comes from one line of the file says which line, so that a user can find it.
@@ -147,19 +220,10 @@ FaceLines readFaces(LineReader& lines, const NumberCodec& numbers) {
 // whole file.
 std::string readAll(std::istream& in) {
     std::string text;
-    // What the stream says it has ready (all of a string, the rest of a file) is room to make at
-    // once rather than by doubling as the chunks come in.
-    const std::streamsize ready = in.rdbuf()->in_avail();
-    if (ready > 0) {
-        text.reserve(static_cast<size_t>(std::min<std::streamsize>(ready, 1 << 30)));
-    }
-    // Read straight into the text, a chunk at a time.
-    constexpr size_t kChunk = 1 << 16;
+    char chunk[1 << 16];
     do {
-        const size_t had = text.size();
-        text.resize(had + std::max(kChunk, text.capacity() - had));
-        in.read(text.data() + had, static_cast<std::streamsize>(text.size() - had));
-        text.resize(had + static_cast<size_t>(in.gcount()));
+        in.read(chunk, sizeof chunk);
+        text.append(chunk, static_cast<size_t>(in.gcount()));
     } while (in);
     if (in.bad()) {
         throw Failure("The file could not be read");
@@ -167,15 +231,43 @@ std::string readAll(std::istream& in) {
     return text;
 }
 
-}  // namespace
-
-FaceLines readMesh(std::istream& in, const NumberCodec& numbers) {
-    LineReader lines(readAll(in));
+FaceLines readLines(LineReader& lines, const NumberCodec& numbers) {
     lines.next();  // line 1 is never examined
     lines.skipPast("points {");
     readPoints(lines, numbers);
     lines.skipPast("faces {");
     return readFaces(lines, numbers);
+}
+
+}  // namespace
+
+FaceLines readMesh(std::istream& in, const NumberCodec& numbers) {
+    // A read error anywhere in the stream fails the load and wins over any other failure, and the
+    // store is then as it was. Into an empty store the lines are read as the stream comes in: a
+    // read error empties it again once met, and a failure of a line waits until the rest of the
+    // stream is read. Into a store that holds something the stream is read whole first.
+    if (!storeIsEmpty()) {
+        std::istringstream whole(readAll(in));
+        LineReader lines(whole);
+        return readLines(lines, numbers);
+    }
+    const int32_t nextOrder = NextPtOrder;
+    try {
+        LineReader lines(in);
+        FaceLines faceLines;
+        try {
+            faceLines = readLines(lines, numbers);
+        } catch (const Failure&) {
+            lines.readToEnd();
+            throw;
+        }
+        lines.readToEnd();
+        return faceLines;
+    } catch (const ReadError&) {
+        resetStore();
+        NextPtOrder = nextOrder;
+        throw Failure("The file could not be read");
+    }
 }
 
 FaceLines readMeshFile(const std::string& path, const NumberCodec& numbers) {
