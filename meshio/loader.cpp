@@ -1,6 +1,8 @@
 #include "meshio/loader.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +22,30 @@ namespace {
 // A read error of the stream, as the reader meets it; readMesh turns it into its failure.
 struct ReadError {};
 
+// The first of the characters CR, LF and "}" in [from, end), or end. On a little-endian machine
+// eight characters are tested at a time: a byte of a word equals c where the word XOR c has a
+// zero byte, and the lowest byte flagged by the zero-byte test is always a true one (a borrow
+// only runs upwards).
+const char* findBreakOrBrace(const char* from, const char* end) {
+    if constexpr (std::endian::native == std::endian::little) {
+        constexpr uint64_t kOnes = 0x0101010101010101;
+        constexpr uint64_t kHighs = 0x8080808080808080;
+        const auto zeroByte = [](uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+        for (; end - from >= 8; from += 8) {
+            uint64_t word = 0;
+            std::memcpy(&word, from, 8);
+            const uint64_t hits = zeroByte(word ^ (kOnes * '\n')) |
+                                  zeroByte(word ^ (kOnes * '\r')) | zeroByte(word ^ (kOnes * '}'));
+            if (hits != 0) {
+                return from + std::countr_zero(hits) / 8;
+            }
+        }
+    }
+    for (; from < end && *from != '\n' && *from != '\r' && *from != '}'; ++from) {
+    }
+    return from;
+}
+
 // Hands out the lines of a stream one at a time, without their line breaks; CR LF, LF and a lone
 // CR all end a line. Asking for a line when none is left is the end-of-file failure. Counts the
 // lines as a text editor does, from 1, so that a failure can name the line it comes from.
@@ -33,29 +59,42 @@ public:
 
     // The line stays valid until the next call.
     std::string_view next() {
+        size_t scanned = at;  // no line break lies in [at, scanned)
+        size_t brace = std::string_view::npos;
         for (;;) {
-            const size_t end = std::min(nextOf('\n', lineFeed), nextOf('\r', carriageReturn));
+            size_t end = scanned;
+            for (;;) {
+                end = static_cast<size_t>(
+                    findBreakOrBrace(buffer.data() + end, buffer.data() + filled) - buffer.data());
+                if (end == filled || buffer[end] != '}') {
+                    break;
+                }
+                brace = std::min(brace, end);
+                ++end;
+            }
             if (end < filled && (buffer[end] == '\n' || end + 1 < filled || ended)) {
-                const std::string_view line(buffer.data() + at, end - at);
-                ++lineNumber;
                 // Step over the line break: CR LF, or a lone LF or CR.
-                at = end +
-                     (buffer[end] == '\r' && end + 1 < filled && buffer[end + 1] == '\n' ? 2 : 1);
-                return line;
+                const size_t next =
+                    end +
+                    (buffer[end] == '\r' && end + 1 < filled && buffer[end + 1] == '\n' ? 2 : 1);
+                return take(end, brace, next);
             }
             if (end == filled && ended) {
                 if (at == filled) {
                     throw Failure("Input past end of file");
                 }
-                const std::string_view line(buffer.data() + at, filled - at);
-                ++lineNumber;
-                at = filled;
-                return line;
+                return take(filled, brace, filled);
             }
             // No line break yet, or a CR that may be followed by an LF in the next chunk.
+            const size_t shift = at;
             fill();
+            scanned = end - shift;
+            brace = brace == std::string_view::npos ? brace : brace - shift;
         }
     }
+
+    // Where the first "}" stands in the line that next() returned last, or npos.
+    size_t brace() const { return lineBrace; }
 
     // Reads lines up to and including the first that contains marker.
     void skipPast(std::string_view marker) {
@@ -77,9 +116,7 @@ public:
     // Reads the rest of the stream, so that a read error anywhere in it is met.
     void readToEnd() {
         while (!ended) {
-            passed += filled;
-            at = filled = 0;
-            lineFeed = carriageReturn = Search{};
+            at = filled;
             fill();
         }
     }
@@ -87,38 +124,16 @@ public:
 private:
     static constexpr size_t kChunk = size_t{1} << 16;
 
-    // What is known of the next c: none lies in [at, position), and buffer[position] is one when
-    // found is set. Kept from line to line, so that a stream without any CR is searched for one
-    // only once, chunk by chunk.
-    struct Search {
-        size_t position = 0;
-        bool found = false;
-    };
-
-    // The position of the first c at or after at, or filled when there is none in the buffer.
-    size_t nextOf(char c, Search& search) const {
-        if (search.position < at) {
-            search = Search{at, false};
-        }
-        if (!search.found) {
-            const void* hit =
-                std::memchr(buffer.data() + search.position, c, filled - search.position);
-            search.found = hit != nullptr;
-            search.position =
-                hit != nullptr ? static_cast<size_t>(static_cast<const char*>(hit) - buffer.data())
-                               : filled;
-        }
-        return search.position;
+    std::string_view take(size_t end, size_t brace, size_t next) {
+        const std::string_view line(buffer.data() + at, end - at);
+        lineBrace = brace == std::string_view::npos ? brace : brace - at;
+        ++lineNumber;
+        at = next;
+        return line;
     }
 
     // Moves the unread characters to the front, makes room and reads the next chunk behind them.
     void fill() {
-        for (Search* search : {&lineFeed, &carriageReturn}) {
-            if (search->position < at) {
-                *search = Search{at, false};
-            }
-            search->position -= at;
-        }
         std::memmove(buffer.data(), buffer.data() + at, filled - at);
         passed += at;
         filled -= at;
@@ -144,8 +159,7 @@ private:
     size_t passed = 0;  // the characters of the stream moved out of buffer
     bool ended = false;
     long long lineNumber = 0;
-    Search lineFeed;
-    Search carriageReturn;
+    size_t lineBrace = std::string_view::npos;
 };
 
 // A failure that comes from one line of the file says which line, so that a user can find it.
@@ -160,7 +174,7 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
     std::string_view line = lines.next();
     // Only the part of a line before its first "}" belongs to the section; the line that holds
     // the brace ends the section once the groups before the brace are read.
-    size_t brace = line.find('}');
+    size_t brace = lines.brace();
     std::string_view groups = line.substr(0, brace);
     int16_t searchPosition = 1;
     int16_t pointCounter = 0;
@@ -184,7 +198,7 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
             break;  // the slot of this failed attempt stays as the spare slot
         }
         line = lines.next();
-        brace = line.find('}');
+        brace = lines.brace();
         groups = line.substr(0, brace);
         searchPosition = 1;
     }
@@ -209,7 +223,7 @@ FaceLines readFaces(LineReader& lines, const NumberCodec& numbers) {
         }
         ++faceCounter;
         line = lines.next();
-        if (line.find('}') != std::string_view::npos) {
+        if (lines.brace() != std::string_view::npos) {
             return faceLines;
         }
     }

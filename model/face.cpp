@@ -98,13 +98,12 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
 
     // Each point group: the next "(" after the one before, plain digits and then the group's
     // ")" or a blank; the digits hold neither, so they are the text up to the first blank of
-    // what stands between that "(" and the first ")" after it.
-    size_t q = findNear(line, 0, '(');  // the opening parenthesis of the list
+    // what stands between that "(" and the first ")" after it. Nor do they hold a "(": the
+    // search for the next one goes on behind them.
+    const size_t list = findNear(line, 0, '(');  // the opening parenthesis of the list
+    size_t searchFrom = list + 1;
     for (long long k = 0; k <= lastPos; ++k) {
-        if (q == std::string_view::npos) {
-            return false;
-        }
-        q = findNear(line, q + 1, '(');
+        const size_t q = list == std::string_view::npos ? list : findNear(line, searchFrom, '(');
         if (q == std::string_view::npos) {
             return false;
         }
@@ -118,6 +117,7 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
             return false;
         }
         pts[static_cast<size_t>(k)] = p;
+        searchFrom = after;
     }
     indexPoints();
     return true;

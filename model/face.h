@@ -9,11 +9,11 @@
 
 #include <cstdint>
 #include <iosfwd>
-#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "model/list_memory.h"
 #include "model/numbers.h"
 
 namespace meshthin {
@@ -24,8 +24,8 @@ using FaceList = std::vector<int32_t>;
 class Face {
 public:
     Face() = default;
-    // A face whose point list takes its memory from lists (see ListMemory).
-    explicit Face(std::pmr::memory_resource* lists) : pts(lists) {}
+    // A face whose point list takes its memory from lists.
+    explicit Face(ListMemory* lists) : pts(ListAllocator<int16_t>(lists)) {}
 
     // --- flags and summary ---
     bool getIsNew() const { return isNew; }
@@ -89,7 +89,7 @@ private:
     void indexPoints() const;
     int16_t at(long long position) const;
 
-    std::pmr::vector<int16_t> pts;
+    MemoryList<int16_t> pts;
     int16_t lastPos = 0;
     bool isRemoved = false;
     bool isNew = false;

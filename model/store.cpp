@@ -17,7 +17,7 @@ std::function<void(const std::string&)> messageHook;
 // facesOfPoint[p] lists the faces that have held point p, ascending. The lists take their memory
 // from indexMemory, declared first so that it outlives them.
 ListMemory indexMemory;
-std::vector<std::pmr::vector<int32_t>> facesOfPoint;
+std::vector<MemoryList<int32_t>> facesOfPoint;
 bool farCoordinates = false;
 
 // Below this size, the squares of three coordinate differences add up to less than the largest
@@ -71,10 +71,10 @@ void indexFacePoint(int32_t face, int16_t point) {
         const size_t wanted = std::max(static_cast<size_t>(point) + 1, slots);
         facesOfPoint.reserve(wanted);
         while (facesOfPoint.size() < wanted) {
-            facesOfPoint.emplace_back(&indexMemory);
+            facesOfPoint.emplace_back(ListAllocator<int32_t>(&indexMemory));
         }
     }
-    std::pmr::vector<int32_t>& faces = facesOfPoint[static_cast<size_t>(point)];
+    MemoryList<int32_t>& faces = facesOfPoint[static_cast<size_t>(point)];
     if (faces.capacity() == 0) {
         faces.reserve(8);  // a point of a triangle mesh lies in about six faces
     }

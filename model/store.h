@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory_resource>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -39,7 +38,7 @@ public:
     void growTo(long long newUpper) {
         created = true;
         while (static_cast<long long>(items.size()) <= newUpper) {
-            if constexpr (std::is_constructible_v<T, std::pmr::memory_resource*>) {
+            if constexpr (std::is_constructible_v<T, ListMemory*>) {
                 items.emplace_back(&lists);
             } else {
                 items.emplace_back();

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <memory_resource>
 #include <random>
 #include <vector>
 
@@ -15,7 +14,6 @@ namespace {
 struct Block {
     unsigned char* start;
     size_t bytes;
-    size_t alignment;
     unsigned char fill;
 };
 
@@ -25,21 +23,21 @@ public:
     explicit Blocks(ListMemory& memory) : memory(memory) {}
     ~Blocks() {
         for (const Block& block : live) {
-            memory.deallocate(block.start, block.bytes, block.alignment);
+            memory.deallocate(block.start, block.bytes);
         }
     }
 
-    void take(size_t bytes, size_t alignment) {
-        auto* start = static_cast<unsigned char*>(memory.allocate(bytes, alignment));
-        EXPECT_EQ(reinterpret_cast<uintptr_t>(start) % alignment, 0u) << bytes;
+    void take(size_t bytes) {
+        auto* start = static_cast<unsigned char*>(memory.allocate(bytes));
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(start) % 16, 0u) << bytes;
         const auto fill = static_cast<unsigned char>(live.size() * 37 + 1);
         std::fill(start, start + bytes, fill);
-        live.push_back({start, bytes, alignment, fill});
+        live.push_back({start, bytes, fill});
     }
     void giveBack(size_t index) {
         const Block block = live[index];
         live.erase(live.begin() + static_cast<std::ptrdiff_t>(index));
-        memory.deallocate(block.start, block.bytes, block.alignment);
+        memory.deallocate(block.start, block.bytes);
     }
     void expectIntact() const {
         for (const Block& block : live) {
@@ -63,7 +61,7 @@ TEST(ListMemory, BlocksNeverOverlapAndAreAlignedWhateverIsGivenBack) {
         for (int i = 0; i < 500; ++i) {
             // Mostly the sizes of short lists, some beyond the largest block the slabs serve.
             const size_t bytes = random() % 10 == 0 ? 1 + random() % 9000 : 1 + random() % 200;
-            blocks.take(bytes, size_t{1} << (random() % 7));  // 1 to 64
+            blocks.take(bytes);
         }
         for (size_t n = blocks.count() / 2; n > 0; --n) {
             blocks.giveBack(random() % blocks.count());
@@ -77,9 +75,9 @@ TEST(ListMemory, ListsGrowAndTheNextMeshReusesTheSlabs) {
     const void* first = nullptr;
     for (int mesh = 0; mesh < 3; ++mesh) {
         memory.releaseAfter([] {});
-        std::vector<std::pmr::vector<int32_t>> lists;
+        std::vector<MemoryList<int32_t>> lists;
         for (int i = 0; i < 5000; ++i) {
-            lists.emplace_back(&memory);
+            lists.emplace_back(ListAllocator<int32_t>(&memory));
             for (int j = 0; j <= i % 40; ++j) {
                 lists.back().push_back(i * 100 + j);
             }
@@ -95,6 +93,20 @@ TEST(ListMemory, ListsGrowAndTheNextMeshReusesTheSlabs) {
         EXPECT_EQ(static_cast<const void*>(lists.front().data()), first);
         memory.releaseAfter([&lists] { lists.clear(); });
     }
+}
+
+// A list copied from the memory takes the heap and lives on after the memory is released; a
+// list moved keeps its memory.
+TEST(ListMemory, ACopiedListTakesTheHeap) {
+    ListMemory memory;
+    MemoryList<int32_t> kept{ListAllocator<int32_t>(&memory)};
+    kept.assign({1, 2, 3});
+    const MemoryList<int32_t> copy = kept;
+    EXPECT_EQ(copy.get_allocator().memory, nullptr);
+    MemoryList<int32_t> moved = std::move(kept);
+    EXPECT_EQ(moved.get_allocator().memory, &memory);
+    memory.releaseAfter([&moved] { moved = MemoryList<int32_t>(); });
+    EXPECT_EQ(copy, (MemoryList<int32_t>{1, 2, 3}));
 }
 
 }  // namespace
