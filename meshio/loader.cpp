@@ -22,26 +22,30 @@ namespace {
 // A read error of the stream, as the reader meets it; readMesh turns it into its failure.
 struct ReadError {};
 
-// The first of the characters CR, LF and "}" in [from, end), or end. On a little-endian machine
-// eight characters are tested at a time: a byte of a word equals c where the word XOR c has a
-// zero byte, and the lowest byte flagged by the zero-byte test is always a true one (a borrow
-// only runs upwards).
-const char* findBreakOrBrace(const char* from, const char* end) {
+// The first CR or LF in [from, end), or end. On a little-endian machine eight characters are
+// tested at a time for a control character (below 14, as CR and LF are): the zero-byte test
+// on the word less 14 in every byte flags them, and its lowest flag is always a true one (a
+// borrow only runs upwards); a flagged character that is neither CR nor LF (a tab) is passed.
+const char* findLineBreak(const char* from, const char* end) {
     if constexpr (std::endian::native == std::endian::little) {
         constexpr uint64_t kOnes = 0x0101010101010101;
         constexpr uint64_t kHighs = 0x8080808080808080;
-        const auto zeroByte = [](uint64_t x) { return (x - kOnes) & ~x & kHighs; };
-        for (; end - from >= 8; from += 8) {
+        while (end - from >= 8) {
             uint64_t word = 0;
             std::memcpy(&word, from, 8);
-            const uint64_t hits = zeroByte(word ^ (kOnes * '\n')) |
-                                  zeroByte(word ^ (kOnes * '\r')) | zeroByte(word ^ (kOnes * '}'));
-            if (hits != 0) {
-                return from + std::countr_zero(hits) / 8;
+            const uint64_t below14 = (word - kOnes * 14) & ~word & kHighs;
+            if (below14 == 0) {
+                from += 8;
+                continue;
             }
+            from += std::countr_zero(below14) / 8;
+            if (*from == '\n' || *from == '\r') {
+                return from;
+            }
+            ++from;
         }
     }
-    for (; from < end && *from != '\n' && *from != '\r' && *from != '}'; ++from) {
+    for (; from < end && *from != '\n' && *from != '\r'; ++from) {
     }
     return from;
 }
@@ -60,36 +64,25 @@ public:
     // The line stays valid until the next call.
     std::string_view next() {
         size_t scanned = at;  // no line break lies in [at, scanned)
-        size_t brace = std::string_view::npos;
         for (;;) {
-            size_t end = scanned;
-            for (;;) {
-                end = static_cast<size_t>(
-                    findBreakOrBrace(buffer.data() + end, buffer.data() + filled) - buffer.data());
-                if (end == filled || buffer[end] != '}') {
-                    break;
-                }
-                brace = std::min(brace, end);
-                ++end;
-            }
+            const size_t end = static_cast<size_t>(
+                findLineBreak(buffer.data() + scanned, buffer.data() + filled) - buffer.data());
             if (end < filled && (buffer[end] == '\n' || end + 1 < filled || ended)) {
                 // Step over the line break: CR LF, or a lone LF or CR.
-                const size_t next =
-                    end +
-                    (buffer[end] == '\r' && end + 1 < filled && buffer[end + 1] == '\n' ? 2 : 1);
-                return take(end, brace, next);
+                const bool crLf =
+                    buffer[end] == '\r' && end + 1 < filled && buffer[end + 1] == '\n';
+                return take(end, end + (crLf ? 2 : 1));
             }
             if (end == filled && ended) {
                 if (at == filled) {
                     throw Failure("Input past end of file");
                 }
-                return take(filled, brace, filled);
+                return take(filled, filled);
             }
             // No line break yet, or a CR that may be followed by an LF in the next chunk.
             const size_t shift = at;
             fill();
             scanned = end - shift;
-            brace = brace == std::string_view::npos ? brace : brace - shift;
         }
     }
 
@@ -124,9 +117,18 @@ public:
 private:
     static constexpr size_t kChunk = size_t{1} << 16;
 
-    std::string_view take(size_t end, size_t brace, size_t next) {
+    // The line [at, end), the reading going on at next. Its first "}" comes from a search kept
+    // from line to line: a brace stands on few lines, so the search runs seldom.
+    std::string_view take(size_t end, size_t next) {
+        if (!braceKnown || nextBrace < at) {
+            const void* hit = std::memchr(buffer.data() + at, '}', filled - at);
+            nextBrace = hit != nullptr
+                            ? static_cast<size_t>(static_cast<const char*>(hit) - buffer.data())
+                            : filled;
+            braceKnown = true;
+        }
+        lineBrace = nextBrace < end ? nextBrace - at : std::string_view::npos;
         const std::string_view line(buffer.data() + at, end - at);
-        lineBrace = brace == std::string_view::npos ? brace : brace - at;
         ++lineNumber;
         at = next;
         return line;
@@ -134,6 +136,13 @@ private:
 
     // Moves the unread characters to the front, makes room and reads the next chunk behind them.
     void fill() {
+        // A brace found ahead stays found, moved with the characters; where none was found, the
+        // search runs again over what comes in.
+        if (braceKnown && nextBrace >= at && nextBrace < filled) {
+            nextBrace -= at;
+        } else {
+            braceKnown = false;
+        }
         std::memmove(buffer.data(), buffer.data() + at, filled - at);
         passed += at;
         filled -= at;
@@ -160,6 +169,10 @@ private:
     bool ended = false;
     long long lineNumber = 0;
     size_t lineBrace = std::string_view::npos;
+    // When braceKnown: the first "}" from where the last search started on, or filled when the
+    // buffer held none from there on.
+    size_t nextBrace = 0;
+    bool braceKnown = false;
 };
 
 // A failure that comes from one line of the file says which line, so that a user can find it.

@@ -385,9 +385,8 @@ void Face::indexPoints() const {
     if (mySlot < 0) {
         return;  // a face outside Faces (a test's own record) has no slot to index
     }
-    for (long long i = 0; i <= lastPos && i < static_cast<long long>(pts.size()); ++i) {
-        indexFacePoint(mySlot, pts[static_cast<size_t>(i)]);
-    }
+    const size_t count = lastPos < 0 ? 0 : std::min(static_cast<size_t>(lastPos) + 1, pts.size());
+    indexFacePoints(mySlot, pts.data(), pts.data() + count);
 }
 
 }  // namespace meshthin

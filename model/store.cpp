@@ -61,20 +61,20 @@ bool farApartPointsLoaded() {
     return farCoordinates;
 }
 
-void indexFacePoint(int32_t face, int16_t point) {
-    if (point < 0) {
-        return;
+namespace {
+
+// Makes a list for every point number up to and including point, and for every point slot.
+void indexUpTo(int16_t point) {
+    // A list for every point slot at once, rather than one more at every higher number.
+    const size_t slots = Points.exists() ? static_cast<size_t>(Points.upperBound()) + 1 : 0;
+    const size_t wanted = std::max(static_cast<size_t>(point) + 1, slots);
+    facesOfPoint.reserve(wanted);
+    while (facesOfPoint.size() < wanted) {
+        facesOfPoint.emplace_back(ListAllocator<int32_t>(&indexMemory));
     }
-    if (static_cast<size_t>(point) >= facesOfPoint.size()) {
-        // A list for every point slot at once, rather than one more at every higher number.
-        const size_t slots = Points.exists() ? static_cast<size_t>(Points.upperBound()) + 1 : 0;
-        const size_t wanted = std::max(static_cast<size_t>(point) + 1, slots);
-        facesOfPoint.reserve(wanted);
-        while (facesOfPoint.size() < wanted) {
-            facesOfPoint.emplace_back(ListAllocator<int32_t>(&indexMemory));
-        }
-    }
-    MemoryList<int32_t>& faces = facesOfPoint[static_cast<size_t>(point)];
+}
+
+void indexInto(MemoryList<int32_t>& faces, int32_t face) {
     if (faces.capacity() == 0) {
         faces.reserve(8);  // a point of a triangle mesh lies in about six faces
     }
@@ -87,6 +87,25 @@ void indexFacePoint(int32_t face, int16_t point) {
     auto place = std::lower_bound(faces.begin(), faces.end(), face);
     if (place == faces.end() || *place != face) {
         faces.insert(place, face);
+    }
+}
+
+}  // namespace
+
+void indexFacePoint(int32_t face, int16_t point) {
+    indexFacePoints(face, &point, &point + 1);
+}
+
+void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
+    for (; first != last; ++first) {
+        const int16_t point = *first;
+        if (point < 0) {
+            continue;
+        }
+        if (static_cast<size_t>(point) >= facesOfPoint.size()) {
+            indexUpTo(point);
+        }
+        indexInto(facesOfPoint[static_cast<size_t>(point)], face);
     }
 }
 

@@ -115,6 +115,8 @@ void showMessage(const std::string& text);
 // in ascending face order. Entries may be stale (a point shrunk out of a face); the lookup
 // confirms each with hasPoint, so it answers exactly what a scan of every face would.
 void indexFacePoint(int32_t face, int16_t point);
+// indexFacePoint for each of the points in [first, last), in order.
+void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last);
 FaceList facesHolding(int16_t point, long long lastFace);
 // The same into found, whose storage is reused.
 void facesHolding(int16_t point, long long lastFace, FaceList& found);

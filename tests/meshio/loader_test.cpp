@@ -219,7 +219,7 @@ TEST_F(LoaderTest, TheSameStoreWhereverTheStreamIsCut) {
     for (int i = 0; i < 40; ++i) {
         points.push_back("(" + std::to_string(i) + ".25 -" + std::to_string(i) + " 1e-3)");
         faces.push_back("3 0 0 -1 ( (" + std::to_string(i) + ") (" + std::to_string((i + 1) % 40) +
-                        ") (" + std::to_string((i + 2) % 40) + ") )");
+                        ") (" + std::to_string((i + 2) % 40) + ") )\t");  // a tab is no break
     }
     std::string expected;
     for (const char* lineBreak : {"\n", "\r\n", "\r"}) {
