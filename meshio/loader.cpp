@@ -162,7 +162,9 @@ private:
 
     std::istream& in;
     std::streamsize expected;  // what the stream had ready at the start, if it told
-    std::vector<char> buffer;
+    // The buffer is kept from one reader to the next, as the other working lists of the program
+    // are: a load allocates only for the mesh it reads.
+    static inline std::vector<char> buffer;
     size_t at = 0;      // the start of the next line in buffer
     size_t filled = 0;  // the characters read into buffer
     size_t passed = 0;  // the characters of the stream moved out of buffer

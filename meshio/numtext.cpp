@@ -310,22 +310,11 @@ size_t readPlainDouble(std::string_view text, char separator, double& value) {
 }
 
 size_t readPlainInt16(std::string_view text, int16_t& value) {
-    // Six characters at most are looked at: six digits or more are left to toInt16.
-    const size_t end = std::min<size_t>(text.size(), 6);
-    unsigned number = 0;
-    size_t length = 0;
-    for (; length < end; ++length) {
-        const unsigned digit = static_cast<unsigned char>(text[length]) - unsigned{'0'};
-        if (digit > 9) {
-            break;
-        }
-        number = number * 10 + digit;
+    const PlainInt16 plain = readPlainDigits(text);
+    if (plain.length != 0) {
+        value = plain.value;
     }
-    if (length == 0 || length == 6 || number > INT16_MAX) {
-        return 0;
-    }
-    value = static_cast<int16_t>(number);
-    return length;
+    return plain.length;
 }
 
 double toDouble(std::string_view text, char separator) {
@@ -400,10 +389,6 @@ char* LocaleNumbers::writeCoordinate(char* out, double value) const {
 
 size_t LocaleNumbers::readPlainDouble(std::string_view text, double& value) const {
     return numtext::readPlainDouble(text, separator, value);
-}
-
-size_t LocaleNumbers::readPlainInt16(std::string_view text, int16_t& value) const {
-    return numtext::readPlainInt16(text, value);
 }
 
 }  // namespace meshthin::numtext

@@ -44,7 +44,8 @@ char* writeCoordinate(char* out, double value, char separator);
 // 0 when the text starts otherwise, or when its number would not convert without a failure.
 // Reads "." and "," separators only.
 size_t readPlainDouble(std::string_view text, char separator, double& value);
-// 1 to 5 digits whose value fits 16 bits: toInt16's value for them; 0 otherwise.
+// 1 to 5 digits whose value fits 16 bits: toInt16's value for them; 0 otherwise. The digits are
+// read by readPlainDigits (model/numbers.h), which the records call themselves.
 size_t readPlainInt16(std::string_view text, int16_t& value);
 
 // The number conversions the records use when they read and write their lines.
@@ -56,7 +57,7 @@ public:
     std::string coordinateText(double value) const override;
     char* writeCoordinate(char* out, double value) const override;
     size_t readPlainDouble(std::string_view text, double& value) const override;
-    size_t readPlainInt16(std::string_view text, int16_t& value) const override;
+    bool readsDigitsPlainly() const override { return true; }
 
 private:
     char separator;

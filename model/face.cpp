@@ -86,9 +86,11 @@ void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
 }
 
 bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
+    if (!numbers.readsDigitsPlainly()) {
+        return false;
+    }
     // The count: plain digits up to the first blank (digits hold none).
-    int16_t count = 0;
-    const size_t countDigits = numbers.readPlainInt16(line, count);
+    const auto [countDigits, count] = readPlainDigits(line);
     if (countDigits == 0 || countDigits >= line.size() || line[countDigits] != ' ') {
         return false;
     }
@@ -107,8 +109,7 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
         if (q == std::string_view::npos) {
             return false;
         }
-        int16_t p = 0;
-        const size_t digits = numbers.readPlainInt16(line.substr(q + 1), p);
+        const auto [digits, p] = readPlainDigits(line.substr(q + 1));
         const size_t after = q + 1 + digits;
         if (digits == 0 || after >= line.size()) {
             return false;
