@@ -342,12 +342,33 @@ TEST(PlainNumbers, TheUsualTextsAreReadPlainlyAndWhole) {
     for (const char* text : {"", "32768", "99999", "000001", "-1", "+1", " 1", "x"}) {
         EXPECT_EQ(readPlainInt16(text, number), 0u) << text;
     }
+    // Every number of up to five digits, leading zeros too, short and with a line behind it: the
+    // digits are taken when there are at most five and they fit 16 bits.
+    for (int n = 0; n < 100000; ++n) {
+        const std::string digits = std::to_string(n);
+        for (const std::string& written :
+             {digits, std::string(5 - digits.size(), '0') + digits, "0" + digits}) {
+            // The characters next to the digits in the character table too: "/", ":" and "?".
+            for (const char* after : {"", ")", ") (12) (7) )", "5", "57)", "x9999999", "\r\n",
+                                      ":1234567", "/2345678", "?  "}) {
+                const std::string text = written + after;
+                const size_t run = text.find_first_not_of("0123456789");
+                const std::string allDigits = text.substr(0, run);
+                const bool plain = allDigits.size() <= 5 && std::stoi(allDigits) <= INT16_MAX;
+                number = -1;
+                ASSERT_EQ(readPlainInt16(text, number), plain ? allDigits.size() : 0u) << text;
+                if (plain) {
+                    ASSERT_EQ(number, std::stoi(allDigits)) << text;
+                }
+            }
+        }
+    }
 }
 
 TEST(PlainNumbers, WhatIsReadPlainlyIsWhatTheExactConversionGives) {
     PlainReading reading;
     std::mt19937_64 random(7);
-    const std::string alphabet = "0123456789012345678901234567890.,-+eE )x";
+    const std::string alphabet = "0123456789012345678901234567890.,-+eE )x/:?";
     for (int i = 0; i < 200000; ++i) {
         for (char separator : {'.', ','}) {
             // Plain numbers with something behind them, and random texts of number characters.
