@@ -95,7 +95,11 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
         return false;
     }
     lastPos = count;
-    pts.resize(static_cast<size_t>(count) + 1, 0);
+    if (pts.empty()) {
+        pts.assign(static_cast<size_t>(count) + 1, 0);  // a fresh face: the same, more directly
+    } else {
+        pts.resize(static_cast<size_t>(count) + 1, 0);
+    }
     lastPos = static_cast<int16_t>(count - 1);
 
     // Each point group: the next "(" after the one before, plain digits and then the group's
