@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -275,6 +276,73 @@ char* writeCoordinate(char* out, double value, char separator) {
     return out;
 }
 
+// The powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A plain number of at most 15 digits whose decimal exponent lies within 22 of its last digit,
+// read without from_chars. Its digits make a whole number w below 10^15 < 2^53 and its power of
+// ten is a double too, both exact, so one IEEE multiplication or division gives the double
+// nearest to the decimal value: what from_chars gives, as it rounds correctly. Returns the
+// characters taken, as from_chars takes them, or 0 when the number is not such a one.
+size_t readShortDecimal(std::string_view text, char separator, double& value) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const bool negative = *begin == '-';
+    const char* p = begin + (negative ? 1 : 0);
+    const auto digitAt = [end](const char* at) {
+        return at < end && static_cast<unsigned>(*at - '0') <= 9;
+    };
+    uint64_t digits = 0;  // wraps harmlessly past 15 digits, which are refused below
+    const char* const wholeStart = p;
+    for (; digitAt(p); ++p) {
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    }
+    ptrdiff_t count = p - wholeStart;
+    ptrdiff_t fractionDigits = 0;
+    if (p < end && *p == separator) {
+        const char* const fractionStart = ++p;
+        for (; digitAt(p); ++p) {
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        }
+        fractionDigits = p - fractionStart;
+        count += fractionDigits;
+    }
+    if (count == 0 || count > 15) {
+        return 0;
+    }
+    int exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        const bool negativeExponent = q < end && *q == '-';
+        q += q < end && (*q == '-' || *q == '+') ? 1 : 0;
+        if (digitAt(q)) {
+            for (; digitAt(q); ++q) {
+                if (exponent > 9999) {
+                    return 0;  // far out of range: from_chars decides
+                }
+                exponent = exponent * 10 + (*q - '0');
+            }
+            exponent = negativeExponent ? -exponent : exponent;
+            p = q;
+        }
+    }
+    const ptrdiff_t power = exponent - fractionDigits;
+    double magnitude = 0;
+    if (digits == 0) {
+        magnitude = 0;
+    } else if (power >= 0 && power <= 22) {
+        magnitude = static_cast<double>(digits) * kExactPowersOfTen[power];
+    } else if (power < 0 && power >= -22) {
+        magnitude = static_cast<double>(digits) / kExactPowersOfTen[-power];
+    } else {
+        return 0;
+    }
+    value = negative ? -magnitude : magnitude;
+    return static_cast<size_t>(p - begin);
+}
+
 size_t readPlainDouble(std::string_view text, char separator, double& value) {
     // Starting with a digit or the separator, after a "-" at most, the number is one that scan
     // reads as from_chars does: the same signs, digits, fraction and exponent ("inf" and "nan",
@@ -283,6 +351,11 @@ size_t readPlainDouble(std::string_view text, char separator, double& value) {
     const size_t lead = !text.empty() && text[0] == '-' ? 1 : 0;
     if (lead >= text.size() || !(isDigit(text[lead]) || text[lead] == separator)) {
         return 0;
+    }
+    if (separator == '.' || separator == ',') {
+        if (const size_t taken = readShortDecimal(text, separator, value)) {
+            return taken;
+        }
     }
     if (separator == '.') {
         const auto result = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -387,5 +387,54 @@ TEST(PlainNumbers, WhatIsReadPlainlyIsWhatTheExactConversionGives) {
     EXPECT_GT(reading.plainlyRead, 400000);
 }
 
+// Numbers of up to 15 significant digits within 22 powers of ten are read without from_chars:
+// every one must come out as from_chars reads it, bit for bit, sign of zero and length included.
+TEST(PlainNumbers, ShortDecimalsAreReadAsFromCharsReadsThem) {
+    PlainReading reading;
+    std::mt19937_64 random(11);
+    for (char separator : {'.', ','}) {
+        const std::string s(1, separator);
+        for (const std::string& text : std::vector<std::string>{"0" + s + "1",
+                                                                "0" + s + "3",
+                                                                "-0" + s + "0",
+                                                                "-0",
+                                                                "1e22",
+                                                                "1e23",
+                                                                "1e-22",
+                                                                "1e-23",
+                                                                "123456789012345e-22",
+                                                                "999999999999999e22",
+                                                                "9007199254740993",
+                                                                "900719925474099" + s + "3",
+                                                                "0" + s + "000000000000001",
+                                                                "1" + s + "00000000000000",
+                                                                "1" + s + "000000000000000",
+                                                                "00000000000000000000012" + s + "5",
+                                                                "4" + s + "35",
+                                                                "2e-0",
+                                                                "7" + s + "e5",
+                                                                "12" + s + "34567E+3"}) {
+            reading.checkDouble(text, separator);
+            reading.checkDouble(text + " 1", separator);
+        }
+        for (int i = 0; i < 300000; ++i) {
+            // 1 to 17 digits with the separator somewhere in them or not at all, a sign and an
+            // exponent near the edges of the exact powers of ten.
+            std::string digits = std::to_string(random() % 100000000000000000ULL);
+            digits = digits.substr(0, 1 + random() % digits.size());
+            const size_t point = random() % (digits.size() + 2);
+            if (point <= digits.size()) {
+                digits.insert(point, s);
+            }
+            std::string text = (random() % 2 == 0 ? "-" : "") + digits;
+            if (random() % 2 == 0) {
+                text += "e" + std::to_string(static_cast<int>(random() % 61) - 30);
+            }
+            reading.checkDouble(text + (random() % 2 == 0 ? ")" : " "), separator);
+        }
+    }
+    EXPECT_GT(reading.plainlyRead, 500000);
+}
+
 }  // namespace
 }  // namespace meshthin::numtext
