@@ -46,8 +46,11 @@ public:
         return carve(size);
     }
 
-    // Gives back a block that allocate(bytes) handed out.
+    // Gives back a block that allocate(bytes) handed out; nothing for a null block.
     void deallocate(void* block, size_t bytes) noexcept {
+        if (block == nullptr) {
+            return;
+        }
         const size_t sizeClass = classOf(bytes);
         if (sizeClass == kClasses) {
             ::operator delete(block, bytes);
