@@ -4,7 +4,9 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "model/failure.h"
@@ -132,6 +134,12 @@ Failure notANumber(std::string_view text) {
         }
     }
     return Failure("Not a number: \"" + shown + (text.size() > 40 ? "...\"" : "\""));
+}
+
+// The coordinate text the long way: round, read the rounded text back, write it in general form.
+char* writeCoordinateInTwoSteps(char* out, double value, char separator) {
+    const std::string text = generalForm(roundHalfEven(value, 5), separator);
+    return std::copy_n(text.data(), std::min(text.size(), NumberCodec::kCoordinateRoom), out);
 }
 
 }  // namespace
@@ -295,6 +303,172 @@ double roundHalfEven(double value, int decimals) {
     return rounded;
 }
 
+char* writeCoordinate(char* out, double value, char separator) {
+    // roundHalfEven makes the decimal N / 10^5 nearest to the value (N whole, exact halves to
+    // the even one) and generalForm writes the double nearest to that decimal with 15
+    // significant digits. Below 1e10 in size N has at most 15 digits, and a decimal of at most
+    // 15 significant digits comes back unchanged from its nearest double (10^15 < 2^52): the
+    // text is N itself, the separator five places from the right, trailing zeros dropped, in
+    // generalForm's layout. N comes from one product: the computed product lies within half an
+    // ulp (at most 2^-53 of itself) of the exact one, so rounding it rounds the exact value,
+    // unless its fraction is that close to a half. Those values, and the large ones, go the
+    // long way.
+    const double size = std::abs(value);
+    if (!(size < 1e10)) {
+        return writeCoordinateInTwoSteps(out, value, separator);  // NaN and infinities too
+    }
+    const double product = size * 1e5;
+    const double whole = std::floor(product);
+    const double fraction = product - whole;
+    if (std::abs(fraction - 0.5) <= product * 0x1p-52) {
+        return writeCoordinateInTwoSteps(out, value, separator);
+    }
+    const uint64_t n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
+    if (n == 0) {
+        *out = '0';  // what rounds to zero, minus zero included, is written as 0
+        return out + 1;
+    }
+    if (value < 0) {
+        *out++ = '-';
+    }
+    const uint64_t integral = n / 100000;
+    auto decimals = static_cast<unsigned>(n % 100000);
+    if (integral == 0 && decimals < 10) {
+        // 0.00001 to 0.00009: generalForm writes a value below 1e-4 in E-notation.
+        *out++ = static_cast<char>('0' + decimals);
+        return std::copy_n("E-05", 4, out);
+    }
+    out = std::to_chars(out, out + 20, integral).ptr;  // a 0 before the separator below 1
+    if (decimals != 0) {
+        *out++ = separator;
+        char digits[5];
+        for (int i = 4; i >= 0; --i) {
+            digits[i] = static_cast<char>('0' + decimals % 10);
+            decimals /= 10;
+        }
+        int count = 5;
+        while (digits[count - 1] == '0') {
+            --count;
+        }
+        out = std::copy_n(digits, count, out);
+    }
+    return out;
+}
+
+// The powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A plain number of at most 15 digits whose decimal exponent lies within 22 of its last digit,
+// read without from_chars. Its digits make a whole number w below 10^15 < 2^53 and its power of
+// ten is a double too, both exact, so one IEEE multiplication or division gives the double
+// nearest to the decimal value: what from_chars gives, as it rounds correctly. Returns the
+// characters taken, as from_chars takes them, or 0 when the number is not such a one.
+size_t readShortDecimal(std::string_view text, char separator, double& value) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const bool negative = *begin == '-';
+    const char* p = begin + (negative ? 1 : 0);
+    const auto digitAt = [end](const char* at) {
+        return at < end && static_cast<unsigned>(*at - '0') <= 9;
+    };
+    uint64_t digits = 0;  // wraps harmlessly past 15 digits, which are refused below
+    const char* const wholeStart = p;
+    for (; digitAt(p); ++p) {
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    }
+    ptrdiff_t count = p - wholeStart;
+    ptrdiff_t fractionDigits = 0;
+    if (p < end && *p == separator) {
+        const char* const fractionStart = ++p;
+        for (; digitAt(p); ++p) {
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        }
+        fractionDigits = p - fractionStart;
+        count += fractionDigits;
+    }
+    if (count == 0 || count > 15) {
+        return 0;
+    }
+    int exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        const bool negativeExponent = q < end && *q == '-';
+        q += q < end && (*q == '-' || *q == '+') ? 1 : 0;
+        if (digitAt(q)) {
+            for (; digitAt(q); ++q) {
+                if (exponent > 9999) {
+                    return 0;  // far out of range: from_chars decides
+                }
+                exponent = exponent * 10 + (*q - '0');
+            }
+            exponent = negativeExponent ? -exponent : exponent;
+            p = q;
+        }
+    }
+    const ptrdiff_t power = exponent - fractionDigits;
+    double magnitude = 0;
+    if (digits == 0) {
+        magnitude = 0;
+    } else if (power >= 0 && power <= 22) {
+        magnitude = static_cast<double>(digits) * kExactPowersOfTen[power];
+    } else if (power < 0 && power >= -22) {
+        magnitude = static_cast<double>(digits) / kExactPowersOfTen[-power];
+    } else {
+        return 0;
+    }
+    value = negative ? -magnitude : magnitude;
+    return static_cast<size_t>(p - begin);
+}
+
+size_t readPlainDouble(std::string_view text, char separator, double& value) {
+    // Starting with a digit or the separator, after a "-" at most, the number is one that scan
+    // reads as from_chars does: the same signs, digits, fraction and exponent ("inf" and "nan",
+    // which from_chars would read, cannot start so). When from_chars succeeds, toDouble would
+    // have handed it the same characters.
+    const size_t lead = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (lead >= text.size() || !(isDigit(text[lead]) || text[lead] == separator)) {
+        return 0;
+    }
+    if (separator == '.' || separator == ',') {
+        if (const size_t taken = readShortDecimal(text, separator, value)) {
+            return taken;
+        }
+    }
+    if (separator == '.') {
+        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+        return result.ec == std::errc() ? static_cast<size_t>(result.ptr - text.data()) : 0;
+    }
+    if (separator != ',') {
+        return 0;
+    }
+    // from_chars reads "." only: the characters that can belong to the number are copied with
+    // "." for ",", as convert does, and must all be read.
+    char copy[64];
+    size_t length = 0;
+    for (; length < text.size(); ++length) {
+        const char c = text[length];
+        if (!(isDigit(c) || c == ',' || c == '-' || c == '+' || c == 'e' || c == 'E')) {
+            break;
+        }
+        if (length == sizeof copy) {
+            return 0;
+        }
+        copy[length] = c == ',' ? '.' : c;
+    }
+    const auto result = std::from_chars(copy, copy + length, value);
+    return result.ec == std::errc() && result.ptr == copy + length ? length : 0;
+}
+
+size_t readPlainInt16(std::string_view text, int16_t& value) {
+    const PlainInt16 plain = readPlainDigits(text);
+    if (plain.length != 0) {
+        value = plain.value;
+    }
+    return plain.length;
+}
+
 double toDouble(std::string_view text, char separator) {
     const auto whole = scanWhole(text, separator);
     if (!whole) {
@@ -359,6 +533,14 @@ int16_t LocaleNumbers::toInt16(std::string_view text) const {
 
 std::string LocaleNumbers::coordinateText(double value) const {
     return generalForm(roundHalfEven(value, 5), separator);
+}
+
+char* LocaleNumbers::writeCoordinate(char* out, double value) const {
+    return numtext::writeCoordinate(out, value, separator);
+}
+
+size_t LocaleNumbers::readPlainDouble(std::string_view text, double& value) const {
+    return numtext::readPlainDouble(text, separator, value);
 }
 
 }  // namespace meshthin::numtext

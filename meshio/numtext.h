@@ -10,6 +10,10 @@
 //    fraction ("1." and ".5" too), optional exponent. No tabs, thousands separators, inf, nan or
 //    hexadecimal. A value beyond the double range is an overflow.
 //  - leadingNumber: the number a text starts with, 0 when it starts with none.
+//  - writeCoordinate: a coordinate as a point line shows it, generalForm(roundHalfEven(v, 5)),
+//    written into a character buffer.
+//  - readPlainDouble / readPlainInt16: the plainly written number a text starts with, for
+//    reading a line in one pass; the rest is left to toDouble and toInt16.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +37,22 @@ bool isNumeric(std::string_view text, char separator);
 int16_t toInt16(std::string_view text, char separator);
 double leadingNumber(std::string_view text, char separator);
 
+// generalForm(roundHalfEven(value, 5), separator) written at out, which has room for
+// NumberCodec::kCoordinateRoom characters; returns the end of the text. Writing a file spends
+// most of its time here, so the usual coordinate takes a shortcut (see numtext.cpp) whose every
+// character is that of the two-step form.
+char* writeCoordinate(char* out, double value, char separator);
+
+// The plain number text starts with: digits with an optional separator and fraction, a leading
+// "-", an exponent; no blanks, no "+" in front, nothing toDouble would not take. Returns the
+// number of characters read and their value, which is toDouble's for exactly those characters;
+// 0 when the text starts otherwise, or when its number would not convert without a failure.
+// Reads "." and "," separators only.
+size_t readPlainDouble(std::string_view text, char separator, double& value);
+// 1 to 5 digits whose value fits 16 bits: toInt16's value for them; 0 otherwise. The digits are
+// read by readPlainDigits (model/numbers.h), which the records call themselves.
+size_t readPlainInt16(std::string_view text, int16_t& value);
+
 // The number conversions the records use when they read and write their lines.
 class LocaleNumbers : public NumberCodec {
 public:
@@ -40,6 +60,9 @@ public:
     double toDouble(std::string_view text) const override;
     int16_t toInt16(std::string_view text) const override;
     std::string coordinateText(double value) const override;
+    char* writeCoordinate(char* out, double value) const override;
+    size_t readPlainDouble(std::string_view text, double& value) const override;
+    bool readsDigitsPlainly() const override { return true; }
 
 private:
     char separator;

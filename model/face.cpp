@@ -64,6 +64,12 @@ int16_t Face::at(long long position) const {
 
 void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
     const std::string_view line = trimBlanks(inputstring);
+    // Within a line shorter than 32767 characters no position passes the 16-bit range, and the
+    // usual line is read in one pass; what that pass leaves, the searches below read again from
+    // the start, storing the same numbers in the same places first.
+    if (line.size() < INT16_MAX && loadPlainly(line, numbers)) {
+        return;
+    }
 
     const int16_t s = find(line, 1, " ");
     if (s != 0) {
@@ -93,6 +99,49 @@ void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
     indexPoints();
 }
 
+bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
+    if (!numbers.readsDigitsPlainly()) {
+        return false;
+    }
+    // The count: plain digits up to the first blank (digits hold none).
+    const auto [countDigits, count] = readPlainDigits(line);
+    if (countDigits == 0 || countDigits >= line.size() || line[countDigits] != ' ') {
+        return false;
+    }
+    lastPos = count;
+    if (pts.empty()) {
+        pts.assign(static_cast<size_t>(count) + 1, 0);  // a fresh face: the same, more directly
+    } else {
+        pts.resize(static_cast<size_t>(count) + 1, 0);
+    }
+    lastPos = static_cast<int16_t>(count - 1);
+
+    // Each point group: the next "(" after the one before, plain digits and then the group's
+    // ")" or a blank; the digits hold neither, so they are the text up to the first blank of
+    // what stands between that "(" and the first ")" after it. Nor do they hold a "(": the
+    // search for the next one goes on behind them.
+    const size_t list = findNear(line, 0, '(');  // the opening parenthesis of the list
+    size_t searchFrom = list + 1;
+    for (long long k = 0; k <= lastPos; ++k) {
+        const size_t q = list == std::string_view::npos ? list : findNear(line, searchFrom, '(');
+        if (q == std::string_view::npos) {
+            return false;
+        }
+        const auto [digits, p] = readPlainDigits(line.substr(q + 1));
+        const size_t after = q + 1 + digits;
+        if (digits == 0 || after >= line.size()) {
+            return false;
+        }
+        if (line[after] != ')' && (line[after] != ' ' || findNear(line, after, ')') == line.npos)) {
+            return false;
+        }
+        pts[static_cast<size_t>(k)] = p;
+        searchFrom = after;
+    }
+    indexPoints();
+    return true;
+}
+
 void Face::writeOut(std::ostream& txtfile) {
     if (isRemoved || lastPos < 2) {
         return;
@@ -109,18 +158,30 @@ void Face::writeOut(std::ostream& txtfile) {
     if (references < 3) {
         return;
     }
-    txtfile << references << " 0 0 -1 ( ";
-    char number[16];
-    for (long long j = 0; j <= lastPos; ++j) {
-        const int16_t p = at(j);
-        if (p != -1) {
-            const auto end = std::to_chars(number, number + sizeof number, Points(p).getPtOrder());
-            txtfile << " ( ";
-            txtfile.write(number, end.ptr - number);
-            txtfile << " ) ";
+    // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
+    // piece costs more than the numbers. The buffer is kept from face to face.
+    static std::vector<char> line;
+    constexpr size_t kReferenceRoom = 16;  // " ( " and " ) " around at most 10 digits
+    line.resize(static_cast<size_t>(lastPos + 1) * kReferenceRoom + 40);
+    char* const start = line.data();
+    char* end = std::to_chars(start, start + 20, references).ptr;
+    end = std::copy_n(" 0 0 -1 ( ", 10, end);
+    try {
+        for (long long j = 0; j <= lastPos; ++j) {
+            const int16_t p = pts[static_cast<size_t>(j)];
+            if (p != -1) {
+                const int32_t order = Points(p).getPtOrder();
+                end = std::copy_n(" ( ", 3, end);
+                end = std::to_chars(end, end + 10, order).ptr;
+                end = std::copy_n(" ) ", 3, end);
+            }
         }
+    } catch (...) {
+        txtfile.write(start, end - start);  // what went out before the failure, as before
+        throw;
     }
-    txtfile << "  ) \r\n";
+    end = std::copy_n("  ) \r\n", 6, end);
+    txtfile.write(start, end - start);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -180,6 +241,26 @@ bool Face::AlreadyIn(const PointList& someArray, int16_t someNum) {
 // Rebuild
 
 void Face::registerPts() const {
+    // With lastPos 1 or more every position read below lies within 0..lastPos: checked once
+    // here instead of at every read. The calls and their order are those of the loop below.
+    if (lastPos >= 1 && static_cast<size_t>(lastPos) < pts.size()) {
+        const int16_t* const ring = pts.data();
+        const long long last = lastPos;
+        for (long long i = 0; i <= last; ++i) {
+            Point& p = Points(ring[i]);
+            const int16_t before = ring[i == 0 ? last : i - 1];
+            const int16_t after = ring[i == last ? 0 : i + 1];
+            if (i > 0 && i < last) {
+                p.addConn(before);
+                p.addConn(after);
+            } else {
+                p.addConn(after);
+                p.addConn(before);
+            }
+            p.doneAdd();
+        }
+        return;
+    }
     for (long long i = 0; i <= lastPos; ++i) {
         Point& p = Points(at(i));
         if (i > 0 && i < lastPos) {
@@ -217,7 +298,7 @@ void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
             held.insert(p);
         }
     }
-    pts = newpts;
+    pts.assign(newpts.begin(), newpts.end());
     lastPos = checked16(static_cast<long long>(newpts.size()) - 1);
     isRemoved = false;
     isNew = true;
@@ -244,14 +325,15 @@ void Face::shrink() {
 }
 
 void Face::fixOrder() {
+    // The walk runs for every face, listened to or not, so that the program takes the steps its
+    // tests take: the ring order of a rebuilt face needs it; a face read from the file keeps its
+    // order, and for it the walk yields only the diagnostic texts, so its steps need no place to
+    // be stored.
+    const bool storesWalk = getIsNew();
     if (logObserved()) {
         logMessage("****************************NEW FACE ", report());  // report() is not free
     }
 
-    // The walk runs for every face, as the ring order of a rebuilt face needs it; a face read
-    // from the file keeps its order, and for it the walk yields only the diagnostic texts, so
-    // its steps need no place to be stored.
-    const bool storesWalk = getIsNew();
     static PointList newOrder;  // kept from face to face: writing allocates nothing per face
     newOrder.assign(storesWalk ? pts.size() : 0, -1);
     int16_t current = at(0);
@@ -296,7 +378,7 @@ void Face::fixOrder() {
     }
 
     if (storesWalk) {
-        pts = newOrder;
+        pts.assign(newOrder.begin(), newOrder.end());
         indexPoints();
     }
 }
@@ -320,9 +402,8 @@ void Face::indexPoints() const {
     if (mySlot < 0) {
         return;  // a face outside Faces (a test's own record) has no slot to index
     }
-    for (long long i = 0; i <= lastPos && i < static_cast<long long>(pts.size()); ++i) {
-        indexFacePoint(mySlot, pts[static_cast<size_t>(i)]);
-    }
+    const size_t count = lastPos < 0 ? 0 : std::min(static_cast<size_t>(lastPos) + 1, pts.size());
+    indexFacePoints(mySlot, pts.data(), pts.data() + count);
 }
 
 }  // namespace meshthin

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/list_memory.h"
 #include "model/numbers.h"
 
 namespace meshthin {
@@ -22,6 +23,10 @@ using FaceList = std::vector<int32_t>;
 
 class Face {
 public:
+    Face() = default;
+    // A face whose point list takes its memory from lists.
+    explicit Face(ListMemory* lists) : pts(ListAllocator<int16_t>(lists)) {}
+
     // --- flags and summary ---
     bool getIsNew() const { return isNew; }
     bool removedz() const { return isRemoved; }
@@ -71,6 +76,9 @@ public:
     void attachSlot(long long slot) { mySlot = static_cast<int32_t>(slot); }
 
 private:
+    // loadme for the usual line (a count, then point groups of plain digits), in one pass.
+    // Returns false, having stored only what loadme stores first, when the line is not usual.
+    bool loadPlainly(std::string_view line, const NumberCodec& numbers);
     // addValue with its question, "does newpts already hold it?", answered by holds.
     template <class Holds>
     static void addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds);
@@ -83,7 +91,7 @@ private:
     void indexPoints() const;
     int16_t at(long long position) const;
 
-    PointList pts;
+    MemoryList<int16_t> pts;
     int16_t lastPos = 0;
     bool isRemoved = false;
     bool isNew = false;

@@ -42,6 +42,18 @@ inline std::string_view between(std::string_view line, long long open, long long
     return line.substr(first, count);
 }
 
+// The 0-based position of the first c at or after from, or npos. A plain loop: the character
+// sought while reading a line in one pass is nearly always a few places on, where a library
+// search costs more to start than the loop to run.
+inline size_t findNear(std::string_view line, size_t from, char c) {
+    for (; from < line.size(); ++from) {
+        if (line[from] == c) {
+            return from;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // The line without leading and trailing blanks (spaces only; a tab is an ordinary character).
 inline std::string_view trimBlanks(std::string_view text) {
     const size_t first = text.find_first_not_of(' ');

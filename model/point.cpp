@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <ostream>
 
 #include "model/expect.h"
@@ -18,6 +19,33 @@ Failure malformedGroup() {
     return Failure("Malformed point group (expected \"(x y z)\")");
 }
 
+// The usual group "(x y z)" whose "(" stands at open, read in one pass: three plainly written
+// numbers, the first two followed by a blank and the last by ")". The numbers hold no blank and
+// no ")", so these are the blanks and the ")" that the searches of the format find, and the
+// numbers are what toDouble gives for the texts between them. Returns the position of the ")",
+// or nothing when the group has to be read the long way.
+struct PlainGroup {
+    double coordinates[3];
+    size_t close;
+};
+
+std::optional<PlainGroup> readPlainGroup(std::string_view line, size_t open,
+                                         const NumberCodec& numbers) {
+    PlainGroup group{};
+    size_t at = open + 1;
+    const char ends[3] = {' ', ' ', ')'};
+    for (int i = 0; i < 3; ++i) {
+        const size_t taken = numbers.readPlainDouble(line.substr(at), group.coordinates[i]);
+        at += taken;
+        if (taken == 0 || at >= line.size() || line[at] != ends[i]) {
+            return std::nullopt;
+        }
+        ++at;
+    }
+    group.close = at - 1;
+    return group;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -26,8 +54,28 @@ Failure malformedGroup() {
 int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtNum,
                       const NumberCodec& numbers) {
     myNum = myPtNum;
+    // Room for the neighbours of a point of a triangle mesh from the start, in the smallest block
+    // the allocator hands out anyway: registering them does not grow the list step by step.
+    conns.reserve(12);
     conns.assign(1, 0);
     connectionAdded = false;
+
+    // Within a line shorter than 32767 characters no position passes the 16-bit range, and the
+    // usual group is read in one pass; anything else takes the searches below.
+    if (inputstring.size() < INT16_MAX) {
+        const size_t from = Start > 1 ? static_cast<size_t>(Start) - 1 : 0;
+        const size_t open = findNear(inputstring, from, '(');
+        if (open == std::string_view::npos) {
+            return -1;
+        }
+        if (const auto group = readPlainGroup(inputstring, open, numbers)) {
+            xPos = group->coordinates[0];
+            yPos = group->coordinates[1];
+            zPos = group->coordinates[2];
+            noteCoordinates(xPos, yPos, zPos);
+            return static_cast<int16_t>(group->close + 1);
+        }
+    }
 
     const int16_t a = find(inputstring, Start, "(");
     if (a == 0) {
@@ -57,8 +105,18 @@ void Point::writeOut(std::ostream& txtfile, const NumberCodec& numbers) {
         return;
     }
     ptOrder = NextPtOrder;
-    txtfile << '(' << numbers.coordinateText(xPos) << ' ' << numbers.coordinateText(yPos) << ' '
-            << numbers.coordinateText(zPos) << ")\r\n";
+    // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
+    // piece costs more than the number texts themselves.
+    char line[3 * NumberCodec::kCoordinateRoom + 8];
+    char* end = line;
+    *end++ = '(';
+    end = numbers.writeCoordinate(end, xPos);
+    *end++ = ' ';
+    end = numbers.writeCoordinate(end, yPos);
+    *end++ = ' ';
+    end = numbers.writeCoordinate(end, zPos);
+    end = std::copy_n(")\r\n", 3, end);
+    txtfile.write(line, end - line);
     NextPtOrder = checked32(NextPtOrder + 1LL);
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <utility>
 
 namespace meshthin {
@@ -16,8 +17,59 @@ namespace {
 std::function<void(const std::string&)> logObserver;
 std::function<void(const std::string&)> messageHook;
 std::function<void()> checkpointHook;
-// facesOfPoint[p] lists the faces that have held point p, ascending.
-std::vector<FaceList> facesOfPoint;
+// The faces that have held one point, ascending, in a block of the index's memory. Sixteen
+// bytes a point, so that the table of a large mesh stays in the cache while faces are indexed.
+struct FacesOfPoint {
+    int32_t* faces = nullptr;
+    uint32_t count = 0;
+    uint32_t room = 0;
+};
+
+// facesOfPoint[p] lists the faces that have held point p. The lists take their memory from
+// memory, declared first so that it outlives them.
+class FaceIndex {
+public:
+    FaceIndex() = default;
+    FaceIndex(const FaceIndex&) = delete;
+    FaceIndex& operator=(const FaceIndex&) = delete;
+    ~FaceIndex() { clear(); }
+
+    void clear() {
+        memory.releaseAfter([this] {
+            for (FacesOfPoint& list : lists) {
+                if (list.room != 0) {
+                    memory.deallocate(list.faces, list.room * sizeof(int32_t));
+                }
+            }
+            lists.clear();
+        });
+    }
+
+    // A list for every point number up to and including point, and for every point slot.
+    void makeListsUpTo(int16_t point) {
+        // A list for every point slot at once, rather than one more at every higher number.
+        const size_t slots = Points.exists() ? static_cast<size_t>(Points.upperBound()) + 1 : 0;
+        lists.resize(std::max(static_cast<size_t>(point) + 1, slots));
+    }
+
+    // Doubles the room of a list (eight faces to start with: a point of a triangle mesh lies
+    // in about six).
+    void grow(FacesOfPoint& list) {
+        const uint32_t room = list.room == 0 ? 8 : 2 * list.room;
+        auto* faces = static_cast<int32_t*>(memory.allocate(room * sizeof(int32_t)));
+        std::copy_n(list.faces, list.count, faces);
+        if (list.room != 0) {
+            memory.deallocate(list.faces, list.room * sizeof(int32_t));
+        }
+        list.faces = faces;
+        list.room = room;
+    }
+
+    ListMemory memory;
+    std::vector<FacesOfPoint> lists;
+};
+
+FaceIndex facesOfPoint;
 bool farCoordinates = false;
 
 // Below this size, the squares of three coordinate differences add up to less than the largest
@@ -72,26 +124,48 @@ bool farApartPointsLoaded() {
     return farCoordinates;
 }
 
-void indexFacePoint(int32_t face, int16_t point) {
-    if (point < 0) {
-        return;
-    }
-    if (static_cast<size_t>(point) >= facesOfPoint.size()) {
-        facesOfPoint.resize(static_cast<size_t>(point) + 1);
-    }
-    FaceList& faces = facesOfPoint[static_cast<size_t>(point)];
-    if (faces.capacity() == 0) {
-        faces.reserve(8);  // a point of a triangle mesh lies in about six faces
-    }
+namespace {
+
+void indexInto(FacesOfPoint& list, int32_t face) {
     // Faces are nearly always indexed in ascending order (loading, appended rebuilt faces), so
-    // the common case is a push at the end; fixOrder on an older face inserts in place.
-    if (faces.empty() || faces.back() < face) {
-        faces.push_back(face);
+    // the common case is an append; fixOrder on an older face inserts in place.
+    if (list.count == 0 || list.faces[list.count - 1] < face) {
+        if (list.count == list.room) {
+            facesOfPoint.grow(list);
+        }
+        list.faces[list.count++] = face;
         return;
     }
-    auto place = std::lower_bound(faces.begin(), faces.end(), face);
-    if (place == faces.end() || *place != face) {
-        faces.insert(place, face);
+    int32_t* const end = list.faces + list.count;
+    const int32_t* const place = std::lower_bound(list.faces, end, face);
+    if (place != end && *place == face) {
+        return;
+    }
+    const ptrdiff_t at = place - list.faces;
+    if (list.count == list.room) {
+        facesOfPoint.grow(list);
+    }
+    std::copy_backward(list.faces + at, list.faces + list.count, list.faces + list.count + 1);
+    list.faces[at] = face;
+    ++list.count;
+}
+
+}  // namespace
+
+void indexFacePoint(int32_t face, int16_t point) {
+    indexFacePoints(face, &point, &point + 1);
+}
+
+void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
+    for (; first != last; ++first) {
+        const int16_t point = *first;
+        if (point < 0) {
+            continue;
+        }
+        if (static_cast<size_t>(point) >= facesOfPoint.lists.size()) {
+            facesOfPoint.makeListsUpTo(point);
+        }
+        indexInto(facesOfPoint.lists[static_cast<size_t>(point)], face);
     }
 }
 
@@ -103,10 +177,11 @@ FaceList facesHolding(int16_t point, long long lastFace) {
 
 void facesHolding(int16_t point, long long lastFace, FaceList& found) {
     found.clear();
-    if (point < 0 || static_cast<size_t>(point) >= facesOfPoint.size()) {
+    if (point < 0 || static_cast<size_t>(point) >= facesOfPoint.lists.size()) {
         return;
     }
-    for (int32_t f : facesOfPoint[static_cast<size_t>(point)]) {
+    const FacesOfPoint& list = facesOfPoint.lists[static_cast<size_t>(point)];
+    for (const int32_t f : std::span(list.faces, list.count)) {
         if (f > lastFace) {
             break;
         }
@@ -122,6 +197,10 @@ void resetStore() {
     NextPtOrder = 0;
     facesOfPoint.clear();
     farCoordinates = false;
+}
+
+bool storeIsEmpty() {
+    return !Points.exists() && !Faces.exists() && facesOfPoint.lists.empty() && !farCoordinates;
 }
 
 }  // namespace meshthin

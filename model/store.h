@@ -8,17 +8,20 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "model/face.h"
 #include "model/failure.h"
+#include "model/list_memory.h"
 #include "model/point.h"
 
 namespace meshthin {
 
 // A growable array indexed from 0 whose every slot within the bounds holds an object (slots are
 // filled with default records as the array grows). Reading outside 0..upper bound, or asking an
-// array that was never created for its bound, is a Failure.
+// array that was never created for its bound, is a Failure. A record that keeps a list takes its
+// list's memory from the array (ListMemory), which gives it all back when it is cleared.
 template <class T>
 class SlotArray {
 public:
@@ -35,7 +38,11 @@ public:
     void growTo(long long newUpper) {
         created = true;
         while (static_cast<long long>(items.size()) <= newUpper) {
-            items.emplace_back();
+            if constexpr (std::is_constructible_v<T, ListMemory*>) {
+                items.emplace_back(&lists);
+            } else {
+                items.emplace_back();
+            }
             if constexpr (requires(T & t) { t.attachSlot(0LL); }) {
                 items.back().attachSlot(static_cast<long long>(items.size()) - 1);
             }
@@ -50,13 +57,14 @@ public:
     }
 
     void clear() {
-        items.clear();
+        lists.releaseAfter([this] { items.clear(); });
         created = false;
     }
 
     void reserve(size_t count) { items.reserve(count); }
 
 private:
+    ListMemory lists;  // declared before items: the records go first
     std::vector<T> items;
     bool created = false;
 };
@@ -123,11 +131,16 @@ inline void stepsDone(long long steps) {
 // in ascending face order. Entries may be stale (a point shrunk out of a face); the lookup
 // confirms each with hasPoint, so it answers exactly what a scan of every face would.
 void indexFacePoint(int32_t face, int16_t point);
+// indexFacePoint for each of the points in [first, last), in order.
+void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last);
 FaceList facesHolding(int16_t point, long long lastFace);
 // The same into found, whose storage is reused.
 void facesHolding(int16_t point, long long lastFace, FaceList& found);
 
 // Returns the store to its start: both arrays absent, NextPtOrder 0, index empty.
 void resetStore();
+// Whether the store is as resetStore leaves it, NextPtOrder aside: both arrays absent, no face
+// indexed, no coordinates noted.
+bool storeIsEmpty();
 
 }  // namespace meshthin

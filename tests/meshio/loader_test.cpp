@@ -2,6 +2,11 @@
 // the load step as the window runs it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+#include <stdexcept>
+#include <streambuf>
+
 #include "meshio/loader.h"
 #include "model/store.h"
 #include "support/fake_window.h"
@@ -169,6 +174,130 @@ TEST_F(LoaderTest, TheLoadStepShowsOneMessageOnFailure) {
     EXPECT_FALSE(Form_Load(window, [&] { ++listFills; }));
     EXPECT_EQ(window.messages.back().rfind("Error Occured: ", 0), 0u);
     EXPECT_FALSE(Points.exists());
+}
+
+// A stream's text handed out a few characters at a time, as a pipe or a slow disk may hand it;
+// with failAt set, reading fails when the reader asks for the character at that position.
+class TrickleBuffer : public std::streambuf {
+public:
+    TrickleBuffer(std::string text, size_t piece, size_t failAt = std::string::npos)
+        : text(std::move(text)), piece(piece), failAt(failAt) {}
+
+protected:
+    int_type underflow() override {
+        if (at >= failAt) {
+            throw std::runtime_error("the disk went away");
+        }
+        if (at >= text.size()) {
+            return traits_type::eof();
+        }
+        const size_t count = std::min({piece, text.size() - at, failAt - at});
+        char* start = text.data() + at;
+        setg(start, start, start + count);
+        at += count;
+        return traits_type::to_int_type(*start);
+    }
+
+private:
+    std::string text;
+    size_t piece;
+    size_t failAt;
+    size_t at = 0;
+};
+
+FaceLines loadTrickled(const std::string& text, size_t piece, size_t failAt = std::string::npos) {
+    TrickleBuffer buffer(text, piece, failAt);
+    std::istream in(&buffer);
+    return readMesh(in, numtext::LocaleNumbers('.'));
+}
+
+// The reader takes the stream in chunks of its own; where a chunk ends, in a line, on a CR, on
+// an LF or between the two, and how the stream hands out its text, changes nothing.
+TEST_F(LoaderTest, TheSameStoreWhereverTheStreamIsCut) {
+    std::vector<std::string> points;
+    std::vector<std::string> faces;
+    for (int i = 0; i < 40; ++i) {
+        points.push_back("(" + std::to_string(i) + ".25 -" + std::to_string(i) + " 1e-3)");
+        faces.push_back("3 0 0 -1 ( (" + std::to_string(i) + ") (" + std::to_string((i + 1) % 40) +
+                        ") (" + std::to_string((i + 2) % 40) + ") )\t");  // a tab is no break
+    }
+    std::string expected;
+    for (const char* lineBreak : {"\n", "\r\n", "\r"}) {
+        std::string body = meshText(points, faces);
+        std::string converted;
+        for (char c : body.substr(body.find('\n') + 1)) {
+            converted += c == '\n' ? std::string(lineBreak) : std::string(1, c);
+        }
+        // A first line long enough to end the reader's first chunks at every place of the
+        // following lines, braces included.
+        for (size_t title = (1 << 16) - 2000; title < (1 << 16) + 40; ++title) {
+            for (size_t piece : {size_t{1} << 20, title % 16 == 0 ? size_t{7} : size_t{0}}) {
+                if (piece == 0) {
+                    continue;
+                }
+                resetStore();
+                const std::string text = std::string(title, 't') + lineBreak + converted;
+                const FaceLines lines = loadTrickled(text, piece);
+                ASSERT_EQ(lines.size(), 40u);
+                const std::string summary = storeSummary();
+                if (expected.empty()) {
+                    expected = summary;
+                    EXPECT_EQ(Points.upperBound(), 40);
+                    EXPECT_EQ(Points(39).getX(), 39.25);
+                    EXPECT_EQ(Faces(39).report(), "(39)(0)(1)");
+                }
+                ASSERT_EQ(summary, expected) << "first line " << title << ", pieces of " << piece;
+                ASSERT_EQ(lines[0], 45) << "the first face's line";
+            }
+        }
+    }
+}
+
+// A read error anywhere in the stream fails the load with the read failure, even behind a line
+// that fails or behind the end of the mesh, and leaves the store as it was.
+TEST_F(LoaderTest, AReadErrorWinsAndLeavesTheStoreAsItWas) {
+    const std::string good = meshText({"(1 2 3)", "(4 5 6)", "(7 8 9)"}, {"3 ( (0) (1) (2) )"});
+    const std::string badPoint = meshText({"(1 2 3)", "(x 5 6)", "(7 8 9)"}, {"3 ( (0) (1) (2) )"});
+    const std::string tail = std::string(1 << 17, ' ') + "\n";  // behind the mesh, many chunks
+    NextPtOrder = 17;
+    for (const std::string& text : {good, badPoint, good + tail, badPoint + tail}) {
+        for (size_t failAt : {size_t{0}, size_t{5}, text.find(" 5 6)"), text.find("faces"),
+                              text.size() - 1, text.size() - std::min<size_t>(text.size(), 100)}) {
+            for (size_t piece : {size_t{3}, size_t{1} << 20}) {
+                resetStore();
+                NextPtOrder = 17;
+                try {
+                    loadTrickled(text, piece, failAt);
+                    FAIL() << "no failure, failing at " << failAt;
+                } catch (const Failure& failure) {
+                    EXPECT_STREQ(failure.what(), "The file could not be read") << failAt;
+                }
+                EXPECT_TRUE(storeIsEmpty()) << failAt;
+                EXPECT_EQ(NextPtOrder, 17);
+            }
+        }
+    }
+    // Without the read error, the failing line's failure.
+    resetStore();
+    EXPECT_THROW(
+        {
+            try {
+                loadTrickled(badPoint + tail, 3);
+            } catch (const Failure& failure) {
+                EXPECT_STREQ(failure.what(), "Not a number: \"x\" (line 4)");
+                throw;
+            }
+        },
+        Failure);
+    EXPECT_EQ(Points.upperBound(), 1);  // the slots read before the failure stay
+
+    // A store that holds a mesh keeps it.
+    resetStore();
+    load(good);
+    const std::string before = storeSummary();
+    EXPECT_THROW(loadTrickled(good, 3, good.find("(4")), Failure);
+    EXPECT_EQ(storeSummary(), before);
+    EXPECT_FALSE(storeIsEmpty());
 }
 
 }  // namespace

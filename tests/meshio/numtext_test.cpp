@@ -1,7 +1,12 @@
 // Number texts as the window and the file show them, under "." and under ",".
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "meshio/numtext.h"
@@ -177,6 +182,321 @@ TEST(NumberText, LeadingNumberReadsWhatTheTextStartsWith) {
     EXPECT_EQ(leadingNumber("Enter Threshold", '.'), 0);
     EXPECT_EQ(leadingNumber("0,5", ','), 0.5);
     EXPECT_EQ(leadingNumber("0,5", '.'), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The coordinate text of a written point line takes a shortcut for the usual values; every text
+// it writes must be the two-step text, character for character, under either separator.
+
+std::string shortcutText(double value, char separator) {
+    char buffer[NumberCodec::kCoordinateRoom];
+    return std::string(buffer, writeCoordinate(buffer, value, separator));
+}
+
+// Counts the values whose shortcut text differs from the two-step text and shows the first few.
+class CoordinateTexts {
+public:
+    void check(double value) {
+        for (char separator : {'.', ','}) {
+            const std::string expected = generalForm(roundHalfEven(value, 5), separator);
+            const std::string written = shortcutText(value, separator);
+            ++checked;
+            if (written != expected && ++differences <= 10) {
+                ADD_FAILURE() << "value " << std::hexfloat << value << std::defaultfloat << " ("
+                              << value << "), separator '" << separator << "': wrote \"" << written
+                              << "\", the two steps give \"" << expected << "\"";
+            }
+        }
+    }
+    // The value and its neighbours up to two ulps either side.
+    void checkAround(double value) {
+        double below = value;
+        double above = value;
+        check(value);
+        for (int i = 0; i < 2; ++i) {
+            below = std::nextafter(below, -INFINITY);
+            above = std::nextafter(above, INFINITY);
+            check(below);
+            check(above);
+        }
+    }
+    ~CoordinateTexts() { EXPECT_EQ(differences, 0) << "of " << checked << " texts"; }
+
+private:
+    long long checked = 0;
+    long long differences = 0;
+};
+
+TEST(CoordinateText, TheShortcutWritesTheTwoStepTextAtTheEdges) {
+    CoordinateTexts texts;
+    const double limits[] = {0.0,
+                             std::numeric_limits<double>::denorm_min(),
+                             std::numeric_limits<double>::min(),
+                             std::numeric_limits<double>::max(),
+                             std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN()};
+    for (double limit : limits) {
+        texts.check(limit);
+        texts.check(-limit);
+    }
+    for (double sign : {1.0, -1.0}) {
+        // The E-05 texts, the first one without, and halves between them and zero.
+        for (double v : {1e-5, 2e-5, 9e-5, 9.5e-5, 1e-4, 1.5e-4, 0.5e-5, 1.5e-5, 0.4999e-5,
+                         0.0001234, 0.1, 0.5, 1.0, 1.5, 10.0, 100.0, 12.345675, 0.000015}) {
+            texts.checkAround(sign * v);
+        }
+        // Near 1e10, where the shortcut ends, and beyond it.
+        for (double v :
+             {1e10, 9999999999.99999, 9999999999.999995, 9999999999.999996, 9999999999.99998,
+              9999999999.5, 1e10 + 0.5, 1e11, 1e15, 1e16, 123456789012345.6, 999999999999999.9}) {
+            texts.checkAround(sign * v);
+        }
+        // Exact halves at the fifth decimal: odd multiples of 1/64 (k * 1562.5 / 10^5).
+        for (int k = 1; k < 4000; k += 2) {
+            texts.check(sign * k / 64.0);
+            texts.check(sign * (1e6 + k / 64.0));
+            texts.check(sign * (1e9 + k / 64.0));
+        }
+        // The doubles nearest to the halves n + 0.5 of the fifth decimal, and their neighbours.
+        for (long long n : {0LL, 1LL, 9LL, 10LL, 99LL, 12345LL, 99999LL, 100000LL, 123456789LL,
+                            999999999999999LL, 99999999999999LL, 100000000000000LL}) {
+            texts.checkAround(sign * (static_cast<double>(n) + 0.5) / 1e5);
+        }
+    }
+}
+
+TEST(CoordinateText, TheShortcutWritesTheTwoStepTextForRandomValues) {
+    CoordinateTexts texts;
+    std::mt19937_64 random(20240611);
+    std::uniform_int_distribution<int> exponent(-9, 12);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    for (int i = 0; i < 100000; ++i) {
+        const double sign = (random() & 1) != 0 ? -1.0 : 1.0;
+        // Any size from 1e-9 to 1e12.
+        texts.check(sign * unit(random) * std::pow(10.0, exponent(random)));
+        // Decimals of up to 15 digits, as files and earlier writes hold them.
+        const auto digits = static_cast<double>(random() % 1000000000000000ULL);
+        texts.check(sign * digits / std::pow(10.0, random() % 16));
+        // Halves at the fifth decimal and next to them.
+        const auto n = static_cast<double>(random() % 100000000000000ULL);
+        texts.checkAround(sign * (n + 0.5) / 1e5);
+        // Any bit pattern at all: sub-normal values, huge ones, NaNs.
+        texts.check(std::bit_cast<double>(random()));
+    }
+}
+
+// A codec that only knows the string form still writes its texts into a line's buffer.
+TEST(CoordinateText, ACodecWithoutItsOwnBufferFormCopiesItsText) {
+    class StringOnly : public NumberCodec {
+    public:
+        double toDouble(std::string_view text) const override { return numbers.toDouble(text); }
+        int16_t toInt16(std::string_view text) const override { return numbers.toInt16(text); }
+        std::string coordinateText(double value) const override {
+            return "<" + numbers.coordinateText(value) + ">";
+        }
+
+    private:
+        LocaleNumbers numbers{','};
+    };
+    const StringOnly codec;
+    for (double v : {0.0, -1234.567891, 3e-5, 1.5e300}) {
+        char buffer[NumberCodec::kCoordinateRoom];
+        const std::string written(buffer, codec.writeCoordinate(buffer, v));
+        EXPECT_EQ(written, codec.coordinateText(v));
+        EXPECT_EQ(written, "<" + generalForm(roundHalfEven(v, 5), ',') + ">");
+    }
+    EXPECT_EQ(shortcutText(-1234.567891, ','), "-1234,56789");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading a line in one pass: a plainly written number is read where it starts, and whatever it
+// reads must be what toDouble and toInt16 make of exactly the characters it took.
+
+// Checks one text under one separator; counts the texts read plainly.
+class PlainReading {
+public:
+    void checkDouble(const std::string& text, char separator) {
+        double value = -12345.678;
+        const size_t taken = readPlainDouble(text, separator, value);
+        if (taken == 0) {
+            return;
+        }
+        ++plainlyRead;
+        ASSERT_LE(taken, text.size()) << text;
+        const std::string number = text.substr(0, taken);
+        double exact = 0;
+        ASSERT_NO_THROW(exact = toDouble(number, separator)) << text << " took " << number;
+        EXPECT_EQ(std::bit_cast<uint64_t>(value), std::bit_cast<uint64_t>(exact))
+            << text << " under '" << separator << "'";
+    }
+    void checkInt16(const std::string& text) {
+        int16_t value = -7;
+        const size_t taken = readPlainInt16(text, value);
+        if (taken == 0) {
+            return;
+        }
+        ++plainlyRead;
+        ASSERT_LE(taken, text.size()) << text;
+        int16_t exact = 0;
+        ASSERT_NO_THROW(exact = toInt16(text.substr(0, taken), '.')) << text;
+        EXPECT_EQ(value, exact) << text;
+    }
+    long long plainlyRead = 0;
+};
+
+// A number as files write it, or as a hand may: sign, leading zeros, fraction, exponent.
+std::string plainNumber(std::mt19937_64& random, char separator) {
+    auto digits = [&](int most) {
+        std::string text;
+        const int count = static_cast<int>(random() % static_cast<uint64_t>(most + 1));
+        for (int i = 0; i < count; ++i) {
+            text += static_cast<char>('0' + random() % 10);
+        }
+        return text;
+    };
+    std::string text = (random() % 3 == 0) ? "-" : "";
+    const std::string whole = digits(12);
+    const std::string fraction = digits(10);
+    text += whole.empty() && fraction.empty() ? "0" : whole;
+    if (random() % 4 != 0) {
+        text += separator + fraction;
+    }
+    if (random() % 4 == 0) {
+        text += (random() % 2 == 0) ? 'e' : 'E';
+        text += std::string(random() % 3 == 0 ? "-" : (random() % 2 == 0 ? "+" : ""));
+        text += std::to_string(random() % 330);
+    }
+    return text;
+}
+
+TEST(PlainNumbers, TheUsualTextsAreReadPlainlyAndWhole) {
+    for (char separator : {'.', ','}) {
+        const std::string s(1, separator);
+        for (const std::string& number : std::vector<std::string>{
+                 "0", "-0", "12", "-12" + s + "34567", "1E-05", "3" + s + "06494621019401E-05",
+                 s + "5", "-" + s + "5", "1" + s, "2" + s + "5e+3", "1e308", "0004" + s + "50"}) {
+            for (const char* after : {"", " 7)", ")", " "}) {
+                double value = 0;
+                EXPECT_EQ(readPlainDouble(number + after, separator, value), number.size())
+                    << number << after;
+                EXPECT_EQ(value, toDouble(number, separator)) << number;
+            }
+        }
+        // What toDouble refuses, a "+", a blank or a failure in converting: not read plainly.
+        for (const std::string& text :
+             std::vector<std::string>{"", " 1", "+1", "-", s, "-" + s, "inf", "-inf", "nan", "e5",
+                                      "1e400", "-1e400", "1e-400", "x1"}) {
+            double value = 0;
+            EXPECT_EQ(readPlainDouble(text, separator, value), 0u) << text;
+        }
+    }
+    double value = 0;
+    EXPECT_EQ(readPlainDouble("1,5", ';', value), 0u);  // other separators go the long way
+    // "1", then the other separator, which ends the number: the record then finds no blank
+    // behind it and leaves the text to toDouble.
+    EXPECT_EQ(readPlainDouble("1.5 2", ',', value), 1u);
+    EXPECT_EQ(readPlainDouble("1,5 2", '.', value), 1u);
+
+    int16_t number = 0;
+    for (const std::string text : {"0", "7", "00042", "32767"}) {
+        EXPECT_EQ(readPlainInt16(text + ")", number), text.size()) << text;
+        EXPECT_EQ(number, toInt16(text, '.')) << text;
+    }
+    for (const char* text : {"", "32768", "99999", "000001", "-1", "+1", " 1", "x"}) {
+        EXPECT_EQ(readPlainInt16(text, number), 0u) << text;
+    }
+    // Every number of up to five digits, leading zeros too, short and with a line behind it: the
+    // digits are taken when there are at most five and they fit 16 bits.
+    for (int n = 0; n < 100000; ++n) {
+        const std::string digits = std::to_string(n);
+        for (const std::string& written :
+             {digits, std::string(5 - digits.size(), '0') + digits, "0" + digits}) {
+            // The characters next to the digits in the character table too: "/", ":" and "?".
+            for (const char* after : {"", ")", ") (12) (7) )", "5", "57)", "x9999999", "\r\n",
+                                      ":1234567", "/2345678", "?  "}) {
+                const std::string text = written + after;
+                const size_t run = text.find_first_not_of("0123456789");
+                const std::string allDigits = text.substr(0, run);
+                const bool plain = allDigits.size() <= 5 && std::stoi(allDigits) <= INT16_MAX;
+                number = -1;
+                ASSERT_EQ(readPlainInt16(text, number), plain ? allDigits.size() : 0u) << text;
+                if (plain) {
+                    ASSERT_EQ(number, std::stoi(allDigits)) << text;
+                }
+            }
+        }
+    }
+}
+
+TEST(PlainNumbers, WhatIsReadPlainlyIsWhatTheExactConversionGives) {
+    PlainReading reading;
+    std::mt19937_64 random(7);
+    const std::string alphabet = "0123456789012345678901234567890.,-+eE )x/:?";
+    for (int i = 0; i < 200000; ++i) {
+        for (char separator : {'.', ','}) {
+            // Plain numbers with something behind them, and random texts of number characters.
+            const std::string after(1, alphabet[random() % alphabet.size()]);
+            reading.checkDouble(plainNumber(random, separator) + after, separator);
+            std::string text;
+            for (size_t n = random() % 14; n > 0; --n) {
+                text += alphabet[random() % alphabet.size()];
+            }
+            reading.checkDouble(text, separator);
+            reading.checkInt16(text);
+        }
+        reading.checkInt16(std::to_string(random() % 40000) + (random() % 2 == 0 ? ")" : " 5"));
+    }
+    // Most of the texts above start plainly: the checks were not left empty.
+    EXPECT_GT(reading.plainlyRead, 400000);
+}
+
+// Numbers of up to 15 significant digits within 22 powers of ten are read without from_chars:
+// every one must come out as from_chars reads it, bit for bit, sign of zero and length included.
+TEST(PlainNumbers, ShortDecimalsAreReadAsFromCharsReadsThem) {
+    PlainReading reading;
+    std::mt19937_64 random(11);
+    for (char separator : {'.', ','}) {
+        const std::string s(1, separator);
+        for (const std::string& text : std::vector<std::string>{"0" + s + "1",
+                                                                "0" + s + "3",
+                                                                "-0" + s + "0",
+                                                                "-0",
+                                                                "1e22",
+                                                                "1e23",
+                                                                "1e-22",
+                                                                "1e-23",
+                                                                "123456789012345e-22",
+                                                                "999999999999999e22",
+                                                                "9007199254740993",
+                                                                "900719925474099" + s + "3",
+                                                                "0" + s + "000000000000001",
+                                                                "1" + s + "00000000000000",
+                                                                "1" + s + "000000000000000",
+                                                                "00000000000000000000012" + s + "5",
+                                                                "4" + s + "35",
+                                                                "2e-0",
+                                                                "7" + s + "e5",
+                                                                "12" + s + "34567E+3"}) {
+            reading.checkDouble(text, separator);
+            reading.checkDouble(text + " 1", separator);
+        }
+        for (int i = 0; i < 300000; ++i) {
+            // 1 to 17 digits with the separator somewhere in them or not at all, a sign and an
+            // exponent near the edges of the exact powers of ten.
+            std::string digits = std::to_string(random() % 100000000000000000ULL);
+            digits = digits.substr(0, 1 + random() % digits.size());
+            const size_t point = random() % (digits.size() + 2);
+            if (point <= digits.size()) {
+                digits.insert(point, s);
+            }
+            std::string text = (random() % 2 == 0 ? "-" : "") + digits;
+            if (random() % 2 == 0) {
+                text += "e" + std::to_string(static_cast<int>(random() % 61) - 30);
+            }
+            reading.checkDouble(text + (random() % 2 == 0 ? ")" : " "), separator);
+        }
+    }
+    EXPECT_GT(reading.plainlyRead, 500000);
 }
 
 }  // namespace

@@ -1,0 +1,147 @@
+// Memory for the many short lists of one mesh: the point list of every face and the faces of
+// every point. A mesh has tens of thousands of them, each of a few numbers; taking each from the
+// general heap and giving each back costs more than reading the numbers into them. Here a list
+// takes a block of the next power of two in size (16 bytes at least) from large slabs, a block
+// given back is kept for the next list of its size, and release() makes every block free at
+// once, keeping the slabs for the next mesh. Lists longer than 4 KiB come from the heap.
+//
+// The memory must outlive every list made from it, and release() may only be called when none
+// is left: the store owns one for each kind of list and releases it when it empties the lists.
+// A list uses it through ListAllocator; a list copied from it takes the heap.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <vector>
+
+namespace meshthin {
+
+class ListMemory {
+public:
+    ListMemory() = default;
+    ListMemory(const ListMemory&) = delete;
+    ListMemory& operator=(const ListMemory&) = delete;
+
+    // A block of at least bytes, aligned to 16 bytes.
+    void* allocate(size_t bytes) {
+        const size_t sizeClass = classOf(bytes);
+        if (sizeClass == kClasses) {
+            return ::operator new(bytes);
+        }
+        if (FreeBlock* block = freeBlocks[sizeClass]) {
+            freeBlocks[sizeClass] = block->next;
+            return block;
+        }
+        const size_t size = kSmallest << sizeClass;
+        if (size <= slabLeft) {
+            void* block = slabNext;
+            slabNext += size;
+            slabLeft -= size;
+            return block;
+        }
+        return carve(size);
+    }
+
+    // Gives back a block that allocate(bytes) handed out; nothing for a null block.
+    void deallocate(void* block, size_t bytes) noexcept {
+        if (block == nullptr) {
+            return;
+        }
+        const size_t sizeClass = classOf(bytes);
+        if (sizeClass == kClasses) {
+            ::operator delete(block, bytes);
+        } else if (!dropping) {
+            freeBlocks[sizeClass] = ::new (block) FreeBlock{freeBlocks[sizeClass]};
+        }
+    }
+
+    // Every block is free again; the slabs stay for the lists to come.
+    void release();
+    // Runs drop, which ends every list made from this memory (and throws nothing), then release:
+    // the blocks the lists give back on their way are not kept one by one, as release frees them
+    // all anyway.
+    template <class Drop>
+    void releaseAfter(const Drop& drop) noexcept {
+        dropping = true;
+        drop();
+        dropping = false;
+        release();
+    }
+
+private:
+    static constexpr size_t kSmallest = 16;
+    static constexpr size_t kClasses = 9;  // 16, 32, ... 4096 bytes
+    static constexpr size_t kFirstSlab = size_t{1} << 16;
+
+    // The size class of a block of bytes, kClasses for the ones the heap serves.
+    static size_t classOf(size_t bytes) {
+        size_t sizeClass = 0;
+        while ((kSmallest << sizeClass) < bytes && sizeClass < kClasses) {
+            ++sizeClass;
+        }
+        return sizeClass;
+    }
+    // A fresh block from the next slab, making one when there is none.
+    void* carve(size_t size);
+
+    struct FreeBlock {
+        FreeBlock* next;
+    };
+    std::array<FreeBlock*, kClasses> freeBlocks{};
+    std::vector<std::unique_ptr<std::byte[]>> slabs;
+    std::vector<size_t> slabSizes;
+    size_t slab = 0;  // the slab being carved, an index into slabs; slabs.size() before the first
+    std::byte* slabNext = nullptr;
+    size_t slabLeft = 0;
+    bool dropping = false;
+};
+
+// The allocator of a list whose memory is a ListMemory, or the heap when it has none. Like a
+// polymorphic allocator, it stays with its list: a list moved keeps its memory, a list copied
+// takes the heap, and lists of different memories exchange their numbers, never their blocks.
+template <class T>
+class ListAllocator {
+public:
+    static_assert(alignof(T) <= 16, "list blocks are aligned to 16 bytes");
+    using value_type = T;
+
+    ListAllocator() noexcept = default;
+    explicit ListAllocator(ListMemory* memory) noexcept : memory(memory) {}
+    template <class U>
+    ListAllocator(const ListAllocator<U>& other) noexcept : memory(other.memory) {}
+
+    T* allocate(size_t n) {
+        if (memory == nullptr) {
+            return std::allocator<T>().allocate(n);
+        }
+        if (n > SIZE_MAX / sizeof(T)) {
+            throw std::bad_array_new_length();
+        }
+        return static_cast<T*>(memory->allocate(n * sizeof(T)));
+    }
+    void deallocate(T* block, size_t n) noexcept {
+        if (memory == nullptr) {
+            std::allocator<T>().deallocate(block, n);
+        } else {
+            memory->deallocate(block, n * sizeof(T));
+        }
+    }
+
+    ListAllocator select_on_container_copy_construction() const { return ListAllocator(); }
+
+    friend bool operator==(const ListAllocator& a, const ListAllocator& b) noexcept {
+        return a.memory == b.memory;
+    }
+
+    ListMemory* memory = nullptr;
+};
+
+// A list of numbers kept in a ListMemory.
+template <class T>
+using MemoryList = std::vector<T, ListAllocator<T>>;
+
+}  // namespace meshthin
