@@ -56,12 +56,16 @@ inline size_t findNear(std::string_view line, size_t from, char c) {
 
 // The line without leading and trailing blanks (spaces only; a tab is an ordinary character).
 inline std::string_view trimBlanks(std::string_view text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
+    // Plain loops: a line has few blanks at either end, if any.
+    size_t first = 0;
+    while (first < text.size() && text[first] == ' ') {
+        ++first;
     }
-    const size_t last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
+    size_t end = text.size();
+    while (end > first && text[end - 1] == ' ') {
+        --end;
+    }
+    return text.substr(first, end - first);
 }
 
 }  // namespace meshthin
