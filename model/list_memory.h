@@ -53,7 +53,7 @@ public:
         }
         const size_t sizeClass = classOf(bytes);
         if (sizeClass == kClasses) {
-            ::operator delete(block, bytes);
+            ::operator delete(block);  // unsized: clang offers the sized form only on request
         } else if (!dropping) {
             freeBlocks[sizeClass] = ::new (block) FreeBlock{freeBlocks[sizeClass]};
         }
