@@ -13,12 +13,17 @@
 #include <string_view>
 #include <vector>
 
+#include "model/list_memory.h"
 #include "model/numbers.h"
 
 namespace meshthin {
 
 class Point {
 public:
+    Point() = default;
+    // A point whose connection list takes its memory from lists.
+    explicit Point(ListMemory* lists) : conns(ListAllocator<int16_t>(lists)) {}
+
     // --- reading and writing the point's own line ---
 
     // Sets myNum and the initial one-entry list (0), then parses the point group "(x y z)" that
@@ -101,7 +106,7 @@ private:
     // analyze now, or, when the analysis cannot fail, when the value is next asked for.
     void reanalyze();
 
-    std::vector<int16_t> conns;
+    MemoryList<int16_t> conns;
     double xPos = 0;
     double yPos = 0;
     double zPos = 0;
