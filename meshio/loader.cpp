@@ -143,7 +143,11 @@ private:
         } else {
             braceKnown = false;
         }
-        std::memmove(buffer.data(), buffer.data() + at, filled - at);
+        if (filled > at) {
+            // Before the first chunk the buffer has no storage at all, and memmove may not be
+            // handed a null pointer even for nothing to move.
+            std::memmove(buffer.data(), buffer.data() + at, filled - at);
+        }
         passed += at;
         filled -= at;
         at = 0;
