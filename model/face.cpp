@@ -330,7 +330,8 @@ void Face::fixOrder() {
     // order, and for it the walk yields only the diagnostic texts, so its steps need no place to
     // be stored.
     const bool storesWalk = getIsNew();
-    if (logObserved()) {
+    const bool observed = logObserved();  // nobody starts or stops listening during a walk
+    if (observed) {
         logMessage("****************************NEW FACE ", report());  // report() is not free
     }
 
@@ -361,7 +362,9 @@ void Face::fixOrder() {
             const int16_t q = here.getConn(c);
             const bool inFace = collection.contains(q);
             const bool alreadyWalked = walked.contains(q);
-            logWalkStep(current, c, q, inFace, alreadyWalked);
+            if (observed) {
+                logWalkStep(current, c, q, inFace, alreadyWalked);
+            }
             if (inFace && !alreadyWalked) {
                 // Every walked point is a distinct entry of pts, so the walk fits in newOrder.
                 MESHTHIN_EXPECT(fill < pts.size(), "the walk visits each entry at most once");

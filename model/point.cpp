@@ -198,19 +198,12 @@ bool Point::alreadyConn(int16_t whichPoint) const {
     return false;
 }
 
-int16_t Point::getNumConns() const {
-    return checked16(static_cast<long long>(conns.size()) - 1);
-}
-
-int16_t Point::getConn(int16_t whichOne) const {
+int16_t Point::connOutOfRange(int16_t whichOne) const {
     if (whichOne < 0) {
         throw indexFailure();
     }
-    if (whichOne > getNumConns()) {
-        logMessage("error: getconn called with ", std::to_string(whichOne));
-        return 0;
-    }
-    return conns[static_cast<size_t>(whichOne)];
+    logMessage("error: getconn called with ", std::to_string(whichOne));
+    return 0;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/failure.h"
 #include "model/list_memory.h"
 #include "model/numbers.h"
 
@@ -60,13 +61,19 @@ public:
     void doneAdd();
     bool alreadyConn(int16_t whichPoint) const;
     bool connectedTo(int16_t x) const { return alreadyConn(x); }
-    int16_t getNumConns() const;
+    int16_t getNumConns() const { return checked16(static_cast<long long>(conns.size()) - 1); }
     // Whether any connection was added since loadme. A point that no face names keeps the
     // initial list (0), which reads exactly like one connection to point 0.
     bool everConnected() const { return connectionAdded; }
     // The entry at whichOne; past the end it logs "error: getconn called with <n>" and
     // answers 0 (the empty result). A negative index is a Failure.
-    int16_t getConn(int16_t whichOne) const;
+    // Defined here: the ring walk of every face written asks it once per examined connection.
+    int16_t getConn(int16_t whichOne) const {
+        if (whichOne < 0 || whichOne > getNumConns()) {
+            return connOutOfRange(whichOne);
+        }
+        return conns[static_cast<size_t>(whichOne)];
+    }
 
     // --- value ---
     // Recomputes myValue: the length of the sum of the unit vectors from each connected point
@@ -101,6 +108,8 @@ private:
     void appendConn(int16_t whichPoint);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
     void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
+    // getConn's answer for a position that is not in the list.
+    int16_t connOutOfRange(int16_t whichOne) const;
     // What analyze computes; throws the overflow Failure for a pair of points too far apart.
     double sumOfUnitVectors() const;
     // analyze now, or, when the analysis cannot fail, when the value is next asked for.
