@@ -387,9 +387,6 @@ void Face::fixOrder() {
 }
 
 void Face::logWalkStep(int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked) {
-    if (!logObserved()) {
-        return;  // the texts are only assembled for somebody who reads them
-    }
     const std::string from = std::to_string(current);
     logMessage("looking at points(", from, ").getconn(", std::to_string(c), ")");
     logMessage("...connection goes to ", std::to_string(q));

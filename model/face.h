@@ -82,7 +82,8 @@ private:
     // addValue with its question, "does newpts already hold it?", answered by holds.
     template <class Holds>
     static void addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds);
-    // The diagnostic texts of one examined connection of the ring walk.
+    // The diagnostic texts of one examined connection of the ring walk; the walk calls it only
+    // while somebody reads them, as the texts are not free to assemble.
     static void logWalkStep(int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked);
     // Drops removed points from positions 0..lastPos; marks the face removed when fewer than
     // three points remain.
