@@ -49,6 +49,11 @@ public:
         }
     }
 
+    // Whether index names a slot, so that reading it is not a Failure.
+    bool holds(long long index) const {
+        return index >= 0 && index < static_cast<long long>(items.size());
+    }
+
     T& operator()(long long index) {
         if (index < 0 || index >= static_cast<long long>(items.size())) {
             throw indexFailure();

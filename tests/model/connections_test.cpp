@@ -1,6 +1,7 @@
 // Connection lists, values and the unit vectors behind them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "model/store.h"
@@ -146,6 +147,61 @@ TEST_F(ConnectionTest, CoordinatesThatOverflowFailTheAnalysis) {
     Points(2).addConn(3);
     Points(2).doneAdd();
     EXPECT_THROW(Points(2).analyze(), Failure);  // the difference itself overflows
+}
+
+TEST_F(ConnectionTest, EveryDirectionCountsInListOrderWhereverTheListIsCut) {
+    stopListening();
+    // Lists of every length up to seven, with a neighbour at the point's own place at the start,
+    // in the middle and at the end: each value equals the directions summed one by one.
+    const std::vector<std::string> groups = {"(0.3 -1.7 2.9)",   "(1.1 0.25 -3)", "(0.3 -1.7 2.9)",
+                                             "(-7 4.5 0.125)",   "(2e-3 9 1)",    "(1e10 -1e-10 3)",
+                                             "(-0.5 -0.5 -0.5)", "(6 6 -6)"};
+    const std::vector<int16_t> order = {2, 1, 3, 4, 5, 6, 7};
+    for (size_t length = 1; length <= order.size(); ++length) {
+        for (size_t shift = 0; shift < length; ++shift) {
+            std::vector<int16_t> to(order.begin(), order.begin() + static_cast<long>(length));
+            std::rotate(to.begin(), to.begin() + static_cast<long>(shift), to.end());
+            resetStore();
+            places(groups);
+            connect(0, to);
+            Points(0).analyze();
+            double sumX = 0;
+            double sumY = 0;
+            double sumZ = 0;
+            for (const int16_t n : to) {
+                Vector v;
+                v.Start(0.3 - Points(n).getX(), -1.7 - Points(n).getY(), 2.9 - Points(n).getZ());
+                sumX += v.gX();
+                sumY += v.gY();
+                sumZ += v.gZ();
+            }
+            EXPECT_EQ(Points(0).getValue(), std::sqrt(sumX * sumX + sumY * sumY + sumZ * sumZ))
+                << "list of " << length << " turned by " << shift;
+        }
+    }
+
+    // A pair too far apart fails the analysis wherever it stands in the list, and a number with
+    // no slot fails it too; whichever comes first is what the user is told.
+    const std::string overflow = overflowFailure().what();
+    const std::string missing = indexFailure().what();
+    for (const auto& [to, expected] :
+         std::vector<std::pair<std::vector<int16_t>, std::string>>{{{1, 3}, overflow},
+                                                                   {{3, 1}, overflow},
+                                                                   {{1, 2, 3}, overflow},
+                                                                   {{3, 500}, overflow},
+                                                                   {{1, 3, 500}, overflow},
+                                                                   {{1, 500, 3}, missing},
+                                                                   {{500, 3}, missing}}) {
+        resetStore();
+        places({"(1 2 3)", "(4 5 6)", "(7 8 9)", "(1.7E308 0 1)"});
+        connect(0, to);
+        try {
+            Points(0).analyze();
+            ADD_FAILURE() << "no failure for a list of " << to.size();
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.what(), expected) << "list of " << to.size() << " from " << to[0];
+        }
+    }
 }
 
 }  // namespace
