@@ -74,6 +74,8 @@ public:
     // The face's slot in Faces, given by the store when it makes the slot; the point-to-face
     // index needs it to keep in step with every change of the point list.
     void attachSlot(long long slot) { mySlot = static_cast<int32_t>(slot); }
+    // Records in the point-to-face index that positions 0..lastPos hold their points.
+    void indexPoints() const;
 
 private:
     // loadme for the usual line (a count, then point groups of plain digits), in one pass.
@@ -88,8 +90,6 @@ private:
     // Drops removed points from positions 0..lastPos; marks the face removed when fewer than
     // three points remain.
     void shrink();
-    // Records in the point-to-face index that positions 0..lastPos hold their points.
-    void indexPoints() const;
     int16_t at(long long position) const;
 
     MemoryList<int16_t> pts;

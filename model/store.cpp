@@ -43,6 +43,7 @@ public:
             }
             lists.clear();
         });
+        built = false;
     }
 
     // A list for every point number up to and including point, and for every point slot.
@@ -67,6 +68,10 @@ public:
 
     ListMemory memory;
     std::vector<FacesOfPoint> lists;
+    // The index is made when a removal first asks it, from the faces as they are then, and kept
+    // up to date from there on. A mesh that is loaded and looked at never needs it, so loading
+    // does not pay for it.
+    bool built = false;
 };
 
 FaceIndex facesOfPoint;
@@ -127,8 +132,8 @@ bool farApartPointsLoaded() {
 namespace {
 
 void indexInto(FacesOfPoint& list, int32_t face) {
-    // Faces are nearly always indexed in ascending order (loading, appended rebuilt faces), so
-    // the common case is an append; fixOrder on an older face inserts in place.
+    // Faces are nearly always indexed in ascending order (the index being made, appended rebuilt
+    // faces), so the common case is an append; fixOrder on an older face inserts in place.
     if (list.count == 0 || list.faces[list.count - 1] < face) {
         if (list.count == list.room) {
             facesOfPoint.grow(list);
@@ -157,6 +162,9 @@ void indexFacePoint(int32_t face, int16_t point) {
 }
 
 void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
+    if (!facesOfPoint.built) {
+        return;  // the faces are indexed as they are when the index is made
+    }
     for (; first != last; ++first) {
         const int16_t point = *first;
         if (point < 0) {
@@ -177,6 +185,14 @@ FaceList facesHolding(int16_t point, long long lastFace) {
 
 void facesHolding(int16_t point, long long lastFace, FaceList& found) {
     found.clear();
+    if (!facesOfPoint.built) {
+        facesOfPoint.built = true;
+        if (Faces.exists()) {
+            for (long long f = 0; f <= Faces.upperBound(); ++f) {
+                Faces(f).indexPoints();
+            }
+        }
+    }
     if (point < 0 || static_cast<size_t>(point) >= facesOfPoint.lists.size()) {
         return;
     }

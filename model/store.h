@@ -134,7 +134,8 @@ inline void stepsDone(long long steps) {
 
 // The point-to-face index: for every point, the faces whose positions 0..lastPos have held it,
 // in ascending face order. Entries may be stale (a point shrunk out of a face); the lookup
-// confirms each with hasPoint, so it answers exactly what a scan of every face would.
+// confirms each with hasPoint, so it answers exactly what a scan of every face would. It is made
+// from every face at the first lookup after a load; indexing before that does nothing.
 void indexFacePoint(int32_t face, int16_t point);
 // indexFacePoint for each of the points in [first, last), in order.
 void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last);
