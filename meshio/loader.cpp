@@ -10,6 +10,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "meshio/numtext.h"
 #include "meshio/startup.h"
 #include "model/linetext.h"
@@ -22,11 +26,25 @@ namespace {
 // A read error of the stream, as the reader meets it; readMesh turns it into its failure.
 struct ReadError {};
 
-// The first CR or LF in [from, end), or end. On a little-endian machine eight characters are
-// tested at a time for a control character (below 14, as CR and LF are): the zero-byte test
-// on the word less 14 in every byte flags them, and its lowest flag is always a true one (a
-// borrow only runs upwards); a flagged character that is neither CR nor LF (a tab) is passed.
+// The first CR or LF in [from, end), or end. Sixteen characters are compared at a time where the
+// processor has registers for it, eight at a time on any other little-endian machine: the
+// zero-byte test on the word less 14 in every byte flags the control characters (below 14, as
+// CR and LF are), and its lowest flag is always a true one (a borrow only runs upwards); a
+// flagged character that is neither CR nor LF (a tab) is passed.
 const char* findLineBreak(const char* from, const char* end) {
+#if defined(__SSE2__)
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    while (end - from >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const int hits = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(block, lineFeed), _mm_cmpeq_epi8(block, carriageReturn)));
+        if (hits != 0) {
+            return from + std::countr_zero(static_cast<unsigned>(hits));
+        }
+        from += 16;
+    }
+#endif
     if constexpr (std::endian::native == std::endian::little) {
         constexpr uint64_t kOnes = 0x0101010101010101;
         constexpr uint64_t kHighs = 0x8080808080808080;

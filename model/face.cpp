@@ -242,7 +242,7 @@ bool Face::AlreadyIn(const PointList& someArray, int16_t someNum) {
 
 void Face::registerPts() const {
     // With lastPos 1 or more every position read below lies within 0..lastPos: checked once
-    // here instead of at every read. The calls and their order are those of the loop below.
+    // here instead of at every read. The additions and their order are those of the loop below.
     if (lastPos >= 1 && static_cast<size_t>(lastPos) < pts.size()) {
         const int16_t* const ring = pts.data();
         const long long last = lastPos;
@@ -251,13 +251,10 @@ void Face::registerPts() const {
             const int16_t before = ring[i == 0 ? last : i - 1];
             const int16_t after = ring[i == last ? 0 : i + 1];
             if (i > 0 && i < last) {
-                p.addConn(before);
-                p.addConn(after);
+                p.addNeighbours(before, after);
             } else {
-                p.addConn(after);
-                p.addConn(before);
+                p.addNeighbours(after, before);
             }
-            p.doneAdd();
         }
         return;
     }

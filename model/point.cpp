@@ -159,6 +159,30 @@ void Point::appendConn(int16_t whichPoint) {
     conns.push_back(whichPoint);
 }
 
+void Point::addNeighbours(int16_t first, int16_t second) {
+    if (conns.size() < 3 && !(conns.size() == 2 && slot1Used)) {
+        addConn(first);
+        addConn(second);
+        doneAdd();
+        return;
+    }
+    // Only rules 1 and 4 can apply now, to either: one pass over the list answers both
+    // questions, and second, when it is first, finds it there either way.
+    bool holdsFirst = false;
+    bool holdsSecond = false;
+    for (const int16_t entry : conns) {
+        holdsFirst |= entry == first;
+        holdsSecond |= entry == second;
+    }
+    if (!holdsFirst) {
+        appendConn(first);
+    }
+    if (!holdsSecond && second != first) {
+        appendConn(second);
+    }
+    doneAdd();
+}
+
 void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
     // In a large fan every neighbour gains as many entries as the fan has; a scan of the list
     // for each would make a removal cubic, so held mirrors the list for rule 1.

@@ -59,6 +59,8 @@ public:
     // sees a -1.
     void addConn(int16_t whichPoint);
     void doneAdd();
+    // addConn(first), addConn(second), doneAdd(): the two ring neighbours a face registers.
+    void addNeighbours(int16_t first, int16_t second);
     bool alreadyConn(int16_t whichPoint) const;
     bool connectedTo(int16_t x) const { return alreadyConn(x); }
     int16_t getNumConns() const { return checked16(static_cast<long long>(conns.size()) - 1); }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "model/store.h"
 #include "model/vector.h"
@@ -61,6 +62,31 @@ TEST_F(ConnectionTest, AdditionsFollowTheFourRules) {
     r.addConn(7);
     r.doneAdd();
     EXPECT_EQ(listOf(2), (std::vector<int16_t>{7}));
+}
+
+TEST_F(ConnectionTest, AFaceRegistersBothNeighboursAsTwoAdditionsWould) {
+    // Two points take the same random steps, one by single additions and one by pairs: open
+    // slots, repeats, the pair's own twin and lists cut back to one entry included.
+    places({"(0 0 0)", "(0 0 0)"});
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> number(-1, 9);
+    for (int step = 0; step < 4000; ++step) {
+        const auto first = static_cast<int16_t>(number(random));
+        const auto second = random() % 4 == 0 ? first : static_cast<int16_t>(number(random));
+        if (random() % 6 == 0) {
+            for (int16_t p : {0, 1}) {
+                for (const int16_t entry : listOf(p)) {
+                    Points(p).remPoint(entry);
+                }
+            }
+        }
+        Points(0).addConn(first);
+        Points(0).addConn(second);
+        Points(0).doneAdd();
+        Points(1).addNeighbours(first, second);
+        ASSERT_EQ(listOf(1), listOf(0)) << "step " << step;
+        ASSERT_EQ(Points(1).everConnected(), Points(0).everConnected());
+    }
 }
 
 TEST_F(ConnectionTest, ReadingPastTheEndIsLoggedAndReadsAsZero) {
