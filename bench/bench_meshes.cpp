@@ -22,6 +22,10 @@ const std::string& meshOf(int shape, int points) {
         std::string text;
         if (shape == kSphere) {
             text = generate::sphereWithAbout(points, 11);
+        } else if (shape == kSelfSimilarSphere) {
+            text = generate::selfSimilarSphere(points, 11);
+        } else if (shape == kSelfSimilarGrid) {
+            text = generate::selfSimilarGrid(points, 12);
         } else {
             // columns x rows close to the point count, 32767 = 151 x 217 exactly
             const std::map<int, std::pair<int, int>> sizes = {

@@ -8,10 +8,10 @@
 
 namespace meshthin::bench {
 
-enum Shape { kSphere = 0, kGrid = 1 };
+enum Shape { kSphere = 0, kGrid = 1, kSelfSimilarSphere = 2, kSelfSimilarGrid = 3 };
 
 // A noisy closed sphere or a bumpy open grid of about the given number of points (1,000, 4,000,
-// 16,000 or 32,767), in the mesh file's format.
+// 16,000 or 32,767; the self-similar shapes take any number), in the mesh file's format.
 const std::string& meshOf(int shape, int points);
 
 inline const numtext::LocaleNumbers kNumbers('.');

@@ -160,6 +160,73 @@ void BM_RemovalNextToSimplifier(benchmark::State& state) {
     state.counters["us_per_removed"] = median(ours) * 1000 / static_cast<double>(removed);
 }
 
+// The rewiring steps a run at threshold takes on the mesh of text, as the removals report them:
+// for every neighbour of every removed point, the size of the removed point's neighbourhood and
+// of the neighbour's list, which the neighbour is rewired and re-valued from.
+long long stepsOfRun(const std::string& text, double threshold) {
+    constexpr long long kUnreachable = 1LL << 60;
+    loadAndAnalyzeText(text);
+    stepsUntilCheckpoint = kUnreachable;
+    runBelow(threshold);
+    const long long steps = kUnreachable - stepsUntilCheckpoint;
+    stepsUntilCheckpoint = kStepsPerCheckpoint;
+    return steps;
+}
+
+// The time per removed point of a run that removes about half of the points, at every size of
+// one shape from 4,000 to 32,767 points, measured side by side, and how it rises from the
+// smallest size to the largest next to how the work per removed point rises. On the
+// self-similar shapes a removal meets about the same neighbourhood at every size; on the others
+// the larger meshes are rougher and the half-removing threshold lies deeper.
+void BM_TimePerRemovedPointAcrossSizes(benchmark::State& state) {
+    const int shape = static_cast<int>(state.range(0));
+    const bool selfSimilar = shape == kSelfSimilarSphere || shape == kSelfSimilarGrid;
+    const std::vector<int> sizes = selfSimilar ? std::vector<int>{4000, 8000, 16000, 32767}
+                                               : std::vector<int>{4000, 16000, 32767};
+    struct Size {
+        const std::string* text;
+        double threshold;
+        long long removed;
+        long long steps;
+        std::vector<double> milliseconds;
+    };
+    std::vector<Size> measured;
+    for (const int points : sizes) {
+        const std::string& text = meshOf(shape, points);
+        const double threshold = thresholdRemovingHalf(text);
+        const long long steps = stepsOfRun(text, threshold);
+        measured.push_back({&text, threshold, removedCount(), steps, {}});
+    }
+    for (auto _ : state) {
+        double total = 0;
+        for (Size& size : measured) {
+            loadAndAnalyzeText(*size.text);
+            const auto start = Clock::now();
+            runBelow(size.threshold);
+            size.milliseconds.push_back(millisecondsSince(start));
+            total += size.milliseconds.back();
+        }
+        state.SetIterationTime(total / 1000);
+    }
+    const auto microsecondsPerRemoved = [](const Size& size) {
+        return median(size.milliseconds) * 1000 / static_cast<double>(size.removed);
+    };
+    const auto stepsPerRemoved = [](const Size& size) {
+        return static_cast<double>(size.steps) / static_cast<double>(size.removed);
+    };
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        state.counters["us_" + std::to_string(sizes[i])] = microsecondsPerRemoved(measured[i]);
+    }
+    state.counters["time_rise"] =
+        microsecondsPerRemoved(measured.back()) / microsecondsPerRemoved(measured.front());
+    state.counters["work_rise"] =
+        stepsPerRemoved(measured.back()) / stepsPerRemoved(measured.front());
+    state.counters["ns_per_step_4000"] =
+        median(measured.front().milliseconds) * 1e6 / static_cast<double>(measured.front().steps);
+    state.counters["ns_per_step_32767"] =
+        median(measured.back().milliseconds) * 1e6 / static_cast<double>(measured.back().steps);
+}
+
 // One from_chars over every number of the file: the points' coordinates as doubles, every
 // other number as an integer.
 double fromCharsPass(const std::string& text) {
@@ -282,6 +349,14 @@ void sizes(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_RemovalNextToSimplifier)->Apply(sizes);
+BENCHMARK(BM_TimePerRemovedPointAcrossSizes)
+    ->ArgName("shape")
+    ->Arg(kSphere)
+    ->Arg(kGrid)
+    ->Arg(kSelfSimilarSphere)
+    ->Arg(kSelfSimilarGrid)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 BENCHMARK(BM_LoadNextToFromChars)->Apply(sizes);
 BENCHMARK(BM_WriterNextToToChars)->Apply(sizes);
 BENCHMARK(BM_RemoveWholeFan)

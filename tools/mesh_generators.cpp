@@ -133,13 +133,35 @@ std::string fan(int triangles) {
     return meshFile("fan", points, faces);
 }
 
-std::string sphereWithAbout(int pointCount, unsigned seed) {
-    // (rings - 1) * 2 * rings + 2 points, with twice as many segments as rings.
+namespace {
+
+// The rings of a sphere with about pointCount points and twice as many segments as rings:
+// (rings - 1) * 2 * rings + 2 points.
+int ringsForAbout(int pointCount) {
     int rings = 2;
     while ((rings)*2 * (rings + 1) + 2 <= pointCount) {
         ++rings;
     }
+    return rings;
+}
+
+}  // namespace
+
+std::string sphereWithAbout(int pointCount, unsigned seed) {
+    const int rings = ringsForAbout(pointCount);
     return sphere(rings, 2 * rings, 0.05, seed);
+}
+
+std::string selfSimilarSphere(int pointCount, unsigned seed) {
+    const int rings = ringsForAbout(pointCount);
+    const int ringsAt4000 = ringsForAbout(4000);
+    return sphere(rings, 2 * rings, 0.05 * ringsAt4000 / rings, seed);
+}
+
+std::string selfSimilarGrid(int pointCount, unsigned seed) {
+    const int columns = static_cast<int>(std::lround(std::sqrt(pointCount * 8.0 / 5.0)));
+    const int rows = pointCount / columns;
+    return grid(columns, rows, 1.5 * 80 / columns, seed);
 }
 
 }  // namespace meshthin::generate

@@ -25,4 +25,12 @@ std::string fan(int triangles);
 // A sphere with about pointCount points.
 std::string sphereWithAbout(int pointCount, unsigned seed);
 
+// The same rough surface at every size, sampled more or less finely: the sphere's noise and the
+// grid's bumps are scaled with the distance between neighbouring points, so that a point of a
+// large mesh sees about what a point of a small one sees. (The meshes above keep their noise and
+// bumps as the points draw closer, so a larger one is also a rougher one.) The grid has about
+// pointCount points in 8 columns to every 5 rows; at 4,000 points both are the meshes above.
+std::string selfSimilarSphere(int pointCount, unsigned seed);
+std::string selfSimilarGrid(int pointCount, unsigned seed);
+
 }  // namespace meshthin::generate
