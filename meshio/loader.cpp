@@ -35,24 +35,12 @@ const char* findLineBreak(const char* from, const char* end) {
 #if defined(__SSE2__)
     const __m128i lineFeed = _mm_set1_epi8('\n');
     const __m128i carriageReturn = _mm_set1_epi8('\r');
-    const auto breaksIn = [&](const char* at) {
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-        return static_cast<unsigned>(_mm_movemask_epi8(
-            _mm_or_si128(_mm_cmpeq_epi8(block, lineFeed), _mm_cmpeq_epi8(block, carriageReturn))));
-    };
-    // Thirty-two at a time: a line of a mesh file is nearly always shorter, so the loop is left
-    // in its first round, every time, and the processor learns to expect it.
-    while (end - from >= 32) {
-        const unsigned hits = breaksIn(from) | (breaksIn(from + 16) << 16);
-        if (hits != 0) {
-            return from + std::countr_zero(hits);
-        }
-        from += 32;
-    }
     while (end - from >= 16) {
-        const unsigned hits = breaksIn(from);
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const int hits = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi8(block, lineFeed), _mm_cmpeq_epi8(block, carriageReturn)));
         if (hits != 0) {
-            return from + std::countr_zero(hits);
+            return from + std::countr_zero(static_cast<unsigned>(hits));
         }
         from += 16;
     }
