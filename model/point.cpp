@@ -160,19 +160,36 @@ void Point::appendConn(int16_t whichPoint) {
 }
 
 void Point::addNeighbours(int16_t first, int16_t second) {
-    if (conns.size() < 3 && !(conns.size() == 2 && slot1Used)) {
+    const size_t size = conns.size();
+    // Rules 2 and 3 apply to short lists only, which take the additions one by one.
+    if (size < 3 && !(size == 2 && slot1Used)) {
         addConn(first);
         addConn(second);
         doneAdd();
         return;
     }
-    // Only rules 1 and 4 can apply now, to either: one pass over the list answers both
-    // questions, and second, when it is first, finds it there either way.
+    // Only rules 1 and 4 can apply now, to either, and second, when it is first, finds it in the
+    // list either way. Both questions are asked of the whole list at once: a scan stops after a
+    // different number of entries at every face, and a processor that guesses that wrong pays
+    // more than the comparisons.
     bool holdsFirst = false;
     bool holdsSecond = false;
-    for (const int16_t entry : conns) {
-        holdsFirst |= entry == first;
-        holdsSecond |= entry == second;
+#if defined(__SSE2__)
+    if (size <= 8 && conns.capacity() >= 8) {
+        // Eight entries in one register; what the block holds behind the list is masked off.
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(conns.data()));
+        const int inList = (1 << (2 * size)) - 1;
+        holdsFirst =
+            (_mm_movemask_epi8(_mm_cmpeq_epi16(block, _mm_set1_epi16(first))) & inList) != 0;
+        holdsSecond =
+            (_mm_movemask_epi8(_mm_cmpeq_epi16(block, _mm_set1_epi16(second))) & inList) != 0;
+    } else
+#endif
+    {
+        for (const int16_t entry : conns) {
+            holdsFirst |= entry == first;
+            holdsSecond |= entry == second;
+        }
     }
     if (!holdsFirst) {
         appendConn(first);
