@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -360,11 +363,47 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// A plain number of at most 15 digits whose decimal exponent lies within 22 of its last digit,
-// read without from_chars. Its digits make a whole number w below 10^15 < 2^53 and its power of
-// ten is a double too, both exact, so one IEEE multiplication or division gives the double
-// nearest to the decimal value: what from_chars gives, as it rounds correctly. Returns the
-// characters taken, as from_chars takes them, or 0 when the number is not such a one.
+// The powers of ten up to 10^27, which a 64-bit significand holds exactly (5^27 < 2^63).
+constexpr long double kExactLongPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                                 1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                                 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
+                                                 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+
+// The double nearest to w * 10^power for 16 to 19 digits w (below 2^64) and |power| <= 27, or
+// nothing. Files written at full precision carry 17 digits, one or two more than a double's
+// product can take exactly. Where long double has a 64-bit significand, w and 10^|power| are
+// exact in it and one multiplication or division rounds the value once, to 64 bits; rounding that
+// to 53 bits gives the nearest double unless the 64-bit result lies exactly halfway between two
+// doubles (a halfway point has 54 bits, so none can lie between the value and its 64-bit
+// rounding). Then, and where long double is not so, from_chars decides.
+std::optional<double> longDecimal(uint64_t w, ptrdiff_t power) {
+    if constexpr (std::numeric_limits<long double>::digits == 64 &&
+                  std::numeric_limits<long double>::radix == 2) {
+        if (power < -27 || power > 27) {
+            return std::nullopt;
+        }
+        const long double wide = static_cast<long double>(w);
+        const long double rounded =
+            power >= 0 ? wide * kExactLongPowersOfTen[power] : wide / kExactLongPowersOfTen[-power];
+        // The significand is the first 8 bytes of the x87 format, its lowest bit first; the
+        // 11 bits below a double's significand are 0x400 exactly at a halfway point.
+        uint64_t significand = 0;
+        std::memcpy(&significand, &rounded, sizeof significand);
+        if ((significand & 0x7FF) == 0x400) {
+            return std::nullopt;
+        }
+        return static_cast<double>(rounded);  // between 1e-12 and 1e46: a normal double
+    } else {
+        return std::nullopt;
+    }
+}
+
+// A plain number of at most 19 digits whose decimal exponent lies within 22 of its last digit,
+// read without from_chars. When its digits make a whole number w below 2^53 (every number of up
+// to 15 digits), w and its power of ten are doubles, both exact, so one IEEE multiplication or
+// division gives the double nearest to the decimal value: what from_chars gives, as it rounds
+// correctly. A larger w goes through longDecimal. Returns the characters taken, as from_chars
+// takes them, or 0 when the number is not such a one.
 size_t readShortDecimal(std::string_view text, char separator, double& value) {
     const char* const begin = text.data();
     const char* const end = begin + text.size();
@@ -373,7 +412,7 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
     const auto digitAt = [end](const char* at) {
         return at < end && static_cast<unsigned>(*at - '0') <= 9;
     };
-    uint64_t digits = 0;  // wraps harmlessly past 15 digits, which are refused below
+    uint64_t digits = 0;  // wraps harmlessly past 19 digits, which are refused below
     const char* const wholeStart = p;
     for (; digitAt(p); ++p) {
         digits = digits * 10 + static_cast<unsigned>(*p - '0');
@@ -388,7 +427,7 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
         fractionDigits = p - fractionStart;
         count += fractionDigits;
     }
-    if (count == 0 || count > 15) {
+    if (count == 0 || count > 19) {
         return 0;
     }
     int exponent = 0;
@@ -411,6 +450,12 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
     double magnitude = 0;
     if (digits == 0) {
         magnitude = 0;
+    } else if (digits >= uint64_t{1} << 53) {
+        const std::optional<double> wide = longDecimal(digits, power);
+        if (!wide) {
+            return 0;
+        }
+        magnitude = *wide;
     } else if (power >= 0 && power <= 22) {
         magnitude = static_cast<double>(digits) * kExactPowersOfTen[power];
     } else if (power < 0 && power >= -22) {

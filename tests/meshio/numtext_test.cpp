@@ -1,9 +1,11 @@
 // Number texts as the window and the file show them, under "." and under ",".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <limits>
 #include <random>
 #include <string>
@@ -497,6 +499,51 @@ TEST(PlainNumbers, ShortDecimalsAreReadAsFromCharsReadsThem) {
         }
     }
     EXPECT_GT(reading.plainlyRead, 500000);
+}
+
+// Files written at full precision carry 16 to 19 digits; those are read without from_chars too,
+// through one rounding of a wider product. The decimals closest to the halfway points between
+// two doubles are where a second rounding could go wrong.
+TEST(PlainNumbers, FullPrecisionDecimalsAreReadAsFromCharsReadsThem) {
+    PlainReading reading;
+    std::mt19937_64 random(12);
+    for (char separator : {'.', ','}) {
+        for (int i = 0; i < 150000; ++i) {
+            // 16 to 20 digits, the first not 0, the separator anywhere, an exponent within 35.
+            std::string digits(1, static_cast<char>('1' + random() % 9));
+            for (size_t n = 15 + random() % 5; n > 0; --n) {
+                digits += static_cast<char>('0' + random() % 10);
+            }
+            digits.insert(1 + random() % digits.size(), 1, separator);
+            if (digits.back() == separator) {
+                digits += '5';
+            }
+            const int exponent = static_cast<int>(random() % 71) - 35;
+            reading.checkDouble(digits + "e" + std::to_string(exponent) + " ", separator);
+            reading.checkDouble(digits + ")", separator);
+        }
+        // The halfway point between a double and the next, which a long double holds exactly,
+        // written with 17 to 19 digits, and its last digit one up and one down.
+        std::uniform_real_distribution<double> magnitude(-8, 40);
+        for (int i = 0; i < 60000; ++i) {
+            const double below = std::pow(10.0, magnitude(random));
+            const long double halfway =
+                (static_cast<long double>(below) +
+                 static_cast<long double>(std::nextafter(below, HUGE_VAL))) /
+                2;
+            char text[64];
+            std::snprintf(text, sizeof text, "%.*Le", 16 + static_cast<int>(random() % 3), halfway);
+            std::string written = text;
+            std::replace(written.begin(), written.end(), '.', separator);
+            const size_t last = written.find('e') - 1;
+            for (const int change : {0, 1, -1}) {
+                std::string near = written;
+                near[last] = static_cast<char>('0' + (near[last] - '0' + 10 + change) % 10);
+                reading.checkDouble(near + " ", separator);
+            }
+        }
+    }
+    EXPECT_GT(reading.plainlyRead, 900000);
 }
 
 }  // namespace
