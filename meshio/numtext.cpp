@@ -375,10 +375,14 @@ constexpr long double kExactLongPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4
 // exact in it and one multiplication or division rounds the value once, to 64 bits; rounding that
 // to 53 bits gives the nearest double unless the 64-bit result lies exactly halfway between two
 // doubles (a halfway point has 54 bits, so none can lie between the value and its 64-bit
-// rounding). Then, and where long double is not so, from_chars decides.
+// rounding). Then, and where long double is not the x87 extended format, from_chars decides.
 std::optional<double> longDecimal(uint64_t w, ptrdiff_t power) {
-    if constexpr (std::numeric_limits<long double>::digits == 64 &&
-                  std::numeric_limits<long double>::radix == 2) {
+#if defined(__x86_64__) || defined(__i386__)
+    constexpr bool kExtended = std::numeric_limits<long double>::digits == 64;
+#else
+    constexpr bool kExtended = false;  // the halfway test below reads the x87 layout
+#endif
+    if constexpr (kExtended) {
         if (power < -27 || power > 27) {
             return std::nullopt;
         }
