@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The two commands a new user needs: `make run` and `make test`. Both install what is missing
 # (Debian packages, through apt-get), configure and build in build/. `make test` also runs the
 # tests again under AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/) and a short

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's command line: no options opens the window (on FILE when one is named), the
 // batch options reduce or list values without a window. Parsed before any application object
 // exists, so that the batch path never needs a display.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // meshthin: thins out a polygon mesh. One window, which opens on the file named on the command
 // line or asks for one; or, with the batch options, the same job without a window.
 #include <QApplication>

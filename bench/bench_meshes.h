@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The meshes every benchmark works on, made once per process, and the steps that put one into
 // the store.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of every step of the job at 1,000 to 32,767 points, on a closed noisy sphere and an
 // open bumpy grid: loading, the start-up passes, reduction runs removing about 10%, 50% and 90%
 // of the points, writing (with the real window's event processing), filling the real window's

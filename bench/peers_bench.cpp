@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own work next to what the fastest known code does with the same mesh, measured
 // side by side in one process, so that the ratio holds whatever the machine:
 //  - a reduction run that removes about half of the points, next to meshoptimizer's simplifier

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes through the whole job the way a user drives it: the load step on a file
 // holding the bytes (reading, start-up passes, lists), a reduction run with its write, a second
 // run on the reduced mesh, the selection of a point and the preview; then the same two runs on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The job without a window: load a mesh file, run the start-up passes, do one reduction run per
 // threshold and write the result, or print every point's value for other tools. It does what
 // the window does for the same file, so that the written bytes are the window's: every run is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a mesh file at start-up: the notice, the open dialog, the points and faces read into
 // the store, the start-up passes and the lists, with every failure shown in one "Error Occured: "
 // box. The read view of the format is deliberately tolerant: it looks only for "points {",

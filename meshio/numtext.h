@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number texts as the window and the mesh file show them. Never depends on the C library's
 // global locale (the window toolkit changes it at start-up): the decimal separator is always
 // passed in.

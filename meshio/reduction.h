@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reduction run behind "Attempt Reduction": read the threshold from Text1, remove every
 // point whose value lies strictly below it (walking the points in index order, each tested on
 // its current value), list the points with their marks, write the result and refill the lists.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a file the way trusted savers do. The new content goes to a temporary file beside
 // the target, is flushed to the disk, renamed over the target, and then the folder is flushed
 // too, so that the rename itself is on the disk. A crash or a power loss at any moment leaves

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up passes that finish loading: every face registers its ring neighbours as
 // connections, then every point below the upper bound of Points computes its value. Expects the
 // store just filled by the loader; a failure stops at once with the passes done so far kept.

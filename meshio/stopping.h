@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Long work that stays responsive and can be stopped. A removal run may take minutes (every
 // removal rewires every pair of a neighbourhood that grows as the run goes), so while it runs
 // the window keeps painting and answering the desktop, and the user can end it: closing the

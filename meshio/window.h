@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the loader, the reduction run, the writer and the lists need from the window, and
 // nothing more. The Qt window implements it for real; a recording fake implements it in tests,
 // so that the whole job runs without a display.

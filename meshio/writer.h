@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing the reduced mesh: the save dialog, the fixed header, one line per kept point
 // (renumbered from 0), "}faces {", one line per kept face, three " } " lines, CR LF throughout.
 // The output replaces the target only when it is complete and on the disk (replace_file.h), so a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two kinds of things go wrong, and they are told apart. A user's file can be malformed, name a
 // point that does not exist or pass a 16-bit limit: that is a Failure with a plain description,
 // which the window shows in a message box. Our own code can break what one unit expects of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One polygon of the mesh: its point numbers in ring order and two marks. A face's number is
 // its index in Faces; it refers to points by number only.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one failure type of the program. Every operation that cannot go on throws a Failure
 // carrying a short, plain description; the window shows it after its fixed prefix
 // ("Error Occured: " when loading, "Error Occurred: " when writing).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Searching a line the way the file format describes it: 1-based character positions, 0 for
 // "not found". Positions used while parsing point groups and face lines are 16-bit, so a search
 // whose result would pass 32767 is an overflow.

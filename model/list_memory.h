@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory for the many short lists of one mesh: the point list of every face and the faces of
 // every point. A mesh has tens of thousands of them, each of a few numbers; taking each from the
 // general heap and giving each back costs more than reading the numbers into them. Here a list

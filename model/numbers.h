@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a record turns the number texts of its line into numbers and back. The file layer
 // supplies the locale-aware implementation; the records only find the texts in a line.
 #pragma once

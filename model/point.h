@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One vertex of the mesh: position, own number, connection list, value, removed mark and its
 // number in the file being written. Every point lives in Points at the index equal to its
 // number; points and faces refer to each other by number only.

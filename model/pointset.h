@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A set of point numbers for the inner loops of the rebuild, the ring walk and the rewiring,
 // which ask "already there?" once per entry of another list. Every 16-bit number has a stamp in
 // a table of the set's own; the set holds the numbers stamped with its current generation, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/store.h"
 
 #include <algorithm>
@@ -213,6 +214,25 @@ void resetStore() {
     NextPtOrder = 0;
     facesOfPoint.clear();
     farCoordinates = false;
+}
+
+StoreSnapshot takeSnapshot() {
+    StoreSnapshot snapshot;
+    snapshot.pointsExist = Points.exists();
+    snapshot.facesExist = Faces.exists();
+    snapshot.points = Points.copyRecords();
+    snapshot.faces = Faces.copyRecords();
+    snapshot.nextPtOrder = NextPtOrder;
+    snapshot.farCoordinates = farCoordinates;
+    return snapshot;
+}
+
+void restoreSnapshot(const StoreSnapshot& snapshot) {
+    facesOfPoint.clear();
+    Points.restoreRecords(snapshot.points, snapshot.pointsExist);
+    Faces.restoreRecords(snapshot.faces, snapshot.facesExist);
+    NextPtOrder = snapshot.nextPtOrder;
+    farCoordinates = snapshot.farCoordinates;
 }
 
 bool storeIsEmpty() {

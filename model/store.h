@@ -1,9 +1,11 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mesh store: the one mesh of a program run. Points and Faces own every record; records
 // refer to each other by number only. Both arrays start absent (no slots, no upper bound);
 // the loader creates and fills them once, the reduction run changes them in place, the writer
 // reads them. Nothing here touches a file or a window.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -67,6 +69,19 @@ public:
     }
 
     void reserve(size_t count) { items.reserve(count); }
+
+    // Copies of every record, their lists on the heap: what a snapshot keeps.
+    std::vector<T> copyRecords() const { return std::vector<T>(items.begin(), items.end()); }
+    // Makes the array what copyRecords gave (absent when created is false); the records' lists
+    // go back into this array's memory.
+    void restoreRecords(const std::vector<T>& records, bool wasCreated) {
+        clear();
+        if (!wasCreated) {
+            return;
+        }
+        growTo(static_cast<long long>(records.size()) - 1);
+        std::copy(records.begin(), records.end(), items.begin());
+    }
 
 private:
     ListMemory lists;  // declared before items: the records go first
@@ -145,6 +160,21 @@ void facesHolding(int16_t point, long long lastFace, FaceList& found);
 
 // Returns the store to its start: both arrays absent, NextPtOrder 0, index empty.
 void resetStore();
+
+// The whole mesh as it is at one moment, to be put back later exactly: points, faces, values
+// (due ones included), marks, output numbers. Undo keeps one from before every run, and a trial
+// run starts from one and returns to it. The point-to-face index is not kept: restoring leaves
+// it to be made again at the next removal, which answers the same as the index kept up to date.
+struct StoreSnapshot {
+    std::vector<Point> points;
+    std::vector<Face> faces;
+    bool pointsExist = false;
+    bool facesExist = false;
+    int32_t nextPtOrder = 0;
+    bool farCoordinates = false;
+};
+StoreSnapshot takeSnapshot();
+void restoreSnapshot(const StoreSnapshot& snapshot);
 // Whether the store is as resetStore leaves it, NextPtOrder aside: both arrays absent, no face
 // indexed, no coordinates noted.
 bool storeIsEmpty();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A direction of three 64-bit components, scaled to unit length when it is filled.
 // Used by the point analysis only: one Vector per connection, summed component by component.
 // Defined here in full because the analysis fills one for every connection of every point it

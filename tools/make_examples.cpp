@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the bundled sample meshes into the folder given as the only argument.
 #include <filesystem>
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Generated meshes in the mesh file's read format, for the bundled examples, the tests and the
 // benchmarks: a noisy closed sphere, a bumpy open grid and a cube. Coordinates are centred in
 // the preview's visible area.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes the window's picture for the README: loads a mesh with the dialogs answered by this
 // program, selects a point, clicks the preview and saves what the window shows as a PNG.
 // Usage: meshthin_screenshot MESH_FILE POINT_NUMBER OUTPUT_PNG

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Redraws docs/screenshot.png: the window after examples/sphere.mesh was loaded, a point was
 # selected and the preview was drawn. Builds nothing: run it after building (make build), with
 # the build folder as its argument when it is not build/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The modal boxes the window opens: the message box and the open and save dialogs. Form1 asks
 // for them through this interface so that a test or a scripted tool can answer them without a
 // person at the screen; QtDialogs is what the program itself uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Form1, the program's only window: the point, value, face and connection lists, the threshold
 // text, slider and button, the statistics and selection labels, and the preview picture, each at
 // its fixed place. It is the real window behind the loader, the reduction run and the writer:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's text views of the mesh, written against the window interface: the point list
 // (List1), the sorted value list (List2), the face list (List4), the statistics labels, the
 // threshold text the slider writes, and the details of a selected point (Label1, List3).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture area Picture1: a sunken frame whose inside is a drawing surface in the preview's
 // user units (x from kPreviewLeft over kPreviewWidth, y from kPreviewTop over kPreviewHeight,
 // y growing downwards). What is drawn goes into a kept image, so it survives the window being

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The flat preview of the mesh: every point as a red dot at (x, y), every face as its outline
 // (removed and rebuilt faces alike), and, for a selected point other than 0, a crosshair through
 // each of its connections and a red one through the point itself, drawn last. z plays no part.

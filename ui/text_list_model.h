@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of one of the window's lists, as a model for a QListView. A mesh gives its lists
 // tens of thousands of lines: one item object per line made filling them slow, so the texts
 // are kept packed in one buffer and a row's QString is made only when a view asks for it,

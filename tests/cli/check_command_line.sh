@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The program on the command line, as a user runs it, with no display at all: exit statuses,
 # what goes to standard output and standard error, and files left alone by failures.
 # Argument: the built program.

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a scratch DESTDIR as a package would (prefix /usr), checks that every
 # file is there, validates the desktop entry and the AppStream metadata, and runs the installed
 # program's --version without a display.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files a user may hand the loader: empty, truncated, hand-edited, saved by other tools, binary.
 // Each one either loads cleanly or ends in exactly one "Error Occured: " box with a plain
 // description; after a failed load the program stays usable and a reduction run is refused

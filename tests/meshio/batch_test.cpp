@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The job without a window: the same bytes as the window's runs, one line per run, the values
 // as CSV, and failures on standard error with the window's texts, the input left untouched.
 #include "meshio/batch.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a mesh file into the store: the walk over the lines, the spare slot, the limits and
 // the load step as the window runs it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number texts as the window and the file show them, under "." and under ",".
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole reduction runs on small meshes, with the expected files derived by hand.
 #include <gtest/gtest.h>
 

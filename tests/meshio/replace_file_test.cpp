@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a file durably: the order of the disk calls, and what each failure leaves behind.
 #include "meshio/replace_file.h"
 

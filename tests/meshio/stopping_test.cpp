@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Long runs keep the window alive and stop when the user asks: closing the window, or a signal
 // on the command line. A stopped run writes nothing and leaves no temporary file.
 #include "meshio/stopping.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The written file's fixed parts, and writing that fails without losing the user's file.
 #include <gtest/gtest.h>
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connection lists, values and the unit vectors behind them.
 #include <gtest/gtest.h>
 

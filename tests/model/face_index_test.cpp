@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The point-to-face index against a scan of every face: through random removal sequences,
 // second runs and writes in between (which shrink and reorder faces), a removal must find
 // exactly the faces a full scan finds, in the same order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a face answers about its own point list, as read from a face line.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a point group or a face line in one pass must come to what the format's searches come
 // to: the same numbers, the same failure, the same record and face index afterwards, whatever
 // the text. Every text here is read twice: with the file layer's codec, which reads plain

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memory the store's short lists take: blocks that never overlap, aligned as the lists
 // need, kept for reuse when given back, and all free again at once when the store empties.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model against its plain reference (support/reference_mesh): thousands of seeded random
 // meshes of the kinds the program meets, each read, started up, reduced one to three times and
 // written after every run, once through the real loader, passes, run and writer and once through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faces turned into connections, rebuilt around a removed point, pruned and put in ring order.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Taking a point out of the mesh: marks, rewiring, values and the rebuilt face.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window that records what the logic does to it and answers its questions from a script:
 // the texts of every control, every caption and message in order, and the dialogs' answers.
 #pragma once

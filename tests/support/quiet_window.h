@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window that shows nothing: it keeps Text1, answers the open and save dialogs with the files
 // it was given and remembers the last message. For the benchmarks and the fuzz target, which
 // drive the loader, the run and the writer without a display; the tests use FakeWindow, which

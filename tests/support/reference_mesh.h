@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second, deliberately plain implementation of the whole job: read a mesh text, run the
 // start-up passes, then for each threshold the removal walk followed by a write. It keeps every
 // rule of the model in its simplest form (std::vector and linear scans, no point sets, no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared ground for the tests: a fresh store for every test, meshes made from text, and small
 // file helpers.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real Form1 on the offscreen platform: its dialogs are answered by a script, its controls
 // are worked with the mouse and the keyboard as a user would.
 #include <gtest/gtest.h>

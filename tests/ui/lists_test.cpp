@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lists, statistics and selected-point texts, on a fake window.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The model behind the window's lists: the texts it shows, the order of the sorted list and the
 // signals a view needs to stay in step.
 #include <gtest/gtest.h>
