@@ -3,16 +3,19 @@
 
 #include <QCommandLineParser>
 
+#include "meshio/numtext.h"
+#include "ui/form1.h"
+
 namespace meshthin {
 
 namespace {
 
-const QCommandLineOption kThreshold(QStringLiteral("threshold"),
+const QCommandLineOption kThreshold(QStringList{QStringLiteral("t"), QStringLiteral("threshold")},
                                     QStringLiteral("Remove every point whose value lies below T, "
                                                    "as one click of \"Attempt Reduction\" does. "
                                                    "Repeat it for further runs, in order."),
                                     QStringLiteral("T"));
-const QCommandLineOption kOutput(QStringLiteral("output"),
+const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                  QStringLiteral("Write the result of the last run to OUT."),
                                  QStringLiteral("OUT"));
 const QCommandLineOption kInPlace(QStringLiteral("in-place"),
@@ -64,6 +67,14 @@ CommandLine batchRequest(const QCommandLineParser& parser, const QString& file) 
     }
     if (parser.isSet(kThreshold) && !writes && !parser.isSet(kValues)) {
         return usageError(QStringLiteral("--threshold needs --output OUT, --in-place or --values"));
+    }
+    // A threshold that is not a number is a mistake in the command, told as such before any
+    // file is read.
+    const char separator = userDecimalSeparator();
+    for (const QString& threshold : parser.values(kThreshold)) {
+        if (!numtext::isNumeric(threshold.toStdString(), separator)) {
+            return usageError(QStringLiteral("--threshold: \"%1\" is not a number").arg(threshold));
+        }
     }
     CommandLine line = withMode(CommandLine::Mode::Batch);
     line.file = file;

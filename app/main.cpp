@@ -69,7 +69,10 @@ int runWindow(int argc, char* argv[], const QString& file) {
         return 1;
     }
     QApplication app(argc, argv);
+    // Docks and Wayland compositors group the window with its launcher by this name.
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(meshthin::kDesktopFileName));
     meshthin::Form1 form;
+    QApplication::setWindowIcon(form.windowIcon());
     if (file.isEmpty()) {
         form.load();
     } else {

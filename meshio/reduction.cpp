@@ -62,13 +62,13 @@ std::string progressCaption(long long i, long long upper) {
     return "removing points" + numtext::generalForm(numtext::roundHalfEven(percent, 0), '.') + "%";
 }
 
-void Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists) {
+bool Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists) {
     if (state.running) {
-        return;
+        return false;
     }
     if (!state.meshLoaded) {
         window.messageBox(kNoMeshMessage);
-        return;
+        return false;
     }
     RunningMark mark(state.running);
 
@@ -76,7 +76,7 @@ void Command1_Click(Window& window, RunState& state, const std::function<void()>
     const char separator = window.decimalSeparator();
     if (!numtext::isNumeric(window.text1(), separator)) {
         window.messageBox(kNotNumericMessage);
-        return;
+        return false;
     }
     const double threshold = numtext::toDouble(window.text1(), separator);
 
@@ -98,9 +98,11 @@ void Command1_Click(Window& window, RunState& state, const std::function<void()>
         FillLists();
     } catch (const RunStopped&) {
         // The window is going away: nothing more is shown and nothing is written.
+        return false;
     } catch (const std::exception& thrown) {
         window.messageBox(std::string(kWriteErrorPrefix) + describe(thrown));
     }
+    return true;
 }
 
 }  // namespace meshthin

@@ -13,7 +13,7 @@ namespace meshthin {
 
 inline constexpr const char* kNotNumericMessage = "You must enter a numeric value in that text box";
 inline constexpr const char* kNoMeshMessage =
-    "No mesh is loaded, so there is nothing to reduce. Start the program again to load a mesh.";
+    "No mesh is loaded, so there is nothing to reduce. Use File > Open to load a mesh.";
 
 // What the window knows about its mesh and its run.
 struct RunState {
@@ -32,7 +32,10 @@ std::string pointListItem(long long i);
 // "removing points" and the percentage of the walk done, as a whole number, then "%".
 std::string progressCaption(long long i, long long upper);
 
-// The click handler. A click while a run is in progress is ignored.
-void Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists);
+// The click handler. A click while a run is in progress is ignored. Returns whether the run went
+// as far as the removal walk, which may have changed the mesh (also when a failure ended it
+// there): false for an ignored click, no mesh, a threshold that is not a number, or a run stopped
+// because the window is closing.
+bool Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists);
 
 }  // namespace meshthin

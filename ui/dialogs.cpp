@@ -6,6 +6,14 @@
 
 namespace meshthin {
 
+void Dialogs::about(QWidget* parent, const QString& title, const QString& text) {
+    QMessageBox::about(parent, title, text);
+}
+
+void Dialogs::aboutQt(QWidget* parent) {
+    QMessageBox::aboutQt(parent);
+}
+
 void QtDialogs::message(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text,
                     QMessageBox::Ok, parent);

@@ -24,6 +24,9 @@ public:
     virtual QString openFileName(QWidget* parent, const QString& proposed) = 0;
     // The file chosen to save to, or nothing when the dialog was cancelled.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& proposed) = 0;
+    // The About boxes, modal; Qt's own unless a script answers them.
+    virtual void about(QWidget* parent, const QString& title, const QString& text);
+    virtual void aboutQt(QWidget* parent);
 };
 
 // Qt's own message box and its widget-based file dialog, which looks and behaves the same on

@@ -3,25 +3,42 @@
 
 #include <iterator>
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QIcon>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QListView>
 #include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
 
 #include "meshio/loader.h"
+#include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/failure.h"
 #include "model/store.h"
+#include "ui/help_text.h"
 #include "ui/lists.h"
 #include "ui/picture.h"
+#include "ui/reduction_command.h"
 #include "ui/text_list_model.h"
 
 namespace meshthin {
@@ -136,9 +153,18 @@ protected:
 }  // namespace
 
 Form1::Form1(std::unique_ptr<Dialogs> dialogs, QWidget* parent)
-    : QWidget(parent), dialogs(std::move(dialogs)) {
+    : QMainWindow(parent), dialogs(std::move(dialogs)) {
     setWindowTitle(QString::fromLatin1(kWindowCaption));
-    setFixedSize(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/meshthin.png")));
+    // The client area keeps its designed size; the window is that plus the menu bar, and the
+    // layout's fixed-size constraint keeps the user from resizing it.
+    client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
+    setCentralWidget(client);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    createActions();
+    createMenus();
     createPicture();
     createPointLists();
     createThresholdControls();
@@ -147,29 +173,93 @@ Form1::Form1(std::unique_ptr<Dialogs> dialogs, QWidget* parent)
     createStatistics();
     setFocusOrder();
     connectActions();
+    setAcceptDrops(true);
+    Text1->installEventFilter(this);
+    // A face asked for a position it does not have says so in a real message box.
+    setMessageHook([this](const std::string& text) { messageBox(text); });
+    updateActions();
 }
 
 Form1::~Form1() {
     setMessageHook(nullptr);
 }
 
+void Form1::createActions() {
+    openAction = new QAction(tr("&Open..."), this);
+    openAction->setShortcuts(QKeySequence::Open);
+    openAction->setStatusTip(tr("Open another mesh file in place of the one on screen"));
+    connect(openAction, &QAction::triggered, this, &Form1::onOpen);
+
+    saveAsAction = new QAction(tr("Save &As..."), this);
+    saveAsAction->setShortcuts(QKeySequence::SaveAs);
+    saveAsAction->setStatusTip(tr("Write the mesh on screen to a file you choose"));
+    connect(saveAsAction, &QAction::triggered, this, &Form1::onSaveAs);
+
+    quitAction = new QAction(tr("&Quit"), this);
+    quitAction->setShortcuts(QKeySequence::Quit);
+    quitAction->setStatusTip(tr("Close the window; a run in progress stops and writes nothing"));
+    connect(quitAction, &QAction::triggered, this, &QWidget::close);
+
+    // The entries read "Undo Reduction at 0.3"; with nothing to undo, "Undo Reduction".
+    const QString onScreenOnly =
+        tr("Changes the mesh on screen only: no file is changed. Save the result with the next "
+           "run or with File > Save As.");
+    undoAction = history.createUndoAction(this, tr("Undo Reduction"));
+    undoAction->setShortcuts(QKeySequence::Undo);
+    undoAction->setToolTip(tr("Put the mesh back as it was before the last run. ") + onScreenOnly);
+    undoAction->setStatusTip(undoAction->toolTip());
+    redoAction = history.createRedoAction(this, tr("Redo Reduction"));
+    redoAction->setShortcuts(QKeySequence::Redo);
+    redoAction->setToolTip(tr("Put the mesh back as it was after the run that was undone. ") +
+                           onScreenOnly);
+    redoAction->setStatusTip(redoAction->toolTip());
+
+    helpAction = new QAction(tr("meshthin &Help"), this);
+    helpAction->setShortcuts(QKeySequence::HelpContents);
+    connect(helpAction, &QAction::triggered, this, &Form1::showHelp);
+    aboutAction = new QAction(tr("&About meshthin"), this);
+    connect(aboutAction, &QAction::triggered, this, &Form1::showAbout);
+    aboutQtAction = new QAction(tr("About &Qt"), this);
+    connect(aboutQtAction, &QAction::triggered, this, [this] { dialogs->aboutQt(this); });
+}
+
+void Form1::createMenus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(openAction);
+    file->addAction(saveAsAction);
+    file->addSeparator();
+    file->addAction(quitAction);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(undoAction);
+    edit->addAction(redoAction);
+    // The tooltips say that undo leaves the files on disk alone.
+    edit->setToolTipsVisible(true);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(helpAction);
+    help->addSeparator();
+    help->addAction(aboutAction);
+    help->addAction(aboutQtAction);
+}
+
 void Form1::createPicture() {
-    Picture1 = place(new PreviewPicture(this), "Picture1", kPicture1);
+    Picture1 = place(new PreviewPicture(client), "Picture1", kPicture1);
     Picture1->setAccessibleName(tr("Preview"));
 }
 
 void Form1::createPointLists() {
-    List1 = makeList(this, "List1", kList1);
+    List1 = makeList(client, "List1", kList1);
     // List2 is a sorted list, kept in order by addListItems: a sorting proxy would compare by
     // the user's collation, while the list stands in plain character-code order.
-    List2 = makeList(this, "List2", kList2);
+    List2 = makeList(client, "List2", kList2);
 }
 
 void Form1::createThresholdControls() {
-    Text1 = place(new QLineEdit(QString::fromLatin1(kText1Initial), this), "Text1", kText1);
-    Command1 =
-        place(new QPushButton(QString::fromLatin1(kCommand1Caption), this), "Command1", kCommand1);
-    HScroll1 = place(new ThresholdScrollBar(Qt::Horizontal, this), "HScroll1", kHScroll1);
+    Text1 = place(new QLineEdit(QString::fromLatin1(kText1Initial), client), "Text1", kText1);
+    Command1 = place(new QPushButton(QString::fromLatin1(kCommand1Caption), client), "Command1",
+                     kCommand1);
+    HScroll1 = place(new ThresholdScrollBar(Qt::Horizontal, client), "HScroll1", kHScroll1);
     HScroll1->setRange(0, kSliderMaximum);
     HScroll1->setSingleStep(1);
     HScroll1->setPageStep(1);
@@ -181,19 +271,19 @@ void Form1::createThresholdControls() {
 }
 
 void Form1::createSelectedPointDetails() {
-    Label1 = makeLabel(this, "Label1", kLabel1, kLabel1Initial);
-    List3 = makeList(this, "List3", kList3);
+    Label1 = makeLabel(client, "Label1", kLabel1, kLabel1Initial);
+    List3 = makeList(client, "List3", kList3);
 }
 
 void Form1::createFaceLists() {
-    List4 = makeList(this, "List4", kList4);
+    List4 = makeList(client, "List4", kList4);
     // Nothing ever fills List5; it is part of the layout all the same.
-    List5 = makeList(this, "List5", kList5);
+    List5 = makeList(client, "List5", kList5);
 }
 
 void Form1::createStatistics() {
-    lblPBefore = makeLabel(this, "lblPBefore", kLblPBefore, kStatisticsInitial);
-    lblPAfter = makeLabel(this, "lblPAfter", kLblPAfter, kStatisticsInitial);
+    lblPBefore = makeLabel(client, "lblPBefore", kLblPBefore, kStatisticsInitial);
+    lblPAfter = makeLabel(client, "lblPAfter", kLblPAfter, kStatisticsInitial);
 }
 
 void Form1::setFocusOrder() {
@@ -215,16 +305,110 @@ void Form1::connectActions() {
 }
 
 void Form1::load() {
-    // A face asked for a position it does not have says so in a real message box.
-    setMessageHook([this](const std::string& text) { messageBox(text); });
     runState.meshLoaded = Form_Load(*this, [this] { FillLists(*this); });
+    updateActions();
 }
 
 void Form1::load(const QString& file) {
-    setMessageHook([this](const std::string& text) { messageBox(text); });
     fileName = file;
     runState.meshLoaded =
         openMeshFile(*this, QFile::encodeName(file).toStdString(), [this] { FillLists(*this); });
+    updateActions();
+}
+
+bool Form1::openFile(const QString& file) {
+    if (runState.running) {
+        return false;
+    }
+    const QString path = QFileInfo(file).absoluteFilePath();
+    // The mesh on screen is kept aside until the new one has loaded, so that a file that fails
+    // to load loses nothing.
+    StoreSnapshot onScreen = takeSnapshot();
+    resetStore();
+    if (!openMeshFile(*this, QFile::encodeName(path).toStdString(), [this] { FillLists(*this); })) {
+        restoreSnapshot(onScreen);
+        return false;
+    }
+    fileName = path;
+    runState.meshLoaded = true;
+    history.clear();
+    // The details of a point of the old mesh would describe a point it no longer has.
+    selectedPoint = 0;
+    Label1->setText(QString::fromLatin1(kLabel1Initial));
+    clearList(ListBox::List3);
+    Picture1->clear();
+    updateActions();
+    return true;
+}
+
+void Form1::onOpen() {
+    if (runState.running) {
+        return;
+    }
+    const QString chosen = dialogs->openFileName(this, fileName);
+    if (!chosen.isEmpty()) {  // Cancel keeps everything as it is
+        openFile(chosen);
+    }
+}
+
+void Form1::onSaveAs() {
+    if (runState.running || !runState.meshLoaded) {
+        return;
+    }
+    const QString caption = Command1->text();
+    runState.running = true;
+    updateActions();
+    try {
+        WriteMesh(*this);
+    } catch (const RunStopped&) {
+        return;  // the window is closing: nothing is written, nothing more is shown
+    }
+    runState.running = false;
+    // The writer's stages showed on the button; it reads again as before the write.
+    setButtonCaption(caption.toStdString());
+    updateActions();
+}
+
+void Form1::showHelp() {
+    if (helpWindow == nullptr) {
+        helpWindow = new QDialog(this);
+        helpWindow->setObjectName(QStringLiteral("helpWindow"));
+        helpWindow->setWindowTitle(tr("meshthin Help"));
+        auto* text = new QTextBrowser(helpWindow);
+        text->setObjectName(QStringLiteral("helpText"));
+        text->setHtml(helpHtml());
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, helpWindow);
+        connect(buttons, &QDialogButtonBox::rejected, helpWindow, &QDialog::close);
+        auto* column = new QVBoxLayout(helpWindow);
+        column->addWidget(text);
+        column->addWidget(buttons);
+        helpWindow->resize(560, 520);
+    }
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
+}
+
+void Form1::showAbout() {
+    dialogs->about(this, tr("About meshthin"), aboutHtml());
+}
+
+void Form1::updateActions() {
+    enableActions(!runState.running);
+}
+
+void Form1::enableActions(bool idle) {
+    openAction->setEnabled(idle);
+    saveAsAction->setEnabled(idle && runState.meshLoaded);
+    undoAction->setEnabled(idle && history.canUndo());
+    redoAction->setEnabled(idle && history.canRedo());
+    // The About boxes are modal: opened during a run they would hold the run until closed.
+    aboutAction->setEnabled(idle);
+    aboutQtAction->setEnabled(idle);
+}
+
+void Form1::showMeshFromStore() {
+    reportingFailures([&] { FillLists(*this); });
 }
 
 template <class Action>
@@ -237,7 +421,22 @@ void Form1::reportingFailures(Action action) {
 }
 
 void Form1::onCommand1Click() {
-    Command1_Click(*this, runState, [this] { FillLists(*this); });
+    if (runState.running) {
+        return;
+    }
+    const QString threshold = Text1->text().trimmed();
+    StoreSnapshot before = runState.meshLoaded ? takeSnapshot() : StoreSnapshot{};
+    // The menus follow the run for its whole length; the run itself marks itself as running.
+    enableActions(false);
+    const bool ran = Command1_Click(*this, runState, [this] { FillLists(*this); });
+    if (closeWanted) {
+        return;
+    }
+    if (ran) {
+        history.push(
+            new ReductionCommand(std::move(before), threshold, [this] { showMeshFromStore(); }));
+    }
+    updateActions();
 }
 
 void Form1::onList1SelectionChanged() {
@@ -273,7 +472,7 @@ void Form1::onPicture1Click() {
 
 void Form1::setButtonCaption(const std::string& text) {
     Command1->setText(toQt(text));
-    // The removal walk does not let events run, so the new caption is painted right away.
+    // Between two checkpoints of a run no events run, so the new caption is painted right away.
     Command1->repaint();
 }
 
@@ -335,7 +534,58 @@ void Form1::closeEvent(QCloseEvent* event) {
     if (runState.running) {
         closeWanted = true;  // the run sees it after this round of events and stops
     }
-    QWidget::closeEvent(event);
+    QMainWindow::closeEvent(event);
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!runState.running && event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+    const QList<QUrl> urls = event->mimeData()->urls();
+    event->acceptProposedAction();
+    const bool oneFile = urls.size() == 1 && urls.first().isLocalFile() &&
+                         !QFileInfo(urls.first().toLocalFile()).isDir();
+    const QString file = oneFile ? urls.first().toLocalFile() : QString();
+    // The drag ends first: a message box or a long load inside the drop would hold the file
+    // manager's side of it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, file] {
+            if (file.isEmpty()) {
+                messageBox(kDropOneFileMessage);
+            } else {
+                openFile(file);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Text1) {
+        switch (event->type()) {
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+                if (static_cast<QDragMoveEvent*>(event)->mimeData()->hasUrls()) {
+                    if (!runState.running) {
+                        static_cast<QDragMoveEvent*>(event)->acceptProposedAction();
+                    }
+                    return true;
+                }
+                break;
+            case QEvent::Drop:
+                if (static_cast<QDropEvent*>(event)->mimeData()->hasUrls()) {
+                    dropEvent(static_cast<QDropEvent*>(event));
+                    return true;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 namespace {
@@ -369,10 +619,12 @@ bool isUserInput(QEvent::Type type) {
 
 // While it exists, the user's input to one window is dropped: clicks, keys and the wheel do
 // nothing there. Painting, resizing and closing still reach it, and other windows (a message
-// box, a dialog) get their input as usual.
+// box, a dialog, an open menu) get their input as usual. So does the window's menu bar, whose
+// actions that could change the mesh are disabled meanwhile, so that File > Quit and its
+// shortcut still work; the question whether a key is a shortcut changes nothing by itself.
 class InputHold : public QObject {
 public:
-    explicit InputHold(QWidget* window) : window(window) {
+    InputHold(QWidget* window, QWidget* menus) : window(window), menus(menus) {
         QCoreApplication::instance()->installEventFilter(this);
     }
     ~InputHold() override { QCoreApplication::instance()->removeEventFilter(this); }
@@ -380,12 +632,17 @@ public:
     InputHold& operator=(const InputHold&) = delete;
 
     bool eventFilter(QObject* target, QEvent* event) override {
-        return isUserInput(event->type()) && target->isWidgetType() &&
-               static_cast<QWidget*>(target)->window() == window;
+        if (!isUserInput(event->type()) || event->type() == QEvent::ShortcutOverride ||
+            !target->isWidgetType()) {
+            return false;
+        }
+        auto* widget = static_cast<QWidget*>(target);
+        return widget->window() == window && widget != menus && !menus->isAncestorOf(widget);
     }
 
 private:
     QWidget* window;
+    QWidget* menus;
 };
 
 }  // namespace
@@ -393,7 +650,7 @@ private:
 void Form1::processEvents() {
     // The run in progress must stay the one sequence of changes to the mesh: a click on the
     // button, the lists, the slider or the picture is not acted on until it has ended.
-    const InputHold hold(this);
+    const InputHold hold(this, menuBar());
     QCoreApplication::processEvents();
 }
 

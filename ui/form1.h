@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Form1, the program's only window: the point, value, face and connection lists, the threshold
+// Form1, the program's main window: the point, value, face and connection lists, the threshold
 // text, slider and button, the statistics and selection labels, and the preview picture, each at
-// its fixed place. It is the real window behind the loader, the reduction run and the writer:
-// they reach its controls through the Window interface. The handlers are short; the work is
-// done in meshio/ and in the window logic of lists.h and preview.h.
+// its fixed place in the client area, with a menu bar above it (open, save as, undo and redo of
+// runs, help). It is the real window behind the loader, the reduction run and the writer: they
+// reach its controls through the Window interface. The handlers are short; the work is done in
+// meshio/ and in the window logic of lists.h and preview.h.
 #pragma once
 
+#include <QMainWindow>
 #include <QString>
-#include <QWidget>
+#include <QUndoStack>
 #include <cstdint>
 #include <memory>
 
@@ -15,7 +17,11 @@
 #include "meshio/window.h"
 #include "ui/dialogs.h"
 
+class QAction;
 class QCloseEvent;
+class QDialog;
+class QDragEnterEvent;
+class QDropEvent;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -28,11 +34,16 @@ class PreviewPicture;
 class TextListModel;
 
 inline constexpr const char* kWindowCaption = "Form1";
+// The name of the desktop entry, which docks and Wayland compositors match the window with.
+inline constexpr const char* kDesktopFileName = "io.github.meshthin.meshthin";
+// Shown when more than one file, or a folder, is dropped on the window.
+inline constexpr const char* kDropOneFileMessage =
+    "Drop one mesh file on the window to open it. Nothing was changed.";
 
 // The user's decimal separator, as every number text shown or written uses it.
 char userDecimalSeparator();
 
-class Form1 : public QWidget, private Window {
+class Form1 : public QMainWindow, private Window {
     Q_OBJECT
 
 public:
@@ -47,11 +58,19 @@ public:
     // dialog; the dialogs keep the name, so that the save dialog proposes it.
     void load(const QString& file);
 
+    // File > Open with a file already chosen (a drop, a test): the file replaces the mesh on
+    // screen, loaded as a file named at start is. When it fails, its message is shown and the
+    // mesh on screen, its lists, selection, threshold and undo history stay as they were.
+    // Returns whether the file was loaded.
+    bool openFile(const QString& file);
+
     // The window as the loader, the run and the lists see it, for tools that drive that logic
     // directly (the benchmarks).
     Window& window() { return *this; }
 
 private:
+    void createActions();
+    void createMenus();
     void createPicture();
     void createPointLists();
     void createThresholdControls();
@@ -66,8 +85,24 @@ private:
     void onHScroll1Change(int position);
     void onHScroll1Scroll(int position);
     void onPicture1Click();
+    void onOpen();
+    void onSaveAs();
+    void showHelp();
+    void showAbout();
+    // Whether an action that changes the mesh may run now: a mesh is on screen (for those that
+    // need one) and no run or write is in progress.
+    void updateActions();
+    // The same for an idle window, or for one with a run or write in progress.
+    void enableActions(bool idle);
+    // Everything on screen follows the store after undo, redo or an open.
+    void showMeshFromStore();
     // Closing the window during a run stops the run; the program then ends with nothing written.
     void closeEvent(QCloseEvent* event) override;
+    // A file dragged from a file manager opens as File > Open does.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    // Text1 would take a dropped file as text; its file drops go to the window instead.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     // Runs a piece of window logic; a failure becomes one message box instead of a crash.
     template <class Action>
     void reportingFailures(Action action);
@@ -90,6 +125,20 @@ private:
     QListView* listBox(ListBox list) const;
     TextListModel& texts(ListBox list) const;
     QLabel* label(Caption caption) const;
+
+    // The area below the menu bar that holds the controls at their fixed places.
+    QWidget* client = nullptr;
+    QAction* openAction = nullptr;
+    QAction* saveAsAction = nullptr;
+    QAction* quitAction = nullptr;
+    QAction* undoAction = nullptr;
+    QAction* redoAction = nullptr;
+    QAction* helpAction = nullptr;
+    QAction* aboutAction = nullptr;
+    QAction* aboutQtAction = nullptr;
+    QDialog* helpWindow = nullptr;
+    // One entry per reduction run since the mesh was opened.
+    QUndoStack history;
 
     PreviewPicture* Picture1 = nullptr;
     QListView* List1 = nullptr;

@@ -74,6 +74,10 @@ run --threshold 0.5 --threshold 0.5 --output result.mesh "$input"
 expect 0 "" "two runs"
 printf 'threshold 0.5: removed 1, 5 left\nthreshold 0.5: removed 0, 5 left\n' | cmp -s - out ||
     fail "the run lines"
+# The short options are the long ones.
+run -t 0.5 -t 0.5 -o short.mesh "$input"
+expect 0 "" "-t and -o"
+cmp -s result.mesh short.mesh || fail "-t and -o wrote other bytes than --threshold and --output"
 head -n 1 result.mesh | grep -q '^object { "object01"' || fail "the written file"
 cmp -s original "$input" || fail "--output changed the input"
 
@@ -94,9 +98,13 @@ LC_ALL=de_DE.UTF-8 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$progra
 status=$?
 expect 1 "meshthin: $input: Error Occured: Not a number: \"0.1\" (line 7)
 " "a file with \".\" under a \",\" locale"
-run --threshold 0,5 --in-place "$input"
-expect 1 "meshthin: $input: You must enter a numeric value in that text box
+# A threshold that is not a number is a mistake in the command: a usage error, before any file
+# is read.
+run -t abc --in-place "$input"
+expect 2 "meshthin: --threshold: \"abc\" is not a number
+$hint
 " "a threshold that is not a number"
+cmp -s original "$input" || fail "a threshold that is not a number changed the input"
 
 # Failures leave the input alone and name the line.
 sed 's/(2 2 0)/(2 2,5 0)/' original > broken.mesh

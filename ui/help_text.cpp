@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/help_text.h"
+
+#include <QCoreApplication>
+
+namespace meshthin {
+
+namespace {
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("meshthin::Form1", text);
+}
+
+}  // namespace
+
+QString helpHtml() {
+    return tr(
+        "<h2>Thinning a mesh</h2>"
+        "<ol>"
+        "<li>Open a mesh file (File &gt; Open, or drop it on the window). The lists show every "
+        "point, its value and its connections, and every face.</li>"
+        "<li>Choose a threshold with the slider (0 to 1) or type any number in the text box; "
+        "the statistics count the points whose value lies below it now.</li>"
+        "<li>Click <b>Attempt Reduction</b>. Every point below the threshold is removed, the "
+        "faces around it become one polygon of its neighbours, and the save dialog asks where "
+        "the reduced mesh goes (Cancel writes nothing).</li>"
+        "<li>Took too much? Edit &gt; Undo Reduction puts the mesh on screen back as it was "
+        "before the run. Undo changes no file: save the restored mesh with the next run or "
+        "with File &gt; Save As.</li>"
+        "</ol>"
+        "<h2>The value</h2>"
+        "<p>A point's value is the length of the sum of the unit vectors from its connected "
+        "points towards it. It is near 0 where the neighbours lie evenly around the point, as "
+        "in a flat, evenly meshed region, and grows at tips, edges and corners, up to the "
+        "number of connections. So it may exceed 1: type a larger threshold to go beyond the "
+        "slider. Each removal values the neighbours again, and the walk tests later points on "
+        "their new values, so a run may remove fewer points than the statistics count.</p>"
+        "<h2>Shortcuts</h2>"
+        "<table>"
+        "<tr><td>Ctrl+O</td><td>Open another mesh</td></tr>"
+        "<tr><td>Ctrl+Shift+S</td><td>Save the mesh on screen as</td></tr>"
+        "<tr><td>Ctrl+Z</td><td>Undo the last reduction</td></tr>"
+        "<tr><td>Ctrl+Shift+Z</td><td>Redo it</td></tr>"
+        "<tr><td>Ctrl+Q</td><td>Quit (a run in progress stops and writes nothing)</td></tr>"
+        "<tr><td>F1</td><td>This help</td></tr>"
+        "<tr><td>Tab</td><td>Move between the lists, the text box, the button and the "
+        "slider</td></tr>"
+        "<tr><td>Left, Right, Page Up, Page Down, Home, End</td><td>Move the slider</td></tr>"
+        "</table>"
+        "<h2>Command line</h2>"
+        "<pre>meshthin FILE\n"
+        "meshthin -t 0.3 -t 0.5 -o thin.mesh FILE\n"
+        "meshthin --threshold 0.3 --in-place FILE\n"
+        "meshthin --values FILE &gt; values.csv</pre>"
+        "<p>Each threshold is one run; the result of the last is written to the output file. "
+        "No display is needed. See <code>man meshthin</code>.</p>");
+}
+
+QString aboutHtml() {
+    return tr("<h3>meshthin %1</h3>"
+              "<p>Thins out a polygon mesh by hand.</p>"
+              "<p>Copyright &copy; 2026 The meshthin developers</p>"
+              "<p>meshthin is free software: you can redistribute it and/or modify it under the "
+              "terms of the GNU General Public License as published by the Free Software "
+              "Foundation, either version 3 of the License, or (at your option) any later "
+              "version. It comes with ABSOLUTELY NO WARRANTY.</p>")
+        .arg(QStringLiteral(MESHTHIN_VERSION));
+}
+
+}  // namespace meshthin
