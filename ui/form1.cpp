@@ -81,6 +81,18 @@ constexpr const char* kStatisticsInitial = "Label2";
 // trough move it by 1, so that every threshold can be reached.
 constexpr int kKeyPageStep = (kSliderMaximum + 5) / 10;
 
+// The desktop's own keys for a standard action, with the key users of every desktop know added
+// where the platform has other keys or none (Qt's offscreen and Windows-like bindings have no
+// Save As or Quit key, and redo there is Ctrl+Y only).
+QList<QKeySequence> standardKeys(QKeySequence::StandardKey key, const char* usual) {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    const QKeySequence known(QString::fromLatin1(usual));
+    if (!keys.contains(known)) {
+        keys.append(known);
+    }
+    return keys;
+}
+
 QRect toPixels(const Twips& twips) {
     return QRect(twips.left / kTwipsPerPixel, twips.top / kTwipsPerPixel,
                  twips.width / kTwipsPerPixel, twips.height / kTwipsPerPixel);
@@ -186,17 +198,20 @@ Form1::~Form1() {
 
 void Form1::createActions() {
     openAction = new QAction(tr("&Open..."), this);
-    openAction->setShortcuts(QKeySequence::Open);
+    openAction->setObjectName(QStringLiteral("fileOpen"));
+    openAction->setShortcuts(standardKeys(QKeySequence::Open, "Ctrl+O"));
     openAction->setStatusTip(tr("Open another mesh file in place of the one on screen"));
     connect(openAction, &QAction::triggered, this, &Form1::onOpen);
 
     saveAsAction = new QAction(tr("Save &As..."), this);
-    saveAsAction->setShortcuts(QKeySequence::SaveAs);
+    saveAsAction->setObjectName(QStringLiteral("fileSaveAs"));
+    saveAsAction->setShortcuts(standardKeys(QKeySequence::SaveAs, "Ctrl+Shift+S"));
     saveAsAction->setStatusTip(tr("Write the mesh on screen to a file you choose"));
     connect(saveAsAction, &QAction::triggered, this, &Form1::onSaveAs);
 
     quitAction = new QAction(tr("&Quit"), this);
-    quitAction->setShortcuts(QKeySequence::Quit);
+    quitAction->setObjectName(QStringLiteral("fileQuit"));
+    quitAction->setShortcuts(standardKeys(QKeySequence::Quit, "Ctrl+Q"));
     quitAction->setStatusTip(tr("Close the window; a run in progress stops and writes nothing"));
     connect(quitAction, &QAction::triggered, this, &QWidget::close);
 
@@ -205,21 +220,26 @@ void Form1::createActions() {
         tr("Changes the mesh on screen only: no file is changed. Save the result with the next "
            "run or with File > Save As.");
     undoAction = history.createUndoAction(this, tr("Undo Reduction"));
-    undoAction->setShortcuts(QKeySequence::Undo);
+    undoAction->setObjectName(QStringLiteral("editUndo"));
+    undoAction->setShortcuts(standardKeys(QKeySequence::Undo, "Ctrl+Z"));
     undoAction->setToolTip(tr("Put the mesh back as it was before the last run. ") + onScreenOnly);
     undoAction->setStatusTip(undoAction->toolTip());
     redoAction = history.createRedoAction(this, tr("Redo Reduction"));
-    redoAction->setShortcuts(QKeySequence::Redo);
+    redoAction->setObjectName(QStringLiteral("editRedo"));
+    redoAction->setShortcuts(standardKeys(QKeySequence::Redo, "Ctrl+Shift+Z"));
     redoAction->setToolTip(tr("Put the mesh back as it was after the run that was undone. ") +
                            onScreenOnly);
     redoAction->setStatusTip(redoAction->toolTip());
 
     helpAction = new QAction(tr("meshthin &Help"), this);
-    helpAction->setShortcuts(QKeySequence::HelpContents);
+    helpAction->setObjectName(QStringLiteral("helpContents"));
+    helpAction->setShortcuts(standardKeys(QKeySequence::HelpContents, "F1"));
     connect(helpAction, &QAction::triggered, this, &Form1::showHelp);
     aboutAction = new QAction(tr("&About meshthin"), this);
+    aboutAction->setObjectName(QStringLiteral("helpAbout"));
     connect(aboutAction, &QAction::triggered, this, &Form1::showAbout);
     aboutQtAction = new QAction(tr("About &Qt"), this);
+    aboutQtAction->setObjectName(QStringLiteral("helpAboutQt"));
     connect(aboutQtAction, &QAction::triggered, this, [this] { dialogs->aboutQt(this); });
 }
 
