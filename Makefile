@@ -10,7 +10,7 @@ FUZZ_SECONDS ?= 60
 JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
              libmeshoptimizer-dev \
-             clang libclang-rt-dev desktop-file-utils appstream dpkg-dev file
+             clang libclang-rt-dev desktop-file-utils appstream dpkg-dev file lintian
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PREFIX    ?= /usr/local

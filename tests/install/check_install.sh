@@ -1,8 +1,8 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a scratch DESTDIR as a package would (prefix /usr), checks that every
-# file is there, validates the desktop entry and the AppStream metadata, and runs the installed
-# program's --version without a display.
+# file is there, validates the desktop entry and the AppStream metadata, runs the installed
+# program's --version without a display, and builds the Debian package for lintian to check.
 # Arguments: the build folder, the version the program must report.
 set -eu
 build=$1
@@ -40,4 +40,18 @@ if [ "$reported" != "meshthin $version" ]; then
     echo "the installed program reports '$reported', not 'meshthin $version'" >&2
     exit 1
 fi
-echo "installed files present and valid; $reported"
+# The Debian package: its copyright and changelog where Debian keeps them, and lintian finds no
+# error and no warning in it.
+for file in share/doc/meshthin/copyright share/doc/meshthin/changelog.gz; do
+    [ -s "$stage/usr/$file" ] || { echo "missing after install: /usr/$file" >&2; exit 1; }
+done
+grep -q '^License: GPL-3+$' "$stage/usr/share/doc/meshthin/copyright" ||
+    { echo "the copyright file names no GPL-3+ licence" >&2; exit 1; }
+(cd "$build" && cpack -G DEB -B "$stage/package" >/dev/null)
+if ! report=$(lintian --fail-on error,warning "$stage"/package/meshthin_*.deb 2>&1); then
+    echo "$report" >&2
+    echo "lintian reports errors or warnings on the package" >&2
+    exit 1
+fi
+
+echo "installed files present and valid; $reported; the package passes lintian"
