@@ -95,7 +95,7 @@ void main() {
         return;
     }
     vec4 p = projection * modelView * vec4(position, 1.0);
-    p.z -= 0.002 * p.w;
+    p.z -= (kind == 2 ? 0.003 : 0.002) * p.w;  // a removal's mark over a fainter one
     gl_Position = p;
     gl_PointSize = (kind == 2 ? 8.0 : kind == 1 ? 5.0 : 12.0) * pixelScale;
 })";
@@ -487,7 +487,7 @@ void ValueLegend::paintEvent(QPaintEvent*) {
     const int y = bar.bottom() + 10;
     const auto dot = [&](int x, Rgb c, const QString& text) {
         painter.setBrush(QColor(c.r, c.g, c.b));
-        painter.setPen(Qt::NoPen);
+        painter.setPen(QColor(60, 60, 60));  // a rim, so that the white dot shows
         painter.drawEllipse(QPoint(x, y), 4, 4);
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawText(x + 8, y + metrics.ascent() / 2 - 1, text);
