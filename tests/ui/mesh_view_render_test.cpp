@@ -53,7 +53,8 @@ bool looksLike(QRgb pixel, Rgb colour, int tolerance = 6) {
 bool isShadeOf(QRgb pixel, Rgb colour) {
     const double m[3] = {colour.r * 1.0, colour.g * 1.0, colour.b * 1.0};
     const double p[3] = {qRed(pixel) * 1.0, qGreen(pixel) * 1.0, qBlue(pixel) * 1.0};
-    const double k = (m[0] * p[0] + m[1] * p[1] + m[2] * p[2]) / (m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
+    const double k =
+        (m[0] * p[0] + m[1] * p[1] + m[2] * p[2]) / (m[0] * m[0] + m[1] * m[1] + m[2] * m[2]);
     if (k < 0.4 || k > 1.02) {
         return false;
     }
