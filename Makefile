@@ -67,6 +67,9 @@ bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/meshthin_bench --benchmark_filter=-PeakMemory \
 	  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/meshthin_bench --benchmark_filter=PeakMemory
+	xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb \
+	  $(BUILD)/bench/meshthin_view_bench --benchmark_repetitions=5 \
+	  --benchmark_report_aggregates_only=true
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any report
 # fails the test that caused it.
