@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Makes the mesh view's picture for the README: loads a mesh, opens the view on it, puts the
-// threshold where asked, waits for the marks and saves the whole window as a PNG. Needs a display
-// with OpenGL (tools/mesh_view_screenshot.sh runs it under Xvfb).
-// Usage: meshthin_view_screenshot MESH_FILE THRESHOLD OUTPUT_PNG [SELECTED_POINT]
+// Makes the mesh view's picture for the README: loads a mesh, opens the view on it with the
+// wireframe on, puts the threshold where asked, selects the point a click a little left of and
+// above the middle picks, waits for the marks and saves the whole window as a PNG. Needs a
+// display with OpenGL (tools/mesh_view_screenshot.sh runs it under Xvfb).
+// Usage: meshthin_view_screenshot MESH_FILE THRESHOLD OUTPUT_PNG
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTextStream>
@@ -17,8 +18,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = QApplication::arguments();
     if (args.size() < 4) {
-        std::fprintf(stderr,
-                     "usage: meshthin_view_screenshot MESH_FILE THRESHOLD OUTPUT_PNG [POINT]\n");
+        std::fprintf(stderr, "usage: meshthin_view_screenshot MESH_FILE THRESHOLD OUTPUT_PNG\n");
         return 2;
     }
     meshthin::loadMesh(args[1].toStdString(), meshthin::numtext::LocaleNumbers('.'));
@@ -30,10 +30,13 @@ int main(int argc, char** argv) {
     view.resize(760, 700);
     view.meshChanged(args[1].section('/', -1), true);
     view.thresholdChanged(args[2].toDouble());
-    if (args.size() > 4) {
-        view.selectedPointChanged(args[4].toInt());
-    }
+    view.glView()->setWireframe(true);
     view.show();
+    const meshthin::MeshGeometry geometry = meshthin::buildGeometry();
+    const int width = view.glView()->width();
+    const int height = view.glView()->height();
+    view.selectedPointChanged(meshthin::pickPoint(geometry, view.glView()->camera(), width * 0.42f,
+                                                  height * 0.4f, width, height, 40));
     QElapsedTimer waited;
     waited.start();
     while ((view.dryRunPending() || waited.elapsed() < 500) && waited.elapsed() < 30000) {
