@@ -9,7 +9,7 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-             libmeshoptimizer-dev \
+             libmeshoptimizer-dev libqt6opengl6-dev libglm-dev xvfb xauth libgl1-mesa-dri \
              clang libclang-rt-dev desktop-file-utils appstream dpkg-dev file lintian
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -67,6 +67,9 @@ bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/meshthin_bench --benchmark_filter=-PeakMemory \
 	  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/meshthin_bench --benchmark_filter=PeakMemory
+	xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb \
+	  $(BUILD)/bench/meshthin_view_bench --benchmark_repetitions=5 \
+	  --benchmark_report_aggregates_only=true
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any report
 # fails the test that caused it.

@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The mesh view at 32,767 points (the sphere of 32,514 points and 65,024 faces, the grid of
+// 32,767 points and 64,800 faces): a frame drawn and read back, the trial run with its snapshot
+// and restore in this process and in a process of its own, the window's work for new marks, the
+// geometry built from the store, and the memory the view adds. The drawing needs a display with
+// OpenGL: `make bench` runs this program under Xvfb, where Mesa's llvmpipe draws; without one,
+// the drawing benchmarks stop with an error that says so.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include "bench/bench_meshes.h"
+#include "meshio/dry_run.h"
+#include "model/store.h"
+#include "ui/background_dry_run.h"
+#include "ui/mesh_geometry.h"
+#include "ui/mesh_view.h"
+
+namespace meshthin {
+namespace {
+
+using bench::kGrid;
+using bench::kSphere;
+using bench::meshOf;
+
+const std::string& meshFor(const benchmark::State& state) {
+    return meshOf(static_cast<int>(state.range(0)), 32767);
+}
+
+void describe(benchmark::State& state) {
+    state.counters["points"] = static_cast<double>(lastLoadedPoint() + 1);
+    state.counters["faces"] = static_cast<double>(Faces.upperBound() + 1);
+}
+
+// The threshold at which a run removes about half of the points (within one percent),
+// bisected with the trial run itself.
+double thresholdRemovingHalf(const std::string& text) {
+    static std::map<const std::string*, double> found;
+    if (auto known = found.find(&text); known != found.end()) {
+        return known->second;
+    }
+    bench::loadAndAnalyzeText(text);
+    const long long points = lastLoadedPoint() + 1;
+    double low = 0;
+    double high = bench::thresholdFor(1.0);
+    double threshold = high;
+    for (int step = 0; step < 60; ++step) {
+        threshold = (low + high) / 2;
+        const long long removed = static_cast<long long>(pointsARunRemoves(threshold).size());
+        if (std::abs(2 * removed - points) <= points / 100) {
+            break;
+        }
+        (2 * removed < points ? low : high) = threshold;
+    }
+    return found[&text] = threshold;
+}
+
+// A line of /proc/self/status in kilobytes: VmRSS, all resident memory, or RssAnon, the part
+// that is the process's own (not pages of shared libraries, which the system keeps once).
+long long statusKilobytes(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::stoll(line.substr(field.size() + 1));
+        }
+    }
+    return 0;
+}
+
+// The view open on the loaded mesh, shown and drawn once; null without OpenGL.
+std::unique_ptr<MeshViewWindow> openView(benchmark::State& state) {
+    auto view = std::make_unique<MeshViewWindow>();
+    if (view->glView() == nullptr) {
+        state.SkipWithError("no display with OpenGL: run under Xvfb (make bench does)");
+        return nullptr;
+    }
+    view->resize(720, 640);
+    view->meshChanged(QStringLiteral("bench.mesh"), true);
+    view->show();
+    (void)QTest::qWaitForWindowExposed(view.get());
+    view->glView()->grabFramebuffer();
+    return view;
+}
+
+void BM_ViewTrialRunWithSnapshotAndRestore(benchmark::State& state) {
+    const std::string& text = meshFor(state);
+    const double threshold = thresholdRemovingHalf(text);
+    bench::loadAndAnalyzeText(text);
+    size_t removed = 0;
+    for (auto _ : state) {
+        removed = pointsARunRemoves(threshold).size();
+    }
+    describe(state);
+    state.counters["removed"] = static_cast<double>(removed);
+}
+
+void BM_ViewTrialRunInAProcessOfItsOwn(benchmark::State& state) {
+    const std::string& text = meshFor(state);
+    const double threshold = thresholdRemovingHalf(text);
+    bench::loadAndAnalyzeText(text);
+    BackgroundDryRun dryRun;
+    size_t removed = 0;
+    for (auto _ : state) {
+        dryRun.start(threshold);
+        removed = dryRun.wait().removed->size();
+    }
+    describe(state);
+    state.counters["removed"] = static_cast<double>(removed);
+}
+
+void BM_ViewBuildGeometry(benchmark::State& state) {
+    bench::loadAndAnalyzeText(meshFor(state));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(buildGeometry());
+    }
+    describe(state);
+}
+
+// The window's side of a threshold move: the points below counted, every mark made again and
+// handed to the view as its per-point attribute (the upload is in the next frame).
+void BM_ViewNewMarks(benchmark::State& state) {
+    const std::string& text = meshFor(state);
+    const double threshold = thresholdRemovingHalf(text);
+    bench::loadAndAnalyzeText(text);
+    auto view = openView(state);
+    if (!view) {
+        return;
+    }
+    bool flip = false;
+    for (auto _ : state) {
+        view->thresholdChanged(flip ? threshold : threshold * 0.9);
+        flip = !flip;
+    }
+    describe(state);
+}
+
+// One frame as a user sees it after an orbit step: drawn by Mesa's llvmpipe, put into the
+// window and shown (the widget's frameSwapped), with nothing read back.
+void BM_ViewFrame(benchmark::State& state) {
+    bench::loadAndAnalyzeText(meshFor(state));
+    auto view = openView(state);
+    if (!view) {
+        return;
+    }
+    view->thresholdChanged(bench::thresholdFor(0.5));
+    view->glView()->setWireframe(state.range(1) != 0);
+    QSignalSpy swapped(view->glView(), &QOpenGLWidget::frameSwapped);
+    swapped.wait(1000);
+    for (auto _ : state) {
+        QTest::keyClick(view->glView(), Qt::Key_Left);  // an orbit step: a new picture
+        if (!swapped.wait(5000)) {
+            state.SkipWithError("no frame was shown within 5 seconds");
+            break;
+        }
+    }
+    describe(state);
+    state.counters["wireframe"] = static_cast<double>(state.range(1));
+}
+
+// The same frame read back into an image, as Save Picture and the tests take it.
+void BM_ViewFrameReadBack(benchmark::State& state) {
+    bench::loadAndAnalyzeText(meshFor(state));
+    auto view = openView(state);
+    if (!view) {
+        return;
+    }
+    view->thresholdChanged(bench::thresholdFor(0.5));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(view->glView()->grabFramebuffer());
+    }
+    describe(state);
+}
+
+// After a run: the geometry built again and uploaded, and the first frame drawn.
+void BM_ViewMeshChangedAndFirstFrame(benchmark::State& state) {
+    bench::loadAndAnalyzeText(meshFor(state));
+    auto view = openView(state);
+    if (!view) {
+        return;
+    }
+    for (auto _ : state) {
+        view->meshChanged(QStringLiteral("bench.mesh"), false);
+        benchmark::DoNotOptimize(view->glView()->grabFramebuffer());
+    }
+    describe(state);
+}
+
+// The resident memory that opening the view adds. The first view opened in a process also loads
+// the OpenGL driver (Mesa, LLVM, llvmpipe's threads), a cost of the driver whatever the mesh;
+// the views after it show what the mesh's arrays and buffers add.
+void BM_ViewAddedMemory(benchmark::State& state) {
+    bench::loadAndAnalyzeText(
+        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    long long added = 0;
+    long long addedOwn = 0;
+    for (auto _ : state) {
+        const long long before = statusKilobytes("VmRSS");
+        const long long ownBefore = statusKilobytes("RssAnon");
+        auto view = openView(state);
+        if (!view) {
+            return;
+        }
+        view->thresholdChanged(bench::thresholdFor(0.5));
+        view->glView()->grabFramebuffer();
+        added = statusKilobytes("VmRSS") - before;
+        addedOwn = statusKilobytes("RssAnon") - ownBefore;
+    }
+    describe(state);
+    state.counters["added_MB"] = static_cast<double>(added) / 1024.0;
+    state.counters["added_own_MB"] = static_cast<double>(addedOwn) / 1024.0;
+}
+
+void shapes(benchmark::internal::Benchmark* b) {
+    b->ArgName("shape")->Arg(kSphere)->Arg(kGrid)->Unit(benchmark::kMillisecond);
+}
+
+// The memory figures come first: the first is measured in a process that has not drawn yet.
+BENCHMARK(BM_ViewAddedMemory)
+    ->ArgNames({"shape", "points"})
+    ->Args({kGrid, 1000})
+    ->Args({kGrid, 32767})
+    ->Args({kSphere, 32767})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewTrialRunWithSnapshotAndRestore)->Apply(shapes);
+BENCHMARK(BM_ViewTrialRunInAProcessOfItsOwn)->Apply(shapes);
+BENCHMARK(BM_ViewBuildGeometry)->Apply(shapes);
+BENCHMARK(BM_ViewNewMarks)->Apply(shapes);
+BENCHMARK(BM_ViewFrame)
+    ->ArgNames({"shape", "wireframe"})
+    ->Args({kSphere, 0})
+    ->Args({kGrid, 0})
+    ->Args({kGrid, 1})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ViewFrameReadBack)->Apply(shapes);
+BENCHMARK(BM_ViewMeshChangedAndFirstFrame)->Apply(shapes);
+
+}  // namespace
+}  // namespace meshthin
+
+int main(int argc, char** argv) {
+    // Drawing needs the X platform; without a display the program runs offscreen and the
+    // drawing benchmarks say why they stopped.
+    if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    } else if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

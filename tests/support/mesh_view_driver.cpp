@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "support/mesh_view_driver.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+#include <sstream>
+
+#include "meshio/batch.h"
+#include "meshio/loader.h"
+#include "meshio/numtext.h"
+#include "meshio/startup.h"
+#include "model/store.h"
+
+namespace meshthin::testing {
+
+MeshViewDriver::MeshViewDriver(const std::string& mesh, const QString& fileName, QSize size)
+    : name(fileName) {
+    resetStore();
+    std::istringstream in(mesh);
+    readMesh(in, numtext::LocaleNumbers('.'));
+    runStartupPasses();
+    window.resize(size);
+    window.meshChanged(name, true);
+    window.show();
+    window.activateWindow();  // the view's shortcuts work in the active window
+    (void)QTest::qWaitForWindowExposed(&window);
+    (void)QTest::qWaitForWindowActive(&window);
+}
+
+MeshViewDriver::~MeshViewDriver() {
+    window.close();
+    resetStore();
+}
+
+bool MeshViewDriver::moveThreshold(std::optional<double> threshold, int timeoutMs) {
+    window.thresholdChanged(threshold);
+    return waitForMarks(timeoutMs);
+}
+
+bool MeshViewDriver::waitForMarks(int timeoutMs) {
+    return QTest::qWaitFor([this] { return !window.dryRunPending(); }, timeoutMs);
+}
+
+void MeshViewDriver::run(double threshold) {
+    window.setBusy(true);
+    std::ostringstream nowhere;
+    reduce(threshold, numtext::LocaleNumbers('.'), nowhere);
+    window.setBusy(false);
+    window.meshChanged(name, false);
+}
+
+QImage MeshViewDriver::picture() {
+    return window.glView()->grabFramebuffer();
+}
+
+QPoint MeshViewDriver::pixelOf(int point) {
+    const ScreenPoint s = window.glView()->screenPointOf(point);
+    const qreal ratio = window.glView()->devicePixelRatioF();
+    return {static_cast<int>(s.x * ratio), static_cast<int>(s.y * ratio)};
+}
+
+void MeshViewDriver::clickAt(QPoint pixel) {
+    MeshGLView* view = window.glView();
+    const QPointF at = QPointF(pixel) / view->devicePixelRatioF();
+    const QPointF global = view->mapToGlobal(at);
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    QApplication::sendEvent(view, &release);
+}
+
+}  // namespace meshthin::testing

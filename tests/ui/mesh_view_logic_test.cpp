@@ -1,0 +1,281 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The mesh view's logic without a window: the camera, the geometry read from the store, the
+// display triangulation of any polygon, picking only what the eye sees, the colours and the
+// histogram with its line of counts.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numeric>
+
+#include "meshio/reduction.h"
+#include "model/store.h"
+#include "support/store_fixture.h"
+#include "tools/mesh_generators.h"
+#include "ui/colour_map.h"
+#include "ui/histogram.h"
+#include "ui/mesh_geometry.h"
+#include "ui/mesh_view_camera.h"
+
+namespace meshthin::testing {
+namespace {
+
+constexpr int kWidth = 400;
+constexpr int kHeight = 300;
+
+//        7-------6        a cube of side 2 about the origin; 0..3 at z = +1 face the camera
+//       /|      /|        (which looks down -z after a fit), 4..7 at z = -1 are behind.
+//      3-------2 |
+//      | 4-----|-5
+//      |/      |/
+//      0-------1
+const std::string kCube =
+    meshText({"(-1 -1 1)", "(1 -1 1)", "(1 1 1)", "(-1 1 1)", "(-1 -1 -1)", "(1 -1 -1)", "(1 1 -1)",
+              "(-1 1 -1)"},
+             {"4 ( (0) (1) (2) (3) )", "4 ( (5) (4) (7) (6) )", "4 ( (1) (5) (6) (2) )",
+              "4 ( (4) (0) (3) (7) )", "4 ( (3) (2) (6) (7) )", "4 ( (4) (5) (1) (0) )"});
+
+// --- camera ---
+
+TEST(MeshViewCamera, AFitShowsTheWholeSphereAndProjectionAndRayAgree) {
+    MeshViewCamera camera;
+    const glm::vec3 centre(10, -4, 2);
+    camera.fit(centre, 5);
+    camera.orbit(37, -21);
+    for (const glm::vec3 offset : {glm::vec3(5, 0, 0), glm::vec3(-5, 0, 0), glm::vec3(0, 5, 0),
+                                   glm::vec3(0, -5, 0), glm::vec3(0, 0, 5), glm::vec3(0, 0, -5)}) {
+        const ScreenPoint s = camera.project(centre + offset, kWidth, kHeight);
+        EXPECT_GT(s.x, 0);
+        EXPECT_LT(s.x, kWidth);
+        EXPECT_GT(s.y, 0);
+        EXPECT_LT(s.y, kHeight);
+        EXPECT_GT(s.depth, 0);
+        EXPECT_LT(s.depth, 1);
+        // The ray under the point's pixel passes through the point.
+        const Ray ray = camera.rayThrough(s.x, s.y, kWidth, kHeight);
+        const glm::vec3 toPoint = centre + offset - ray.origin;
+        const float off = glm::length(toPoint - glm::dot(toPoint, ray.direction) * ray.direction);
+        EXPECT_LT(off, 1e-3f);
+    }
+    const ScreenPoint middle = camera.project(centre, kWidth, kHeight);
+    EXPECT_NEAR(middle.x, kWidth / 2.0, 1e-3);
+    EXPECT_NEAR(middle.y, kHeight / 2.0, 1e-3);
+}
+
+TEST(MeshViewCamera, OrbitKeepsTheDistancePanFollowsTheCursorZoomComesCloser) {
+    MeshViewCamera camera;
+    camera.fit(glm::vec3(0), 1);
+    const float range = camera.distance();
+    camera.orbit(120, 80);
+    EXPECT_NEAR(glm::length(camera.eye() - camera.target()), range, 1e-4);
+    // Tilting far past the pole stays short of it: up stays defined.
+    camera.orbit(0, 10000);
+    EXPECT_FALSE(std::isnan(camera.view()[0][0]));
+
+    camera.fit(glm::vec3(0), 1);
+    const ScreenPoint before = camera.project(glm::vec3(0), kWidth, kHeight);
+    camera.pan(30, -12, kHeight);
+    const ScreenPoint after = camera.project(glm::vec3(0), kWidth, kHeight);
+    EXPECT_NEAR(after.x - before.x, 30, 0.01);
+    EXPECT_NEAR(after.y - before.y, -12, 0.01);
+
+    camera.zoom(2);
+    EXPECT_LT(camera.distance(), range);
+    camera.zoom(-2);
+    EXPECT_NEAR(camera.distance(), range, 1e-4);
+}
+
+// --- triangulation ---
+
+float area2D(glm::vec2 a, glm::vec2 b, glm::vec2 c) {
+    return 0.5f * std::abs((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x));
+}
+
+bool insidePolygon(glm::vec2 p, const std::vector<glm::vec2>& ring) {
+    bool inside = false;
+    for (size_t i = 0, j = ring.size() - 1; i < ring.size(); j = i++) {
+        if ((ring[i].y > p.y) != (ring[j].y > p.y) &&
+            p.x <
+                (ring[j].x - ring[i].x) * (p.y - ring[i].y) / (ring[j].y - ring[i].y) + ring[i].x) {
+            inside = !inside;
+        }
+    }
+    return inside;
+}
+
+// Triangulates the flat ring (in x, y) lifted into a tilted plane, and checks the cut: n - 2
+// triangles whose areas add up to the polygon's and whose centres lie inside it.
+void expectCutCovers(std::vector<glm::vec2> ring, float area) {
+    for (bool reversed : {false, true}) {
+        if (reversed) {
+            std::reverse(ring.begin(), ring.end());
+        }
+        std::vector<glm::vec3> lifted;
+        for (glm::vec2 p : ring) {
+            lifted.emplace_back(p.x, p.y * 0.6f, p.y * 0.8f + 3);  // rotated about the x axis
+        }
+        std::vector<uint32_t> triangles;
+        triangulatePolygon(lifted, 10, triangles);
+        ASSERT_EQ(triangles.size(), 3 * (ring.size() - 2));
+        float total = 0;
+        for (size_t k = 0; k < triangles.size(); k += 3) {
+            const glm::vec2 a = ring[triangles[k] - 10];
+            const glm::vec2 b = ring[triangles[k + 1] - 10];
+            const glm::vec2 c = ring[triangles[k + 2] - 10];
+            total += area2D(a, b, c);
+            EXPECT_TRUE(insidePolygon((a + b + c) / 3.0f, ring)) << "triangle " << k / 3;
+        }
+        EXPECT_NEAR(total, area, 1e-4);
+    }
+}
+
+TEST(Triangulation, ConvexAndNonConvexPolygonsAreCoveredExactly) {
+    // A square and a hexagon.
+    expectCutCovers({{0, 0}, {2, 0}, {2, 2}, {0, 2}}, 4);
+    // An L:  5---4
+    //        |   |
+    //        |   3---2
+    //        |       |
+    //        0-------1
+    expectCutCovers({{0, 0}, {3, 0}, {3, 1}, {1, 1}, {1, 3}, {0, 3}}, 5);
+    // A comb with two deep notches, where a fan from any corner leaves the polygon.
+    expectCutCovers({{0, 0},
+                     {5, 0},
+                     {5, 3},
+                     {4, 3},
+                     {4, 1},
+                     {3, 1},
+                     {3, 3},
+                     {2, 3},
+                     {2, 1},
+                     {1, 1},
+                     {1, 3},
+                     {0, 3}},
+                    11);
+}
+
+// --- geometry and picking ---
+
+using MeshGeometryTest = StoreTest;
+
+TEST_F(MeshGeometryTest, TheCubeIsItsPointsTwoTrianglesPerQuadAndItsOutlines) {
+    loadAndAnalyze(kCube);
+    const MeshGeometry g = buildGeometry();
+    ASSERT_EQ(g.pointCount(), 8u);  // the spare slot is not a point
+    EXPECT_EQ(g.triangles.size(), 6u * 2 * 3);
+    EXPECT_EQ(g.edges.size(), 6u * 4 * 2);
+    EXPECT_NEAR(glm::length(g.centre), 0, 1e-6);
+    EXPECT_NEAR(g.radius, std::sqrt(3.0f), 1e-5);
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(g.values[i], Points(static_cast<long long>(i)).getValue());
+        EXPECT_EQ(g.shown[i], 1);
+    }
+}
+
+TEST_F(MeshGeometryTest, RemovedPointsAndFacesAreNotShownAndRebuiltFacesAreRings) {
+    stopListening();
+    loadAndAnalyze(generate::grid(12, 10, 0.5, 4));
+    const std::string before = storeSummary();
+    // A run that is not written: its rebuilt faces are not in ring order in the store yet.
+    removePointsBelow(1.0, [](long long) {});
+    const std::string summary = storeSummary();
+    const MeshGeometry g = buildGeometry();
+    EXPECT_EQ(storeSummary(), summary);  // building reads only
+    EXPECT_NE(summary, before);
+    long long hidden = 0;
+    for (size_t i = 0; i < g.pointCount(); ++i) {
+        hidden += g.shown[i] == 0 ? 1 : 0;
+        EXPECT_EQ(g.shown[i] == 0, Points(static_cast<long long>(i)).removed());
+    }
+    EXPECT_GT(hidden, 0);
+    for (uint32_t p : g.triangles) {
+        EXPECT_EQ(g.shown[p], 1) << "a removed point in a triangle";
+    }
+    // The grid stays a flat-ish sheet: every triangle's outline is made of shown edges, and the
+    // triangles cover the sheet once (their areas in x, y add up to the grid's rectangle).
+    float area = 0;
+    for (size_t k = 0; k < g.triangles.size(); k += 3) {
+        const glm::vec3 a = g.position(g.triangles[k]);
+        const glm::vec3 b = g.position(g.triangles[k + 1]);
+        const glm::vec3 c = g.position(g.triangles[k + 2]);
+        area += area2D(a, b, c);
+    }
+    float lowX = 1e9f, highX = -1e9f, lowY = 1e9f, highY = -1e9f;
+    for (size_t i = 0; i < g.pointCount(); ++i) {
+        lowX = std::min(lowX, g.positions[3 * i]);
+        highX = std::max(highX, g.positions[3 * i]);
+        lowY = std::min(lowY, g.positions[3 * i + 1]);
+        highY = std::max(highY, g.positions[3 * i + 1]);
+    }
+    EXPECT_NEAR(area, (highX - lowX) * (highY - lowY), 1e-3 * area);
+}
+
+TEST_F(MeshGeometryTest, PicksTheNearestSeenPointNeverOneBehindTheSurface) {
+    loadAndAnalyze(kCube);
+    const MeshGeometry g = buildGeometry();
+    MeshViewCamera camera;
+    camera.fit(g.centre, g.radius);
+    camera.orbit(-40, 30);  // the front, right-hand and top faces seen: 0 1 2 3 5 6 7 in sight
+    for (uint32_t p = 0; p < 8; ++p) {
+        const ScreenPoint s = camera.project(g.position(p), kWidth, kHeight);
+        const int picked = pickPoint(g, camera, s.x + 3, s.y - 2, kWidth, kHeight, 12);
+        if (p == 4) {
+            // The far bottom left corner lies behind the front face: the cursor on it picks none
+            // of it (nothing else is within reach there).
+            EXPECT_NE(picked, 4);
+            EXPECT_FALSE(seenFrom(g, camera.eye(), 4));
+        } else {
+            EXPECT_EQ(picked, static_cast<int>(p));
+            EXPECT_TRUE(seenFrom(g, camera.eye(), p));
+        }
+    }
+    EXPECT_EQ(pickPoint(g, camera, 0, 0, kWidth, kHeight, 12), -1);  // nothing near the corner
+}
+
+// --- colours and histogram ---
+
+TEST(ColourMap, ViridisRunsFromDarkPurpleToYellowGettingLighterAndNeverRed) {
+    EXPECT_EQ(viridis(0), (Rgb{0x44, 0x01, 0x54}));
+    EXPECT_EQ(viridis(1), (Rgb{0xfd, 0xe7, 0x25}));
+    EXPECT_EQ(viridis(-3), viridis(0));
+    EXPECT_EQ(viridis(7), viridis(1));
+    EXPECT_EQ(viridis(std::nan("")), viridis(0));
+    double lightness = -1;
+    for (const Rgb& c : viridisTable(101)) {
+        const double l = 0.2126 * c.r + 0.7152 * c.g + 0.0722 * c.b;
+        EXPECT_GT(l, lightness);
+        lightness = l;
+        // No colour of the map is as red as the marks.
+        EXPECT_LT(c.r - std::max(c.g, c.b),
+                  kRemovedMark.r - std::max(kRemovedMark.g, kRemovedMark.b) - 100);
+    }
+    EXPECT_DOUBLE_EQ(fractionInRange(1.5, 1, 3), 0.25);
+    EXPECT_DOUBLE_EQ(fractionInRange(5, 2, 2), 0.5);
+}
+
+TEST(Histogram, BinsCountEveryShownValueAndTheThresholdMapsBothWays) {
+    const std::vector<double> values{0, 0.1, 0.5, 0.9, 1.0, 1.0, 7, std::nan("")};
+    const std::vector<uint8_t> shown{1, 1, 1, 1, 1, 1, 0, 1};  // 7 is a removed point
+    const Histogram h = makeHistogram(values, shown, 4);
+    EXPECT_EQ(h.low, 0);
+    EXPECT_EQ(h.high, 1);
+    EXPECT_EQ(h.counts, (std::vector<long long>{2, 0, 1, 3}));  // the highest in the last bin
+    EXPECT_EQ(h.total(), 6);
+    EXPECT_DOUBLE_EQ(h.valueAt(0.25), 0.25);
+    EXPECT_DOUBLE_EQ(h.fractionOf(0.75), 0.75);
+    EXPECT_DOUBLE_EQ(h.fractionOf(-4), 0);
+    EXPECT_EQ(countBelow(values, shown, 0.9), 3);  // strictly below, as the run tests
+    EXPECT_EQ(countBelow(values, shown, 100), 6);
+}
+
+TEST(Histogram, TheLineOfCountsReadsAsTheUserCountsWithTheirSeparator) {
+    EXPECT_EQ(groupedCount(0), "0");
+    EXPECT_EQ(groupedCount(466), "466");
+    EXPECT_EQ(groupedCount(1214), "1,214");
+    EXPECT_EQ(groupedCount(1234567), "1,234,567");
+    EXPECT_EQ(belowAndRemovedText(1214, 0.9, 466, '.'), "1,214 below 0.9 now; a run removes 466");
+    EXPECT_EQ(belowAndRemovedText(32767, 6.5, std::nullopt, ','),
+              "32,767 below 6,5 now; a run removes ...");
+}
+
+}  // namespace
+}  // namespace meshthin::testing

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/histogram.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+#include "meshio/batch.h"
+
+namespace meshthin {
+
+long long Histogram::total() const {
+    return std::accumulate(counts.begin(), counts.end(), 0LL);
+}
+
+double Histogram::valueAt(double fraction) const {
+    return low + (high - low) * std::clamp(fraction, 0.0, 1.0);
+}
+
+double Histogram::fractionOf(double value) const {
+    if (!(high > low)) {
+        return 0.5;
+    }
+    return std::clamp((value - low) / (high - low), 0.0, 1.0);
+}
+
+Histogram makeHistogram(const std::vector<double>& values, const std::vector<uint8_t>& shown,
+                        int binCount) {
+    Histogram histogram;
+    histogram.counts.assign(static_cast<size_t>(std::max(binCount, 1)), 0);
+    bool any = false;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const double v = values[i];
+        if (shown[i] != 0 && !std::isnan(v)) {
+            histogram.low = any ? std::min(histogram.low, v) : v;
+            histogram.high = any ? std::max(histogram.high, v) : v;
+            any = true;
+        }
+    }
+    const double width = (histogram.high - histogram.low) / histogram.counts.size();
+    for (size_t i = 0; i < values.size(); ++i) {
+        const double v = values[i];
+        if (shown[i] != 0 && !std::isnan(v)) {
+            size_t bin = width > 0 ? static_cast<size_t>((v - histogram.low) / width) : 0;
+            bin = std::min(bin, histogram.counts.size() - 1);
+            ++histogram.counts[bin];
+        }
+    }
+    return histogram;
+}
+
+long long countBelow(const std::vector<double>& values, const std::vector<uint8_t>& shown,
+                     double threshold) {
+    long long below = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        below += shown[i] != 0 && values[i] < threshold ? 1 : 0;
+    }
+    return below;
+}
+
+std::string groupedCount(long long count) {
+    std::string digits = std::to_string(count < 0 ? -count : count);
+    for (ptrdiff_t at = static_cast<ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<size_t>(at), ",");
+    }
+    return count < 0 ? "-" + digits : digits;
+}
+
+std::string belowAndRemovedText(long long below, double threshold, std::optional<long long> removes,
+                                char decimalSeparator) {
+    std::string number = shortestText(threshold);
+    std::replace(number.begin(), number.end(), '.', decimalSeparator);
+    return groupedCount(below) + " below " + number + " now; a run removes " +
+           (removes ? groupedCount(*removes) : std::string("..."));
+}
+
+}  // namespace meshthin

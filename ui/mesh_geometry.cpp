@@ -1,0 +1,316 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/mesh_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "model/store.h"
+#include "ui/colour_map.h"
+
+namespace meshthin {
+
+namespace {
+
+// --- reading the store ---
+
+void readPoints(MeshGeometry& geometry) {
+    const long long lastPoint = lastLoadedPoint();
+    const size_t count = static_cast<size_t>(std::max(lastPoint + 1, 0LL));
+    geometry.positions.resize(3 * count);
+    geometry.values.resize(count);
+    geometry.shown.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        const Point& point = Points(static_cast<long long>(i));
+        geometry.positions[3 * i] = static_cast<float>(point.getX());
+        geometry.positions[3 * i + 1] = static_cast<float>(point.getY());
+        geometry.positions[3 * i + 2] = static_cast<float>(point.getZ());
+        geometry.shown[i] = point.removed() ? 0 : 1;
+        geometry.values[i] = point.removed() ? 0 : point.getValue();
+    }
+}
+
+void measure(MeshGeometry& geometry) {
+    glm::vec3 low(std::numeric_limits<float>::max());
+    glm::vec3 high(std::numeric_limits<float>::lowest());
+    bool any = false;
+    for (size_t i = 0; i < geometry.pointCount(); ++i) {
+        if (geometry.shown[i] != 0) {
+            const glm::vec3 p = geometry.position(i);
+            low = glm::min(low, p);
+            high = glm::max(high, p);
+            geometry.lowValue =
+                any ? std::min(geometry.lowValue, geometry.values[i]) : geometry.values[i];
+            geometry.highValue =
+                any ? std::max(geometry.highValue, geometry.values[i]) : geometry.values[i];
+            any = true;
+        }
+    }
+    geometry.centre = any ? (low + high) / 2.0f : glm::vec3(0);
+    float radius = 0;
+    for (size_t i = 0; i < geometry.pointCount(); ++i) {
+        if (geometry.shown[i] != 0) {
+            radius = std::max(radius, glm::length(geometry.position(i) - geometry.centre));
+        }
+    }
+    geometry.radius = radius > 0 ? radius : 1;
+    geometry.shades.resize(geometry.pointCount());
+    for (size_t i = 0; i < geometry.pointCount(); ++i) {
+        geometry.shades[i] = static_cast<float>(
+            fractionInRange(geometry.values[i], geometry.lowValue, geometry.highValue));
+    }
+}
+
+// The face's points in ring order as the writer would put them: a rebuilt face is walked into
+// ring order (on a copy, as the store keeps its own order until it is written); -1 positions
+// and removed points are left out.
+void ringOf(long long f, std::vector<uint32_t>& ring) {
+    ring.clear();
+    const Face& stored = Faces(f);
+    Face ordered;
+    const Face* face = &stored;
+    if (stored.getIsNew()) {
+        ordered = stored;
+        ordered.fixOrder();
+        face = &ordered;
+    }
+    const long long pointLimit = lastLoadedPoint();
+    for (int16_t j = 0; j <= face->getNum(); ++j) {
+        const int16_t p = face->getPNum(j);
+        if (p >= 0 && p <= pointLimit && !Points(p).removed()) {
+            ring.push_back(static_cast<uint32_t>(p));
+        }
+    }
+}
+
+void readFaces(MeshGeometry& geometry) {
+    if (!Faces.exists()) {
+        return;
+    }
+    std::vector<uint32_t> ring;
+    std::vector<glm::vec3> corners;
+    std::vector<uint32_t> cut;
+    for (long long f = 0; f <= Faces.upperBound(); ++f) {
+        if (Faces(f).removedz()) {
+            continue;
+        }
+        try {
+            ringOf(f, ring);
+        } catch (const Failure&) {
+            continue;  // a slot whose line failed to load holds no polygon
+        }
+        if (ring.size() < 3) {
+            continue;
+        }
+        for (size_t k = 0; k < ring.size(); ++k) {
+            geometry.edges.push_back(ring[k]);
+            geometry.edges.push_back(ring[(k + 1) % ring.size()]);
+        }
+        if (ring.size() == 3) {
+            geometry.triangles.insert(geometry.triangles.end(), ring.begin(), ring.end());
+            continue;
+        }
+        corners.clear();
+        for (uint32_t p : ring) {
+            corners.push_back(geometry.position(p));
+        }
+        cut.clear();
+        triangulatePolygon(corners, 0, cut);
+        for (uint32_t k : cut) {
+            geometry.triangles.push_back(ring[k]);
+        }
+    }
+}
+
+// --- ear clipping ---
+
+// Twice the signed area of the 2D triangle abc: positive when it turns left.
+float turn(glm::vec2 a, glm::vec2 b, glm::vec2 c) {
+    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+}
+
+bool inTriangle(glm::vec2 p, glm::vec2 a, glm::vec2 b, glm::vec2 c) {
+    return turn(a, b, p) >= 0 && turn(b, c, p) >= 0 && turn(c, a, p) >= 0;
+}
+
+// The ring flattened onto the plane it lies closest to, turning left (counter-clockwise).
+std::vector<glm::vec2> flatten(std::span<const glm::vec3> ring) {
+    glm::vec3 normal(0);  // Newell's normal: robust for any simple polygon
+    for (size_t i = 0; i < ring.size(); ++i) {
+        const glm::vec3& a = ring[i];
+        const glm::vec3& b = ring[(i + 1) % ring.size()];
+        normal += glm::vec3((a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x),
+                            (a.x - b.x) * (a.y + b.y));
+    }
+    const glm::vec3 size = glm::abs(normal);
+    // Drop the axis the normal is longest along; keep the other two in right-handed order.
+    int u = 1;
+    int v = 2;
+    float sign = normal.x;
+    if (size.y >= size.x && size.y >= size.z) {
+        u = 2;
+        v = 0;
+        sign = normal.y;
+    } else if (size.z >= size.x && size.z >= size.y) {
+        u = 0;
+        v = 1;
+        sign = normal.z;
+    }
+    std::vector<glm::vec2> flat;
+    flat.reserve(ring.size());
+    for (const glm::vec3& p : ring) {
+        flat.emplace_back(p[u], sign < 0 ? -p[v] : p[v]);
+    }
+    return flat;
+}
+
+bool isEar(const std::vector<glm::vec2>& flat, const std::vector<uint32_t>& left, size_t k) {
+    const size_t n = left.size();
+    const glm::vec2 a = flat[left[(k + n - 1) % n]];
+    const glm::vec2 b = flat[left[k]];
+    const glm::vec2 c = flat[left[(k + 1) % n]];
+    if (turn(a, b, c) <= 0) {
+        return false;  // a reflex or flat corner is no ear
+    }
+    for (size_t j = 0; j < n; ++j) {
+        if (j == k || j == (k + n - 1) % n || j == (k + 1) % n) {
+            continue;
+        }
+        const glm::vec2 p = flat[left[j]];
+        if (p != a && p != b && p != c && inTriangle(p, a, b, c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// --- picking ---
+
+// The distance along the ray at which it passes through triangle abc, or infinity
+// (Moeller and Trumbore's test).
+float hitDistance(glm::vec3 origin, glm::vec3 direction, glm::vec3 a, glm::vec3 b, glm::vec3 c) {
+    const glm::vec3 e1 = b - a;
+    const glm::vec3 e2 = c - a;
+    const glm::vec3 p = glm::cross(direction, e2);
+    const float det = glm::dot(e1, p);
+    if (std::abs(det) < 1e-12f) {
+        return std::numeric_limits<float>::infinity();
+    }
+    const float inv = 1 / det;
+    const glm::vec3 s = origin - a;
+    const float u = glm::dot(s, p) * inv;
+    if (u < 0 || u > 1) {
+        return std::numeric_limits<float>::infinity();
+    }
+    const glm::vec3 q = glm::cross(s, e1);
+    const float v = glm::dot(direction, q) * inv;
+    if (v < 0 || u + v > 1) {
+        return std::numeric_limits<float>::infinity();
+    }
+    const float t = glm::dot(e2, q) * inv;
+    return t > 0 ? t : std::numeric_limits<float>::infinity();
+}
+
+}  // namespace
+
+MeshGeometry buildGeometry() {
+    MeshGeometry geometry;
+    if (!Points.exists()) {
+        return geometry;
+    }
+    readPoints(geometry);
+    measure(geometry);
+    readFaces(geometry);
+    return geometry;
+}
+
+void triangulatePolygon(std::span<const glm::vec3> ring, uint32_t base,
+                        std::vector<uint32_t>& triangles) {
+    if (ring.size() < 3) {
+        return;
+    }
+    const std::vector<glm::vec2> flat = flatten(ring);
+    std::vector<uint32_t> left(ring.size());
+    for (uint32_t i = 0; i < left.size(); ++i) {
+        left[i] = i;
+    }
+    while (left.size() > 3) {
+        size_t ear = 0;
+        while (ear < left.size() && !isEar(flat, left, ear)) {
+            ++ear;
+        }
+        if (ear == left.size()) {
+            ear = 0;  // no ear in a ring that is not simple: cut a corner all the same
+        }
+        const size_t n = left.size();
+        triangles.push_back(base + left[(ear + n - 1) % n]);
+        triangles.push_back(base + left[ear]);
+        triangles.push_back(base + left[(ear + 1) % n]);
+        left.erase(left.begin() + static_cast<ptrdiff_t>(ear));
+    }
+    triangles.push_back(base + left[0]);
+    triangles.push_back(base + left[1]);
+    triangles.push_back(base + left[2]);
+}
+
+bool seenFrom(const MeshGeometry& geometry, glm::vec3 eye, uint32_t point) {
+    const glm::vec3 target = geometry.position(point);
+    const glm::vec3 toPoint = target - eye;
+    const float length = glm::length(toPoint);
+    if (length == 0) {
+        return true;
+    }
+    const glm::vec3 direction = toPoint / length;
+    // A surface closer than this to the point is the point's own neighbourhood.
+    const float slack = geometry.radius * 1e-4f;
+    const auto& t = geometry.triangles;
+    for (size_t k = 0; k + 2 < t.size(); k += 3) {
+        if (t[k] == point || t[k + 1] == point || t[k + 2] == point) {
+            continue;
+        }
+        const float hit = hitDistance(eye, direction, geometry.position(t[k]),
+                                      geometry.position(t[k + 1]), geometry.position(t[k + 2]));
+        if (hit < length - slack) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int pickPoint(const MeshGeometry& geometry, const MeshViewCamera& camera, float x, float y,
+              int width, int height, float radius) {
+    struct Candidate {
+        float distance;
+        uint32_t point;
+    };
+    std::vector<Candidate> near;
+    for (uint32_t i = 0; i < geometry.pointCount(); ++i) {
+        if (geometry.shown[i] == 0) {
+            continue;
+        }
+        const ScreenPoint s = camera.project(geometry.position(i), width, height);
+        if (s.depth < 0 || s.depth > 1) {
+            continue;
+        }
+        const float d = std::hypot(s.x - x, s.y - y);
+        if (d <= radius) {
+            near.push_back({d, i});
+        }
+    }
+    std::sort(near.begin(), near.end(), [](const Candidate& a, const Candidate& b) {
+        return a.distance < b.distance || (a.distance == b.distance && a.point < b.point);
+    });
+    // Past this many hidden candidates the cursor is over a crowd of points behind the surface,
+    // and the rest are no nearer to being seen.
+    constexpr size_t kCandidatesTried = 32;
+    near.resize(std::min(near.size(), kCandidatesTried));
+    const glm::vec3 eye = camera.eye();
+    for (const Candidate& candidate : near) {
+        if (seenFrom(geometry, eye, candidate.point)) {
+            return static_cast<int>(candidate.point);
+        }
+    }
+    return -1;
+}
+
+}  // namespace meshthin

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the mesh view draws, in plain arrays of its own: one vertex per point slot read from the
+// file (the spare slot is not a point), every face that is not removed cut into triangles for
+// display, its outline for the wireframe, and the values that colour it. Built from the store
+// between changes; the view paints from these arrays only, so that nothing it does reads or
+// changes the mesh. Also the view's picking: the point nearest to the cursor that the eye sees.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include <glm/glm.hpp>
+
+#include "ui/mesh_view_camera.h"
+
+namespace meshthin {
+
+struct MeshGeometry {
+    std::vector<float> positions;  // x, y, z of point i at 3i
+    std::vector<double> values;    // point i's value, exactly as the store has it
+    std::vector<float> shades;     // point i's place in the value range, 0..1, for the colour map
+    std::vector<uint8_t> shown;    // 1 for a point that is not removed
+    std::vector<uint32_t> triangles;  // three point numbers each
+    std::vector<uint32_t> edges;      // two point numbers each: every face's outline
+    glm::vec3 centre{0};              // of the box around the shown points
+    float radius = 1;                 // of the sphere about centre holding every shown point
+    double lowValue = 0;              // the value range of the shown points
+    double highValue = 0;
+
+    size_t pointCount() const { return shown.size(); }
+    glm::vec3 position(size_t point) const {
+        return {positions[3 * point], positions[3 * point + 1], positions[3 * point + 2]};
+    }
+};
+
+// The geometry of the mesh in the store; empty when no mesh is loaded. Reads the store only:
+// a rebuilt face is put into ring order on a copy of it.
+MeshGeometry buildGeometry();
+
+// Cuts a simple polygon (convex or not, in any plane, either winding) into ring.size() - 2
+// triangles by ear clipping, appending the positions' indices, offset by base, to triangles.
+// A polygon that is not simple still gives ring.size() - 2 triangles covering its points.
+// A hand-written cut: no Debian package carries a polygon triangulator for C++ (Qt's is
+// private); the rings are small, and the cut is quadratic in the ring's length.
+void triangulatePolygon(std::span<const glm::vec3> ring, uint32_t base,
+                        std::vector<uint32_t>& triangles);
+
+// The point the eye sees nearest to the cursor (x, y in pixels), within radius pixels of it;
+// -1 when there is none. A point hidden behind the surface is never picked.
+int pickPoint(const MeshGeometry& geometry, const MeshViewCamera& camera, float x, float y,
+              int width, int height, float radius);
+
+// Whether the straight line from eye to the point passes through no triangle that does not hold
+// the point.
+bool seenFrom(const MeshGeometry& geometry, glm::vec3 eye, uint32_t point);
+
+}  // namespace meshthin

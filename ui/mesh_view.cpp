@@ -1,0 +1,863 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/mesh_view.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <QSurfaceFormat>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "ui/colour_map.h"
+#include "ui/form1.h"
+
+namespace meshthin {
+
+namespace {
+
+constexpr int kDryRunDelayMs = 60;  // after the last change; the promise is at most 100 ms
+constexpr float kPickRadius = 12;   // logical pixels around the cursor
+constexpr int kDragStart = 4;       // pixels a press moves before it is a drag, not a click
+
+// --- shaders (OpenGL 3.3 core) ---
+
+constexpr const char* kSurfaceVertex = R"(#version 330 core
+layout(location = 0) in vec3 position;
+layout(location = 1) in float shade;
+uniform mat4 modelView;
+uniform mat4 projection;
+out vec3 viewPosition;
+out float valueShade;
+void main() {
+    vec4 p = modelView * vec4(position, 1.0);
+    viewPosition = p.xyz;
+    valueShade = shade;
+    gl_Position = projection * p;
+})";
+
+// Flat shading from the screen-space derivatives: the faces' windings need not agree, and the
+// light is the camera's own, so that every face the eye sees is lit.
+constexpr const char* kSurfaceFragment = R"(#version 330 core
+in vec3 viewPosition;
+in float valueShade;
+uniform vec3 colourMap[11];
+out vec4 colour;
+void main() {
+    float s = clamp(valueShade, 0.0, 1.0) * 10.0;
+    int i = int(min(floor(s), 9.0));
+    vec3 base = mix(colourMap[i], colourMap[i + 1], s - float(i));
+    vec3 n = normalize(cross(dFdx(viewPosition), dFdy(viewPosition)));
+    float light = abs(dot(n, normalize(-viewPosition)));
+    colour = vec4(base * (0.45 + 0.55 * light), 1.0);
+})";
+
+constexpr const char* kEdgeVertex = R"(#version 330 core
+layout(location = 0) in vec3 position;
+uniform mat4 modelView;
+uniform mat4 projection;
+void main() { gl_Position = projection * modelView * vec4(position, 1.0); })";
+
+constexpr const char* kEdgeFragment = R"(#version 330 core
+out vec4 colour;
+void main() { colour = vec4(0.08, 0.08, 0.1, 1.0); })";
+
+// Every point is a vertex of the point pass; one without a mark is put outside the clip volume.
+// A mark is drawn a little in front of its own surface, so that the surface around it does not
+// cover it, and behind any other.
+constexpr const char* kMarkVertex = R"(#version 330 core
+layout(location = 0) in vec3 position;
+layout(location = 2) in float mark;
+uniform mat4 modelView;
+uniform mat4 projection;
+uniform int selectedPoint;
+uniform float pixelScale;
+flat out int kind;
+void main() {
+    kind = gl_VertexID == selectedPoint ? 3 : int(mark + 0.5);
+    if (kind == 0) {
+        gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
+        gl_PointSize = 1.0;
+        return;
+    }
+    vec4 p = projection * modelView * vec4(position, 1.0);
+    p.z -= (kind == 2 ? 0.003 : 0.002) * p.w;  // a removal's mark over a fainter one
+    gl_Position = p;
+    gl_PointSize = (kind == 2 ? 8.0 : kind == 1 ? 5.0 : 12.0) * pixelScale;
+})";
+
+constexpr const char* kMarkFragment = R"(#version 330 core
+flat in int kind;
+uniform vec3 markColour[4];
+out vec4 colour;
+void main() {
+    vec2 d = gl_PointCoord * 2.0 - 1.0;
+    float r = dot(d, d);
+    if (r > 1.0) discard;
+    colour = vec4(kind == 3 && r > 0.5 ? vec3(0.0) : markColour[kind], 1.0);
+})";
+
+QVector3D asVector(Rgb c) {
+    return {c.r / 255.0f, c.g / 255.0f, c.b / 255.0f};
+}
+
+QMatrix4x4 asMatrix(const glm::mat4& m) {
+    return QMatrix4x4(&m[0][0]).transposed();  // glm is column-major, the constructor row-major
+}
+
+QString number(double value) {
+    QString text = QString::number(value, 'g', 4);
+    return text.replace('.', QChar::fromLatin1(userDecimalSeparator()));
+}
+
+}  // namespace
+
+bool openGLAvailable() {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        return false;  // the offscreen platform has no OpenGL and fails only when drawing
+    }
+    QOpenGLContext context;
+    return context.create();
+}
+
+// =============================================================================================
+// MeshGLView
+
+MeshGLView::MeshGLView(QWidget* parent) : QOpenGLWidget(parent) {
+    QSurfaceFormat format;
+    format.setVersion(3, 3);
+    format.setProfile(QSurfaceFormat::CoreProfile);
+    format.setDepthBufferSize(24);
+    setFormat(format);
+    setFocusPolicy(Qt::StrongFocus);
+    setMinimumSize(200, 150);
+    setAccessibleName(QStringLiteral("Mesh view"));
+}
+
+MeshGLView::~MeshGLView() {
+    if (ready) {
+        makeCurrent();
+        releaseBuffers();
+        doneCurrent();
+    }
+}
+
+void MeshGLView::setGeometry(std::shared_ptr<const MeshGeometry> geometry, bool fit) {
+    shape = std::move(geometry);
+    marks.assign(shape->pointCount(), 0);
+    geometryDue = true;
+    marksDue = true;
+    if (fit) {
+        eyeOn.fit(shape->centre, shape->radius);
+    }
+    update();
+    emit stateChanged();
+}
+
+void MeshGLView::setMarks(std::vector<uint8_t> newMarks) {
+    marks = std::move(newMarks);
+    marksDue = true;
+    update();
+    emit stateChanged();
+}
+
+void MeshGLView::setSelectedPoint(int point) {
+    selected = point;
+    update();
+    emit stateChanged();
+}
+
+void MeshGLView::setWireframe(bool on) {
+    showEdges = on;
+    update();
+    emit stateChanged();
+}
+
+void MeshGLView::fitWholeMesh() {
+    if (shape) {
+        eyeOn.fit(shape->centre, shape->radius);
+        update();
+    }
+}
+
+ScreenPoint MeshGLView::screenPointOf(int point) const {
+    return eyeOn.project(shape->position(static_cast<size_t>(point)), width(), height());
+}
+
+void MeshGLView::initializeGL() {
+    initializeOpenGLFunctions();
+    const bool built =
+        surfaceProgram.addShaderFromSourceCode(QOpenGLShader::Vertex, kSurfaceVertex) &&
+        surfaceProgram.addShaderFromSourceCode(QOpenGLShader::Fragment, kSurfaceFragment) &&
+        surfaceProgram.link() &&
+        edgeProgram.addShaderFromSourceCode(QOpenGLShader::Vertex, kEdgeVertex) &&
+        edgeProgram.addShaderFromSourceCode(QOpenGLShader::Fragment, kEdgeFragment) &&
+        edgeProgram.link() &&
+        markProgram.addShaderFromSourceCode(QOpenGLShader::Vertex, kMarkVertex) &&
+        markProgram.addShaderFromSourceCode(QOpenGLShader::Fragment, kMarkFragment) &&
+        markProgram.link();
+    if (!built) {
+        return;  // paintGL then clears to the background only
+    }
+    surfaceArray.create();
+    edgeArray.create();
+    markArray.create();
+    positionBuffer.create();
+    shadeBuffer.create();
+    markBuffer.create();
+    triangleBuffer.create();
+    edgeBuffer.create();
+
+    surfaceArray.bind();
+    positionBuffer.bind();
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    shadeBuffer.bind();
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 1, GL_FLOAT, GL_FALSE, 0, nullptr);
+    triangleBuffer.bind();
+    surfaceArray.release();
+
+    edgeArray.bind();
+    positionBuffer.bind();
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    edgeBuffer.bind();
+    edgeArray.release();
+
+    markArray.bind();
+    positionBuffer.bind();
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    markBuffer.bind();
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, nullptr);
+    markArray.release();
+
+    std::vector<QVector3D> map;
+    for (const Rgb& c : viridisTable(11)) {
+        map.push_back(asVector(c));
+    }
+    surfaceProgram.bind();
+    surfaceProgram.setUniformValueArray("colourMap", map.data(), static_cast<int>(map.size()));
+    const QVector3D markColours[4] = {QVector3D(), asVector(kKeptBelowMark), asVector(kRemovedMark),
+                                      asVector(kSelectedMark)};
+    markProgram.bind();
+    markProgram.setUniformValueArray("markColour", markColours, 4);
+    ready = true;
+    geometryDue = geometryDue || shape != nullptr;
+    marksDue = true;
+}
+
+void MeshGLView::releaseBuffers() {
+    surfaceArray.destroy();
+    edgeArray.destroy();
+    markArray.destroy();
+    positionBuffer.destroy();
+    shadeBuffer.destroy();
+    markBuffer.destroy();
+    triangleBuffer.destroy();
+    edgeBuffer.destroy();
+}
+
+void MeshGLView::uploadGeometry() {
+    const MeshGeometry& g = *shape;
+    positionBuffer.bind();
+    positionBuffer.allocate(g.positions.data(),
+                            static_cast<int>(g.positions.size() * sizeof(float)));
+    shadeBuffer.bind();
+    shadeBuffer.allocate(g.shades.data(), static_cast<int>(g.shades.size() * sizeof(float)));
+    markBuffer.bind();
+    markBuffer.allocate(static_cast<int>(g.pointCount()));
+    // Index buffers belong to their vertex arrays: bind the array before the buffer.
+    surfaceArray.bind();
+    triangleBuffer.bind();
+    triangleBuffer.allocate(g.triangles.data(),
+                            static_cast<int>(g.triangles.size() * sizeof(uint32_t)));
+    edgeArray.bind();
+    edgeBuffer.bind();
+    edgeBuffer.allocate(g.edges.data(), static_cast<int>(g.edges.size() * sizeof(uint32_t)));
+    edgeArray.release();
+    triangleIndices = static_cast<int>(g.triangles.size());
+    edgeIndices = static_cast<int>(g.edges.size());
+    pointsDrawn = static_cast<int>(g.pointCount());
+    geometryDue = false;
+}
+
+void MeshGLView::uploadMarks() {
+    if (marks.size() == static_cast<size_t>(pointsDrawn) && pointsDrawn > 0) {
+        markBuffer.bind();
+        markBuffer.write(0, marks.data(), pointsDrawn);
+    }
+    marksDue = false;
+}
+
+void MeshGLView::resizeGL(int, int) {
+}
+
+void MeshGLView::paintGL() {
+    glClearColor(0.93f, 0.93f, 0.95f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (!ready || !shape) {
+        return;
+    }
+    if (geometryDue) {
+        uploadGeometry();
+    }
+    if (marksDue) {
+        uploadMarks();
+    }
+    const float aspect = static_cast<float>(width()) / static_cast<float>(std::max(height(), 1));
+    const QMatrix4x4 modelView = asMatrix(eyeOn.view());
+    const QMatrix4x4 projection = asMatrix(eyeOn.projection(aspect));
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_PROGRAM_POINT_SIZE);
+
+    glEnable(GL_POLYGON_OFFSET_FILL);
+    glPolygonOffset(1, 1);  // the outline in front of the faces it bounds
+    surfaceProgram.bind();
+    surfaceProgram.setUniformValue("modelView", modelView);
+    surfaceProgram.setUniformValue("projection", projection);
+    surfaceArray.bind();
+    glDrawElements(GL_TRIANGLES, triangleIndices, GL_UNSIGNED_INT, nullptr);
+    glDisable(GL_POLYGON_OFFSET_FILL);
+
+    if (showEdges) {
+        edgeProgram.bind();
+        edgeProgram.setUniformValue("modelView", modelView);
+        edgeProgram.setUniformValue("projection", projection);
+        edgeArray.bind();
+        glDrawElements(GL_LINES, edgeIndices, GL_UNSIGNED_INT, nullptr);
+    }
+
+    markProgram.bind();
+    markProgram.setUniformValue("modelView", modelView);
+    markProgram.setUniformValue("projection", projection);
+    markProgram.setUniformValue("selectedPoint", selected);
+    markProgram.setUniformValue("pixelScale", static_cast<float>(devicePixelRatioF()));
+    markArray.bind();
+    glDrawArrays(GL_POINTS, 0, pointsDrawn);
+    markArray.release();
+}
+
+void MeshGLView::mousePressEvent(QMouseEvent* event) {
+    pressedAt = lastAt = event->position().toPoint();
+    dragging = event->button();
+    dragged = false;
+}
+
+void MeshGLView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (dragging == Qt::NoButton) {
+        return;
+    }
+    dragged = dragged || (at - pressedAt).manhattanLength() > kDragStart;
+    const QPoint step = at - lastAt;
+    lastAt = at;
+    if (!dragged) {
+        return;
+    }
+    if (dragging == Qt::LeftButton) {
+        eyeOn.orbit(static_cast<float>(step.x()), static_cast<float>(step.y()));
+    } else {
+        eyeOn.pan(static_cast<float>(step.x()), static_cast<float>(step.y()), height());
+    }
+    update();
+}
+
+void MeshGLView::mouseReleaseEvent(QMouseEvent* event) {
+    const bool click = dragging == Qt::LeftButton && !dragged;
+    dragging = Qt::NoButton;
+    if (!click || !shape) {
+        return;
+    }
+    const QPointF at = event->position();
+    const int point = pickPoint(*shape, eyeOn, static_cast<float>(at.x()),
+                                static_cast<float>(at.y()), width(), height(), kPickRadius);
+    if (point >= 0) {
+        setSelectedPoint(point);
+        emit pointPicked(point);
+    }
+}
+
+void MeshGLView::mouseDoubleClickEvent(QMouseEvent*) {
+    fitWholeMesh();
+}
+
+void MeshGLView::wheelEvent(QWheelEvent* event) {
+    eyeOn.zoom(static_cast<float>(event->angleDelta().y()) / 120.0f);
+    update();
+}
+
+void MeshGLView::keyPressEvent(QKeyEvent* event) {
+    // Arrows orbit, with Shift they pan; + and - zoom: the mouse's moves from the keyboard.
+    constexpr float kStep = 20;
+    const bool pan = (event->modifiers() & Qt::ShiftModifier) != 0;
+    float dx = 0;
+    float dy = 0;
+    switch (event->key()) {
+        case Qt::Key_Left:
+            dx = -kStep;
+            break;
+        case Qt::Key_Right:
+            dx = kStep;
+            break;
+        case Qt::Key_Up:
+            dy = -kStep;
+            break;
+        case Qt::Key_Down:
+            dy = kStep;
+            break;
+        case Qt::Key_Plus:
+        case Qt::Key_Equal:
+            eyeOn.zoom(1);
+            update();
+            return;
+        case Qt::Key_Minus:
+            eyeOn.zoom(-1);
+            update();
+            return;
+        default:
+            QOpenGLWidget::keyPressEvent(event);
+            return;
+    }
+    if (pan) {
+        eyeOn.pan(dx, dy, height());
+    } else {
+        eyeOn.orbit(dx, dy);
+    }
+    update();
+}
+
+// =============================================================================================
+// ValueLegend
+
+ValueLegend::ValueLegend(QWidget* parent) : QWidget(parent) {
+    setMinimumHeight(34);
+    setAccessibleName(QStringLiteral("Value colours"));
+}
+
+void ValueLegend::setRange(double newLow, double newHigh, std::optional<double> threshold) {
+    low = newLow;
+    high = newHigh;
+    QString marks = threshold ? QStringLiteral(
+                                    "; red dots: the points a run at %1 removes; pale "
+                                    "red dots: points below %1 now that it keeps")
+                                    .arg(number(*threshold))
+                              : QString();
+    setAccessibleDescription(
+        QStringLiteral("Values from %1 (dark purple) to %2 (yellow)%3; white dot: the selected "
+                       "point")
+            .arg(number(low), number(high), marks));
+    update();
+}
+
+void ValueLegend::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QFontMetrics metrics = fontMetrics();
+    const QRect bar(
+        metrics.horizontalAdvance(QStringLiteral("0000000")), 4,
+        std::max(width() - 2 * metrics.horizontalAdvance(QStringLiteral("0000000")), 10), 12);
+    QLinearGradient gradient(bar.topLeft(), bar.topRight());
+    const std::vector<Rgb> table = viridisTable(11);
+    for (size_t i = 0; i < table.size(); ++i) {
+        gradient.setColorAt(static_cast<double>(i) / (table.size() - 1),
+                            QColor(table[i].r, table[i].g, table[i].b));
+    }
+    painter.fillRect(bar, gradient);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QRect(0, 0, bar.left() - 4, 20), Qt::AlignRight | Qt::AlignVCenter,
+                     number(low));
+    painter.drawText(QRect(bar.right() + 4, 0, width(), 20), Qt::AlignLeft | Qt::AlignVCenter,
+                     number(high));
+    const int y = bar.bottom() + 10;
+    const auto dot = [&](int x, Rgb c, const QString& text) {
+        painter.setBrush(QColor(c.r, c.g, c.b));
+        painter.setPen(QColor(60, 60, 60));  // a rim, so that the white dot shows
+        painter.drawEllipse(QPoint(x, y), 4, 4);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(x + 8, y + metrics.ascent() / 2 - 1, text);
+        return x + 16 + metrics.horizontalAdvance(text);
+    };
+    int x = bar.left();
+    x = dot(x, kRemovedMark, QStringLiteral("a run removes"));
+    x = dot(x, kKeptBelowMark, QStringLiteral("below, kept"));
+    dot(x, kSelectedMark, QStringLiteral("selected"));
+}
+
+// =============================================================================================
+// ValueHistogram
+
+ValueHistogram::ValueHistogram(QWidget* parent) : QWidget(parent) {
+    setMinimumHeight(90);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(QStringLiteral("Value histogram"));
+    describe();
+}
+
+void ValueHistogram::setHistogram(Histogram newBins) {
+    bins = std::move(newBins);
+    describe();
+    update();
+}
+
+void ValueHistogram::setThreshold(std::optional<double> newThreshold, long long newBelow) {
+    threshold = newThreshold;
+    below = newBelow;
+    describe();
+    update();
+}
+
+QRect ValueHistogram::barArea() const {
+    return rect().adjusted(6, 4, -6, -fontMetrics().height() - 6);
+}
+
+void ValueHistogram::describe() {
+    QStringList countTexts;
+    for (long long count : bins.counts) {
+        countTexts << QString::number(count);
+    }
+    QString text =
+        QStringLiteral("%1 bins from %2 to %3, points per bin: %4")
+            .arg(bins.counts.size())
+            .arg(number(bins.low), number(bins.high), countTexts.join(QStringLiteral(", ")));
+    if (threshold) {
+        text += QStringLiteral("; %1 points below %2")
+                    .arg(QString::fromStdString(groupedCount(below)), number(*threshold));
+    }
+    setAccessibleDescription(text);
+}
+
+void ValueHistogram::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRect area = barArea();
+    painter.fillRect(area, palette().color(QPalette::Base));
+    const long long tallest =
+        bins.counts.empty() ? 0 : *std::max_element(bins.counts.begin(), bins.counts.end());
+    const int n = static_cast<int>(bins.counts.size());
+    for (int b = 0; b < n && tallest > 0; ++b) {
+        const Rgb c = viridis((b + 0.5) / n);
+        const int left = area.left() + area.width() * b / n;
+        const int right = area.left() + area.width() * (b + 1) / n;
+        const int h =
+            static_cast<int>(std::ceil(static_cast<double>(area.height()) *
+                                       static_cast<double>(bins.counts[static_cast<size_t>(b)]) /
+                                       static_cast<double>(tallest)));
+        painter.fillRect(QRect(left, area.bottom() - h + 1, std::max(right - left - 1, 1), h),
+                         QColor(c.r, c.g, c.b));
+    }
+    painter.setPen(palette().color(QPalette::WindowText));
+    QString caption = QStringLiteral("%1 to %2").arg(number(bins.low), number(bins.high));
+    if (threshold) {
+        const int x =
+            area.left() + static_cast<int>(std::lround(bins.fractionOf(*threshold) * area.width()));
+        painter.setPen(QPen(QColor(kRemovedMark.r, kRemovedMark.g, kRemovedMark.b), 2));
+        painter.drawLine(x, area.top(), x, area.bottom());
+        painter.setPen(palette().color(QPalette::WindowText));
+        caption =
+            QStringLiteral("%1 below %2   (values %3)")
+                .arg(QString::fromStdString(groupedCount(below)), number(*threshold), caption);
+    }
+    painter.drawText(QRect(area.left(), area.bottom() + 3, area.width(), fontMetrics().height()),
+                     Qt::AlignLeft, caption);
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(area.adjusted(-2, -2, 1, 1));
+    }
+}
+
+void ValueHistogram::mousePressEvent(QMouseEvent* event) {
+    const QRect area = barArea();
+    if (event->button() != Qt::LeftButton || area.width() <= 0 || bins.counts.empty()) {
+        return;
+    }
+    emit thresholdPicked(
+        bins.valueAt((event->position().x() - area.left()) / static_cast<double>(area.width())));
+}
+
+void ValueHistogram::keyPressEvent(QKeyEvent* event) {
+    // Left and Right move the threshold to the next bin edge.
+    const int step = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
+    if (step == 0 || bins.counts.empty()) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const double n = static_cast<double>(bins.counts.size());
+    const double at = threshold ? bins.fractionOf(*threshold) * n : 0;
+    const double edge = step > 0 ? std::floor(at + 1e-9) + 1 : std::ceil(at - 1e-9) - 1;
+    emit thresholdPicked(bins.valueAt(std::clamp(edge, 0.0, n) / n));
+}
+
+// =============================================================================================
+// MeshViewWindow
+
+MeshViewWindow::MeshViewWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setWindowTitle(QStringLiteral("Mesh view"));
+    resize(720, 640);
+    createControls();
+    createActions();
+    askPictureFile = [this] {
+        return QFileDialog::getSaveFileName(this, QStringLiteral("Save Picture"),
+                                            QStringLiteral("mesh-view.png"),
+                                            QStringLiteral("PNG images (*.png)"));
+    };
+    showCounts();
+}
+
+MeshViewWindow::~MeshViewWindow() = default;
+
+void MeshViewWindow::createControls() {
+    auto* layout = new QVBoxLayout(this);
+    if (openGLAvailable()) {
+        picture = new MeshGLView(this);
+        layout->addWidget(picture, 1);
+        connect(picture, &MeshGLView::pointPicked, this, &MeshViewWindow::pointPicked);
+        connect(picture, &MeshGLView::stateChanged, this, &MeshViewWindow::showCounts);
+    } else {
+        noPicture = new QLabel(
+            QStringLiteral("The mesh cannot be drawn here: no OpenGL context can be made on "
+                           "this display. The histogram and the counts below still follow the "
+                           "mesh."),
+            this);
+        noPicture->setWordWrap(true);
+        noPicture->setAlignment(Qt::AlignCenter);
+        layout->addWidget(noPicture, 1);
+    }
+    legend = new ValueLegend(this);
+    histogram = new ValueHistogram(this);
+    counts = new QLabel(this);
+    counts->setAccessibleName(QStringLiteral("Counts"));
+    layout->addWidget(legend);
+    layout->addWidget(histogram);
+    layout->addWidget(counts);
+    connect(histogram, &ValueHistogram::thresholdPicked, this, &MeshViewWindow::thresholdPicked);
+
+    dryRunDelay = new QTimer(this);
+    dryRunDelay->setSingleShot(true);
+    dryRunDelay->setInterval(kDryRunDelayMs);
+    connect(dryRunDelay, &QTimer::timeout, this, &MeshViewWindow::startDryRun);
+}
+
+void MeshViewWindow::createActions() {
+    auto* save = new QAction(QStringLiteral("Save Picture..."), this);
+    save->setShortcut(QKeySequence::Save);
+    save->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    save->setStatusTip(QStringLiteral("Save the view as a PNG picture"));
+    connect(save, &QAction::triggered, this, &MeshViewWindow::savePictureAsked);
+
+    auto* wire = new QAction(QStringLiteral("Wireframe"), this);
+    wire->setCheckable(true);
+    wire->setShortcut(Qt::Key_W);
+    wire->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(wire, &QAction::toggled, this, [this](bool on) {
+        if (picture) {
+            picture->setWireframe(on);
+        }
+    });
+
+    auto* fit = new QAction(QStringLiteral("Fit Whole Mesh"), this);
+    fit->setShortcut(Qt::Key_Home);
+    fit->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(fit, &QAction::triggered, this, [this] {
+        if (picture) {
+            picture->fitWholeMesh();
+        }
+    });
+
+    addActions({save, wire, fit});
+    if (picture) {
+        picture->addActions({save, wire, fit});
+        picture->setContextMenuPolicy(Qt::ActionsContextMenu);
+    } else {
+        save->setEnabled(false);
+        wire->setEnabled(false);
+        fit->setEnabled(false);
+    }
+}
+
+void MeshViewWindow::meshChanged(const QString& fileName, bool fit) {
+    stopDryRun();
+    setWindowTitle(QStringLiteral("Mesh view - ") + fileName);
+    geometry = std::make_shared<const MeshGeometry>(buildGeometry());
+    histogram->setHistogram(
+        makeHistogram(geometry->values, geometry->shown, ValueHistogram::kBins));
+    if (picture) {
+        picture->setGeometry(geometry, fit);
+    }
+    showBelowNow();
+    scheduleDryRun();
+}
+
+void MeshViewWindow::thresholdChanged(std::optional<double> newThreshold) {
+    if (newThreshold == threshold) {
+        return;
+    }
+    threshold = newThreshold;
+    showBelowNow();
+    scheduleDryRun();
+}
+
+void MeshViewWindow::selectedPointChanged(int point) {
+    if (picture) {
+        picture->setSelectedPoint(point);
+    }
+}
+
+void MeshViewWindow::setBusy(bool nowBusy) {
+    busy = nowBusy;
+    if (busy) {
+        stopDryRun();
+    } else {
+        scheduleDryRun();
+    }
+    showCounts();
+}
+
+bool MeshViewWindow::dryRunPending() const {
+    return dryRunDelay->isActive() || dryRun.running();
+}
+
+// The points below the threshold, all marked as kept until the dry run says which go.
+void MeshViewWindow::showBelowNow() {
+    removes.reset();
+    dryRunFailed = false;
+    below = 0;
+    if (geometry && threshold) {
+        below = countBelow(geometry->values, geometry->shown, *threshold);
+    }
+    applyRemoved({});
+}
+
+void MeshViewWindow::applyRemoved(const std::vector<int16_t>& removed) {
+    if (!geometry) {
+        showCounts();
+        return;
+    }
+    std::vector<uint8_t> marks(geometry->pointCount(), static_cast<uint8_t>(Mark::none));
+    if (threshold) {
+        for (size_t i = 0; i < marks.size(); ++i) {
+            if (geometry->shown[i] != 0 && geometry->values[i] < *threshold) {
+                marks[i] = static_cast<uint8_t>(Mark::keptBelow);
+            }
+        }
+    }
+    for (int16_t p : removed) {
+        if (p >= 0 && static_cast<size_t>(p) < marks.size()) {
+            marks[static_cast<size_t>(p)] = static_cast<uint8_t>(Mark::removed);
+        }
+    }
+    if (picture) {
+        picture->setMarks(std::move(marks));
+    }
+    legend->setRange(geometry->lowValue, geometry->highValue, threshold);
+    histogram->setThreshold(threshold, below);
+    showCounts();
+}
+
+void MeshViewWindow::scheduleDryRun() {
+    stopDryRun();
+    if (!busy && geometry && geometry->pointCount() > 0 && threshold) {
+        dryRunDelay->start();
+    }
+}
+
+void MeshViewWindow::startDryRun() {
+    if (busy || !geometry || !threshold) {
+        return;
+    }
+    if (!dryRun.start(*threshold)) {
+        dryRunFailed = true;
+        showCounts();
+        return;
+    }
+    dryRunWatch =
+        std::make_unique<QSocketNotifier>(dryRun.resultDescriptor(), QSocketNotifier::Read);
+    connect(dryRunWatch.get(), &QSocketNotifier::activated, this, &MeshViewWindow::readDryRun);
+}
+
+void MeshViewWindow::readDryRun() {
+    const BackgroundDryRun::Outcome outcome = dryRun.collect();
+    if (!outcome.finished) {
+        return;
+    }
+    dryRunWatch.reset();
+    if (!outcome.removed) {
+        dryRunFailed = true;
+        showCounts();
+        return;
+    }
+    removes = static_cast<long long>(outcome.removed->size());
+    applyRemoved(*outcome.removed);
+}
+
+void MeshViewWindow::stopDryRun() {
+    dryRunDelay->stop();
+    dryRunWatch.reset();
+    dryRun.cancel();
+}
+
+QString MeshViewWindow::countsText() const {
+    if (!geometry || geometry->pointCount() == 0) {
+        return QStringLiteral("No mesh");
+    }
+    if (!threshold) {
+        return QStringLiteral("No threshold: Text1 holds no number");
+    }
+    QString text = QString::fromStdString(
+        belowAndRemovedText(below, *threshold, removes, userDecimalSeparator()));
+    if (busy) {
+        text += QStringLiteral(" (a run is in progress)");
+    } else if (dryRunFailed) {
+        text += QStringLiteral(" (the trial run failed)");
+    }
+    return text;
+}
+
+void MeshViewWindow::showCounts() {
+    counts->setText(countsText());
+    if (picture) {
+        QString state =
+            QStringLiteral("%1 points shown; wireframe %2")
+                .arg(geometry ? std::count(geometry->shown.begin(), geometry->shown.end(), 1) : 0)
+                .arg(picture->wireframe() ? QStringLiteral("on") : QStringLiteral("off"));
+        state += QStringLiteral("; ") + countsText();
+        picture->setAccessibleDescription(state);
+    }
+}
+
+bool MeshViewWindow::savePicture(const QString& path) {
+    if (!picture) {
+        return false;
+    }
+    const QImage image = picture->grabFramebuffer();
+    QSaveFile file(path);
+    return !image.isNull() && file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") &&
+           file.commit();
+}
+
+void MeshViewWindow::savePictureAsked() {
+    const QString path = askPictureFile();
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!savePicture(path)) {
+        QMessageBox::warning(this, QStringLiteral("Save Picture"),
+                             QStringLiteral("The picture could not be saved to %1.").arg(path));
+    }
+}
+
+}  // namespace meshthin

@@ -1,0 +1,240 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The mesh view: a top-level window of its own ("Mesh view - FILE") that shows the mesh on
+// screen in 3D, coloured by value through viridis, with marks on exactly the points a run at
+// the threshold being looked at would remove (red) and, fainter, the points below it now that
+// the run would keep; under it the legend, a histogram of the values, and a line of counts
+// ("1,214 below 0.9 now; a run removes 466").
+//
+// The window never reads the store while it paints or handles input: meshChanged copies what it
+// draws into its own arrays (MeshGeometry), and the marks come from a dry run in a process of
+// its own (BackgroundDryRun, whose header says why), so the store that the main window's
+// handlers read is never changed by the view. A threshold change shows the points below it at
+// once, and the dry run starts 60 ms after the last change; a result that a newer threshold has
+// overtaken is never shown (its process is stopped when the newer dry run starts).
+//
+// How the main window drives it (all calls on the window's thread):
+//   meshChanged(file, fit)    after every change of the mesh in the store (load, run, undo,
+//                             redo, open), never during one; fit for a new mesh.
+//   thresholdChanged(t)       whenever the threshold being looked at changes (slider, Text1);
+//                             nullopt while Text1 holds no number.
+//   selectedPointChanged(p)   when List1's selection changes; -1 for none.
+//   setBusy(true/false)       around a run or a write: meanwhile no dry run starts, and the
+//                             one in progress is stopped.
+// and listens to
+//   pointPicked(p)            a click on point p in the view: select it in List1.
+//   thresholdPicked(t)        a click on the histogram: put t into Text1 as the slider does.
+// Where no OpenGL context can be made (Qt's offscreen platform, a display without OpenGL), the
+// window says so in place of the picture and keeps its histogram and counts.
+#pragma once
+
+#include <QImage>
+#include <QOpenGLBuffer>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLVertexArrayObject>
+#include <QOpenGLWidget>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "ui/background_dry_run.h"
+#include "ui/histogram.h"
+#include "ui/mesh_geometry.h"
+#include "ui/mesh_view_camera.h"
+
+class QLabel;
+class QSocketNotifier;
+class QTimer;
+
+namespace meshthin {
+
+// The kinds of mark a point carries, as the view's per-point attribute holds them.
+enum class Mark : uint8_t {
+    none = 0,
+    keptBelow = 1,  // below the threshold now; the run re-values it above before reaching it
+    removed = 2,    // a run at the threshold removes it
+};
+
+// The 3D picture: draws the geometry it is given, with marks as a per-point attribute that is
+// replaced without touching the rest.
+class MeshGLView : public QOpenGLWidget, protected QOpenGLExtraFunctions {
+    Q_OBJECT
+
+public:
+    explicit MeshGLView(QWidget* parent = nullptr);
+    ~MeshGLView() override;
+
+    void setGeometry(std::shared_ptr<const MeshGeometry> geometry, bool fit);
+    void setMarks(std::vector<uint8_t> marks);
+    void setSelectedPoint(int point);
+    void setWireframe(bool on);
+    bool wireframe() const { return showEdges; }
+    void fitWholeMesh();
+    const MeshViewCamera& camera() const { return eyeOn; }
+    // Where point lands in the widget, in logical pixels from the top left.
+    ScreenPoint screenPointOf(int point) const;
+
+signals:
+    void pointPicked(int point);
+    void stateChanged();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void uploadGeometry();
+    void uploadMarks();
+    void releaseBuffers();
+
+    std::shared_ptr<const MeshGeometry> shape;
+    std::vector<uint8_t> marks;
+    MeshViewCamera eyeOn;
+    int selected = -1;
+    bool showEdges = false;
+    bool geometryDue = false;
+    bool marksDue = false;
+    bool ready = false;
+
+    QPoint pressedAt;
+    QPoint lastAt;
+    Qt::MouseButton dragging = Qt::NoButton;
+    bool dragged = false;
+
+    QOpenGLShaderProgram surfaceProgram;
+    QOpenGLShaderProgram edgeProgram;
+    QOpenGLShaderProgram markProgram;
+    QOpenGLVertexArrayObject surfaceArray;
+    QOpenGLVertexArrayObject edgeArray;
+    QOpenGLVertexArrayObject markArray;
+    QOpenGLBuffer positionBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer shadeBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer markBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
+    QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
+    int triangleIndices = 0;
+    int edgeIndices = 0;
+    int pointsDrawn = 0;
+};
+
+// The colour map with the value range at its ends, and what the marks mean.
+class ValueLegend : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit ValueLegend(QWidget* parent = nullptr);
+    void setRange(double low, double high, std::optional<double> threshold);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    double low = 0;
+    double high = 0;
+};
+
+// The count of points per value bin, the threshold as a vertical line and the count below it.
+// A click (or Left and Right with focus) picks a threshold.
+class ValueHistogram : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr int kBins = 64;
+    explicit ValueHistogram(QWidget* parent = nullptr);
+    void setHistogram(Histogram bins);
+    void setThreshold(std::optional<double> threshold, long long below);
+
+signals:
+    void thresholdPicked(double threshold);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QRect barArea() const;
+    void describe();
+
+    Histogram bins;
+    std::optional<double> threshold;
+    long long below = 0;
+};
+
+class MeshViewWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit MeshViewWindow(QWidget* parent = nullptr);
+    ~MeshViewWindow() override;
+
+    // The mesh in the store changed: the geometry is built again from it, the marks are found
+    // again; fit puts the whole mesh in view.
+    void meshChanged(const QString& fileName, bool fit);
+    // The threshold being looked at; nullopt when Text1 holds no number.
+    void thresholdChanged(std::optional<double> threshold);
+    // The point selected in List1; -1 for none.
+    void selectedPointChanged(int point);
+    // A run or write is in progress (true) or has ended (false).
+    void setBusy(bool busy);
+
+    // --- for tests and tools ---
+    // The 3D picture; null where no OpenGL context can be made.
+    MeshGLView* glView() const { return picture; }
+    // Whether a dry run is waiting to start or running.
+    bool dryRunPending() const;
+    // The dry run's count for the threshold shown, once it has ended.
+    std::optional<long long> removesCount() const { return removes; }
+    QString countsText() const;
+    // Saves the picture as a PNG at path; false (and nothing left there) when it fails.
+    bool savePicture(const QString& path);
+    // Asks where to save the picture; the save dialog unless a test replaces it.
+    std::function<QString()> askPictureFile;
+
+signals:
+    void pointPicked(int point);
+    void thresholdPicked(double threshold);
+
+private:
+    void createControls();
+    void createActions();
+    void showBelowNow();
+    void scheduleDryRun();
+    void startDryRun();
+    void readDryRun();
+    void stopDryRun();
+    void applyRemoved(const std::vector<int16_t>& removed);
+    void showCounts();
+    void savePictureAsked();
+
+    std::shared_ptr<const MeshGeometry> geometry;
+    std::optional<double> threshold;
+    std::optional<long long> removes;
+    long long below = 0;
+    bool busy = false;
+    bool dryRunFailed = false;
+
+    MeshGLView* picture = nullptr;
+    QLabel* noPicture = nullptr;
+    ValueLegend* legend = nullptr;
+    ValueHistogram* histogram = nullptr;
+    QLabel* counts = nullptr;
+    QTimer* dryRunDelay = nullptr;
+    BackgroundDryRun dryRun;
+    std::unique_ptr<QSocketNotifier> dryRunWatch;
+};
+
+// Whether this program can make an OpenGL context at all (false on the offscreen platform).
+bool openGLAvailable();
+
+}  // namespace meshthin
