@@ -31,12 +31,14 @@
 #include <QVBoxLayout>
 
 #include "meshio/loader.h"
+#include "meshio/numtext.h"
 #include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/failure.h"
 #include "model/store.h"
 #include "ui/help_text.h"
 #include "ui/lists.h"
+#include "ui/mesh_view.h"
 #include "ui/picture.h"
 #include "ui/reduction_command.h"
 #include "ui/text_list_model.h"
@@ -231,6 +233,14 @@ void Form1::createActions() {
                            onScreenOnly);
     redoAction->setStatusTip(redoAction->toolTip());
 
+    meshViewAction = new QAction(tr("&Mesh View"), this);
+    meshViewAction->setObjectName(QStringLiteral("viewMeshView"));
+    meshViewAction->setShortcut(QKeySequence(Qt::Key_F3));
+    meshViewAction->setCheckable(true);
+    meshViewAction->setStatusTip(
+        tr("Show the mesh in 3D, coloured by value, with the points a run would remove"));
+    connect(meshViewAction, &QAction::toggled, this, &Form1::showMeshView);
+
     helpAction = new QAction(tr("meshthin &Help"), this);
     helpAction->setObjectName(QStringLiteral("helpContents"));
     helpAction->setShortcuts(standardKeys(QKeySequence::HelpContents, "F1"));
@@ -255,6 +265,9 @@ void Form1::createMenus() {
     edit->addAction(redoAction);
     // The tooltips say that undo leaves the files on disk alone.
     edit->setToolTipsVisible(true);
+
+    QMenu* view = menuBar()->addMenu(tr("&View"));
+    view->addAction(meshViewAction);
 
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(helpAction);
@@ -324,11 +337,13 @@ void Form1::connectActions() {
     connect(HScroll1, &QScrollBar::valueChanged, this, &Form1::onHScroll1Change);
     connect(HScroll1, &QScrollBar::sliderMoved, this, &Form1::onHScroll1Scroll);
     connect(Picture1, &PreviewPicture::clicked, this, &Form1::onPicture1Click);
+    connect(Text1, &QLineEdit::textChanged, this, &Form1::thresholdChangedForView);
 }
 
 void Form1::load() {
     runState.meshLoaded = Form_Load(*this, [this] { FillLists(*this); });
     updateActions();
+    meshChangedForView(true);
 }
 
 void Form1::load(const QString& file) {
@@ -336,6 +351,7 @@ void Form1::load(const QString& file) {
     runState.meshLoaded =
         openMeshFile(*this, QFile::encodeName(file).toStdString(), [this] { FillLists(*this); });
     updateActions();
+    meshChangedForView(true);
 }
 
 bool Form1::openFile(const QString& file) {
@@ -360,6 +376,7 @@ bool Form1::openFile(const QString& file) {
     clearList(ListBox::List3);
     Picture1->clear();
     updateActions();
+    meshChangedForView(true);
     return true;
 }
 
@@ -415,6 +432,88 @@ void Form1::showAbout() {
     dialogs->about(this, tr("About meshthin"), aboutHtml());
 }
 
+void Form1::showMeshView(bool shown) {
+    if (!shown) {
+        if (meshView != nullptr) {
+            meshView->hide();
+        }
+        return;
+    }
+    if (meshView == nullptr) {
+        meshView = new MeshViewWindow(this);
+        meshView->setObjectName(QStringLiteral("meshView"));
+        connect(meshView, &MeshViewWindow::pointPicked, this, &Form1::selectPointFromView);
+        connect(meshView, &MeshViewWindow::thresholdPicked, this, &Form1::thresholdFromView);
+        // Closing the view's window unticks the menu entry; F3 there closes it too.
+        meshView->installEventFilter(this);
+        meshView->addAction(meshViewAction);
+        meshView->setBusy(runState.running);
+    }
+    if (meshViewStale && runState.meshLoaded) {
+        meshView->meshChanged(QFileInfo(fileName).fileName(), meshViewFit);
+        meshViewStale = false;
+        meshViewFit = false;
+    }
+    thresholdChangedForView();
+    meshView->selectedPointChanged(selectedInList1());
+    meshView->show();
+    meshView->raise();
+    meshView->activateWindow();
+}
+
+void Form1::meshChangedForView(bool fit) {
+    meshViewStale = true;
+    meshViewFit = meshViewFit || fit;
+    if (meshView == nullptr || !meshView->isVisible() || !runState.meshLoaded) {
+        return;
+    }
+    meshView->meshChanged(QFileInfo(fileName).fileName(), meshViewFit);
+    meshViewStale = false;
+    meshViewFit = false;
+    thresholdChangedForView();
+}
+
+void Form1::thresholdChangedForView() {
+    if (meshView == nullptr) {
+        return;
+    }
+    const std::string text = text1();
+    const char separator = decimalSeparator();
+    meshView->thresholdChanged(numtext::isNumeric(text, separator)
+                                   ? std::optional(numtext::toDouble(text, separator))
+                                   : std::nullopt);
+}
+
+void Form1::selectPointFromView(int point) {
+    if (runState.running || point < 0 || point >= texts(ListBox::List1).rowCount()) {
+        return;
+    }
+    const QModelIndex row = List1->model()->index(point, 0);
+    List1->setCurrentIndex(row);
+    List1->scrollTo(row);
+}
+
+void Form1::thresholdFromView(double threshold) {
+    if (runState.running) {
+        return;
+    }
+    setText1(numtext::generalForm(threshold, decimalSeparator()));
+    if (runState.meshLoaded) {
+        reportingFailures([&] { RefreshStatistics(*this); });
+    }
+}
+
+int Form1::selectedInList1() const {
+    const QModelIndexList selected = List1->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) {
+        return -1;
+    }
+    // A removed point's line reads "n GONE"; the view shows no removed point.
+    bool number = false;
+    const int point = selected.first().data().toString().toInt(&number);
+    return number ? point : -1;
+}
+
 void Form1::updateActions() {
     enableActions(!runState.running);
 }
@@ -425,12 +524,18 @@ void Form1::enableActions(bool idle) {
     undoAction->setEnabled(idle && history.canUndo());
     redoAction->setEnabled(idle && history.canRedo());
     // The About boxes are modal: opened during a run they would hold the run until closed.
+    // The mesh view reads the mesh when it opens, which must not happen halfway through a run.
+    meshViewAction->setEnabled(idle);
     aboutAction->setEnabled(idle);
     aboutQtAction->setEnabled(idle);
+    if (meshView != nullptr) {
+        meshView->setBusy(!idle);
+    }
 }
 
 void Form1::showMeshFromStore() {
     reportingFailures([&] { FillLists(*this); });
+    meshChangedForView(false);
 }
 
 template <class Action>
@@ -459,6 +564,9 @@ void Form1::onCommand1Click() {
             new ReductionCommand(std::move(before), threshold, [this] { showMeshFromStore(); }));
     }
     updateActions();
+    if (ran) {
+        meshChangedForView(false);
+    }
 }
 
 void Form1::onList1SelectionChanged() {
@@ -469,6 +577,9 @@ void Form1::onList1SelectionChanged() {
     const std::string itemText =
         selected.isEmpty() ? "" : selected.first().data().toString().toStdString();
     reportingFailures([&] { showSelectedPoint(*this, itemText, selectedPoint); });
+    if (meshView != nullptr) {
+        meshView->selectedPointChanged(selectedInList1());
+    }
 }
 
 void Form1::onHScroll1Change(int position) {
@@ -586,6 +697,9 @@ void Form1::dropEvent(QDropEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == meshView && event->type() == QEvent::Close) {
+        meshViewAction->setChecked(false);
+    }
     if (watched == Text1) {
         switch (event->type()) {
             case QEvent::DragEnter:

@@ -30,6 +30,7 @@ class QScrollBar;
 
 namespace meshthin {
 
+class MeshViewWindow;
 class PreviewPicture;
 class TextListModel;
 
@@ -89,6 +90,18 @@ private:
     void onSaveAs();
     void showHelp();
     void showAbout();
+    // View > Mesh View: opens the mesh view on the mesh on screen, or closes it.
+    void showMeshView(bool shown);
+    // The mesh view follows the store after a load, a run, undo or redo; fit for a new mesh.
+    void meshChangedForView(bool fit);
+    // The threshold Text1 holds, for the mesh view; nothing when it holds no number.
+    void thresholdChangedForView();
+    // A point clicked in the mesh view is selected in List1 as a user's click there would.
+    void selectPointFromView(int point);
+    // A threshold clicked on the histogram goes into Text1 as the slider puts its own there.
+    void thresholdFromView(double threshold);
+    // The point of the line selected in List1, -1 for none or a removed point's line.
+    int selectedInList1() const;
     // Whether an action that changes the mesh may run now: a mesh is on screen (for those that
     // need one) and no run or write is in progress.
     void updateActions();
@@ -133,10 +146,16 @@ private:
     QAction* quitAction = nullptr;
     QAction* undoAction = nullptr;
     QAction* redoAction = nullptr;
+    QAction* meshViewAction = nullptr;
     QAction* helpAction = nullptr;
     QAction* aboutAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QDialog* helpWindow = nullptr;
+    // Made when first opened; it then follows the mesh while it is shown.
+    MeshViewWindow* meshView = nullptr;
+    // The mesh changed while the view was closed: it is built again when it opens.
+    bool meshViewStale = true;
+    bool meshViewFit = true;
     // One entry per reduction run since the mesh was opened.
     QUndoStack history;
 

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "ui/form1_fixture.h"
+#include "ui/mesh_view.h"
 
 namespace meshthin {
 namespace {
@@ -70,7 +71,7 @@ TEST_F(MenusTest, TheMenuBarSitsAboveTheClientAreaWithTheDesktopsShortcuts) {
     for (QAction* menu : bar->actions()) {
         menus << menu->text();
     }
-    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&Help"}));
+    EXPECT_EQ(menus, QStringList({"&File", "&Edit", "&View", "&Help"}));
     // The window is the designed client area plus the menu bar, and the controls keep their
     // places within the area below it.
     QWidget* client = form->centralWidget();
@@ -88,6 +89,7 @@ TEST_F(MenusTest, TheMenuBarSitsAboveTheClientAreaWithTheDesktopsShortcuts) {
     EXPECT_TRUE(keys("editUndo").contains(QKeySequence(QStringLiteral("Ctrl+Z"))));
     EXPECT_TRUE(keys("editRedo").contains(QKeySequence(QStringLiteral("Ctrl+Shift+Z"))));
     EXPECT_TRUE(keys("helpContents").contains(QKeySequence(QStringLiteral("F1"))));
+    EXPECT_TRUE(keys("viewMeshView").contains(QKeySequence(QStringLiteral("F3"))));
     // Without a mesh there is nothing to save or undo; opening one is always possible.
     EXPECT_TRUE(action("fileOpen")->isEnabled());
     EXPECT_FALSE(action("fileSaveAs")->isEnabled());
@@ -229,8 +231,9 @@ TEST_F(MenusTest, DuringARunOnlyQuitAndHelpStayAvailableAndQuitStopsIt) {
     };
     run(QStringLiteral("0.5"), std::nullopt);
     const std::map<QString, bool> expected = {
-        {"fileOpen", false}, {"fileSaveAs", false},  {"fileQuit", true},   {"editUndo", false},
-        {"editRedo", false}, {"helpContents", true}, {"helpAbout", false}, {"helpAboutQt", false}};
+        {"fileOpen", false},  {"fileSaveAs", false},  {"fileQuit", true},
+        {"editUndo", false},  {"editRedo", false},    {"helpContents", true},
+        {"helpAbout", false}, {"helpAboutQt", false}, {"viewMeshView", false}};
     EXPECT_EQ(enabledDuringWrite, expected);
     EXPECT_TRUE(action("fileOpen")->isEnabled());
     EXPECT_TRUE(action("editUndo")->isEnabled());
@@ -292,6 +295,51 @@ TEST_F(MenusTest, HelpExplainsTheWorkflowAndAboutNamesVersionAndLicence) {
     EXPECT_TRUE(script.abouts[0].contains("meshthin 1.0"));
     EXPECT_TRUE(script.abouts[0].contains("GNU General Public License"));
     EXPECT_EQ(script.abouts[1], "Qt");
+}
+
+TEST_F(MenusTest, TheMeshViewFollowsTheWindowAndPicksForIt) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    control<QLineEdit>("Text1")->setText(QStringLiteral("0.5"));
+    QTest::keyClick(form.get(), Qt::Key_F3);
+    auto* view = form->findChild<MeshViewWindow*>(QStringLiteral("meshView"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_TRUE(view->isVisible());
+    EXPECT_TRUE(action("viewMeshView")->isChecked());
+    EXPECT_EQ(view->windowTitle(), "Mesh view - input.mesh");
+    // The threshold in Text1 reaches the view, and its trial run finds the centre.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->dryRunPending(); }, 30000));
+    EXPECT_EQ(view->removesCount(), 1);
+    EXPECT_TRUE(view->countsText().startsWith("1 below 0.5 now"))
+        << view->countsText().toStdString();
+
+    // A point picked in the view is selected in List1 as a click there would select it.
+    emit view->pointPicked(2);
+    EXPECT_EQ(selectedItems("List1"), QStringList{"2"});
+    EXPECT_TRUE(text("Label1").startsWith("Point 2 ")) << text("Label1").toStdString();
+    // A threshold picked on its histogram goes into Text1, and the statistics follow.
+    // (The ring points' values are 1 + 2 cos 45 degrees, about 2.414.)
+    emit view->thresholdPicked(2.5);
+    EXPECT_EQ(text("Text1"), "2.5");
+    EXPECT_EQ(text("lblPAfter"), "Reduced: 5 (100%)");
+
+    // After a run and after undo the view shows the mesh on screen.
+    run(QStringLiteral("0.5"), std::nullopt);
+    control<QLineEdit>("Text1")->setText(QStringLiteral("0.5"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->dryRunPending(); }, 30000));
+    EXPECT_EQ(view->removesCount(), 0);
+    action("editUndo")->trigger();
+    control<QLineEdit>("Text1")->setText(QStringLiteral("0.5"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view->dryRunPending(); }, 30000));
+    EXPECT_EQ(view->removesCount(), 1);
+
+    // Closing its window unticks the menu entry; F3 opens it again.
+    view->close();
+    EXPECT_FALSE(action("viewMeshView")->isChecked());
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    QTest::keyClick(form.get(), Qt::Key_F3);
+    EXPECT_TRUE(view->isVisible());
 }
 
 }  // namespace
