@@ -9,7 +9,7 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-             libmeshoptimizer-dev \
+             libmeshoptimizer-dev libfast-float-dev \
              clang libclang-rt-dev desktop-file-utils appstream dpkg-dev file
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

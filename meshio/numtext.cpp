@@ -13,6 +13,8 @@
 #include <string>
 #include <utility>
 
+#include <fast_float/fast_float.h>
+
 #include "model/failure.h"
 
 namespace meshthin::numtext {
@@ -23,93 +25,78 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+bool isDecimalMark(char c) {
+    return c == '.' || c == ',';
+}
+
+// The decimal mark a number text is read with: the one kind of mark it holds, "." or ",",
+// whatever the locale; the locale's separator when it holds neither; nothing when it holds both
+// ("1.234,5" is not a number anyone means).
+std::optional<char> decimalMarkOf(std::string_view text, char separator) {
+    const bool dot = text.find('.') != std::string_view::npos;
+    const bool comma = text.find(',') != std::string_view::npos;
+    if (dot && comma) {
+        return std::nullopt;
+    }
+    return dot ? '.' : comma ? ',' : separator;
+}
+
 // Where a number stands in a text, as scan finds it.
 struct Scanned {
-    size_t begin;         // the first character from_chars reads (after a "+" sign)
-    size_t end;           // one past the last character of the number
-    size_t separatorAt;   // position of the decimal separator, npos when there is none
-    long long magnitude;  // decimal exponent of the leading digit: tells underflow from overflow
-    bool negative;
-    bool allZero;
+    size_t begin;  // the first character fast_float reads (after a "+" sign, which it does not)
+    size_t end;    // one past the last character of the number
 };
 
 // Scans a number at the start of text (no leading blanks): sign, digits, separator, digits,
 // exponent. Stops at the first character that cannot continue the number.
 std::optional<Scanned> scan(std::string_view text, char separator) {
-    Scanned s{0, 0, std::string_view::npos, 0, false, true};
+    Scanned s{0, 0};
     size_t i = 0;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        s.negative = text[i] == '-';
-        s.begin = s.negative ? 0 : 1;  // from_chars takes "-" but not "+"
+        s.begin = text[i] == '+' ? 1 : 0;
         ++i;
     }
-    long long integerDigits = 0;
-    long long leadingFractionZeros = 0;
     size_t digits = 0;
     for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
-        s.allZero = s.allZero && text[i] == '0';
-        integerDigits += s.allZero ? 0 : 1;
     }
     if (i < text.size() && text[i] == separator) {
         size_t j = i + 1;
-        size_t fractionDigits = 0;
-        for (; j < text.size() && isDigit(text[j]); ++j, ++fractionDigits) {
-            if (text[j] != '0') {
-                s.allZero = false;
-            } else if (s.allZero) {
-                ++leadingFractionZeros;
-            }
+        for (; j < text.size() && isDigit(text[j]); ++j, ++digits) {
         }
-        if (digits + fractionDigits > 0) {
-            s.separatorAt = i;
-            digits += fractionDigits;
+        if (digits > 0) {
             i = j;
         }
     }
     if (digits == 0) {
         return std::nullopt;
     }
-    long long exponent = 0;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         size_t j = i + 1;
-        bool negative = false;
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
-            negative = text[j] == '-';
             ++j;
         }
         if (j < text.size() && isDigit(text[j])) {
             for (; j < text.size() && isDigit(text[j]); ++j) {
-                // Beyond nine digits the value is out of range either way: cap the exponent.
-                exponent = std::min(exponent * 10 + (text[j] - '0'), 999999999LL);
             }
-            exponent = negative ? -exponent : exponent;
             i = j;
         }
     }
-    s.magnitude = (integerDigits > 0 ? integerDigits : -leadingFractionZeros) + exponent;
     s.end = i;
     return s;
 }
 
 double convert(std::string_view text, const Scanned& s, char separator) {
-    std::string_view number = text.substr(s.begin, s.end - s.begin);
-    std::string copy;
-    if (separator != '.' && s.separatorAt != std::string_view::npos) {
-        copy.assign(number);  // from_chars reads "." only
-        copy[s.separatorAt - s.begin] = '.';
-        number = copy;
-    }
+    const char* const first = text.data() + s.begin;
+    const char* const last = text.data() + s.end;
     double value = 0;
-    const char* last = number.data() + number.size();
-    const auto result = std::from_chars(number.data(), last, value);
-    if (result.ec == std::errc::result_out_of_range) {
-        if (s.allZero || s.magnitude <= 0) {
-            return s.negative ? -0.0 : 0.0;  // too small to hold: it is zero
-        }
-        throw overflowFailure();
-    }
+    const auto result = fast_float::from_chars_advanced(
+        first, last, value,
+        fast_float::parse_options(fast_float::chars_format::general, separator));
     if (result.ec != std::errc() || result.ptr != last) {
         throw Failure("Not a number");
+    }
+    if (std::isinf(value)) {
+        throw overflowFailure();  // beyond the double range; what is too small to hold is 0
     }
     return value;
 }
@@ -359,172 +346,40 @@ char* writeCoordinate(char* out, double value, char separator) {
     return out;
 }
 
-// The powers of ten that a double holds exactly.
-constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
-// The powers of ten up to 10^27, which a 64-bit significand holds exactly (5^27 < 2^63).
-constexpr long double kExactLongPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
-                                                 1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
-                                                 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
-                                                 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
-
-// The double nearest to w * 10^power for 16 to 19 digits w (below 2^64) and |power| <= 27, or
-// nothing. Files written at full precision carry 17 digits, one or two more than a double's
-// product can take exactly. Where long double has a 64-bit significand, w and 10^|power| are
-// exact in it and one multiplication or division rounds the value once, to 64 bits; rounding that
-// to 53 bits gives the nearest double unless the 64-bit result lies exactly halfway between two
-// doubles (a halfway point has 54 bits, so none can lie between the value and its 64-bit
-// rounding). Then, and where long double is not the x87 extended format, from_chars decides.
-std::optional<double> longDecimal(uint64_t w, ptrdiff_t power) {
-#if defined(__x86_64__) || defined(__i386__)
-    constexpr bool kExtended = std::numeric_limits<long double>::digits == 64;
-#else
-    constexpr bool kExtended = false;  // the halfway test below reads the x87 layout
-#endif
-    if constexpr (kExtended) {
-        if (power < -27 || power > 27) {
-            return std::nullopt;
-        }
-        const long double wide = static_cast<long double>(w);
-        const long double rounded =
-            power >= 0 ? wide * kExactLongPowersOfTen[power] : wide / kExactLongPowersOfTen[-power];
-        // The significand is the first 8 bytes of the x87 format, its lowest bit first; the
-        // 11 bits below a double's significand are 0x400 exactly at a halfway point.
-        uint64_t significand = 0;
-        std::memcpy(&significand, &rounded, sizeof significand);
-        if ((significand & 0x7FF) == 0x400) {
-            return std::nullopt;
-        }
-        return static_cast<double>(rounded);  // between 1e-12 and 1e46: a normal double
-    } else {
-        return std::nullopt;
-    }
-}
-
-// A plain number of at most 19 digits whose decimal exponent lies within 22 of its last digit,
-// read without from_chars. When its digits make a whole number w below 2^53 (every number of up
-// to 15 digits), w and its power of ten are doubles, both exact, so one IEEE multiplication or
-// division gives the double nearest to the decimal value: what from_chars gives, as it rounds
-// correctly. A larger w goes through longDecimal. Returns the characters taken, as from_chars
-// takes them, or 0 when the number is not such a one.
-size_t readShortDecimal(std::string_view text, char separator, double& value) {
+size_t readPlainDouble(std::string_view text, char separator, double& value) {
+    // The number's decimal mark is the character behind its whole digits when that is "." or
+    // ",", else the locale's separator: toDouble picks the same mark for exactly the characters
+    // taken, as they hold no other mark. Starting with a digit or the mark, after a "-" at most,
+    // the number is one that scan reads as fast_float does: the same signs, digits, fraction and
+    // exponent ("inf" and "nan", which fast_float would read, cannot start so).
     const char* const begin = text.data();
     const char* const end = begin + text.size();
-    const bool negative = *begin == '-';
-    const char* p = begin + (negative ? 1 : 0);
-    const auto digitAt = [end](const char* at) {
-        return at < end && static_cast<unsigned>(*at - '0') <= 9;
-    };
-    uint64_t digits = 0;  // wraps harmlessly past 19 digits, which are refused below
-    const char* const wholeStart = p;
-    for (; digitAt(p); ++p) {
-        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    const char* const lead = begin + (begin != end && *begin == '-' ? 1 : 0);
+    const char* afterDigits = lead;
+    while (afterDigits < end && isDigit(*afterDigits)) {
+        ++afterDigits;
     }
-    ptrdiff_t count = p - wholeStart;
-    ptrdiff_t fractionDigits = 0;
-    if (p < end && *p == separator) {
-        const char* const fractionStart = ++p;
-        for (; digitAt(p); ++p) {
-            digits = digits * 10 + static_cast<unsigned>(*p - '0');
-        }
-        fractionDigits = p - fractionStart;
-        count += fractionDigits;
-    }
-    if (count == 0 || count > 19) {
+    const char mark = afterDigits < end && isDecimalMark(*afterDigits) ? *afterDigits : separator;
+    if (lead == end || !(isDigit(*lead) || *lead == mark)) {
         return 0;
     }
-    int exponent = 0;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        const char* q = p + 1;
-        const bool negativeExponent = q < end && *q == '-';
-        q += q < end && (*q == '-' || *q == '+') ? 1 : 0;
-        if (digitAt(q)) {
-            for (; digitAt(q); ++q) {
-                if (exponent > 9999) {
-                    return 0;  // far out of range: from_chars decides
-                }
-                exponent = exponent * 10 + (*q - '0');
-            }
-            exponent = negativeExponent ? -exponent : exponent;
-            p = q;
-        }
+    double read = 0;
+    const auto result = fast_float::from_chars_advanced(
+        begin, end, read, fast_float::parse_options(fast_float::chars_format::general, mark));
+    if (result.ec != std::errc() || std::isinf(read)) {
+        return 0;  // an overflow: toDouble tells it
     }
-    const ptrdiff_t power = exponent - fractionDigits;
-    double magnitude = 0;
-    if (digits == 0) {
-        magnitude = 0;
-    } else if (digits >= uint64_t{1} << 53) {
-        const std::optional<double> wide = longDecimal(digits, power);
-        if (!wide) {
-            return 0;
-        }
-        magnitude = *wide;
-    } else if (power >= 0 && power <= 22) {
-        magnitude = static_cast<double>(digits) * kExactPowersOfTen[power];
-    } else if (power < 0 && power >= -22) {
-        magnitude = static_cast<double>(digits) / kExactPowersOfTen[-power];
-    } else {
-        return 0;
-    }
-    value = negative ? -magnitude : magnitude;
-    return static_cast<size_t>(p - begin);
-}
-
-size_t readPlainDouble(std::string_view text, char separator, double& value) {
-    // Starting with a digit or the separator, after a "-" at most, the number is one that scan
-    // reads as from_chars does: the same signs, digits, fraction and exponent ("inf" and "nan",
-    // which from_chars would read, cannot start so). When from_chars succeeds, toDouble would
-    // have handed it the same characters.
-    const size_t lead = !text.empty() && text[0] == '-' ? 1 : 0;
-    if (lead >= text.size() || !(isDigit(text[lead]) || text[lead] == separator)) {
-        return 0;
-    }
-    if (separator == '.' || separator == ',') {
-        if (const size_t taken = readShortDecimal(text, separator, value)) {
-            return taken;
-        }
-    }
-    if (separator == '.') {
-        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-        return result.ec == std::errc() ? static_cast<size_t>(result.ptr - text.data()) : 0;
-    }
-    if (separator != ',') {
-        return 0;
-    }
-    // from_chars reads "." only: the characters that can belong to the number are copied with
-    // "." for ",", as convert does, and must all be read.
-    char copy[64];
-    size_t length = 0;
-    for (; length < text.size(); ++length) {
-        const char c = text[length];
-        if (!(isDigit(c) || c == ',' || c == '-' || c == '+' || c == 'e' || c == 'E')) {
-            break;
-        }
-        if (length == sizeof copy) {
-            return 0;
-        }
-        copy[length] = c == ',' ? '.' : c;
-    }
-    const auto result = std::from_chars(copy, copy + length, value);
-    return result.ec == std::errc() && result.ptr == copy + length ? length : 0;
-}
-
-size_t readPlainInt16(std::string_view text, int16_t& value) {
-    const PlainInt16 plain = readPlainDigits(text);
-    if (plain.length != 0) {
-        value = plain.value;
-    }
-    return plain.length;
+    value = read;
+    return static_cast<size_t>(result.ptr - begin);
 }
 
 double toDouble(std::string_view text, char separator) {
-    const auto whole = scanWhole(text, separator);
+    const std::optional<char> mark = decimalMarkOf(text, separator);
+    const auto whole = mark ? scanWhole(text, *mark) : std::nullopt;
     if (!whole) {
         throw notANumber(text);
     }
-    return convert(whole->first, whole->second, separator);
+    return convert(whole->first, whole->second, *mark);
 }
 
 bool isNumeric(std::string_view text, char separator) {
@@ -561,13 +416,15 @@ double leadingNumber(std::string_view text, char separator) {
     if (first == std::string_view::npos) {
         return 0;
     }
+    // A text with both marks reads up to the second kind, with the locale's separator, as ever.
+    const char mark = decimalMarkOf(text, separator).value_or(separator);
     const std::string_view rest = text.substr(first);
-    const auto s = scan(rest, separator);
+    const auto s = scan(rest, mark);
     if (!s) {
         return 0;
     }
     try {
-        return convert(rest, *s, separator);
+        return convert(rest, *s, mark);
     } catch (const Failure&) {
         return 0;
     }

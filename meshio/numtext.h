@@ -9,12 +9,23 @@
 //    binary value (0.125 -> 0.12, 0.375 -> 0.38).
 //  - toDouble / isNumeric / toInt16: blanks around, optional sign, digits with an optional
 //    fraction ("1." and ".5" too), optional exponent. No tabs, thousands separators, inf, nan or
-//    hexadecimal. A value beyond the double range is an overflow.
+//    hexadecimal. A value beyond the double range is an overflow, one too small to hold is 0.
 //  - leadingNumber: the number a text starts with, 0 when it starts with none.
+//
+// Reading takes the decimal mark from the text: a text holding one kind of mark, "." or ",", is
+// read with that mark whatever the locale, so that a mesh written under one desktop opens under
+// any other and "--threshold 0.3" means the same everywhere. A text holding neither is read with
+// the locale's separator (which may be another character), and one holding both is no number.
+// A text that reads with the locale's separator holds no other mark, so it reads as it always
+// did. Writing always uses the locale's separator.
+//
+// The digits are turned into the nearest double by fast_float (Debian's libfast-float-dev, the
+// algorithm inside std::from_chars), which takes the decimal mark as a parameter: no copy of
+// the text with "." for ",", and no reading of our own.
 //  - writeCoordinate: a coordinate as a point line shows it, generalForm(roundHalfEven(v, 5)),
 //    written into a character buffer.
-//  - readPlainDouble / readPlainInt16: the plainly written number a text starts with, for
-//    reading a line in one pass; the rest is left to toDouble and toInt16.
+//  - readPlainDouble: the plainly written number a text starts with, for reading a line in one
+//    pass; the rest is left to toDouble.
 #pragma once
 
 #include <cstdint>
@@ -48,11 +59,8 @@ char* writeCoordinate(char* out, double value, char separator);
 // "-", an exponent; no blanks, no "+" in front, nothing toDouble would not take. Returns the
 // number of characters read and their value, which is toDouble's for exactly those characters;
 // 0 when the text starts otherwise, or when its number would not convert without a failure.
-// Reads "." and "," separators only.
+// The decimal mark is the "." or "," behind the whole digits, else the locale's separator.
 size_t readPlainDouble(std::string_view text, char separator, double& value);
-// 1 to 5 digits whose value fits 16 bits: toInt16's value for them; 0 otherwise. The digits are
-// read by readPlainDigits (model/numbers.h), which the records call themselves.
-size_t readPlainInt16(std::string_view text, int16_t& value);
 
 // The number conversions the records use when they read and write their lines.
 class LocaleNumbers : public NumberCodec {
