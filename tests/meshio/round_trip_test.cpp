@@ -17,6 +17,7 @@
 #include "meshio/startup.h"
 #include "meshio/writer.h"
 #include "model/store.h"
+#include "support/fake_window.h"
 #include "support/reference_mesh.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
@@ -258,6 +259,32 @@ TEST_F(RoundTripTest, TheExamplesLoadAsBeforeAndTheirOutputReadsBack) {
             expectReadBackAsWritten(writtenText(separator), separator, '.');
         }
     }
+}
+
+// As a user tries it: the window under "," opens a file written with ".", thins it and saves;
+// the window under "." opens the saved file, and saving it again writes the same bytes.
+TEST_F(RoundTripTest, TheWindowOpensWhatItWroteUnderEitherSeparator) {
+    TempDir dir;
+    writeFile(dir.path("in.mesh"), generate::grid(6, 5, 0.5, 3));
+    FakeWindow comma;
+    comma.separator = ',';
+    comma.openAnswer = dir.path("in.mesh").string();
+    ASSERT_TRUE(Form_Load(comma, [] {}));
+    removePointsBelow(thresholdFor(0.4), [](long long) {});
+    comma.saveAnswers = {dir.path("thin.mesh").string()};
+    WriteMesh(comma);
+    ASSERT_EQ(comma.messages.size(), 1u);  // the load notice only
+    const std::string thin = readFile(dir.path("thin.mesh"));
+    ASSERT_NE(thin.find(','), std::string::npos);
+
+    resetStore();
+    FakeWindow dot;
+    ASSERT_TRUE(openMeshFile(dot, dir.path("thin.mesh").string(), [] {}));
+    dot.separator = ',';  // the same desktop writes again
+    dot.saveAnswers = {dir.path("again.mesh").string()};
+    WriteMesh(dot);
+    EXPECT_TRUE(dot.messages.empty()) << dot.messages.front();
+    EXPECT_EQ(readFile(dir.path("again.mesh")), thin);
 }
 
 }  // namespace
