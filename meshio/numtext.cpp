@@ -346,26 +346,107 @@ char* writeCoordinate(char* out, double value, char separator) {
     return out;
 }
 
+// The powers of ten that a double holds exactly.
+constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The usual coordinate: at most 15 digits (so its digits make a whole number w below 2^53) and a
+// decimal exponent within 22 of its last digit. w and its power of ten are then both exact
+// doubles, and one IEEE multiplication or division gives the double nearest to the decimal
+// value, as fast_float and from_chars give it (the fast path of both). Taking that path before
+// the library saves its general scan of the text (see numtext.h for the figures). The decimal
+// mark is "." or "," or the locale's separator, whichever stands behind the whole digits.
+// Returns the characters taken, or 0 when the number is not such a one.
+size_t readShortDecimal(std::string_view text, char separator, double& value) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const bool negative = *begin == '-';
+    const char* p = begin + (negative ? 1 : 0);
+    const auto digitAt = [end](const char* at) {
+        return at < end && static_cast<unsigned>(*at - '0') <= 9;
+    };
+    uint64_t digits = 0;  // wraps harmlessly past 19 digits, which are refused below
+    const char* const wholeStart = p;
+    for (; digitAt(p); ++p) {
+        digits = digits * 10 + static_cast<unsigned>(*p - '0');
+    }
+    ptrdiff_t count = p - wholeStart;
+    ptrdiff_t fractionDigits = 0;
+    if (p < end && (*p == separator || isDecimalMark(*p))) {
+        const char* const fractionStart = ++p;
+        for (; digitAt(p); ++p) {
+            digits = digits * 10 + static_cast<unsigned>(*p - '0');
+        }
+        fractionDigits = p - fractionStart;
+        count += fractionDigits;
+    }
+    if (count == 0 || count > 15) {
+        return 0;
+    }
+    int exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        const bool negativeExponent = q < end && *q == '-';
+        q += q < end && (*q == '-' || *q == '+') ? 1 : 0;
+        if (digitAt(q)) {
+            for (; digitAt(q); ++q) {
+                if (exponent > 9999) {
+                    return 0;  // far out of range: the library decides
+                }
+                exponent = exponent * 10 + (*q - '0');
+            }
+            exponent = negativeExponent ? -exponent : exponent;
+            p = q;
+        }
+    }
+    const ptrdiff_t power = exponent - fractionDigits;
+    double magnitude = 0;
+    if (digits == 0) {
+        magnitude = 0;
+    } else if (power >= 0 && power <= 22) {
+        magnitude = static_cast<double>(digits) * kExactPowersOfTen[power];
+    } else if (power < 0 && power >= -22) {
+        magnitude = static_cast<double>(digits) / kExactPowersOfTen[-power];
+    } else {
+        return 0;
+    }
+    value = negative ? -magnitude : magnitude;
+    return static_cast<size_t>(p - begin);
+}
+
 size_t readPlainDouble(std::string_view text, char separator, double& value) {
     // The number's decimal mark is the character behind its whole digits when that is "." or
     // ",", else the locale's separator: toDouble picks the same mark for exactly the characters
-    // taken, as they hold no other mark. Starting with a digit or the mark, after a "-" at most,
+    // taken, as they hold no other mark. Starting with a digit or a mark, after a "-" at most,
     // the number is one that scan reads as fast_float does: the same signs, digits, fraction and
     // exponent ("inf" and "nan", which fast_float would read, cannot start so).
     const char* const begin = text.data();
     const char* const end = begin + text.size();
     const char* const lead = begin + (begin != end && *begin == '-' ? 1 : 0);
-    const char* afterDigits = lead;
-    while (afterDigits < end && isDigit(*afterDigits)) {
-        ++afterDigits;
-    }
-    const char mark = afterDigits < end && isDecimalMark(*afterDigits) ? *afterDigits : separator;
-    if (lead == end || !(isDigit(*lead) || *lead == mark)) {
+    if (lead == end || !(isDigit(*lead) || *lead == separator || isDecimalMark(*lead))) {
         return 0;
     }
+    if (const size_t taken = readShortDecimal(text, separator, value)) {
+        return taken;
+    }
+    // Read with the locale's separator first, as files mostly are; a number that stops at the
+    // other mark right behind its whole digits has that mark, and is read again with it. (One
+    // call of the library in a loop, not two: the compiler then takes it into this function.)
     double read = 0;
-    const auto result = fast_float::from_chars_advanced(
-        begin, end, read, fast_float::parse_options(fast_float::chars_format::general, mark));
+    char mark = separator;
+    fast_float::from_chars_result result;
+    for (;;) {
+        result = fast_float::from_chars_advanced(
+            begin, end, read, fast_float::parse_options(fast_float::chars_format::general, mark));
+        const char* const stop = result.ec == std::errc() ? result.ptr : lead;
+        if (mark == separator && stop != end && isDecimalMark(*stop) && *stop != separator &&
+            std::all_of(lead, stop, isDigit)) {
+            mark = *stop;
+            continue;
+        }
+        break;
+    }
     if (result.ec != std::errc() || std::isinf(read)) {
         return 0;  // an overflow: toDouble tells it
     }
