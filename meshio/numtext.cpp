@@ -127,12 +127,6 @@ Failure notANumber(std::string_view text) {
     return Failure("Not a number: \"" + shown + (text.size() > 40 ? "...\"" : "\""));
 }
 
-// The coordinate text the long way: round, read the rounded text back, write it in general form.
-char* writeCoordinateInTwoSteps(char* out, double value, char separator) {
-    const std::string text = generalForm(roundHalfEven(value, 5), separator);
-    return std::copy_n(text.data(), std::min(text.size(), NumberCodec::kCoordinateRoom), out);
-}
-
 }  // namespace
 
 std::string generalForm(double value, char separator) {
@@ -211,12 +205,14 @@ void appendGeneralForm(std::string& out, double value, char separator) {
 
 namespace {
 
+__extension__ using Unsigned128 = unsigned __int128;  // GCC and Clang
+
 // magnitude * 10^decimals rounded to a whole number, exact halves to the even one, worked out
 // exactly from the double's binary digits: magnitude = m * 2^e, so the product is
-// m * 5^decimals * 2^(e + decimals), and m * 5^decimals fits 64 bits for up to 4 decimals.
-// Expects a finite magnitude below 1e10 (and so a product below 2^47).
+// m * 5^decimals * 2^(e + decimals), with m * 5^decimals below 2^65. Expects a finite magnitude
+// below 1e10 and 1 to 5 decimals (and so a product below 2^50).
 uint64_t scaledHalfEven(double magnitude, int decimals) {
-    constexpr uint64_t kFives[] = {1, 5, 25, 125, 625};
+    constexpr uint64_t kFives[] = {1, 5, 25, 125, 625, 3125};
     const auto bits = std::bit_cast<uint64_t>(magnitude);
     const auto biasedExponent = static_cast<int>(bits >> 52);
     uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
@@ -225,59 +221,91 @@ uint64_t scaledHalfEven(double magnitude, int decimals) {
         mantissa |= uint64_t{1} << 52;
         exponent = biasedExponent - 1075;
     }
-    const uint64_t scaled = mantissa * kFives[decimals];
+    const Unsigned128 scaled = Unsigned128{mantissa} * kFives[decimals];
     const int shift = -(exponent + decimals);
     if (shift <= 0) {
-        return scaled << -shift;
+        return static_cast<uint64_t>(scaled << -shift);
     }
-    if (shift >= 64) {
-        return 0;  // scaled < 2^63: less than half of 2^shift
+    if (shift >= 80) {
+        return 0;  // scaled < 2^65: less than half of 2^shift
     }
-    const uint64_t whole = scaled >> shift;
-    const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
-    const uint64_t half = uint64_t{1} << (shift - 1);
+    const auto whole = static_cast<uint64_t>(scaled >> shift);
+    const Unsigned128 rest = scaled & ((Unsigned128{1} << shift) - 1);
+    const Unsigned128 half = Unsigned128{1} << (shift - 1);
     return whole + ((rest > half || (rest == half && (whole & 1) != 0)) ? 1 : 0);
 }
 
 }  // namespace
 
-void appendRoundedGeneralForm(std::string& out, double value, int decimals, char separator) {
-    // With 1 to 4 decimals and a value below 1e10 the rounded decimal D has at most 15
-    // significant digits and lies at 0.0001 or above unless it is 0. The double nearest to D
-    // then reads back as D to 15 digits, and the general form of that is D written out in
-    // full without trailing zeros: no E-notation, and no conversion of a double to text.
-    if (decimals < 1 || decimals > 4 || !(std::fabs(value) < 1e10)) {
-        appendGeneralForm(out, roundHalfEven(value, decimals), separator);
-        return;
+namespace {
+
+// writeRoundedGeneralForm, taken whole into each caller, so that a caller with a constant number
+// of decimals (every coordinate has 5) divides by a constant power of ten.
+[[gnu::always_inline]] inline char* writeRounded(char* out, double value, int decimals,
+                                                 char separator) {
+    // With 1 to 5 decimals and a value below 1e10 the rounded decimal D = N / 10^decimals (N
+    // whole, exact halves to the even one) has at most 15 significant digits. The double nearest
+    // to D then reads back as D to 15 digits (10^15 < 2^52), and the general form of that is D
+    // written out in full without trailing zeros, in E-notation only below 1e-4 (0.00001 to
+    // 0.00009): no conversion of a double to text. Larger values, NaN and the infinities take
+    // the two steps.
+    if (decimals < 1 || decimals > 5 || !(std::fabs(value) < 1e10)) {
+        std::string text;
+        appendGeneralForm(text, roundHalfEven(value, decimals), separator);
+        return std::copy_n(text.data(), std::min(text.size(), NumberCodec::kCoordinateRoom), out);
     }
-    constexpr uint64_t kTens[] = {1, 10, 100, 1000, 10000};
-    const uint64_t scaled = scaledHalfEven(std::fabs(value), decimals);
+    // N from one product: the computed product lies within half an ulp (at most 2^-53 of
+    // itself) of the exact one, so rounding it rounds the exact value, unless its fraction is
+    // that close to a half; then the exact product decides. (The exact product alone measured
+    // about a quarter slower per coordinate, in the writer's busiest loop.)
+    constexpr uint64_t kTens[] = {1, 10, 100, 1000, 10000, 100000};
+    const double size = std::fabs(value);
+    const double product = size * static_cast<double>(kTens[decimals]);
+    const double whole = std::floor(product);
+    const double part = product - whole;
+    const uint64_t scaled = std::fabs(part - 0.5) <= product * 0x1p-52
+                                ? scaledHalfEven(size, decimals)
+                                : static_cast<uint64_t>(whole) + (part > 0.5 ? 1 : 0);
     if (scaled == 0) {
-        out += '0';  // also for a value rounded to minus zero
-        return;
+        *out = '0';  // also for a value rounded to minus zero
+        return out + 1;
     }
-    // Sign, whole part and the fraction's digits, without its trailing zeros.
-    char buffer[32];
-    char* end = buffer;
     if (std::signbit(value)) {
-        *end++ = '-';
+        *out++ = '-';
     }
-    end = std::to_chars(end, buffer + sizeof buffer, scaled / kTens[decimals]).ptr;
+    const uint64_t integral = scaled / kTens[decimals];
     uint64_t fraction = scaled % kTens[decimals];
+    if (integral == 0 && decimals == 5 && fraction < 10) {
+        *out++ = static_cast<char>('0' + fraction);
+        return std::copy_n("E-05", 4, out);
+    }
+    out = std::to_chars(out, out + 20, integral).ptr;  // a 0 before the separator below 1
     if (fraction != 0) {
         int digits = decimals;
         while (fraction % 10 == 0) {
             fraction /= 10;
             --digits;
         }
-        *end++ = separator;
+        *out++ = separator;
         for (int i = digits - 1; i >= 0; --i) {
-            end[i] = static_cast<char>('0' + fraction % 10);
+            out[i] = static_cast<char>('0' + fraction % 10);
             fraction /= 10;
         }
-        end += digits;
+        out += digits;
     }
-    out.append(buffer, static_cast<size_t>(end - buffer));
+    return out;
+}
+
+}  // namespace
+
+char* writeRoundedGeneralForm(char* out, double value, int decimals, char separator) {
+    return writeRounded(out, value, decimals, separator);
+}
+
+void appendRoundedGeneralForm(std::string& out, double value, int decimals, char separator) {
+    char text[NumberCodec::kCoordinateRoom];
+    out.append(text, static_cast<size_t>(writeRoundedGeneralForm(text, value, decimals, separator) -
+                                         text));
 }
 
 double roundHalfEven(double value, int decimals) {
@@ -295,55 +323,7 @@ double roundHalfEven(double value, int decimals) {
 }
 
 char* writeCoordinate(char* out, double value, char separator) {
-    // roundHalfEven makes the decimal N / 10^5 nearest to the value (N whole, exact halves to
-    // the even one) and generalForm writes the double nearest to that decimal with 15
-    // significant digits. Below 1e10 in size N has at most 15 digits, and a decimal of at most
-    // 15 significant digits comes back unchanged from its nearest double (10^15 < 2^52): the
-    // text is N itself, the separator five places from the right, trailing zeros dropped, in
-    // generalForm's layout. N comes from one product: the computed product lies within half an
-    // ulp (at most 2^-53 of itself) of the exact one, so rounding it rounds the exact value,
-    // unless its fraction is that close to a half. Those values, and the large ones, go the
-    // long way.
-    const double size = std::abs(value);
-    if (!(size < 1e10)) {
-        return writeCoordinateInTwoSteps(out, value, separator);  // NaN and infinities too
-    }
-    const double product = size * 1e5;
-    const double whole = std::floor(product);
-    const double fraction = product - whole;
-    if (std::abs(fraction - 0.5) <= product * 0x1p-52) {
-        return writeCoordinateInTwoSteps(out, value, separator);
-    }
-    const uint64_t n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-    if (n == 0) {
-        *out = '0';  // what rounds to zero, minus zero included, is written as 0
-        return out + 1;
-    }
-    if (value < 0) {
-        *out++ = '-';
-    }
-    const uint64_t integral = n / 100000;
-    auto decimals = static_cast<unsigned>(n % 100000);
-    if (integral == 0 && decimals < 10) {
-        // 0.00001 to 0.00009: generalForm writes a value below 1e-4 in E-notation.
-        *out++ = static_cast<char>('0' + decimals);
-        return std::copy_n("E-05", 4, out);
-    }
-    out = std::to_chars(out, out + 20, integral).ptr;  // a 0 before the separator below 1
-    if (decimals != 0) {
-        *out++ = separator;
-        char digits[5];
-        for (int i = 4; i >= 0; --i) {
-            digits[i] = static_cast<char>('0' + decimals % 10);
-            decimals /= 10;
-        }
-        int count = 5;
-        while (digits[count - 1] == '0') {
-            --count;
-        }
-        out = std::copy_n(digits, count, out);
-    }
-    return out;
+    return writeRounded(out, value, 5, separator);
 }
 
 // The powers of ten that a double holds exactly.
