@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -346,7 +344,7 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
     const auto digitAt = [end](const char* at) {
         return at < end && static_cast<unsigned>(*at - '0') <= 9;
     };
-    uint64_t digits = 0;  // wraps harmlessly past 19 digits, which are refused below
+    uint64_t digits = 0;  // wraps harmlessly past 19 digits; more than 15 are refused below
     const char* const wholeStart = p;
     for (; digitAt(p); ++p) {
         digits = digits * 10 + static_cast<unsigned>(*p - '0');
