@@ -9,8 +9,8 @@ FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
-             libmeshoptimizer-dev libqt6opengl6-dev libglm-dev xvfb xauth libgl1-mesa-dri \
-             clang libclang-rt-dev desktop-file-utils appstream dpkg-dev file lintian
+             libmeshoptimizer-dev libfast-float-dev libqt6opengl6-dev libglm-dev xvfb xauth \
+             libgl1-mesa-dri clang libclang-rt-dev desktop-file-utils appstream dpkg-dev file lintian
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PREFIX    ?= /usr/local

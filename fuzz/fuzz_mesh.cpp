@@ -3,8 +3,8 @@
 // holding the bytes (reading, start-up passes, lists), a reduction run with its write, a second
 // run on the reduced mesh, the selection of a point and the preview; then the same two runs on
 // the command line, whose file must hold the window's bytes. The window and the canvas are
-// stand-ins that accept everything. Anything that escapes the handlers, crashes, leaks or trips a
-// sanitizer is a fault.
+// stand-ins that accept everything. The file the window wrote must read back and write the same
+// bytes again. Anything that escapes the handlers, crashes, leaks or trips a sanitizer is a fault.
 //
 // Input layout: byte 0 picks the run (bits 0-6: threshold = value / 64, so 0 to about 2; bit 7:
 // "," instead of "." as decimal separator), byte 1 the point selected afterwards (its lowest bit
@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -23,8 +22,10 @@
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
+#include "meshio/writer.h"
 #include "model/store.h"
 #include "tests/support/quiet_window.h"
+#include "tests/support/temp_files.h"
 #include "ui/lists.h"
 #include "ui/preview.h"
 
@@ -33,6 +34,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace meshthin;
 using meshthin::testing::QuietWindow;
+using meshthin::testing::readFile;
+using meshthin::testing::TempDir;
+using meshthin::testing::writeFile;
 
 class NoCanvas : public Canvas {
 public:
@@ -42,40 +46,22 @@ public:
     void line(float, float, float, float, Rgb) override {}
 };
 
-// A folder of its own for one input, removed with everything in it when the input is done, so
-// that nothing is left behind however the fuzzer ends.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string name = (fs::temp_directory_path() / "meshthin-fuzz-XXXXXX").string();
-        if (mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
-        folder = name;
+// What the window wrote must read back as the writer's own form and write the same bytes again,
+// whichever decimal separator reads it.
+void checkReadsBack(const std::string& written, char separator) {
+    resetStore();
+    std::istringstream in(written);
+    try {
+        readMesh(in, numtext::LocaleNumbers(separator == '.' ? ',' : '.'));
+    } catch (const std::exception&) {
+        std::abort();  // a file the program wrote does not open
     }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
+    std::ostringstream again;
+    writeMeshText(
+        again, numtext::LocaleNumbers(separator), [] {}, [](const std::string&) {});
+    if (again.str() != written) {
+        std::abort();
     }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    fs::path path(const char* name) const { return folder / name; }
-
-private:
-    fs::path folder;
-};
-
-std::string contentOf(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeInput(const fs::path& path, const uint8_t* data, size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
 // What the window does when a List1 item is picked and the picture area is clicked; the window
@@ -100,10 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char separator = (data[0] & 0x80) != 0 ? ',' : '.';
     const int16_t wanted = data[1];
 
-    const ScratchFolder scratch;
+    const TempDir scratch;  // removed with everything in it however the input ends
     const fs::path input = scratch.path("input.mesh");
     const fs::path output = scratch.path("output.mesh");
-    writeInput(input, data + 2, size - 2);
+    writeFile(input, std::string(reinterpret_cast<const char*>(data) + 2, size - 2));
     QuietWindow window(input.string(), output.string(), separator);
     auto fillLists = [&] { FillLists(window); };
 
@@ -132,8 +118,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ostringstream out;
     std::ostringstream err;
     if (runBatch(request, out, err) == 0 && windowWrote &&
-        contentOf(output) != contentOf(*request.output)) {
+        readFile(output) != readFile(*request.output)) {
         std::abort();
+    }
+    if (windowWrote) {
+        checkReadsBack(readFile(output), separator);
     }
     resetStore();
     return 0;

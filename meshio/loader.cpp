@@ -3,11 +3,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <optional>
+#include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -17,6 +20,8 @@
 
 #include "meshio/numtext.h"
 #include "meshio/startup.h"
+#include "meshio/writer.h"
+#include "model/expect.h"
 #include "model/linetext.h"
 #include "model/store.h"
 
@@ -69,16 +74,45 @@ const char* findLineBreak(const char* from, const char* end) {
     return from;
 }
 
+// What a file lacks when it ends while the reading still expects a line: the end-of-file
+// failure names it, so that a user can tell a cut-off file from one that is not a mesh at all.
+enum class Expecting { PointsMarker, Points, FacesMarker, Faces };
+
+std::string endOfFileText(Expecting expecting) {
+    const char* lacking = "";
+    switch (expecting) {
+        case Expecting::PointsMarker:
+            lacking = "the file ends before its \"points {\" line";
+            break;
+        case Expecting::Points:
+            lacking = "inside the points";
+            break;
+        case Expecting::FacesMarker:
+            lacking = "before its \"faces {\" line";
+            break;
+        case Expecting::Faces:
+            lacking = "inside the faces";
+            break;
+    }
+    return std::string("Input past end of file (") + lacking + ")";
+}
+
 // Hands out the lines of a stream one at a time, without their line breaks; CR LF, LF and a lone
-// CR all end a line. Asking for a line when none is left is the end-of-file failure. Counts the
-// lines as a text editor does, from 1, so that a failure can name the line it comes from.
+// CR all end a line. Asking for a line when none is left is the end-of-file failure, which says
+// what the reading expected (expect()). Counts the lines as a text editor does, from 1, so that a
+// failure can name the line it comes from.
 //
 // The stream is read in chunks into a buffer that grows only to hold the longest line: a file is
-// never held whole, so its text takes neither the memory nor the time of a copy of its own.
+// never held whole, so its text takes neither the memory nor the time of a copy of its own. The
+// buffer belongs to the reader, one load's working memory; allocating it costs about a
+// microsecond against the milliseconds of a load.
 // A read error is thrown as ReadError when the reader meets it.
 class LineReader {
 public:
     explicit LineReader(std::istream& in) : in(in), expected(in.rdbuf()->in_avail()) {}
+
+    // What the lines from here on are read for, which an end-of-file failure names.
+    void expect(Expecting what) { expecting = what; }
 
     // The line stays valid until the next call.
     std::string_view next() {
@@ -94,7 +128,7 @@ public:
             }
             if (end == filled && ended) {
                 if (at == filled) {
-                    throw Failure("Input past end of file");
+                    throw Failure(endOfFileText(expecting));
                 }
                 return take(filled, filled);
             }
@@ -111,6 +145,19 @@ public:
     // Reads lines up to and including the first that contains marker.
     void skipPast(std::string_view marker) {
         while (!contains(next(), marker)) {
+        }
+    }
+
+    // The same, but false instead of the failure when the text ends first.
+    bool skipPastIfAny(std::string_view marker) {
+        for (;;) {
+            try {
+                if (contains(next(), marker)) {
+                    return true;
+                }
+            } catch (const Failure&) {
+                return false;  // next() fails only at the end of the text
+            }
         }
     }
 
@@ -185,9 +232,8 @@ private:
 
     std::istream& in;
     std::streamsize expected;  // what the stream had ready at the start, if it told
-    // The buffer is kept from one reader to the next, as the other working lists of the program
-    // are: a load allocates only for the mesh it reads.
-    static inline std::vector<char> buffer;
+    Expecting expecting = Expecting::PointsMarker;
+    std::vector<char> buffer;
     size_t at = 0;      // the start of the next line in buffer
     size_t filled = 0;  // the characters read into buffer
     size_t passed = 0;  // the characters of the stream moved out of buffer
@@ -267,42 +313,170 @@ FaceLines readFaces(LineReader& lines, const NumberCodec& numbers) {
     }
 }
 
-// Everything the stream holds. The stream reads itself, so that a read error marks it bad;
-// copying its buffer with << would swallow the error and pass the text read so far off as the
-// whole file.
-std::string readAll(std::istream& in) {
-    std::string text;
-    char chunk[1 << 16];
-    do {
-        in.read(chunk, sizeof chunk);
-        text.append(chunk, static_cast<size_t>(in.gcount()));
-    } while (in);
-    if (in.bad()) {
-        throw Failure("The file could not be read");
+// --- Files in the writer's own form ---
+//
+// The writer's file starts with its fixed header, which holds "points {" on line 1 where the
+// reading above never looks; its points end on the line "}faces {" and its point numbers stand
+// with blanks inside their groups, "( 4 )". A file whose first line is exactly that header is
+// read as the writer wrote it instead: the points from line 2 up to the line that begins with
+// "}" and holds "faces {", the faces from the line after it up to the first line holding "}" (the
+// writer's " } "). The writer's last point line is that of the store's spare slot, so the last
+// point read becomes the spare slot again; writing the mesh once more gives the same bytes.
+//
+// Every file that the reading above takes keeps its meaning: such a file with the header on
+// line 1 holds "points {" on a later line, and from the first such line on it is read as any
+// other file. A failure of the writer's form is therefore only reported once the rest of the
+// file is known to hold no "points {" line.
+
+// Thrown when a line holding "points {" shows that the file is not in the writer's form.
+struct PointsMarkerFound {};
+
+void throwIfPointsMarker(std::string_view line) {
+    if (contains(line, "points {")) {
+        throw PointsMarkerFound{};
     }
-    return text;
+}
+
+// The writer's point lines up to "}faces {". Every point read takes its slot; the last is the
+// spare slot, and a section without any point gets a spare slot as the reading above makes it.
+void readWrittenPoints(LineReader& lines, const NumberCodec& numbers) {
+    lines.expect(Expecting::Points);
+    long long pointCounter = 0;
+    for (;;) {
+        const std::string_view line = lines.next();
+        throwIfPointsMarker(line);
+        if (!line.empty() && line.front() == '}' && contains(line, "faces {")) {
+            break;
+        }
+        try {
+            // The groups of the line one after another, as Point::loadme finds them; a slot is
+            // made only for a group that is there.
+            int16_t searchPosition = 1;
+            while (find(line, searchPosition, "(") != 0) {
+                const int16_t slot = checked16(pointCounter);
+                Points.growTo(slot);
+                const int16_t closing = Points(slot).loadme(line, searchPosition, slot, numbers);
+                MESHTHIN_EXPECT(closing > 0, "loadme reads the group that find saw");
+                ++pointCounter;
+                if (closing < 0) {
+                    break;
+                }
+                searchPosition = closing;
+            }
+        } catch (const Failure& failure) {
+            throw onLine(failure, lines.number());
+        }
+    }
+    if (pointCounter == 0) {
+        Points.growTo(0);
+        Points(0).loadme({}, 1, 0, numbers);  // no group: the spare slot as a failed attempt
+    }
+}
+
+// The writer's groups hold blanks around the point number, "( 4 )"; the face's own reading takes
+// the number right after "(". Moving the number's characters over the blanks before it keeps the
+// line's length, so every position, and every 16-bit limit on one, stays where it was.
+void moveNumbersToTheirParentheses(std::string& line) {
+    for (size_t open = line.find('('); open != std::string::npos; open = line.find('(', open + 1)) {
+        size_t first = open + 1;
+        while (first < line.size() && line[first] == ' ') {
+            ++first;
+        }
+        if (first == open + 1 || first == line.size() || line[first] == '(') {
+            continue;
+        }
+        size_t end = first;
+        while (end < line.size() && line[end] != ' ' && line[end] != ')' && line[end] != '(') {
+            ++end;
+        }
+        const size_t blanks = first - open - 1;
+        std::copy(line.begin() + static_cast<std::ptrdiff_t>(first),
+                  line.begin() + static_cast<std::ptrdiff_t>(end),
+                  line.begin() + static_cast<std::ptrdiff_t>(open + 1));
+        std::fill_n(line.begin() + static_cast<std::ptrdiff_t>(end - blanks), blanks, ' ');
+    }
+}
+
+FaceLines readWrittenFaces(LineReader& lines, const NumberCodec& numbers) {
+    lines.expect(Expecting::Faces);
+    FaceLines faceLines;
+    Faces.growTo(-1);  // the faces exist, even when the writer wrote none
+    long long faceCounter = 0;
+    std::string moved;
+    for (;;) {
+        const std::string_view line = lines.next();
+        throwIfPointsMarker(line);
+        if (lines.brace() != std::string_view::npos) {
+            return faceLines;
+        }
+        Faces.growTo(faceCounter);
+        faceLines.push_back(lines.number());
+        moved.assign(line);
+        moveNumbersToTheirParentheses(moved);
+        try {
+            Faces(faceCounter).loadme(moved, numbers);
+        } catch (const Failure& failure) {
+            throw onLine(failure, lines.number());
+        }
+        ++faceCounter;
+    }
+}
+
+// Reads a file whose line 1 was the writer's header. Returns nothing when a line holding
+// "points {" turns up; the lines up to and including it are then read, and the store is empty.
+std::optional<FaceLines> readWrittenForm(LineReader& lines, const NumberCodec& numbers) {
+    const int32_t nextOrder = NextPtOrder;
+    const auto startAfresh = [&] {
+        resetStore();
+        NextPtOrder = nextOrder;
+    };
+    try {
+        readWrittenPoints(lines, numbers);
+        FaceLines faceLines = readWrittenFaces(lines, numbers);
+        // The reading above would look for "points {" in the lines after the faces too.
+        if (lines.skipPastIfAny("points {")) {
+            startAfresh();
+            return std::nullopt;
+        }
+        return faceLines;
+    } catch (const PointsMarkerFound&) {
+        startAfresh();
+        return std::nullopt;
+    } catch (const Failure&) {
+        if (lines.skipPastIfAny("points {")) {
+            startAfresh();
+            return std::nullopt;
+        }
+        throw;
+    }
 }
 
 FaceLines readLines(LineReader& lines, const NumberCodec& numbers) {
-    lines.next();  // line 1 is never examined
-    lines.skipPast("points {");
+    lines.expect(Expecting::PointsMarker);
+    // Line 1 is never examined for the markers; only the writer's own header changes the way
+    // the file is read.
+    if (lines.next() == meshHeader()) {
+        if (std::optional<FaceLines> faceLines = readWrittenForm(lines, numbers)) {
+            return *faceLines;
+        }
+    } else {
+        lines.skipPast("points {");
+    }
+    lines.expect(Expecting::Points);
     readPoints(lines, numbers);
+    lines.expect(Expecting::FacesMarker);
     lines.skipPast("faces {");
+    lines.expect(Expecting::Faces);
     return readFaces(lines, numbers);
 }
 
 }  // namespace
 
 FaceLines readMesh(std::istream& in, const NumberCodec& numbers) {
+    MESHTHIN_EXPECT(storeIsEmpty(), "a mesh is read into the empty store");
     // A read error anywhere in the stream fails the load and wins over any other failure, and the
-    // store is then as it was. Into an empty store the lines are read as the stream comes in: a
-    // read error empties it again once met, and a failure of a line waits until the rest of the
-    // stream is read. Into a store that holds something the stream is read whole first.
-    if (!storeIsEmpty()) {
-        std::istringstream whole(readAll(in));
-        LineReader lines(whole);
-        return readLines(lines, numbers);
-    }
+    // store is then empty again. The lines are read as the stream comes in: a read error empties
+    // the store once met, and a failure of a line waits until the rest of the stream is read.
     const int32_t nextOrder = NextPtOrder;
     try {
         LineReader lines(in);
@@ -326,13 +500,20 @@ FaceLines readMeshFile(const std::string& path, const NumberCodec& numbers) {
     if (path.empty()) {
         throw Failure("No file was chosen");
     }
+    const auto cannotOpen = [&path](int error) {
+        return Failure("Cannot open file: " + path + " (" + std::generic_category().message(error) +
+                       ")");
+    };
+    // A folder opens for reading as a file does, and fails only at the first read.
     std::error_code error;
     if (std::filesystem::is_directory(path, error)) {
-        throw Failure("Cannot open a folder as a mesh file: " + path);
+        throw cannotOpen(EISDIR);
     }
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
     if (!in.is_open()) {
-        throw Failure("Cannot open file: " + path);
+        // The stream opens the file through the C library, which leaves the reason in errno.
+        throw cannotOpen(errno != 0 ? errno : ENOENT);
     }
     return readMesh(in, numbers);
 }

@@ -2,7 +2,9 @@
 // Loading a mesh file at start-up: the notice, the open dialog, the points and faces read into
 // the store, the start-up passes and the lists, with every failure shown in one "Error Occured: "
 // box. The read view of the format is deliberately tolerant: it looks only for "points {",
-// point groups "(x y z)", "faces {" and "}", and ignores the rest of each line.
+// point groups "(x y z)", "faces {" and "}", and ignores the rest of each line. A file that starts
+// with the writer's header is read the writer's way (loader.cpp), so that every file the program
+// writes opens again as it was written.
 //
 // Lines may end with CR LF, LF or a lone CR; bytes are 8-bit text and never rejected as such.
 #pragma once
@@ -22,12 +24,15 @@ inline constexpr const char* kLoadNotice =
     "reduction'";
 inline constexpr const char* kLoadErrorPrefix = "Error Occured: ";
 
-// Reads the points and faces of a mesh text into Points and Faces, which it creates, and returns
-// the line each face was read from. Throws a Failure (the slots read so far stay) on a malformed
-// group, a number that does not convert, a 16-bit overflow or the end of the text while a marker
-// or a line is still expected; a failure in a point or face line ends with " (line N)".
+// Reads the points and faces of a mesh text into the empty store's Points and Faces, which it
+// creates, and returns the line each face was read from. Throws a Failure (the slots read so far
+// stay) on a malformed group, a number that does not convert, a 16-bit overflow or the end of the
+// text while a marker or a line is still expected ("Input past end of file" and, in parentheses,
+// what the text lacked); a failure in a point or face line ends with " (line N)". A read error of
+// the stream is "The file could not be read" and leaves the store empty.
 FaceLines readMesh(std::istream& in, const NumberCodec& numbers);
-// The same for a file; a file that cannot be opened is a Failure and leaves the store absent.
+// The same for a file; a file that cannot be opened is a Failure, "Cannot open file: PATH" and
+// the system's reason in parentheses, and leaves the store absent.
 FaceLines readMeshFile(const std::string& path, const NumberCodec& numbers);
 // Reads the file and runs the start-up passes: the mesh is then ready for a reduction run.
 void loadMesh(const std::string& path, const NumberCodec& numbers);

@@ -7,11 +7,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
+
+#include <fast_float/fast_float.h>
 
 #include "model/failure.h"
 
@@ -23,93 +23,78 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+bool isDecimalMark(char c) {
+    return c == '.' || c == ',';
+}
+
+// The decimal mark a number text is read with: the one kind of mark it holds, "." or ",",
+// whatever the locale; the locale's separator when it holds neither; nothing when it holds both
+// ("1.234,5" is not a number anyone means).
+std::optional<char> decimalMarkOf(std::string_view text, char separator) {
+    const bool dot = text.find('.') != std::string_view::npos;
+    const bool comma = text.find(',') != std::string_view::npos;
+    if (dot && comma) {
+        return std::nullopt;
+    }
+    return dot ? '.' : comma ? ',' : separator;
+}
+
 // Where a number stands in a text, as scan finds it.
 struct Scanned {
-    size_t begin;         // the first character from_chars reads (after a "+" sign)
-    size_t end;           // one past the last character of the number
-    size_t separatorAt;   // position of the decimal separator, npos when there is none
-    long long magnitude;  // decimal exponent of the leading digit: tells underflow from overflow
-    bool negative;
-    bool allZero;
+    size_t begin;  // the first character fast_float reads (after a "+" sign, which it does not)
+    size_t end;    // one past the last character of the number
 };
 
 // Scans a number at the start of text (no leading blanks): sign, digits, separator, digits,
 // exponent. Stops at the first character that cannot continue the number.
 std::optional<Scanned> scan(std::string_view text, char separator) {
-    Scanned s{0, 0, std::string_view::npos, 0, false, true};
+    Scanned s{0, 0};
     size_t i = 0;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        s.negative = text[i] == '-';
-        s.begin = s.negative ? 0 : 1;  // from_chars takes "-" but not "+"
+        s.begin = text[i] == '+' ? 1 : 0;
         ++i;
     }
-    long long integerDigits = 0;
-    long long leadingFractionZeros = 0;
     size_t digits = 0;
     for (; i < text.size() && isDigit(text[i]); ++i, ++digits) {
-        s.allZero = s.allZero && text[i] == '0';
-        integerDigits += s.allZero ? 0 : 1;
     }
     if (i < text.size() && text[i] == separator) {
         size_t j = i + 1;
-        size_t fractionDigits = 0;
-        for (; j < text.size() && isDigit(text[j]); ++j, ++fractionDigits) {
-            if (text[j] != '0') {
-                s.allZero = false;
-            } else if (s.allZero) {
-                ++leadingFractionZeros;
-            }
+        for (; j < text.size() && isDigit(text[j]); ++j, ++digits) {
         }
-        if (digits + fractionDigits > 0) {
-            s.separatorAt = i;
-            digits += fractionDigits;
+        if (digits > 0) {
             i = j;
         }
     }
     if (digits == 0) {
         return std::nullopt;
     }
-    long long exponent = 0;
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         size_t j = i + 1;
-        bool negative = false;
         if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
-            negative = text[j] == '-';
             ++j;
         }
         if (j < text.size() && isDigit(text[j])) {
             for (; j < text.size() && isDigit(text[j]); ++j) {
-                // Beyond nine digits the value is out of range either way: cap the exponent.
-                exponent = std::min(exponent * 10 + (text[j] - '0'), 999999999LL);
             }
-            exponent = negative ? -exponent : exponent;
             i = j;
         }
     }
-    s.magnitude = (integerDigits > 0 ? integerDigits : -leadingFractionZeros) + exponent;
     s.end = i;
     return s;
 }
 
 double convert(std::string_view text, const Scanned& s, char separator) {
-    std::string_view number = text.substr(s.begin, s.end - s.begin);
-    std::string copy;
-    if (separator != '.' && s.separatorAt != std::string_view::npos) {
-        copy.assign(number);  // from_chars reads "." only
-        copy[s.separatorAt - s.begin] = '.';
-        number = copy;
-    }
+    const char* const first = text.data() + s.begin;
+    const char* const last = text.data() + s.end;
     double value = 0;
-    const char* last = number.data() + number.size();
-    const auto result = std::from_chars(number.data(), last, value);
-    if (result.ec == std::errc::result_out_of_range) {
-        if (s.allZero || s.magnitude <= 0) {
-            return s.negative ? -0.0 : 0.0;  // too small to hold: it is zero
-        }
-        throw overflowFailure();
-    }
+    const auto result = fast_float::from_chars_advanced(
+        first, last, value,
+        fast_float::parse_options(fast_float::chars_format::general, separator));
     if (result.ec != std::errc() || result.ptr != last) {
         throw Failure("Not a number");
+    }
+    if (std::isinf(value)) {
+        throw overflowFailure();  // beyond the double range; what is too small to hold is 0
     }
     return value;
 }
@@ -138,12 +123,6 @@ Failure notANumber(std::string_view text) {
         }
     }
     return Failure("Not a number: \"" + shown + (text.size() > 40 ? "...\"" : "\""));
-}
-
-// The coordinate text the long way: round, read the rounded text back, write it in general form.
-char* writeCoordinateInTwoSteps(char* out, double value, char separator) {
-    const std::string text = generalForm(roundHalfEven(value, 5), separator);
-    return std::copy_n(text.data(), std::min(text.size(), NumberCodec::kCoordinateRoom), out);
 }
 
 }  // namespace
@@ -224,12 +203,14 @@ void appendGeneralForm(std::string& out, double value, char separator) {
 
 namespace {
 
+__extension__ using Unsigned128 = unsigned __int128;  // GCC and Clang
+
 // magnitude * 10^decimals rounded to a whole number, exact halves to the even one, worked out
 // exactly from the double's binary digits: magnitude = m * 2^e, so the product is
-// m * 5^decimals * 2^(e + decimals), and m * 5^decimals fits 64 bits for up to 4 decimals.
-// Expects a finite magnitude below 1e10 (and so a product below 2^47).
+// m * 5^decimals * 2^(e + decimals), with m * 5^decimals below 2^65. Expects a finite magnitude
+// below 1e10 and 1 to 5 decimals (and so a product below 2^50).
 uint64_t scaledHalfEven(double magnitude, int decimals) {
-    constexpr uint64_t kFives[] = {1, 5, 25, 125, 625};
+    constexpr uint64_t kFives[] = {1, 5, 25, 125, 625, 3125};
     const auto bits = std::bit_cast<uint64_t>(magnitude);
     const auto biasedExponent = static_cast<int>(bits >> 52);
     uint64_t mantissa = bits & ((uint64_t{1} << 52) - 1);
@@ -238,59 +219,91 @@ uint64_t scaledHalfEven(double magnitude, int decimals) {
         mantissa |= uint64_t{1} << 52;
         exponent = biasedExponent - 1075;
     }
-    const uint64_t scaled = mantissa * kFives[decimals];
+    const Unsigned128 scaled = Unsigned128{mantissa} * kFives[decimals];
     const int shift = -(exponent + decimals);
     if (shift <= 0) {
-        return scaled << -shift;
+        return static_cast<uint64_t>(scaled << -shift);
     }
-    if (shift >= 64) {
-        return 0;  // scaled < 2^63: less than half of 2^shift
+    if (shift >= 80) {
+        return 0;  // scaled < 2^65: less than half of 2^shift
     }
-    const uint64_t whole = scaled >> shift;
-    const uint64_t rest = scaled & ((uint64_t{1} << shift) - 1);
-    const uint64_t half = uint64_t{1} << (shift - 1);
+    const auto whole = static_cast<uint64_t>(scaled >> shift);
+    const Unsigned128 rest = scaled & ((Unsigned128{1} << shift) - 1);
+    const Unsigned128 half = Unsigned128{1} << (shift - 1);
     return whole + ((rest > half || (rest == half && (whole & 1) != 0)) ? 1 : 0);
 }
 
 }  // namespace
 
-void appendRoundedGeneralForm(std::string& out, double value, int decimals, char separator) {
-    // With 1 to 4 decimals and a value below 1e10 the rounded decimal D has at most 15
-    // significant digits and lies at 0.0001 or above unless it is 0. The double nearest to D
-    // then reads back as D to 15 digits, and the general form of that is D written out in
-    // full without trailing zeros: no E-notation, and no conversion of a double to text.
-    if (decimals < 1 || decimals > 4 || !(std::fabs(value) < 1e10)) {
-        appendGeneralForm(out, roundHalfEven(value, decimals), separator);
-        return;
+namespace {
+
+// writeRoundedGeneralForm, taken whole into each caller, so that a caller with a constant number
+// of decimals (every coordinate has 5) divides by a constant power of ten.
+[[gnu::always_inline]] inline char* writeRounded(char* out, double value, int decimals,
+                                                 char separator) {
+    // With 1 to 5 decimals and a value below 1e10 the rounded decimal D = N / 10^decimals (N
+    // whole, exact halves to the even one) has at most 15 significant digits. The double nearest
+    // to D then reads back as D to 15 digits (10^15 < 2^52), and the general form of that is D
+    // written out in full without trailing zeros, in E-notation only below 1e-4 (0.00001 to
+    // 0.00009): no conversion of a double to text. Larger values, NaN and the infinities take
+    // the two steps.
+    if (decimals < 1 || decimals > 5 || !(std::fabs(value) < 1e10)) {
+        std::string text;
+        appendGeneralForm(text, roundHalfEven(value, decimals), separator);
+        return std::copy_n(text.data(), std::min(text.size(), NumberCodec::kCoordinateRoom), out);
     }
-    constexpr uint64_t kTens[] = {1, 10, 100, 1000, 10000};
-    const uint64_t scaled = scaledHalfEven(std::fabs(value), decimals);
+    // N from one product: the computed product lies within half an ulp (at most 2^-53 of
+    // itself) of the exact one, so rounding it rounds the exact value, unless its fraction is
+    // that close to a half; then the exact product decides. (The exact product alone measured
+    // about a quarter slower per coordinate, in the writer's busiest loop.)
+    constexpr uint64_t kTens[] = {1, 10, 100, 1000, 10000, 100000};
+    const double size = std::fabs(value);
+    const double product = size * static_cast<double>(kTens[decimals]);
+    const double whole = std::floor(product);
+    const double part = product - whole;
+    const uint64_t scaled = std::fabs(part - 0.5) <= product * 0x1p-52
+                                ? scaledHalfEven(size, decimals)
+                                : static_cast<uint64_t>(whole) + (part > 0.5 ? 1 : 0);
     if (scaled == 0) {
-        out += '0';  // also for a value rounded to minus zero
-        return;
+        *out = '0';  // also for a value rounded to minus zero
+        return out + 1;
     }
-    // Sign, whole part and the fraction's digits, without its trailing zeros.
-    char buffer[32];
-    char* end = buffer;
     if (std::signbit(value)) {
-        *end++ = '-';
+        *out++ = '-';
     }
-    end = std::to_chars(end, buffer + sizeof buffer, scaled / kTens[decimals]).ptr;
+    const uint64_t integral = scaled / kTens[decimals];
     uint64_t fraction = scaled % kTens[decimals];
+    if (integral == 0 && decimals == 5 && fraction < 10) {
+        *out++ = static_cast<char>('0' + fraction);
+        return std::copy_n("E-05", 4, out);
+    }
+    out = std::to_chars(out, out + 20, integral).ptr;  // a 0 before the separator below 1
     if (fraction != 0) {
         int digits = decimals;
         while (fraction % 10 == 0) {
             fraction /= 10;
             --digits;
         }
-        *end++ = separator;
+        *out++ = separator;
         for (int i = digits - 1; i >= 0; --i) {
-            end[i] = static_cast<char>('0' + fraction % 10);
+            out[i] = static_cast<char>('0' + fraction % 10);
             fraction /= 10;
         }
-        end += digits;
+        out += digits;
     }
-    out.append(buffer, static_cast<size_t>(end - buffer));
+    return out;
+}
+
+}  // namespace
+
+char* writeRoundedGeneralForm(char* out, double value, int decimals, char separator) {
+    return writeRounded(out, value, decimals, separator);
+}
+
+void appendRoundedGeneralForm(std::string& out, double value, int decimals, char separator) {
+    char text[NumberCodec::kCoordinateRoom];
+    out.append(text, static_cast<size_t>(writeRoundedGeneralForm(text, value, decimals, separator) -
+                                         text));
 }
 
 double roundHalfEven(double value, int decimals) {
@@ -308,55 +321,7 @@ double roundHalfEven(double value, int decimals) {
 }
 
 char* writeCoordinate(char* out, double value, char separator) {
-    // roundHalfEven makes the decimal N / 10^5 nearest to the value (N whole, exact halves to
-    // the even one) and generalForm writes the double nearest to that decimal with 15
-    // significant digits. Below 1e10 in size N has at most 15 digits, and a decimal of at most
-    // 15 significant digits comes back unchanged from its nearest double (10^15 < 2^52): the
-    // text is N itself, the separator five places from the right, trailing zeros dropped, in
-    // generalForm's layout. N comes from one product: the computed product lies within half an
-    // ulp (at most 2^-53 of itself) of the exact one, so rounding it rounds the exact value,
-    // unless its fraction is that close to a half. Those values, and the large ones, go the
-    // long way.
-    const double size = std::abs(value);
-    if (!(size < 1e10)) {
-        return writeCoordinateInTwoSteps(out, value, separator);  // NaN and infinities too
-    }
-    const double product = size * 1e5;
-    const double whole = std::floor(product);
-    const double fraction = product - whole;
-    if (std::abs(fraction - 0.5) <= product * 0x1p-52) {
-        return writeCoordinateInTwoSteps(out, value, separator);
-    }
-    const uint64_t n = static_cast<uint64_t>(whole) + (fraction > 0.5 ? 1 : 0);
-    if (n == 0) {
-        *out = '0';  // what rounds to zero, minus zero included, is written as 0
-        return out + 1;
-    }
-    if (value < 0) {
-        *out++ = '-';
-    }
-    const uint64_t integral = n / 100000;
-    auto decimals = static_cast<unsigned>(n % 100000);
-    if (integral == 0 && decimals < 10) {
-        // 0.00001 to 0.00009: generalForm writes a value below 1e-4 in E-notation.
-        *out++ = static_cast<char>('0' + decimals);
-        return std::copy_n("E-05", 4, out);
-    }
-    out = std::to_chars(out, out + 20, integral).ptr;  // a 0 before the separator below 1
-    if (decimals != 0) {
-        *out++ = separator;
-        char digits[5];
-        for (int i = 4; i >= 0; --i) {
-            digits[i] = static_cast<char>('0' + decimals % 10);
-            decimals /= 10;
-        }
-        int count = 5;
-        while (digits[count - 1] == '0') {
-            --count;
-        }
-        out = std::copy_n(digits, count, out);
-    }
-    return out;
+    return writeRounded(out, value, 5, separator);
 }
 
 // The powers of ten that a double holds exactly.
@@ -364,51 +329,13 @@ constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,
                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The powers of ten up to 10^27, which a 64-bit significand holds exactly (5^27 < 2^63).
-constexpr long double kExactLongPowersOfTen[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
-                                                 1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
-                                                 1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
-                                                 1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
-
-// The double nearest to w * 10^power for 16 to 19 digits w (below 2^64) and |power| <= 27, or
-// nothing. Files written at full precision carry 17 digits, one or two more than a double's
-// product can take exactly. Where long double has a 64-bit significand, w and 10^|power| are
-// exact in it and one multiplication or division rounds the value once, to 64 bits; rounding that
-// to 53 bits gives the nearest double unless the 64-bit result lies exactly halfway between two
-// doubles (a halfway point has 54 bits, so none can lie between the value and its 64-bit
-// rounding). Then, and where long double is not the x87 extended format, from_chars decides.
-std::optional<double> longDecimal(uint64_t w, ptrdiff_t power) {
-#if defined(__x86_64__) || defined(__i386__)
-    constexpr bool kExtended = std::numeric_limits<long double>::digits == 64;
-#else
-    constexpr bool kExtended = false;  // the halfway test below reads the x87 layout
-#endif
-    if constexpr (kExtended) {
-        if (power < -27 || power > 27) {
-            return std::nullopt;
-        }
-        const long double wide = static_cast<long double>(w);
-        const long double rounded =
-            power >= 0 ? wide * kExactLongPowersOfTen[power] : wide / kExactLongPowersOfTen[-power];
-        // The significand is the first 8 bytes of the x87 format, its lowest bit first; the
-        // 11 bits below a double's significand are 0x400 exactly at a halfway point.
-        uint64_t significand = 0;
-        std::memcpy(&significand, &rounded, sizeof significand);
-        if ((significand & 0x7FF) == 0x400) {
-            return std::nullopt;
-        }
-        return static_cast<double>(rounded);  // between 1e-12 and 1e46: a normal double
-    } else {
-        return std::nullopt;
-    }
-}
-
-// A plain number of at most 19 digits whose decimal exponent lies within 22 of its last digit,
-// read without from_chars. When its digits make a whole number w below 2^53 (every number of up
-// to 15 digits), w and its power of ten are doubles, both exact, so one IEEE multiplication or
-// division gives the double nearest to the decimal value: what from_chars gives, as it rounds
-// correctly. A larger w goes through longDecimal. Returns the characters taken, as from_chars
-// takes them, or 0 when the number is not such a one.
+// The usual coordinate: at most 15 digits (so its digits make a whole number w below 2^53) and a
+// decimal exponent within 22 of its last digit. w and its power of ten are then both exact
+// doubles, and one IEEE multiplication or division gives the double nearest to the decimal
+// value, as fast_float and from_chars give it (the fast path of both). Taking that path before
+// the library saves its general scan of the text (see numtext.h for the figures). The decimal
+// mark is "." or "," or the locale's separator, whichever stands behind the whole digits.
+// Returns the characters taken, or 0 when the number is not such a one.
 size_t readShortDecimal(std::string_view text, char separator, double& value) {
     const char* const begin = text.data();
     const char* const end = begin + text.size();
@@ -417,14 +344,14 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
     const auto digitAt = [end](const char* at) {
         return at < end && static_cast<unsigned>(*at - '0') <= 9;
     };
-    uint64_t digits = 0;  // wraps harmlessly past 19 digits, which are refused below
+    uint64_t digits = 0;  // wraps harmlessly past 19 digits; more than 15 are refused below
     const char* const wholeStart = p;
     for (; digitAt(p); ++p) {
         digits = digits * 10 + static_cast<unsigned>(*p - '0');
     }
     ptrdiff_t count = p - wholeStart;
     ptrdiff_t fractionDigits = 0;
-    if (p < end && *p == separator) {
+    if (p < end && (*p == separator || isDecimalMark(*p))) {
         const char* const fractionStart = ++p;
         for (; digitAt(p); ++p) {
             digits = digits * 10 + static_cast<unsigned>(*p - '0');
@@ -432,7 +359,7 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
         fractionDigits = p - fractionStart;
         count += fractionDigits;
     }
-    if (count == 0 || count > 19) {
+    if (count == 0 || count > 15) {
         return 0;
     }
     int exponent = 0;
@@ -443,7 +370,7 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
         if (digitAt(q)) {
             for (; digitAt(q); ++q) {
                 if (exponent > 9999) {
-                    return 0;  // far out of range: from_chars decides
+                    return 0;  // far out of range: the library decides
                 }
                 exponent = exponent * 10 + (*q - '0');
             }
@@ -455,12 +382,6 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
     double magnitude = 0;
     if (digits == 0) {
         magnitude = 0;
-    } else if (digits >= uint64_t{1} << 53) {
-        const std::optional<double> wide = longDecimal(digits, power);
-        if (!wide) {
-            return 0;
-        }
-        magnitude = *wide;
     } else if (power >= 0 && power <= 22) {
         magnitude = static_cast<double>(digits) * kExactPowersOfTen[power];
     } else if (power < 0 && power >= -22) {
@@ -473,58 +394,51 @@ size_t readShortDecimal(std::string_view text, char separator, double& value) {
 }
 
 size_t readPlainDouble(std::string_view text, char separator, double& value) {
-    // Starting with a digit or the separator, after a "-" at most, the number is one that scan
-    // reads as from_chars does: the same signs, digits, fraction and exponent ("inf" and "nan",
-    // which from_chars would read, cannot start so). When from_chars succeeds, toDouble would
-    // have handed it the same characters.
-    const size_t lead = !text.empty() && text[0] == '-' ? 1 : 0;
-    if (lead >= text.size() || !(isDigit(text[lead]) || text[lead] == separator)) {
+    // The number's decimal mark is the character behind its whole digits when that is "." or
+    // ",", else the locale's separator: toDouble picks the same mark for exactly the characters
+    // taken, as they hold no other mark. Starting with a digit or a mark, after a "-" at most,
+    // the number is one that scan reads as fast_float does: the same signs, digits, fraction and
+    // exponent ("inf" and "nan", which fast_float would read, cannot start so).
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* const lead = begin + (begin != end && *begin == '-' ? 1 : 0);
+    if (lead == end || !(isDigit(*lead) || *lead == separator || isDecimalMark(*lead))) {
         return 0;
     }
-    if (separator == '.' || separator == ',') {
-        if (const size_t taken = readShortDecimal(text, separator, value)) {
-            return taken;
+    if (const size_t taken = readShortDecimal(text, separator, value)) {
+        return taken;
+    }
+    // Read with the locale's separator first, as files mostly are; a number that stops at the
+    // other mark right behind its whole digits has that mark, and is read again with it. (One
+    // call of the library in a loop, not two: the compiler then takes it into this function.)
+    double read = 0;
+    char mark = separator;
+    fast_float::from_chars_result result;
+    for (;;) {
+        result = fast_float::from_chars_advanced(
+            begin, end, read, fast_float::parse_options(fast_float::chars_format::general, mark));
+        const char* const stop = result.ec == std::errc() ? result.ptr : lead;
+        if (mark == separator && stop != end && isDecimalMark(*stop) && *stop != separator &&
+            std::all_of(lead, stop, isDigit)) {
+            mark = *stop;
+            continue;
         }
+        break;
     }
-    if (separator == '.') {
-        const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-        return result.ec == std::errc() ? static_cast<size_t>(result.ptr - text.data()) : 0;
+    if (result.ec != std::errc() || std::isinf(read)) {
+        return 0;  // an overflow: toDouble tells it
     }
-    if (separator != ',') {
-        return 0;
-    }
-    // from_chars reads "." only: the characters that can belong to the number are copied with
-    // "." for ",", as convert does, and must all be read.
-    char copy[64];
-    size_t length = 0;
-    for (; length < text.size(); ++length) {
-        const char c = text[length];
-        if (!(isDigit(c) || c == ',' || c == '-' || c == '+' || c == 'e' || c == 'E')) {
-            break;
-        }
-        if (length == sizeof copy) {
-            return 0;
-        }
-        copy[length] = c == ',' ? '.' : c;
-    }
-    const auto result = std::from_chars(copy, copy + length, value);
-    return result.ec == std::errc() && result.ptr == copy + length ? length : 0;
-}
-
-size_t readPlainInt16(std::string_view text, int16_t& value) {
-    const PlainInt16 plain = readPlainDigits(text);
-    if (plain.length != 0) {
-        value = plain.value;
-    }
-    return plain.length;
+    value = read;
+    return static_cast<size_t>(result.ptr - begin);
 }
 
 double toDouble(std::string_view text, char separator) {
-    const auto whole = scanWhole(text, separator);
+    const std::optional<char> mark = decimalMarkOf(text, separator);
+    const auto whole = mark ? scanWhole(text, *mark) : std::nullopt;
     if (!whole) {
         throw notANumber(text);
     }
-    return convert(whole->first, whole->second, separator);
+    return convert(whole->first, whole->second, *mark);
 }
 
 bool isNumeric(std::string_view text, char separator) {
@@ -561,13 +475,15 @@ double leadingNumber(std::string_view text, char separator) {
     if (first == std::string_view::npos) {
         return 0;
     }
+    // A text with both marks reads up to the second kind, with the locale's separator, as ever.
+    const char mark = decimalMarkOf(text, separator).value_or(separator);
     const std::string_view rest = text.substr(first);
-    const auto s = scan(rest, separator);
+    const auto s = scan(rest, mark);
     if (!s) {
         return 0;
     }
     try {
-        return convert(rest, *s, separator);
+        return convert(rest, *s, mark);
     } catch (const Failure&) {
         return 0;
     }

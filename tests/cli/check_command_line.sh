@@ -92,32 +92,53 @@ run --values --threshold 0.5 "$input"
 expect 0 "" "--values after a run"
 [ "$(wc -l < out)" = 6 ] && ! grep -q '^4,' out || fail "the removed point is left out"
 
-# The user's decimal separator, as in the window.
+# A number reads with its own decimal mark under any locale, in the file and in --threshold;
+# the files written use the locale's separator, and every file written opens again.
+run --values --threshold 0.5 "$input"
+cp out values-dot
 LC_ALL=de_DE.UTF-8 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" \
     --threshold 0,5 --values "$input" >out 2>err
 status=$?
-expect 1 "meshthin: $input: Error Occured: Not a number: \"0.1\" (line 7)
-" "a file with \".\" under a \",\" locale"
+expect 0 "" "a file with \".\" under a \",\" locale"
+cmp -s out values-dot || fail "the values under a \",\" locale differ"
+run --threshold 0,5 --values "$input"
+expect 0 "" "a threshold with \",\" under a \".\" locale"
+cmp -s out values-dot || fail "the values with a threshold written with \",\" differ"
 # A threshold that is not a number is a mistake in the command: a usage error, before any file
-# is read.
+# is read; one with both decimal marks is not a number.
 run -t abc --in-place "$input"
 expect 2 "meshthin: --threshold: \"abc\" is not a number
 $hint
 " "a threshold that is not a number"
+run --threshold 0,5. --in-place "$input"
+expect 2 "meshthin: --threshold: \"0,5.\" is not a number
+$hint
+" "a threshold with both decimal marks"
 cmp -s original "$input" || fail "a threshold that is not a number changed the input"
+LC_ALL=de_DE.UTF-8 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" \
+    --threshold 0 --output comma.mesh "$input" >out 2>err
+status=$?
+expect 0 "" "writing under a \",\" locale"
+grep -q '^(1 1 0,1)' comma.mesh || fail "the \",\" locale's separator in the written file"
+run --threshold 0 --output again.mesh comma.mesh
+expect 0 "" "a file written under \",\" opened under \".\""
+run --threshold 0 --output dot.mesh "$input"
+cmp -s again.mesh dot.mesh || fail "a written file read back does not write the same bytes"
+run --threshold 0 --output twice.mesh dot.mesh
+cmp -s twice.mesh dot.mesh || fail "a file written and read back twice changed"
 
 # Failures leave the input alone and name the line.
-sed 's/(2 2 0)/(2 2,5 0)/' original > broken.mesh
+sed 's/(2 2 0)/(2 2,5. 0)/' original > broken.mesh
 cp broken.mesh broken-original
 run --threshold 0.5 --in-place broken.mesh
-expect 1 'meshthin: broken.mesh: Error Occured: Not a number: "2,5" (line 5)
+expect 1 'meshthin: broken.mesh: Error Occured: Not a number: "2,5." (line 5)
 ' "a bad number"
 cmp -s broken.mesh broken-original || fail "a failed run changed the input"
 run --threshold 0.5 --output missing/folder.mesh "$input"
 expect 1 "meshthin: $input: Error Occurred: Path not found: missing
 " "a target in a missing folder"
 run --values does-not-exist.mesh
-expect 1 "meshthin: does-not-exist.mesh: Error Occured: Cannot open file: does-not-exist.mesh
+expect 1 "meshthin: does-not-exist.mesh: Error Occured: Cannot open file: does-not-exist.mesh (No such file or directory)
 " "a missing file"
 
 # Without options the window is wanted: with no display, say so instead of failing in Qt.

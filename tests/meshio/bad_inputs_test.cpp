@@ -128,27 +128,33 @@ protected:
     FakeWindow window;
 };
 
+// The end-of-file failure names what the file lacked.
+constexpr const char* kBeforePoints =
+    "Input past end of file (the file ends before its \"points {\" line)";
+constexpr const char* kInsidePoints = "Input past end of file (inside the points)";
+constexpr const char* kInsideFaces = "Input past end of file (inside the faces)";
+
 TEST_F(BadInputTest, FilesThatEndTooEarlyOrLackAMarker) {
     std::string junk;
     for (int i = 0; i < 1024; ++i) {
         junk += static_cast<char>((i * 37 + 11) & 0xff);  // every byte value, no marker in it
     }
     runTable({
-        {"an empty file", "", "Input past end of file"},
-        {"one line", "points { (1 2 3) } faces { 3 ( (0) (0) (0) ) }", "Input past end of file"},
-        {"one line and its line break", "points {\n", "Input past end of file"},
-        {"points marker on line 1 only", "points {\n(1 2 3)\n}\nfaces {\n}\n}\n",
-         "Input past end of file"},
+        {"an empty file", "", kBeforePoints},
+        {"one line", "points { (1 2 3) } faces { 3 ( (0) (0) (0) ) }", kBeforePoints},
+        {"one line and its line break", "points {\n", kBeforePoints},
+        {"points marker on line 1 only", "points {\n(1 2 3)\n}\nfaces {\n}\n}\n", kBeforePoints},
         {"no points marker", "title\npoint {\n(1 2 3)\n}\nfaces {\n3 ( (0) (0) (0) )\n}\n",
-         "Input past end of file"},
+         kBeforePoints},
         {"no faces marker", "title\npoints {\n(1 2 3)\n}\nface {\n3 ( (0) (0) (0) )\n}\n",
-         "Input past end of file"},
-        {"ends inside the points", "title\npoints {\n(1 2 3)\n(4 5 6)", "Input past end of file"},
+         "Input past end of file (before its \"faces {\" line)"},
+        {"ends right after the points marker", "title\npoints {\n", kInsidePoints},
+        {"ends inside the points", "title\npoints {\n(1 2 3)\n(4 5 6)", kInsidePoints},
         {"ends right after the faces marker", "title\npoints {\n(1 2 3)\n}\nfaces {\n",
-         "Input past end of file"},
+         kInsideFaces},
         {"ends inside the faces", "title\npoints {\n(1 2 3)\n}\nfaces {\n3 ( (0) (0) (0) )\n",
-         "Input past end of file"},
-        {"binary junk", junk, "Input past end of file"},
+         kInsideFaces},
+        {"binary junk", junk, kBeforePoints},
         {"binary junk before the mesh", junk + "\n" + kMesh.substr(kMesh.find('\n') + 1), ""},
     });
 }
@@ -184,9 +190,12 @@ TEST_F(BadInputTest, PointGroupsAndNumberTexts) {
         {"-1e400", withFirstGroup("(0 -1e400 0)"), "Overflow (line 3)"},
         {"nan", withFirstGroup("(nan 0 0)"), "Not a number: \"nan\" (line 3)"},
         {"inf", withFirstGroup("(0 0 inf)"), "Not a number: \"inf\" (line 3)"},
-        {"1,5 under \".\"", withFirstGroup("(1,5 0 0)"), "Not a number: \"1,5\" (line 3)"},
-        {"1.5 under \",\"", withFirstGroup("(1.5 0 0)"), "Not a number: \"1.5\" (line 3)", ','},
+        {"1,5 under \".\"", withFirstGroup("(1,5 0 0)"), ""},
+        {"1.5 under \",\"", withFirstGroup("(1.5 0 0)"), "", ','},
         {"1,5 under \",\"", withFirstGroup("(1,5 0 0)"), "", ','},
+        {"both marks", withFirstGroup("(1.000,5 0 0)"), "Not a number: \"1.000,5\" (line 3)"},
+        {"both marks under \",\"", withFirstGroup("(1,000.5 0 0)"),
+         "Not a number: \"1,000.5\" (line 3)", ','},
         {"1e-400 is zero", withFirstGroup("(1e-400 0 0)"), ""},
         {"a blank before \")\"", withFirstGroup("(1 2 3 )"), ""},
     });
@@ -201,14 +210,14 @@ TEST_F(BadInputTest, AFailureNamesItsLineCountedAsATextEditorCountsIt) {
         return "title\npoints {\n\n(0 0 0)\n(1 0 0)\n" + thirdPoint +
                "\n}\nfaces {\n3 ( (0) (1) (2) )\n" + secondFace + "\n}\n";
     };
-    const std::string badNumber = mesh("(0 1,5 0)", "3 ( (0) (2) (1) )");
+    const std::string badNumber = mesh("(0 1,5. 0)", "3 ( (0) (2) (1) )");
     const std::string missingPoint = mesh("(0 1 0)", "3 ( (0) (2) (7) )");
     runTable({
         {"a number on the first line of the points", withFirstGroup("(x 0 0)"),
          "Not a number: \"x\" (line 3)"},
-        {"LF", badNumber, "Not a number: \"1,5\" (line 6)"},
-        {"CR LF", withLineBreaks(badNumber, "\r\n"), "Not a number: \"1,5\" (line 6)"},
-        {"CR only", withLineBreaks(badNumber, "\r"), "Not a number: \"1,5\" (line 6)"},
+        {"LF", badNumber, "Not a number: \"1,5.\" (line 6)"},
+        {"CR LF", withLineBreaks(badNumber, "\r\n"), "Not a number: \"1,5.\" (line 6)"},
+        {"CR only", withLineBreaks(badNumber, "\r"), "Not a number: \"1,5.\" (line 6)"},
         {"a number in a face line", mesh("(0 1 0)", "3 ( (0) (x) (1) )"),
          "Not a number: \"x\" (line 10)"},
         {"a face naming a point that does not exist, CR only", withLineBreaks(missingPoint, "\r"),
@@ -282,12 +291,20 @@ TEST_F(BadInputTest, InputsThatAreNotReadableFiles) {
     fs::create_directory(dir.path("folder"));
     EXPECT_FALSE(loadPath(dir.path("folder")));
     expectOutcome(
-        {"a folder", "", "Cannot open a folder as a mesh file: " + dir.path("folder").string()},
+        {"a folder", "", "Cannot open file: " + dir.path("folder").string() + " (Is a directory)"},
         false);
     fs::remove(dir.path("folder"));
 
     EXPECT_FALSE(loadPath(dir.path("missing.mesh")));
-    expectOutcome({"a missing file", "", "Cannot open file: " + dir.path("missing.mesh").string()},
+    expectOutcome(
+        {"a missing file", "",
+         "Cannot open file: " + dir.path("missing.mesh").string() + " (No such file or directory)"},
+        false);
+    // A path through a file, as if it were a folder: the system's own reason again.
+    writeFile(input, kMesh);
+    EXPECT_FALSE(loadPath(input / "x.mesh"));
+    expectOutcome({"a file as a folder", "",
+                   "Cannot open file: " + (input / "x.mesh").string() + " (Not a directory)"},
                   false);
 
     // A file that opens but whose reading fails: memory at address 0 is never mapped.
@@ -303,7 +320,9 @@ TEST_F(BadInputTest, AFileWithoutReadPermission) {
         GTEST_SKIP() << "the tests run with a user (such as root) that reads any file";
     }
     EXPECT_FALSE(loadPath(input));
-    expectOutcome({"no read permission", "", "Cannot open file: " + input.string()}, false);
+    expectOutcome(
+        {"no read permission", "", "Cannot open file: " + input.string() + " (Permission denied)"},
+        false);
 }
 
 }  // namespace

@@ -263,9 +263,10 @@ TEST_F(BatchTest, FailuresGiveTheWindowsTextAndLeaveTheInputAlone) {
         EXPECT_EQ(readFile(in), kSphere);
     };
     expectFailure({in, {"0.3", "half"}, in}, kNotNumericMessage);
-    expectFailure({in, {"0,3"}, in}, kNotNumericMessage);
+    expectFailure({in, {"0,3."}, in}, kNotNumericMessage);  // both decimal marks
     expectFailure({dir.path("missing.mesh").string(), {"0.3"}, in},
-                  "Error Occured: Cannot open file: " + dir.path("missing.mesh").string());
+                  "Error Occured: Cannot open file: " + dir.path("missing.mesh").string() +
+                      " (No such file or directory)");
     expectFailure({in, {"0.3"}, dir.path("no/such/folder/out.mesh").string()},
                   "Error Occurred: Path not found: " + dir.path("no/such/folder").string());
 

@@ -9,6 +9,7 @@
 #include <streambuf>
 
 #include "meshio/loader.h"
+#include "meshio/writer.h"
 #include "model/store.h"
 #include "support/fake_window.h"
 #include "support/store_fixture.h"
@@ -292,13 +293,22 @@ TEST_F(LoaderTest, AReadErrorWinsAndLeavesTheStoreAsItWas) {
         Failure);
     EXPECT_EQ(Points.upperBound(), 1);  // the slots read before the failure stay
 
-    // A store that holds a mesh keeps it.
-    resetStore();
-    load(good);
-    const std::string before = storeSummary();
-    EXPECT_THROW(loadTrickled(good, 3, good.find("(4")), Failure);
-    EXPECT_EQ(storeSummary(), before);
-    EXPECT_FALSE(storeIsEmpty());
+    // The same in a file of the writer's form, and in one that turns out not to be, with a
+    // "points {" line after its faces.
+    const std::string written = meshHeader() + "\r\n(1 2 3)\r\n(4 5 6)\r\n(7 8 9)\r\n(0 0 0)\r\n" +
+                                "}faces {\r\n3 0 0 -1 (  ( 0 )  ( 1 )  ( 2 )   ) \r\n } \r\n";
+    for (const std::string& text : {written, written + "points {\n(1 1 1)\n}\nfaces {\n}\n}\n"}) {
+        for (size_t failAt : {text.find("(4"), text.find("( 2 )"), text.size() - 2}) {
+            resetStore();
+            try {
+                loadTrickled(text, 3, failAt);
+                FAIL() << "no failure, failing at " << failAt;
+            } catch (const Failure& failure) {
+                EXPECT_STREQ(failure.what(), "The file could not be read") << failAt;
+            }
+            EXPECT_TRUE(storeIsEmpty()) << failAt;
+        }
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -147,13 +148,12 @@ TEST(NumberText, ConversionFollowsTheSeparator) {
     EXPECT_EQ(toDouble("1,5", ','), 1.5);
     EXPECT_EQ(toDouble("0,499984675268949", ','), 0.499984675268949);
 
-    for (const char* bad : {"", "   ", "abc", "1.5.2", "1 5", "\t1", "1\t", "1,000", "inf", "nan",
-                            "0x10", "&H10", "1e", "--1", ".", "-", "1.5x"}) {
+    for (const char* bad : {"", "   ", "abc", "1.5.2", "1 5", "\t1", "1\t", "1,000.5", "inf", "nan",
+                            "0x10", "&H10", "1e", "--1", ".", "-", "1.5x", "1,5,2"}) {
         EXPECT_FALSE(isNumeric(bad, '.')) << bad;
         EXPECT_THROW(toDouble(bad, '.'), Failure) << bad;
+        EXPECT_FALSE(isNumeric(bad, ',')) << bad;
     }
-    EXPECT_FALSE(isNumeric("1.5", ','));
-    EXPECT_FALSE(isNumeric("1,5", '.'));
     EXPECT_TRUE(isNumeric("7", '.'));
 
     try {
@@ -184,7 +184,39 @@ TEST(NumberText, LeadingNumberReadsWhatTheTextStartsWith) {
     EXPECT_EQ(leadingNumber("1e", '.'), 1);
     EXPECT_EQ(leadingNumber("Enter Threshold", '.'), 0);
     EXPECT_EQ(leadingNumber("0,5", ','), 0.5);
-    EXPECT_EQ(leadingNumber("0,5", '.'), 0);
+    EXPECT_EQ(leadingNumber("0,5", '.'), 0.5);  // one kind of mark: read with it
+    EXPECT_EQ(leadingNumber("0.5", ','), 0.5);
+    EXPECT_EQ(leadingNumber("1.5,3", '.'), 1.5);  // both kinds: the locale's, up to the other
+    EXPECT_EQ(leadingNumber("1.5,3", ','), 1);
+}
+
+// A text with one kind of decimal mark reads with that mark under any locale; with both it is
+// no number; with neither it reads with the locale's separator, whatever character that is.
+TEST(NumberText, OneKindOfDecimalMarkReadsTheSameUnderEveryLocale) {
+    for (char separator : {'.', ',', ';'}) {
+        const std::string in = std::string("under '") + separator + "'";
+        EXPECT_EQ(toDouble("130.1895", separator), 130.1895) << in;
+        EXPECT_EQ(toDouble("130,1895", separator), 130.1895) << in;
+        EXPECT_EQ(toDouble(" -1,5E-05 ", separator), -1.5e-5) << in;
+        EXPECT_EQ(toDouble("+.25", separator), 0.25) << in;
+        EXPECT_EQ(toDouble("1,000", separator), 1) << in;  // a decimal mark, never thousands
+        EXPECT_EQ(toDouble("12e2", separator), 1200) << in;
+        EXPECT_TRUE(isNumeric("0.3", separator)) << in;
+        EXPECT_TRUE(isNumeric("0,3", separator)) << in;
+        for (const char* both : {"1.234,5", "1,234.5", "1.5,", ",1.", "1.5 ,"}) {
+            EXPECT_FALSE(isNumeric(both, separator)) << both << " " << in;
+            EXPECT_THROW(toDouble(both, separator), Failure) << both << " " << in;
+        }
+        // Integers take the same marks, then round halves to even and stay 16-bit.
+        EXPECT_EQ(toInt16("2,5", separator), 2) << in;
+        EXPECT_EQ(toInt16("3.5", separator), 4) << in;
+        EXPECT_EQ(toInt16("32767,4", separator), 32767) << in;
+        EXPECT_THROW(toInt16("32767.5", separator), Failure) << in;
+        EXPECT_THROW(toInt16("1.0,0", separator), Failure) << in;
+    }
+    EXPECT_EQ(toDouble("1;5", ';'), 1.5);  // the locale's own, when the text has no other
+    EXPECT_FALSE(isNumeric("1;5", '.'));
+    EXPECT_FALSE(isNumeric("1;5.0", ';'));  // a "." makes "." the mark, and ";" is no digit
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -331,18 +363,27 @@ public:
         ASSERT_NO_THROW(exact = toDouble(number, separator)) << text << " took " << number;
         EXPECT_EQ(std::bit_cast<uint64_t>(value), std::bit_cast<uint64_t>(exact))
             << text << " under '" << separator << "'";
+        // And what std::from_chars gives for the same number written with ".", as the program
+        // read numbers before the library took over: a file reads to the same doubles as ever.
+        std::string dotted = number;
+        std::replace(dotted.begin(), dotted.end(), ',', '.');
+        double before = 0;
+        const auto result = std::from_chars(dotted.data(), dotted.data() + dotted.size(), before);
+        if (result.ec == std::errc()) {
+            EXPECT_EQ(result.ptr, dotted.data() + dotted.size()) << text;
+            EXPECT_EQ(std::bit_cast<uint64_t>(value), std::bit_cast<uint64_t>(before)) << text;
+        }
     }
     void checkInt16(const std::string& text) {
-        int16_t value = -7;
-        const size_t taken = readPlainInt16(text, value);
-        if (taken == 0) {
+        const PlainInt16 plain = readPlainDigits(text);
+        if (plain.length == 0) {
             return;
         }
         ++plainlyRead;
-        ASSERT_LE(taken, text.size()) << text;
+        ASSERT_LE(plain.length, text.size()) << text;
         int16_t exact = 0;
-        ASSERT_NO_THROW(exact = toInt16(text.substr(0, taken), '.')) << text;
-        EXPECT_EQ(value, exact) << text;
+        ASSERT_NO_THROW(exact = toInt16(text.substr(0, plain.length), '.')) << text;
+        EXPECT_EQ(plain.value, exact) << text;
     }
     long long plainlyRead = 0;
 };
@@ -377,7 +418,8 @@ TEST(PlainNumbers, TheUsualTextsAreReadPlainlyAndWhole) {
         const std::string s(1, separator);
         for (const std::string& number : std::vector<std::string>{
                  "0", "-0", "12", "-12" + s + "34567", "1E-05", "3" + s + "06494621019401E-05",
-                 s + "5", "-" + s + "5", "1" + s, "2" + s + "5e+3", "1e308", "0004" + s + "50"}) {
+                 s + "5", "-" + s + "5", "1" + s, "2" + s + "5e+3", "1e308", "0004" + s + "50",
+                 "1e-400"}) {
             for (const char* after : {"", " 7)", ")", " "}) {
                 double value = 0;
                 EXPECT_EQ(readPlainDouble(number + after, separator, value), number.size())
@@ -388,25 +430,35 @@ TEST(PlainNumbers, TheUsualTextsAreReadPlainlyAndWhole) {
         // What toDouble refuses, a "+", a blank or a failure in converting: not read plainly.
         for (const std::string& text :
              std::vector<std::string>{"", " 1", "+1", "-", s, "-" + s, "inf", "-inf", "nan", "e5",
-                                      "1e400", "-1e400", "1e-400", "x1"}) {
+                                      "1e400", "-1e400", "x1"}) {
             double value = 0;
             EXPECT_EQ(readPlainDouble(text, separator, value), 0u) << text;
         }
     }
+    // The mark behind the whole digits is the number's, under any locale; a second mark ends
+    // the number, and the record then finds no blank behind it and leaves the text to toDouble.
+    for (char separator : {'.', ',', ';'}) {
+        double value = 0;
+        EXPECT_EQ(readPlainDouble("1,5 2", separator, value), 3u) << separator;
+        EXPECT_EQ(value, 1.5);
+        EXPECT_EQ(readPlainDouble("-1.5e1)", separator, value), 6u) << separator;
+        EXPECT_EQ(value, -15);
+        EXPECT_EQ(readPlainDouble("1.5,2 2", separator, value), 3u) << separator;
+        EXPECT_EQ(readPlainDouble("1e3,5 2", separator, value), 3u) << separator;
+        EXPECT_EQ(value, 1000);
+    }
     double value = 0;
-    EXPECT_EQ(readPlainDouble("1,5", ';', value), 0u);  // other separators go the long way
-    // "1", then the other separator, which ends the number: the record then finds no blank
-    // behind it and leaves the text to toDouble.
-    EXPECT_EQ(readPlainDouble("1.5 2", ',', value), 1u);
-    EXPECT_EQ(readPlainDouble("1,5 2", '.', value), 1u);
+    EXPECT_EQ(readPlainDouble("1;5 2", ';', value), 3u);
+    EXPECT_EQ(readPlainDouble("1;5 2", '.', value), 1u);
 
-    int16_t number = 0;
+    // The records read plain point numbers with readPlainDigits; it must take what toInt16 reads.
     for (const std::string text : {"0", "7", "00042", "32767"}) {
-        EXPECT_EQ(readPlainInt16(text + ")", number), text.size()) << text;
-        EXPECT_EQ(number, toInt16(text, '.')) << text;
+        const PlainInt16 plain = readPlainDigits(text + ")");
+        EXPECT_EQ(plain.length, text.size()) << text;
+        EXPECT_EQ(plain.value, toInt16(text, '.')) << text;
     }
     for (const char* text : {"", "32768", "99999", "000001", "-1", "+1", " 1", "x"}) {
-        EXPECT_EQ(readPlainInt16(text, number), 0u) << text;
+        EXPECT_EQ(readPlainDigits(text).length, 0u) << text;
     }
     // Every number of up to five digits, leading zeros too, short and with a line behind it: the
     // digits are taken when there are at most five and they fit 16 bits.
@@ -421,10 +473,10 @@ TEST(PlainNumbers, TheUsualTextsAreReadPlainlyAndWhole) {
                 const size_t run = text.find_first_not_of("0123456789");
                 const std::string allDigits = text.substr(0, run);
                 const bool plain = allDigits.size() <= 5 && std::stoi(allDigits) <= INT16_MAX;
-                number = -1;
-                ASSERT_EQ(readPlainInt16(text, number), plain ? allDigits.size() : 0u) << text;
+                const PlainInt16 read = readPlainDigits(text);
+                ASSERT_EQ(read.length, plain ? allDigits.size() : 0u) << text;
                 if (plain) {
-                    ASSERT_EQ(number, std::stoi(allDigits)) << text;
+                    ASSERT_EQ(read.value, std::stoi(allDigits)) << text;
                 }
             }
         }
@@ -453,8 +505,9 @@ TEST(PlainNumbers, WhatIsReadPlainlyIsWhatTheExactConversionGives) {
     EXPECT_GT(reading.plainlyRead, 400000);
 }
 
-// Numbers of up to 15 significant digits within 22 powers of ten are read without from_chars:
-// every one must come out as from_chars reads it, bit for bit, sign of zero and length included.
+// Numbers of up to 15 significant digits, near the edges of the powers of ten that a double holds
+// exactly: every one must come out as from_chars reads it, bit for bit, sign of zero and length
+// included.
 TEST(PlainNumbers, ShortDecimalsAreReadAsFromCharsReadsThem) {
     PlainReading reading;
     std::mt19937_64 random(11);
@@ -502,9 +555,8 @@ TEST(PlainNumbers, ShortDecimalsAreReadAsFromCharsReadsThem) {
     EXPECT_GT(reading.plainlyRead, 500000);
 }
 
-// Files written at full precision carry 16 to 19 digits; those are read without from_chars too,
-// through one rounding of a wider product. The decimals closest to the halfway points between
-// two doubles are where a second rounding could go wrong.
+// Files written at full precision carry 16 to 19 digits. The decimals closest to the halfway
+// points between two doubles are where a reading that rounds twice would go wrong.
 TEST(PlainNumbers, FullPrecisionDecimalsAreReadAsFromCharsReadsThem) {
     PlainReading reading;
     std::mt19937_64 random(12);

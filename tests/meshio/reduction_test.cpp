@@ -110,12 +110,12 @@ TEST_F(ReductionTest, AThresholdThatIsNotANumberStopsTheRun) {
     EXPECT_FALSE(Points(4).removed());
     EXPECT_EQ(readFile(target), before);
 
-    // Under "," the text "0.5" is not a number either, and "0,5" is.
+    // Under "," a text with both marks is not a number either; "0.5", with one kind, is.
     window.separator = ',';
-    window.text1Text = "0.5";
+    window.text1Text = "0.5,";
     run();
     EXPECT_EQ(window.messages.size(), 2u);
-    window.text1Text = "0,5";
+    window.text1Text = "0.5";
     run();
     EXPECT_TRUE(Points(4).removed());
     EXPECT_EQ(window.text1(), "0");

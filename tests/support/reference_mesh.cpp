@@ -99,9 +99,10 @@ public:
         }
     }
 
-    std::string_view next() {
+    // The failure at the end names what the file lacked there.
+    std::string_view next(const char* lacking) {
         if (used == all.size()) {
-            fail("Input past end of file");
+            fail(std::string("Input past end of file (") + lacking + ")");
         }
         return all[used++];
     }
@@ -113,6 +114,9 @@ private:
     std::vector<std::string_view> all;
     size_t used = 0;
 };
+
+constexpr const char* kInsideThePoints = "inside the points";
+constexpr const char* kInsideTheFaces = "inside the faces";
 
 std::string lineSuffix(long long lineNumber) {
     return " (line " + std::to_string(lineNumber) + ")";
@@ -205,11 +209,12 @@ int16_t Mesh::slotAt(const MeshFace& face, long long position) {
 
 void Mesh::read(std::string_view text) {
     Lines lines(text);
-    lines.next();  // the first line is never looked at
-    while (lines.next().find("points {") == std::string_view::npos) {
+    const char* const beforePoints = "the file ends before its \"points {\" line";
+    lines.next(beforePoints);  // the first line is never looked at
+    while (lines.next(beforePoints).find("points {") == std::string_view::npos) {
     }
     readPoints(lines);
-    while (lines.next().find("faces {") == std::string_view::npos) {
+    while (lines.next("before its \"faces {\" line").find("faces {") == std::string_view::npos) {
     }
     readFaces(lines);
 }
@@ -218,7 +223,7 @@ void Mesh::read(std::string_view text) {
 // section once its groups are read. Behind the points comes the spare slot: the slot of the
 // attempt that found no further group, at the origin with the list (0).
 void Mesh::readPoints(Lines& lines) {
-    std::string_view line = lines.next();
+    std::string_view line = lines.next(kInsideThePoints);
     int16_t from = 1;
     for (;;) {
         const std::string_view section = line.substr(0, line.find('}'));
@@ -239,7 +244,7 @@ void Mesh::readPoints(Lines& lines) {
         if (line.find('}') != std::string_view::npos) {
             break;
         }
-        line = lines.next();
+        line = lines.next(kInsideThePoints);
         from = 1;
     }
     points.emplace_back();
@@ -274,7 +279,7 @@ int16_t Mesh::readGroup(std::string_view section, int16_t from, MeshPoint& into)
 // The first line after "faces {" is always a face, even one holding "}"; after it, a line
 // holding "}" ends the section.
 void Mesh::readFaces(Lines& lines) {
-    std::string_view line = lines.next();
+    std::string_view line = lines.next(kInsideTheFaces);
     for (;;) {
         faceLines.push_back(lines.number());
         try {
@@ -282,7 +287,7 @@ void Mesh::readFaces(Lines& lines) {
         } catch (const std::exception& failure) {
             fail(failure.what() + lineSuffix(lines.number()));
         }
-        line = lines.next();
+        line = lines.next(kInsideTheFaces);
         if (line.find('}') != std::string_view::npos) {
             return;
         }

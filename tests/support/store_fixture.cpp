@@ -2,8 +2,6 @@
 #include "support/store_fixture.h"
 
 #include <algorithm>
-#include <fstream>
-#include <random>
 #include <sstream>
 
 #include "meshio/loader.h"
@@ -98,32 +96,6 @@ std::vector<std::string> namesIn(const std::filesystem::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-TempDir::TempDir() {
-    std::random_device seed;
-    root = std::filesystem::temp_directory_path() /
-           ("meshthin-test-" + std::to_string(seed()) + std::to_string(seed()));
-    std::filesystem::create_directories(root);
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::permissions(root, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
-    std::filesystem::remove_all(root, ignored);
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary);
-    out << content;
 }
 
 std::vector<std::string> crlfLines(const std::string& content) {

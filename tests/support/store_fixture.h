@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Shared ground for the tests: a fresh store for every test, meshes made from text, and small
-// file helpers.
+// file helpers (the folder and whole-file ones in temp_files.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 
 #include "meshio/numtext.h"
 #include "model/store.h"
+#include "support/temp_files.h"
 
 namespace meshthin::testing {
 
@@ -46,24 +47,8 @@ void connect(int16_t p, const std::vector<int16_t>& to);
 // summarise alike hold the same mesh.
 std::string storeSummary();
 
-// A folder of its own for each test, removed afterwards.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::filesystem::path path(const std::string& name) const { return root / name; }
-    const std::filesystem::path& folder() const { return root; }
-
-private:
-    std::filesystem::path root;
-};
-
 // The names in a folder, sorted: a test compares them to see that nothing was left behind.
 std::vector<std::string> namesIn(const std::filesystem::path& folder);
-std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::string& content);
 std::vector<std::string> crlfLines(const std::string& content);
 
 }  // namespace meshthin::testing

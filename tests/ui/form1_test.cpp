@@ -167,14 +167,14 @@ TEST_F(Form1Test, AFileNamedAtStartThatFailsShowsTheLineAndLeavesTheWindowAsAfte
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadWrite));
     QByteArray content = file.readAll();
-    content.replace("(1 0 0)", "(1 0,5 0)");
+    content.replace("(1 0 0)", "(1 0,5. 0)");  // both decimal marks
     file.resize(0);
     file.write(content);
     file.close();
 
     form->load(path);
     EXPECT_EQ(script.messages,
-              std::vector<QString>{QString(kLoadErrorPrefix) + "Not a number: \"0,5\" (line 4)"});
+              std::vector<QString>{QString(kLoadErrorPrefix) + "Not a number: \"0,5.\" (line 4)"});
     EXPECT_TRUE(script.openProposals.empty());
     script.messages.clear();
     showForm();

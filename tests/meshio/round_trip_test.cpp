@@ -1,0 +1,291 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Every file the program writes opens again as what was written: its points (the last line the
+// spare slot) and its faces, and writing it once more gives the same bytes. Under either decimal
+// separator, whichever the file was written with. And the files that loaded before load as
+// before: the plain reference (support/reference_mesh) keeps the reading as it was.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "meshio/loader.h"
+#include "meshio/numtext.h"
+#include "meshio/reduction.h"
+#include "meshio/startup.h"
+#include "meshio/writer.h"
+#include "model/store.h"
+#include "support/fake_window.h"
+#include "support/reference_mesh.h"
+#include "support/store_fixture.h"
+#include "tools/mesh_generators.h"
+
+namespace meshthin::testing {
+namespace {
+
+std::string writtenText(char separator) {
+    std::ostringstream out;
+    writeMeshText(
+        out, numtext::LocaleNumbers(separator), [] {}, [](const std::string&) {});
+    return out.str();
+}
+
+FaceLines readText(const std::string& text, char separator) {
+    std::istringstream in(text);
+    return readMesh(in, numtext::LocaleNumbers(separator));
+}
+
+// The store holds what text says, read the plain way: one point per line from line 2 up to
+// "}faces {" (the last the spare slot), and per face line the numbers inside " ( k ) ".
+void expectStoreHoldsWhatWasWritten(const std::string& text, char separator) {
+    const std::vector<std::string> lines = crlfLines(text);
+    ASSERT_GE(lines.size(), 5u);
+    ASSERT_EQ(lines[0], meshHeader());
+    size_t line = 1;
+    long long point = 0;
+    for (; lines[line] != "}faces {"; ++line, ++point) {
+        const std::string& group = lines[line];
+        const size_t first = group.find(' ');
+        const size_t second = group.find(' ', first + 1);
+        const double x = numtext::toDouble(group.substr(1, first - 1), separator);
+        const double y = numtext::toDouble(group.substr(first + 1, second - first - 1), separator);
+        const double z =
+            numtext::toDouble(group.substr(second + 1, group.size() - second - 2), separator);
+        ASSERT_TRUE(Points.holds(point)) << group;
+        EXPECT_EQ(std::bit_cast<uint64_t>(Points(point).getX()), std::bit_cast<uint64_t>(x));
+        EXPECT_EQ(std::bit_cast<uint64_t>(Points(point).getY()), std::bit_cast<uint64_t>(y));
+        EXPECT_EQ(std::bit_cast<uint64_t>(Points(point).getZ()), std::bit_cast<uint64_t>(z));
+    }
+    EXPECT_EQ(spareSlot(), point - 1);  // the writer's last point line is the spare slot's
+    long long face = 0;
+    for (++line; lines[line] != " } "; ++line, ++face) {
+        std::vector<int16_t> written;
+        // The groups follow the list's "-1 ( ".
+        for (size_t at = lines[line].find(" ( ", lines[line].find("-1 ( ") + 4);
+             at != std::string::npos; at = lines[line].find(" ( ", at + 3)) {
+            written.push_back(static_cast<int16_t>(std::stoi(lines[line].substr(at + 3))));
+        }
+        ASSERT_TRUE(Faces.holds(face)) << lines[line];
+        std::vector<int16_t> read;
+        for (int16_t j = 0; j <= Faces(face).getNum(); ++j) {
+            read.push_back(Faces(face).getPNum(j));
+        }
+        EXPECT_EQ(read, written) << lines[line];
+        EXPECT_EQ(std::stoi(lines[line]), static_cast<int>(written.size())) << lines[line];
+    }
+    EXPECT_EQ(Faces.upperBound(), face - 1);
+}
+
+// Reads text (written with writtenWith) under readWith into a fresh store, checks what it holds
+// and that writing it again gives text; the store the caller had is put back.
+void expectReadBackAsWritten(const std::string& text, char writtenWith, char readWith) {
+    const StoreSnapshot before = takeSnapshot();
+    resetStore();
+    ASSERT_NO_THROW(runStartupPasses(readText(text, readWith)));
+    expectStoreHoldsWhatWasWritten(text, writtenWith);
+    EXPECT_EQ(writtenText(writtenWith), text)
+        << "written with '" << writtenWith << "', read with '" << readWith << "'";
+    restoreSnapshot(before);
+}
+
+// A value below which a run removes about the given share of the points.
+double thresholdFor(double share) {
+    std::vector<double> values;
+    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
+        if (!Points(i).removed()) {
+            values.push_back(Points(i).getValue());
+        }
+    }
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[static_cast<size_t>(share * (values.size() - 1))];
+}
+
+class RoundTripTest : public StoreTest {};
+
+// Random meshes, several runs each: after every run the written file reads back as written
+// (both separators, read under both), and the chain load, run, write, load, run, write goes on
+// from the file read back.
+TEST_F(RoundTripTest, EveryWrittenFileReadsBackAndWritesTheSameBytes) {
+    std::mt19937 random(18);
+    int checked = 0;
+    for (int mesh = 0; mesh < 24; ++mesh) {
+        const unsigned seed = random();
+        const std::string text =
+            mesh % 3 == 0   ? generate::sphere(4 + mesh % 5, 5 + mesh % 7, 0.2, seed)
+            : mesh % 3 == 1 ? generate::grid(3 + mesh % 6, 4 + mesh % 4, 0.5, seed)
+                            : generate::selfSimilarSphere(60 + 10 * mesh, seed);
+        const char writtenWith = mesh % 2 == 0 ? '.' : ',';
+        const char other = writtenWith == '.' ? ',' : '.';
+        SCOPED_TRACE("mesh " + std::to_string(mesh));
+        resetStore();
+        runStartupPasses(readText(text, '.'));
+        // Runs on the mesh as loaded.
+        for (double share : {0.1, 0.3, 0.3, 0.6}) {
+            removePointsBelow(thresholdFor(share), [](long long) {});
+            const std::string written = writtenText(writtenWith);
+            expectReadBackAsWritten(written, writtenWith, writtenWith);
+            expectReadBackAsWritten(written, writtenWith, other);
+            ++checked;
+        }
+        // Runs on the file read back, each from the one written before.
+        std::string written = writtenText(writtenWith);
+        for (double share : {0.2, 0.4}) {
+            resetStore();
+            runStartupPasses(readText(written, other));
+            removePointsBelow(thresholdFor(share), [](long long) {});
+            written = writtenText(writtenWith);
+            expectReadBackAsWritten(written, writtenWith, other);
+            ++checked;
+        }
+    }
+    EXPECT_EQ(checked, 24 * 6);
+}
+
+// The writer's file with nothing left in it, and every face removed: still its own bytes.
+TEST_F(RoundTripTest, AMeshWithoutFacesOrPointsLeftReadsBack) {
+    load(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)"}, {"3 ( (0) (1) (2) )"}));
+    runStartupPasses();
+    removePointsBelow(1e300, [](long long) {});
+    const std::string written = writtenText('.');
+    EXPECT_EQ(written, meshHeader() + "\r\n(0 0 0)\r\n}faces {\r\n } \r\n } \r\n } \r\n");
+    expectReadBackAsWritten(written, '.', ',');
+    resetStore();
+    readText(written, '.');
+    EXPECT_EQ(spareSlot(), 0);
+    EXPECT_EQ(Faces.upperBound(), -1);
+}
+
+// The writer's form as a hand may leave it: the limits, the failures and their lines are those
+// of any file, and the end of the file says what it lacked.
+TEST_F(RoundTripTest, TheWritersFormKeepsTheLimitsAndTellsItsFailures) {
+    const std::string header = meshHeader() + "\n";
+    const auto failureOf = [&](const std::string& text) -> std::string {
+        resetStore();
+        try {
+            runStartupPasses(readText(text, '.'));
+        } catch (const Failure& failure) {
+            return failure.what();
+        }
+        return "";
+    };
+    const std::string face = "3 0 0 -1 (  ( 0 )  ( 1 )  ( 2 )   ) \n";
+    EXPECT_EQ(failureOf(header + "(0 0 0)\n(1 0 0)\n(0 1 0)\n(0 0 0)\n}faces {\n" + face + " } \n"),
+              "");
+    EXPECT_EQ(Points.upperBound(), 3);
+    // Two groups on a line, a line without any, and "(n m)" groups, as ever.
+    EXPECT_EQ(failureOf(header + "(0 0 0) (1 0 0)\n\n(0 1 0)\n(0 0 0)\n}faces {\n" +
+                        "3 ( (0 1) (1) ( 2 ) )\n } \n"),
+              "");
+    EXPECT_EQ(Points.upperBound(), 3);
+    EXPECT_EQ(Faces(0).report(), "(0)(1)(2)");
+    EXPECT_EQ(failureOf(header + "(0 0 0)\n(1 x 0)\n}faces {\n } \n"),
+              "Not a number: \"x\" (line 3)");
+    EXPECT_EQ(failureOf(header + "(0 0 0)\n}faces {\n3 0 0 -1 (  ( 0 )  ( y )  ( 2 )   ) \n } \n"),
+              "Not a number: \"y\" (line 4)");
+    EXPECT_EQ(failureOf(header + "(0 0 0)\n}faces {\n" + face + " } \n"),
+              std::string(kMissingPointDescription) + " (line 4)");
+    EXPECT_EQ(failureOf(header + "(0 0 0)\n(1 0 0)\n"),
+              "Input past end of file (inside the points)");
+    EXPECT_EQ(failureOf(header + "(0 0 0)\n}faces {\n" + face),
+              "Input past end of file (inside the faces)");
+    EXPECT_EQ(failureOf(header), "Input past end of file (inside the points)");
+
+    // 32767 points and the spare slot load; one point more overflows on its line.
+    std::string many = header;
+    for (int i = 0; i < 32768; ++i) {
+        many += "(" + std::to_string(i) + " 0 0)\n";
+    }
+    EXPECT_EQ(failureOf(many + "}faces {\n } \n"), "");
+    EXPECT_EQ(spareSlot(), 32767);
+    EXPECT_EQ(failureOf(many + "(1 1 1)\n}faces {\n } \n"), "Overflow (line 32770)");
+}
+
+// A file with the writer's header on line 1 that loaded before, because a later line holds
+// "points {", loads exactly as before, wherever that line stands and whatever fails before it.
+TEST_F(RoundTripTest, AHeaderFollowedByAPointsLineReadsAsBefore) {
+    const std::string header = meshHeader() + "\n";
+    const std::string plain =
+        "points {\n(0 0 0)\n(1 0 0)\n(0 1 0)\n}\nfaces {\n3 ( (0) (1) (2) )\n}\n";
+    const std::string written =
+        "(5 5 5)\n(0 0 0)\n}faces {\n3 0 0 -1 (  ( 0 )  ( 0 )  ( 0 )   ) \n";
+    for (const std::string& text : {
+             header + plain, header + "(1 2 3)\n" + plain,
+             header + "(1 x 3)\n" + plain,        // a failure before it
+             header + written + plain,            // inside the faces
+             header + written + " } \n" + plain,  // behind the faces
+             header + written + " } \n(junk\n" + plain,
+             header + "(1 2 3)\n}faces {\n( 40000 )\n" + plain,  // a face that fails
+         }) {
+        SCOPED_TRACE(text);
+        const std::vector<reference::StepResult> before = reference::runJob(text, {}, '.');
+        resetStore();
+        std::string failure;
+        try {
+            readText(text, '.');
+        } catch (const Failure& thrown) {
+            failure = thrown.what();
+        }
+        ASSERT_EQ(failure, before.front().failure.value_or("")) << text;
+        ASSERT_TRUE(before.front().state);
+        ASSERT_EQ(spareSlot() + 1, static_cast<long long>(before.front().state->points.size()));
+        for (long long i = 0; i <= spareSlot(); ++i) {
+            EXPECT_EQ(std::bit_cast<uint64_t>(Points(i).getX()),
+                      before.front().state->points[static_cast<size_t>(i)].xBits);
+        }
+        EXPECT_EQ(Faces(0).report(), before.front().state->faces[0]);
+    }
+}
+
+// Every example loads as the plain reference reads it, and what a run writes reads back.
+TEST_F(RoundTripTest, TheExamplesLoadAsBeforeAndTheirOutputReadsBack) {
+    for (const char* name : {"cube.mesh", "grid.mesh", "sphere.mesh", "sphere-large.mesh"}) {
+        SCOPED_TRACE(name);
+        const std::string text = readFile(std::filesystem::path(MESHTHIN_EXAMPLES) / name);
+        ASSERT_FALSE(text.empty());
+        const std::vector<reference::StepResult> before = reference::runJob(text, {}, '.');
+        ASSERT_FALSE(before.back().failure);
+        resetStore();
+        runStartupPasses(readText(text, '.'));
+        const std::vector<reference::PointState>& points = before.back().state->points;
+        ASSERT_EQ(spareSlot() + 1, static_cast<long long>(points.size()));
+        for (long long i = 0; i <= spareSlot(); ++i) {
+            ASSERT_EQ(std::bit_cast<uint64_t>(Points(i).getValue()),
+                      points[static_cast<size_t>(i)].valueBits);
+        }
+        removePointsBelow(thresholdFor(0.5), [](long long) {});
+        for (char separator : {'.', ','}) {
+            expectReadBackAsWritten(writtenText(separator), separator, '.');
+        }
+    }
+}
+
+// As a user tries it: the window under "," opens a file written with ".", thins it and saves;
+// the window under "." opens the saved file, and saving it again writes the same bytes.
+TEST_F(RoundTripTest, TheWindowOpensWhatItWroteUnderEitherSeparator) {
+    TempDir dir;
+    writeFile(dir.path("in.mesh"), generate::grid(6, 5, 0.5, 3));
+    FakeWindow comma;
+    comma.separator = ',';
+    comma.openAnswer = dir.path("in.mesh").string();
+    ASSERT_TRUE(Form_Load(comma, [] {}));
+    removePointsBelow(thresholdFor(0.4), [](long long) {});
+    comma.saveAnswers = {dir.path("thin.mesh").string()};
+    WriteMesh(comma);
+    ASSERT_EQ(comma.messages.size(), 1u);  // the load notice only
+    const std::string thin = readFile(dir.path("thin.mesh"));
+    ASSERT_NE(thin.find(','), std::string::npos);
+
+    resetStore();
+    FakeWindow dot;
+    ASSERT_TRUE(openMeshFile(dot, dir.path("thin.mesh").string(), [] {}));
+    dot.separator = ',';  // the same desktop writes again
+    dot.saveAnswers = {dir.path("again.mesh").string()};
+    WriteMesh(dot);
+    EXPECT_TRUE(dot.messages.empty()) << dot.messages.front();
+    EXPECT_EQ(readFile(dir.path("again.mesh")), thin);
+}
+
+}  // namespace
+}  // namespace meshthin::testing
