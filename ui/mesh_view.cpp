@@ -585,8 +585,8 @@ void ValueHistogram::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || area.width() <= 0 || bins.counts.empty()) {
         return;
     }
-    emit thresholdPicked(
-        bins.valueAt((event->position().x() - area.left()) / static_cast<double>(area.width())));
+    emit thresholdPicked(bins.rounded(
+        bins.valueAt((event->position().x() - area.left()) / static_cast<double>(area.width()))));
 }
 
 void ValueHistogram::keyPressEvent(QKeyEvent* event) {
@@ -598,8 +598,15 @@ void ValueHistogram::keyPressEvent(QKeyEvent* event) {
     }
     const double n = static_cast<double>(bins.counts.size());
     const double at = threshold ? bins.fractionOf(*threshold) * n : 0;
-    const double edge = step > 0 ? std::floor(at + 1e-9) + 1 : std::ceil(at - 1e-9) - 1;
-    emit thresholdPicked(bins.valueAt(std::clamp(edge, 0.0, n) / n));
+    double edge = step > 0 ? std::floor(at + 1e-9) + 1 : std::ceil(at - 1e-9) - 1;
+    const auto valueAtEdge = [&] {
+        return bins.rounded(bins.valueAt(std::clamp(edge, 0.0, n) / n));
+    };
+    // An edge that rounds back onto the threshold is no move: take the one after it.
+    if (threshold && valueAtEdge() == *threshold) {
+        edge += step;
+    }
+    emit thresholdPicked(valueAtEdge());
 }
 
 // =============================================================================================

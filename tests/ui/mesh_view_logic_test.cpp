@@ -263,6 +263,9 @@ TEST(Histogram, BinsCountEveryShownValueAndTheThresholdMapsBothWays) {
     EXPECT_DOUBLE_EQ(h.valueAt(0.25), 0.25);
     EXPECT_DOUBLE_EQ(h.fractionOf(0.75), 0.75);
     EXPECT_DOUBLE_EQ(h.fractionOf(-4), 0);
+    // Bins 0.25 wide: a picked threshold keeps two decimals.
+    EXPECT_DOUBLE_EQ(h.rounded(0.8302714963), 0.83);
+    EXPECT_DOUBLE_EQ(h.rounded(0.004), 0);
     EXPECT_EQ(countBelow(values, shown, 0.9), 3);  // strictly below, as the run tests
     EXPECT_EQ(countBelow(values, shown, 100), 6);
 }
