@@ -734,6 +734,13 @@ void MeshViewWindow::setBusy(bool nowBusy) {
     showCounts();
 }
 
+void MeshViewWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!removes && !dryRunPending()) {
+        scheduleDryRun();
+    }
+}
+
 bool MeshViewWindow::dryRunPending() const {
     return dryRunDelay->isActive() || dryRun.running();
 }
@@ -783,7 +790,8 @@ void MeshViewWindow::scheduleDryRun() {
 }
 
 void MeshViewWindow::startDryRun() {
-    if (busy || !geometry || !threshold) {
+    // A hidden view needs no marks: showing it asks for them.
+    if (busy || !geometry || !threshold || !isVisible()) {
         return;
     }
     if (!dryRun.start(*threshold)) {
@@ -797,8 +805,11 @@ void MeshViewWindow::startDryRun() {
 }
 
 void MeshViewWindow::readDryRun() {
+    // The descriptor is closed once the child has ended: the watch goes first.
+    dryRunWatch->setEnabled(false);
     const BackgroundDryRun::Outcome outcome = dryRun.collect();
     if (!outcome.finished) {
+        dryRunWatch->setEnabled(true);
         return;
     }
     dryRunWatch.reset();

@@ -20,6 +20,7 @@
 //   selectedPointChanged(p)   when List1's selection changes; -1 for none.
 //   setBusy(true/false)       around a run or a write: meanwhile no dry run starts, and the
 //                             one in progress is stopped.
+// A hidden view starts no dry run; showing it finds the marks for the threshold of the moment.
 // and listens to
 //   pointPicked(p)            a click on point p in the view: select it in List1.
 //   thresholdPicked(t)        a click on the histogram: put t into Text1 as the slider does.
@@ -204,6 +205,9 @@ public:
 signals:
     void pointPicked(int point);
     void thresholdPicked(double threshold);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     void createControls();
