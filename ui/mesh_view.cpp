@@ -1,17 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/mesh_view.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
-#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QPainter>
 #include <QSaveFile>
@@ -304,9 +301,6 @@ void MeshGLView::uploadMarks() {
         markBuffer.write(0, marks.data(), pointsDrawn);
     }
     marksDue = false;
-}
-
-void MeshGLView::resizeGL(int, int) {
 }
 
 void MeshGLView::paintGL() {

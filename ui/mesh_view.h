@@ -84,7 +84,6 @@ signals:
 
 protected:
     void initializeGL() override;
-    void resizeGL(int width, int height) override;
     void paintGL() override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
