@@ -735,6 +735,12 @@ void MeshViewWindow::showEvent(QShowEvent* event) {
     }
 }
 
+void MeshViewWindow::closeEvent(QCloseEvent* event) {
+    stopDryRun();
+    QWidget::closeEvent(event);
+    emit closed();
+}
+
 bool MeshViewWindow::dryRunPending() const {
     return dryRunDelay->isActive() || dryRun.running();
 }

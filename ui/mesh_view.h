@@ -24,6 +24,7 @@
 // and listens to
 //   pointPicked(p)            a click on point p in the view: select it in List1.
 //   thresholdPicked(t)        a click on the histogram: put t into Text1 as the slider does.
+//   closed()                  the user closed the view (uncheck View > Mesh View).
 // Where no OpenGL context can be made (Qt's offscreen platform, a display without OpenGL), the
 // window says so in place of the picture and keeps its histogram and counts.
 #pragma once
@@ -204,9 +205,11 @@ public:
 signals:
     void pointPicked(int point);
     void thresholdPicked(double threshold);
+    void closed();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();

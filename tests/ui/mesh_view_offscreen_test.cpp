@@ -69,6 +69,18 @@ TEST_F(MeshViewWithoutOpenGL, SaysItCannotDrawAndKeepsCountingMarks) {
     view.meshChanged(QStringLiteral("grid.mesh"), false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !view.dryRunPending(); }, 30000));
     EXPECT_EQ(view.removesCount(), static_cast<long long>(pointsARunRemoves(1.1).size()));
+
+    // Closed, it says so to the menu, and a hidden view starts no trial run.
+    QSignalSpy closed(&view, &MeshViewWindow::closed);
+    view.close();
+    EXPECT_EQ(closed.count(), 1);
+    view.thresholdChanged(0.9);
+    QTest::qWait(150);
+    EXPECT_FALSE(view.dryRunPending());
+    EXPECT_FALSE(view.removesCount().has_value());
+    view.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !view.dryRunPending(); }, 30000));
+    EXPECT_EQ(view.removesCount(), static_cast<long long>(pointsARunRemoves(0.9).size()));
 }
 
 TEST_F(MeshViewWithoutOpenGL, TheHistogramPicksThresholdsAndReadsOutItsCounts) {
