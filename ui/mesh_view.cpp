@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QOpenGLContext>
@@ -374,9 +375,14 @@ void MeshGLView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void MeshGLView::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = dragging == Qt::LeftButton && !dragged;
+    const Qt::MouseButton button = dragging;
+    const bool click = !dragged;
     dragging = Qt::NoButton;
-    if (!click || !shape) {
+    if (click && button == Qt::RightButton) {
+        QMenu::exec(actions(), event->globalPosition().toPoint(), nullptr, this);
+        return;
+    }
+    if (!click || button != Qt::LeftButton || !shape) {
         return;
     }
     const QPointF at = event->position();
@@ -385,6 +391,14 @@ void MeshGLView::mouseReleaseEvent(QMouseEvent* event) {
     if (point >= 0) {
         setSelectedPoint(point);
         emit pointPicked(point);
+    }
+}
+
+void MeshGLView::contextMenuEvent(QContextMenuEvent* event) {
+    // The right button pans when dragged, so its menu opens on a release without a drag; the
+    // menu key opens it at once.
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        QMenu::exec(actions(), event->globalPos(), nullptr, this);
     }
 }
 
@@ -682,7 +696,6 @@ void MeshViewWindow::createActions() {
     addActions({save, wire, fit});
     if (picture) {
         picture->addActions({save, wire, fit});
-        picture->setContextMenuPolicy(Qt::ActionsContextMenu);
     } else {
         save->setEnabled(false);
         wire->setEnabled(false);
