@@ -20,11 +20,11 @@
 //   selectedPointChanged(p)   when List1's selection changes; -1 for none.
 //   setBusy(true/false)       around a run or a write: meanwhile no dry run starts, and the
 //                             one in progress is stopped.
-// A hidden view starts no dry run; showing it finds the marks for the threshold of the moment.
 // and listens to
 //   pointPicked(p)            a click on point p in the view: select it in List1.
 //   thresholdPicked(t)        a click on the histogram: put t into Text1 as the slider does.
 //   closed()                  the user closed the view (uncheck View > Mesh View).
+// A hidden view starts no dry run; showing it finds the marks for the threshold of the moment.
 // Where no OpenGL context can be made (Qt's offscreen platform, a display without OpenGL), the
 // window says so in place of the picture and keeps its histogram and counts.
 #pragma once
