@@ -143,7 +143,8 @@ void BM_ViewNewMarks(benchmark::State& state) {
 // One frame as a user sees it after an orbit step: drawn by Mesa's llvmpipe, put into the
 // window and shown (the widget's frameSwapped), with nothing read back.
 void BM_ViewFrame(benchmark::State& state) {
-    bench::loadAndAnalyzeText(meshFor(state));
+    bench::loadAndAnalyzeText(
+        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(2))));
     auto view = openView(state);
     if (!view) {
         return;
@@ -232,11 +233,13 @@ BENCHMARK(BM_ViewTrialRunWithSnapshotAndRestore)->Apply(shapes);
 BENCHMARK(BM_ViewTrialRunInAProcessOfItsOwn)->Apply(shapes);
 BENCHMARK(BM_ViewBuildGeometry)->Apply(shapes);
 BENCHMARK(BM_ViewNewMarks)->Apply(shapes);
+// The 1,000-point grid shows what a frame costs whatever the mesh: the window's composition.
 BENCHMARK(BM_ViewFrame)
-    ->ArgNames({"shape", "wireframe"})
-    ->Args({kSphere, 0})
-    ->Args({kGrid, 0})
-    ->Args({kGrid, 1})
+    ->ArgNames({"shape", "wireframe", "points"})
+    ->Args({kSphere, 0, 32767})
+    ->Args({kGrid, 0, 32767})
+    ->Args({kGrid, 1, 32767})
+    ->Args({kGrid, 0, 1000})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewFrameReadBack)->Apply(shapes);
 BENCHMARK(BM_ViewMeshChangedAndFirstFrame)->Apply(shapes);

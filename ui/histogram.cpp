@@ -24,6 +24,15 @@ double Histogram::fractionOf(double value) const {
     return std::clamp((value - low) / (high - low), 0.0, 1.0);
 }
 
+double Histogram::rounded(double value) const {
+    const double width = counts.empty() ? 0 : (high - low) / static_cast<double>(counts.size());
+    if (!(width > 0)) {
+        return value;
+    }
+    const double step = std::pow(10.0, std::floor(std::log10(width / 10)));
+    return std::round(value / step) * step;
+}
+
 Histogram makeHistogram(const std::vector<double>& values, const std::vector<uint8_t>& shown,
                         int binCount) {
     Histogram histogram;

@@ -21,6 +21,9 @@ struct Histogram {
     double valueAt(double fraction) const;
     // Where value lies along the bins, 0..1 (clamped).
     double fractionOf(double value) const;
+    // value rounded to the decimal place a tenth of a bin's width needs, so that a threshold
+    // picked on the histogram reads short in Text1 (0.83 rather than 0.8302714963).
+    double rounded(double value) const;
 };
 
 // The bins of the values of the shown points (shown[i] not 0); the highest value falls in the

@@ -83,11 +83,17 @@ void ringOf(long long f, std::vector<uint32_t>& ring) {
     }
 }
 
+// The edge between points a and b, the same whichever way round a face names it.
+uint64_t edgeKey(uint32_t a, uint32_t b) {
+    return (static_cast<uint64_t>(std::min(a, b)) << 32) | std::max(a, b);
+}
+
 void readFaces(MeshGeometry& geometry) {
     if (!Faces.exists()) {
         return;
     }
     std::vector<uint32_t> ring;
+    std::vector<uint64_t> edgeKeys;
     std::vector<glm::vec3> corners;
     std::vector<uint32_t> cut;
     for (long long f = 0; f <= Faces.upperBound(); ++f) {
@@ -103,8 +109,7 @@ void readFaces(MeshGeometry& geometry) {
             continue;
         }
         for (size_t k = 0; k < ring.size(); ++k) {
-            geometry.edges.push_back(ring[k]);
-            geometry.edges.push_back(ring[(k + 1) % ring.size()]);
+            edgeKeys.push_back(edgeKey(ring[k], ring[(k + 1) % ring.size()]));
         }
         if (ring.size() == 3) {
             geometry.triangles.insert(geometry.triangles.end(), ring.begin(), ring.end());
@@ -119,6 +124,14 @@ void readFaces(MeshGeometry& geometry) {
         for (uint32_t k : cut) {
             geometry.triangles.push_back(ring[k]);
         }
+    }
+    // An edge between two faces is drawn once: the wireframe costs the renderer half as much.
+    std::sort(edgeKeys.begin(), edgeKeys.end());
+    edgeKeys.erase(std::unique(edgeKeys.begin(), edgeKeys.end()), edgeKeys.end());
+    geometry.edges.reserve(2 * edgeKeys.size());
+    for (uint64_t key : edgeKeys) {
+        geometry.edges.push_back(static_cast<uint32_t>(key >> 32));
+        geometry.edges.push_back(static_cast<uint32_t>(key));
     }
 }
 

@@ -22,7 +22,7 @@ struct MeshGeometry {
     std::vector<float> shades;     // point i's place in the value range, 0..1, for the colour map
     std::vector<uint8_t> shown;    // 1 for a point that is not removed
     std::vector<uint32_t> triangles;  // three point numbers each
-    std::vector<uint32_t> edges;      // two point numbers each: every face's outline
+    std::vector<uint32_t> edges;      // two point numbers each: the faces' outlines, each edge once
     glm::vec3 centre{0};              // of the box around the shown points
     float radius = 1;                 // of the sphere about centre holding every shown point
     double lowValue = 0;              // the value range of the shown points

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/mesh_view.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -11,7 +10,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QPainter>
 #include <QSaveFile>
@@ -306,9 +304,6 @@ void MeshGLView::uploadMarks() {
     marksDue = false;
 }
 
-void MeshGLView::resizeGL(int, int) {
-}
-
 void MeshGLView::paintGL() {
     glClearColor(0.93f, 0.93f, 0.95f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -380,9 +375,14 @@ void MeshGLView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void MeshGLView::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = dragging == Qt::LeftButton && !dragged;
+    const Qt::MouseButton button = dragging;
+    const bool click = !dragged;
     dragging = Qt::NoButton;
-    if (!click || !shape) {
+    if (click && button == Qt::RightButton) {
+        QMenu::exec(actions(), event->globalPosition().toPoint(), nullptr, this);
+        return;
+    }
+    if (!click || button != Qt::LeftButton || !shape) {
         return;
     }
     const QPointF at = event->position();
@@ -391,6 +391,14 @@ void MeshGLView::mouseReleaseEvent(QMouseEvent* event) {
     if (point >= 0) {
         setSelectedPoint(point);
         emit pointPicked(point);
+    }
+}
+
+void MeshGLView::contextMenuEvent(QContextMenuEvent* event) {
+    // The right button pans when dragged, so its menu opens on a release without a drag; the
+    // menu key opens it at once.
+    if (event->reason() != QContextMenuEvent::Mouse) {
+        QMenu::exec(actions(), event->globalPos(), nullptr, this);
     }
 }
 
@@ -585,8 +593,8 @@ void ValueHistogram::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || area.width() <= 0 || bins.counts.empty()) {
         return;
     }
-    emit thresholdPicked(
-        bins.valueAt((event->position().x() - area.left()) / static_cast<double>(area.width())));
+    emit thresholdPicked(bins.rounded(
+        bins.valueAt((event->position().x() - area.left()) / static_cast<double>(area.width()))));
 }
 
 void ValueHistogram::keyPressEvent(QKeyEvent* event) {
@@ -598,8 +606,15 @@ void ValueHistogram::keyPressEvent(QKeyEvent* event) {
     }
     const double n = static_cast<double>(bins.counts.size());
     const double at = threshold ? bins.fractionOf(*threshold) * n : 0;
-    const double edge = step > 0 ? std::floor(at + 1e-9) + 1 : std::ceil(at - 1e-9) - 1;
-    emit thresholdPicked(bins.valueAt(std::clamp(edge, 0.0, n) / n));
+    double edge = step > 0 ? std::floor(at + 1e-9) + 1 : std::ceil(at - 1e-9) - 1;
+    const auto valueAtEdge = [&] {
+        return bins.rounded(bins.valueAt(std::clamp(edge, 0.0, n) / n));
+    };
+    // An edge that rounds back onto the threshold is no move: take the one after it.
+    if (threshold && valueAtEdge() == *threshold) {
+        edge += step;
+    }
+    emit thresholdPicked(valueAtEdge());
 }
 
 // =============================================================================================
@@ -681,7 +696,6 @@ void MeshViewWindow::createActions() {
     addActions({save, wire, fit});
     if (picture) {
         picture->addActions({save, wire, fit});
-        picture->setContextMenuPolicy(Qt::ActionsContextMenu);
     } else {
         save->setEnabled(false);
         wire->setEnabled(false);
@@ -725,6 +739,19 @@ void MeshViewWindow::setBusy(bool nowBusy) {
         scheduleDryRun();
     }
     showCounts();
+}
+
+void MeshViewWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!removes && !dryRunPending()) {
+        scheduleDryRun();
+    }
+}
+
+void MeshViewWindow::closeEvent(QCloseEvent* event) {
+    stopDryRun();
+    QWidget::closeEvent(event);
+    emit closed();
 }
 
 bool MeshViewWindow::dryRunPending() const {
@@ -776,7 +803,8 @@ void MeshViewWindow::scheduleDryRun() {
 }
 
 void MeshViewWindow::startDryRun() {
-    if (busy || !geometry || !threshold) {
+    // A hidden view needs no marks: showing it asks for them.
+    if (busy || !geometry || !threshold || !isVisible()) {
         return;
     }
     if (!dryRun.start(*threshold)) {
@@ -790,8 +818,11 @@ void MeshViewWindow::startDryRun() {
 }
 
 void MeshViewWindow::readDryRun() {
+    // The descriptor is closed once the child has ended: the watch goes first.
+    dryRunWatch->setEnabled(false);
     const BackgroundDryRun::Outcome outcome = dryRun.collect();
     if (!outcome.finished) {
+        dryRunWatch->setEnabled(true);
         return;
     }
     dryRunWatch.reset();

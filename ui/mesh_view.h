@@ -23,6 +23,8 @@
 // and listens to
 //   pointPicked(p)            a click on point p in the view: select it in List1.
 //   thresholdPicked(t)        a click on the histogram: put t into Text1 as the slider does.
+//   closed()                  the user closed the view (uncheck View > Mesh View).
+// A hidden view starts no dry run; showing it finds the marks for the threshold of the moment.
 // Where no OpenGL context can be made (Qt's offscreen platform, a display without OpenGL), the
 // window says so in place of the picture and keeps its histogram and counts.
 #pragma once
@@ -83,12 +85,12 @@ signals:
 
 protected:
     void initializeGL() override;
-    void resizeGL(int width, int height) override;
     void paintGL() override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -204,6 +206,11 @@ public:
 signals:
     void pointPicked(int point);
     void thresholdPicked(double threshold);
+    void closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();

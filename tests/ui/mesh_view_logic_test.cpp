@@ -162,7 +162,7 @@ TEST_F(MeshGeometryTest, TheCubeIsItsPointsTwoTrianglesPerQuadAndItsOutlines) {
     const MeshGeometry g = buildGeometry();
     ASSERT_EQ(g.pointCount(), 8u);  // the spare slot is not a point
     EXPECT_EQ(g.triangles.size(), 6u * 2 * 3);
-    EXPECT_EQ(g.edges.size(), 6u * 4 * 2);
+    EXPECT_EQ(g.edges.size(), 12u * 2);  // the cube's 12 edges, each once
     EXPECT_NEAR(glm::length(g.centre), 0, 1e-6);
     EXPECT_NEAR(g.radius, std::sqrt(3.0f), 1e-5);
     for (size_t i = 0; i < 8; ++i) {
@@ -263,6 +263,9 @@ TEST(Histogram, BinsCountEveryShownValueAndTheThresholdMapsBothWays) {
     EXPECT_DOUBLE_EQ(h.valueAt(0.25), 0.25);
     EXPECT_DOUBLE_EQ(h.fractionOf(0.75), 0.75);
     EXPECT_DOUBLE_EQ(h.fractionOf(-4), 0);
+    // Bins 0.25 wide: a picked threshold keeps two decimals.
+    EXPECT_DOUBLE_EQ(h.rounded(0.8302714963), 0.83);
+    EXPECT_DOUBLE_EQ(h.rounded(0.004), 0);
     EXPECT_EQ(countBelow(values, shown, 0.9), 3);  // strictly below, as the run tests
     EXPECT_EQ(countBelow(values, shown, 100), 6);
 }

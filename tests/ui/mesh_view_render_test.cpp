@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <set>
@@ -305,6 +307,45 @@ TEST_F(MeshViewRenderTest, KeysOrbitToggleTheWireframeAndFitAgain) {
     EXPECT_NE(driver.picture(), fitted);
     QTest::keyClick(view, Qt::Key_Home);
     EXPECT_EQ(driver.picture(), fitted);
+}
+
+TEST_F(MeshViewRenderTest, ARightClickOpensTheMenuWithSavePictureAndARightDragPans) {
+    MeshViewDriver driver(kSphere, QStringLiteral("sphere.mesh"));
+    MeshGLView* view = driver.view().glView();
+    const QPoint middle = view->rect().center();
+    QStringList offered;
+    QTimer::singleShot(300, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (QAction* action : menu->actions()) {
+                offered << action->text();
+            }
+            menu->close();
+        }
+    });
+    QTest::mouseClick(view, Qt::RightButton, Qt::NoModifier, middle);
+    EXPECT_TRUE(offered.contains(QStringLiteral("Save Picture...")))
+        << offered.join(", ").toStdString();
+
+    const QImage before = driver.picture();
+    ASSERT_NEAR(view->camera().project(buildGeometry().centre, view->width(), view->height()).x,
+                middle.x(), 1);
+    QTest::mousePress(view, Qt::RightButton, Qt::NoModifier, middle);
+    for (int step = 1; step <= 5; ++step) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(middle + QPoint(8 * step, 0)),
+                         view->mapToGlobal(QPointF(middle + QPoint(8 * step, 0))), Qt::NoButton,
+                         Qt::RightButton, Qt::NoModifier);
+        QApplication::sendEvent(view, &move);
+    }
+    QTest::mouseRelease(view, Qt::RightButton, Qt::NoModifier, middle + QPoint(40, 0));
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);  // a drag opens no menu
+    const QImage after = driver.picture();
+    EXPECT_NE(after, before);
+    // The mesh followed the cursor: its centre lies 40 pixels further right, minus the few
+    // pixels a press moves before it counts as a drag.
+    const glm::vec3 centre = buildGeometry().centre;
+    const ScreenPoint moved = view->camera().project(centre, view->width(), view->height());
+    EXPECT_NEAR(moved.x - middle.x(), 40, 8);
+    EXPECT_NEAR(moved.y, middle.y(), 1);
 }
 
 }  // namespace
