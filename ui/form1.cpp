@@ -445,7 +445,8 @@ void Form1::showMeshView(bool shown) {
         connect(meshView, &MeshViewWindow::pointPicked, this, &Form1::selectPointFromView);
         connect(meshView, &MeshViewWindow::thresholdPicked, this, &Form1::thresholdFromView);
         // Closing the view's window unticks the menu entry; F3 there closes it too.
-        meshView->installEventFilter(this);
+        connect(meshView, &MeshViewWindow::closed, this,
+                [this] { meshViewAction->setChecked(false); });
         meshView->addAction(meshViewAction);
         meshView->setBusy(runState.running);
     }
@@ -697,9 +698,6 @@ void Form1::dropEvent(QDropEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == meshView && event->type() == QEvent::Close) {
-        meshViewAction->setChecked(false);
-    }
     if (watched == Text1) {
         switch (event->type()) {
             case QEvent::DragEnter:
