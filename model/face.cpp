@@ -8,6 +8,7 @@
 #include "model/expect.h"
 #include "model/linetext.h"
 #include "model/pointset.h"
+#include "model/scratch.h"
 #include "model/store.h"
 
 namespace meshthin {
@@ -64,6 +65,10 @@ int16_t Face::at(long long position) const {
 // Reading and writing
 
 void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
+    setPoints([&] { readLine(inputstring, numbers); });
+}
+
+void Face::readLine(std::string_view inputstring, const NumberCodec& numbers) {
     const std::string_view line = trimBlanks(inputstring);
     // Within a line shorter than 32767 characters no position passes the 16-bit range, and the
     // usual line is read in one pass; what that pass leaves, the searches below read again from
@@ -97,7 +102,6 @@ void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
         content = blank != std::string_view::npos ? content.substr(0, blank) : trimBlanks(content);
         pts[static_cast<size_t>(k)] = numbers.toInt16(content);
     }
-    indexPoints();
 }
 
 bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
@@ -139,7 +143,6 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
         pts[static_cast<size_t>(k)] = p;
         searchFrom = after;
     }
-    indexPoints();
     return true;
 }
 
@@ -161,25 +164,22 @@ void Face::writeOut(std::ostream& txtfile) {
     }
     // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
     // piece costs more than the numbers. The buffer is kept from face to face.
-    static std::vector<char> line;
+    std::vector<char>& line = scratch().line;
     constexpr size_t kReferenceRoom = 16;  // " ( " and " ) " around at most 10 digits
     line.resize(static_cast<size_t>(lastPos + 1) * kReferenceRoom + 40);
     char* const start = line.data();
     char* end = std::to_chars(start, start + 20, references).ptr;
     end = std::copy_n(" 0 0 -1 ( ", 10, end);
-    try {
-        for (long long j = 0; j <= lastPos; ++j) {
-            const int16_t p = pts[static_cast<size_t>(j)];
-            if (p != -1) {
-                const int32_t order = Points(p).getPtOrder();
-                end = std::copy_n(" ( ", 3, end);
-                end = std::to_chars(end, end + 10, order).ptr;
-                end = std::copy_n(" ) ", 3, end);
-            }
+    // Nothing here fails: shrink has read every point at positions 0..lastPos that is not -1,
+    // and fixOrder only puts -1 or points of the face in their places.
+    for (long long j = 0; j <= lastPos; ++j) {
+        const int16_t p = pts[static_cast<size_t>(j)];
+        if (p != -1) {
+            const int32_t order = Points(p).getPtOrder();
+            end = std::copy_n(" ( ", 3, end);
+            end = std::to_chars(end, end + 10, order).ptr;
+            end = std::copy_n(" ) ", 3, end);
         }
-    } catch (...) {
-        txtfile.write(start, end - start);  // what went out before the failure, as before
-        throw;
     }
     end = std::copy_n("  ) \r\n", 6, end);
     txtfile.write(start, end - start);
@@ -217,25 +217,12 @@ bool Face::hasPoint(int16_t x) const {
     return false;
 }
 
-void Face::addValue(PointList& newpts, int16_t newValue) {
-    addValueAsking(newpts, newValue, [&newpts](int16_t p) { return AlreadyIn(newpts, p); });
-}
-
 template <class Holds>
 void Face::addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds) {
     if (!holds(newValue)) {
         checked16(static_cast<long long>(newpts.size()));  // the new upper position is 16-bit
         newpts.push_back(newValue);
     }
-}
-
-bool Face::AlreadyIn(const PointList& someArray, int16_t someNum) {
-    for (int16_t entry : someArray) {
-        if (entry == someNum) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -280,8 +267,8 @@ void Face::registerPts() const {
 void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
     MESHTHIN_EXPECT(!newpts.empty(), "a rebuilt face starts from the removed point's list");
     // A large polygon makes every face rebuilt around it large; held mirrors newpts so that
-    // addValue's "already there" costs the same for every point.
-    static PointSet held;
+    // "already there" costs the same for every point.
+    PointSet& held = scratch().heldByNewFace;
     held.assign(newpts);
     for (int32_t f : FacesToReplace) {
         const Face& replaced = Faces(f);
@@ -292,15 +279,16 @@ void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
             if (p == -1 || Points(p).removed()) {
                 continue;
             }
-            addValueAsking(newpts, p, [](int16_t q) { return held.contains(q); });
+            addValueAsking(newpts, p, [&held](int16_t q) { return held.contains(q); });
             held.insert(p);
         }
     }
-    pts.assign(newpts.begin(), newpts.end());
-    lastPos = checked16(static_cast<long long>(newpts.size()) - 1);
+    setPoints([&] {
+        pts.assign(newpts.begin(), newpts.end());
+        lastPos = checked16(static_cast<long long>(newpts.size()) - 1);
+    });
     isRemoved = false;
     isNew = true;
-    indexPoints();
 }
 
 void Face::shrink() {
@@ -333,18 +321,18 @@ void Face::fixOrder() {
         logMessage("****************************NEW FACE ", report());  // report() is not free
     }
 
-    static PointList newOrder;  // kept from face to face: writing allocates nothing per face
+    PointList& newOrder = scratch().walkOrder;  // writing allocates nothing per face
     newOrder.assign(storesWalk ? pts.size() : 0, -1);
     int16_t current = at(0);
     if (storesWalk) {
         newOrder[0] = current;
     }
     size_t fill = 1;
-    // AlreadyIn(pts, q) and AlreadyIn(newOrder, q), answered from sets: the walk asks them once
+    // Whether pts holds q and whether newOrder does, answered from sets: the walk asks both once
     // per connection of every walked point. q comes from a connection list and is never -1, so
     // the -1 positions of newOrder need no place in the walked set.
-    static PointSet collection;
-    static PointSet walked;
+    PointSet& collection = scratch().faceCollection;
+    PointSet& walked = scratch().walked;
     collection.assign(pts);
     walked.clear();
     walked.insert(current);
@@ -379,8 +367,7 @@ void Face::fixOrder() {
     }
 
     if (storesWalk) {
-        pts.assign(newOrder.begin(), newOrder.end());
-        indexPoints();
+        setPoints([&] { pts.assign(newOrder.begin(), newOrder.end()); });
     }
 }
 

@@ -56,9 +56,6 @@ public:
     int16_t getPNum(int16_t x) const;
     bool hasPoint(int16_t x) const;
     void remove() { isRemoved = true; }
-    // Appends newValue to newpts unless newpts already holds it anywhere.
-    static void addValue(PointList& newpts, int16_t newValue);
-    static bool AlreadyIn(const PointList& someArray, int16_t someNum);
 
     // --- rebuild ---
 
@@ -75,14 +72,26 @@ public:
     // The face's slot in Faces, given by the store when it makes the slot; the point-to-face
     // index needs it to keep in step with every change of the point list.
     void attachSlot(long long slot) { mySlot = static_cast<int32_t>(slot); }
-    // Records in the point-to-face index that positions 0..lastPos hold their points.
+    // Records in the point-to-face index that positions 0..lastPos hold their points. The store
+    // calls it for every face when it makes the index; from then on setPoints keeps it current.
     void indexPoints() const;
 
 private:
-    // loadme for the usual line (a count, then point groups of plain digits), in one pass.
-    // Returns false, having stored only what loadme stores first, when the line is not usual.
+    // The one writer of the face's points: write sets pts and lastPos, then the point-to-face
+    // index learns what the face now holds. Only shrink changes them otherwise, and it only
+    // takes points out, which the index need not learn, as a lookup confirms every entry.
+    template <class Write>
+    void setPoints(const Write& write) {
+        write();
+        indexPoints();
+    }
+    // loadme's reading of the line, without the index.
+    void readLine(std::string_view inputstring, const NumberCodec& numbers);
+    // readLine for the usual line (a count, then point groups of plain digits), in one pass.
+    // Returns false, having stored only what readLine stores first, when the line is not usual.
     bool loadPlainly(std::string_view line, const NumberCodec& numbers);
-    // addValue with its question, "does newpts already hold it?", answered by holds.
+    // Appends newValue to newpts unless holds(newValue), the question "does newpts already hold
+    // it anywhere?".
     template <class Holds>
     static void addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds);
     // The diagnostic texts of one examined connection of the ring walk; the walk calls it only

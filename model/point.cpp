@@ -8,15 +8,13 @@
 #include <ostream>
 #include <span>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "model/expect.h"
 #include "model/linetext.h"
+#include "model/list_search.h"
 #include "model/pointset.h"
+#include "model/scratch.h"
 #include "model/store.h"
-#include "model/vector.h"
+#include "model/unit_vectors.h"
 
 namespace meshthin {
 
@@ -161,41 +159,18 @@ void Point::appendConn(int16_t whichPoint) {
 }
 
 void Point::addNeighbours(int16_t first, int16_t second) {
-    const size_t size = conns.size();
-    // Rules 2 and 3 apply to short lists only, which take the additions one by one.
-    if (size < 3 && !(size == 2 && slot1Used)) {
+    if (!appendOnly()) {
         addConn(first);
         addConn(second);
         doneAdd();
         return;
     }
-    // Only rules 1 and 4 can apply now, to either, and second, when it is first, finds it in the
-    // list either way. Both questions are asked of the whole list at once: a scan stops after a
-    // different number of entries at every face, and a processor that guesses that wrong pays
-    // more than the comparisons.
-    bool holdsFirst = false;
-    bool holdsSecond = false;
-#if defined(__SSE2__)
-    if (size <= 8 && conns.capacity() >= 8) {
-        // Eight entries in one register; what the block holds behind the list is masked off.
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(conns.data()));
-        const int inList = (1 << (2 * size)) - 1;
-        holdsFirst =
-            (_mm_movemask_epi8(_mm_cmpeq_epi16(block, _mm_set1_epi16(first))) & inList) != 0;
-        holdsSecond =
-            (_mm_movemask_epi8(_mm_cmpeq_epi16(block, _mm_set1_epi16(second))) & inList) != 0;
-    } else
-#endif
-    {
-        for (const int16_t entry : conns) {
-            holdsFirst |= entry == first;
-            holdsSecond |= entry == second;
-        }
-    }
-    if (!holdsFirst) {
+    // Rule 1 or rule 4 for each; second, when it is first, finds it in the list either way.
+    const HeldPair held = holdsEither(conns, conns.capacity(), first, second);
+    if (!held.first) {
         appendConn(first);
     }
-    if (!holdsSecond && second != first) {
+    if (!held.second && second != first) {
         appendConn(second);
     }
     doneAdd();
@@ -204,13 +179,13 @@ void Point::addNeighbours(int16_t first, int16_t second) {
 void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
     // In a large fan every neighbour gains as many entries as the fan has; a scan of the list
     // for each would make a removal cubic, so held mirrors the list for rule 1.
-    static PointSet held;
+    PointSet& held = scratch().heldByNeighbour;
     held.assign(conns);
-    const auto heldAlready = [](int16_t p) { return held.contains(p); };
+    const auto heldAlready = [&held](int16_t p) { return held.contains(p); };
     size_t j = 0;
-    // While the list is short, rules 2 and 3 overwrite entries and doneAdd drops the open slot
-    // they leave, so the short list is simply mirrored again after every step.
-    for (; j < others.size() && (conns.size() < 3 || conns.back() == -1); ++j) {
+    // While rules 2 and 3 can apply, they overwrite entries and doneAdd drops the open slot they
+    // leave, so the short list is simply mirrored again after every step.
+    for (; j < others.size() && !appendOnly(); ++j) {
         if (j != skip) {
             addConnAsking(others[j], heldAlready);
             held.insert(others[j]);
@@ -220,8 +195,8 @@ void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
             held.assign(conns);
         }
     }
-    // From three entries on only rules 1 and 4 apply: nothing is overwritten and no open slot
-    // is left behind, so doneAdd has nothing to drop.
+    // From here on only rules 1 and 4 apply: nothing is overwritten and no open slot is left
+    // behind, so doneAdd has nothing to drop.
     for (; j < others.size(); ++j) {
         const int16_t p = others[j];
         if (j != skip && !held.contains(p)) {
@@ -271,90 +246,15 @@ void Point::reanalyze() {
     }
 }
 
-namespace {
-
-#if defined(__SSE2__)
-// The unit vectors of the connections at first, first + 1 ... taken two at a time, one in each
-// half of a register, and added to the sums in list order. Each half sees the operations of
-// Vector::Start in their order, and a packed square root or quotient is rounded exactly like a
-// single one, so every sum is the same number; the divider, which the analysis waits on, does
-// two quotients for the price of one. Stops before a pair that names a point Points has no slot
-// for or meets a number that is not finite, so that the one-by-one loop fails where it fails.
-// Returns the position it stopped at.
-size_t addUnitVectorsInPairs(double x, double y, double z, const int16_t* first,
-                             const int16_t* last, double& sumX, double& sumY, double& sumZ) {
-    const int16_t* entry = first;
-    const __m128d ownX = _mm_set1_pd(x);
-    const __m128d ownY = _mm_set1_pd(y);
-    const __m128d ownZ = _mm_set1_pd(z);
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d infinity = _mm_set1_pd(std::numeric_limits<double>::infinity());
-    for (; last - entry >= 2; entry += 2) {
-        if (!Points.holds(entry[0]) || !Points.holds(entry[1])) {
-            break;
-        }
-        const Point& a = Points(entry[0]);
-        const Point& b = Points(entry[1]);
-        const __m128d dx = _mm_sub_pd(ownX, _mm_set_pd(b.getX(), a.getX()));
-        const __m128d dy = _mm_sub_pd(ownY, _mm_set_pd(b.getY(), a.getY()));
-        const __m128d dz = _mm_sub_pd(ownZ, _mm_set_pd(b.getZ(), a.getZ()));
-        const __m128d sumOfSquares =
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz));
-        // |v| < infinity is false for an infinity and for a NaN. A difference that is not
-        // finite makes the sum of squares not finite too.
-        const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), sumOfSquares);
-        if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, infinity)) != 0b11) {
-            break;
-        }
-        const __m128d length = _mm_sqrt_pd(sumOfSquares);
-        // A length of exactly 0 leaves the components as they are.
-        const __m128d scaled = _mm_cmpneq_pd(length, zero);
-        const __m128d ux =
-            _mm_or_pd(_mm_and_pd(scaled, _mm_div_pd(dx, length)), _mm_andnot_pd(scaled, dx));
-        const __m128d uy =
-            _mm_or_pd(_mm_and_pd(scaled, _mm_div_pd(dy, length)), _mm_andnot_pd(scaled, dy));
-        const __m128d uz =
-            _mm_or_pd(_mm_and_pd(scaled, _mm_div_pd(dz, length)), _mm_andnot_pd(scaled, dz));
-        sumX += _mm_cvtsd_f64(ux);
-        sumY += _mm_cvtsd_f64(uy);
-        sumZ += _mm_cvtsd_f64(uz);
-        sumX += _mm_cvtsd_f64(_mm_unpackhi_pd(ux, ux));
-        sumY += _mm_cvtsd_f64(_mm_unpackhi_pd(uy, uy));
-        sumZ += _mm_cvtsd_f64(_mm_unpackhi_pd(uz, uz));
-    }
-    return static_cast<size_t>(entry - first);
-}
-#endif
-
-}  // namespace
-
 double Point::sumOfUnitVectors() const {
     MESHTHIN_EXPECT(!conns.empty(), "a point is analysed only after loadme gave it its list");
     // One unit vector per connection, from the connected point towards this one, summed in
     // list order. Neighbours at the same position contribute the zero vector.
-    double sumX = 0;
-    double sumY = 0;
-    double sumZ = 0;
-    size_t done = 0;
-#if defined(__SSE2__)
-    done = addUnitVectorsInPairs(xPos, yPos, zPos, conns.data(), conns.data() + conns.size(), sumX,
-                                 sumY, sumZ);
-#endif
-    for (const int16_t entry : std::span(conns).subspan(done)) {
-        const Point& neighbour = Points(entry);
-        const double dx = xPos - neighbour.getX();
-        const double dy = yPos - neighbour.getY();
-        const double dz = zPos - neighbour.getZ();
-        if (!std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(dz)) {
-            throw overflowFailure();
-        }
-        Vector towardsThis;
-        towardsThis.Start(dx, dy, dz);
-        sumX += towardsThis.gX();
-        sumY += towardsThis.gY();
-        sumZ += towardsThis.gZ();
-    }
-    return std::sqrt((sumX * sumX + sumY * sumY) + sumZ * sumZ);
+    VectorSum sum;
+    const std::span<const int16_t> entries(conns);
+    const size_t paired = addUnitVectorsInPairs(xPos, yPos, zPos, entries, sum);
+    addUnitVectorsOneByOne(xPos, yPos, zPos, entries.subspan(paired), sum);
+    return std::sqrt((sum.x * sum.x + sum.y * sum.y) + sum.z * sum.z);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -367,11 +267,9 @@ void Point::remove() {
     //    replacement face.
     isRemoved = true;
 
-    // The lists of one removal are kept from one removal to the next, so that a run allocates
-    // only for what it adds to the mesh. A removal never starts another one.
-    static FaceList FacesToReplace;
-    static std::vector<int16_t> neighbours;
-    static PointList newpts;
+    FaceList& FacesToReplace = scratch().facesToReplace;
+    std::vector<int16_t>& neighbours = scratch().neighbours;
+    PointList& newpts = scratch().newPoints;
 
     // 2. Every face that holds the point, in ascending order, is marked removed. Face numbers
     //    are not limited to 16 bits: a mesh may have more faces than points.

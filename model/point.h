@@ -58,12 +58,18 @@ public:
     //   4. Otherwise whichPoint is appended.
     // doneAdd() closes a run of additions by dropping a trailing open slot, so no reader ever
     // sees a -1.
+    //
+    // appendOnly(): whether every addition from here on takes rule 1 or rule 4 and doneAdd has
+    // nothing to drop: three entries or more (too many for rules 2 and 3) and no open slot at
+    // the end. An addition then never overwrites an entry, so a run of them may be answered
+    // from a set mirroring the list. (A two-entry list whose second entry is used takes only
+    // rules 1 and 4 too; it is left to the rules one by one, as it is met once per point.)
+    bool appendOnly() const { return conns.size() >= 3 && conns.back() != -1; }
     void addConn(int16_t whichPoint);
     void doneAdd();
     // addConn(first), addConn(second), doneAdd(): the two ring neighbours a face registers.
     void addNeighbours(int16_t first, int16_t second);
     bool alreadyConn(int16_t whichPoint) const;
-    bool connectedTo(int16_t x) const { return alreadyConn(x); }
     int16_t getNumConns() const { return checked16(static_cast<long long>(conns.size()) - 1); }
     // Whether any connection was added since loadme. A point that no face names keeps the
     // initial list (0), which reads exactly like one connection to point 0.

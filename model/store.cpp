@@ -6,6 +6,8 @@
 #include <span>
 #include <utility>
 
+#include "model/scratch.h"
+
 namespace meshthin {
 
 SlotArray<Point> Points;
@@ -76,6 +78,7 @@ public:
 };
 
 FaceIndex facesOfPoint;
+Scratch scratchLists;
 bool farCoordinates = false;
 
 // Below this size, the squares of three coordinate differences add up to less than the largest
@@ -158,10 +161,6 @@ void indexInto(FacesOfPoint& list, int32_t face) {
 
 }  // namespace
 
-void indexFacePoint(int32_t face, int16_t point) {
-    indexFacePoints(face, &point, &point + 1);
-}
-
 void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
     if (!facesOfPoint.built) {
         return;  // the faces are indexed as they are when the index is made
@@ -176,12 +175,6 @@ void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
         }
         indexInto(facesOfPoint.lists[static_cast<size_t>(point)], face);
     }
-}
-
-FaceList facesHolding(int16_t point, long long lastFace) {
-    FaceList found;
-    facesHolding(point, lastFace, found);
-    return found;
 }
 
 void facesHolding(int16_t point, long long lastFace, FaceList& found) {
@@ -213,7 +206,12 @@ void resetStore() {
     Faces.clear();
     NextPtOrder = 0;
     facesOfPoint.clear();
+    scratchLists.clear();
     farCoordinates = false;
+}
+
+Scratch& scratch() {
+    return scratchLists;
 }
 
 StoreSnapshot takeSnapshot() {
