@@ -59,6 +59,17 @@ double thresholdRemoving(const std::string& text, int percent) {
     const long long points = lastLoadedPoint() + 1;
     double low = 0;
     double high = thresholdFor(1.0);
+    // A rewired point's value grows with its connections: a deep run may need a threshold above
+    // every value before it.
+    for (int step = 0; step < 20; ++step) {
+        loadAndAnalyzeText(text);
+        runBelow(high);
+        if (100 * removedCount() >= percent * points) {
+            break;
+        }
+        low = high;
+        high *= 2;
+    }
     double threshold = high;
     for (int step = 0; step < 60; ++step) {
         threshold = (low + high) / 2;

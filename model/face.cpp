@@ -65,6 +65,12 @@ int16_t Face::at(long long position) const {
 // Reading and writing
 
 void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
+    if (!pts.empty()) {
+        // Read again: what the face held before stays in the index, and its tag is no longer
+        // true of it.
+        lostPoints = true;
+        scratch().groups.untag(mySlot);
+    }
     setPoints([&] { readLine(inputstring, numbers); });
 }
 
@@ -264,8 +270,10 @@ void Face::registerPts() const {
     }
 }
 
-void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
+void Face::reInit(PointList& newpts, const FaceList& FacesToReplace, int32_t heldGroup) {
     MESHTHIN_EXPECT(!newpts.empty(), "a rebuilt face starts from the removed point's list");
+    NeighbourGroups& groups = scratch().groups;
+    groups.untag(mySlot);
     // A large polygon makes every face rebuilt around it large; held mirrors newpts so that
     // "already there" costs the same for every point.
     PointSet& held = scratch().heldByNewFace;
@@ -273,6 +281,9 @@ void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
     for (int32_t f : FacesToReplace) {
         const Face& replaced = Faces(f);
         MESHTHIN_EXPECT(replaced.removedz(), "the faces to replace are marked removed first");
+        if (heldGroup != 0 && groups.tagOf(f) == heldGroup) {
+            continue;  // every point of it is in newpts already, or removed
+        }
         const int16_t last = replaced.getNum();
         for (long long j = 0; j <= last; ++j) {
             const int16_t p = replaced.getPNum(static_cast<int16_t>(j));
@@ -367,6 +378,8 @@ void Face::fixOrder() {
     }
 
     if (storesWalk) {
+        // Positions the walk did not reach become -1: a point may leave the face here.
+        lostPoints = lostPoints || fill < newOrder.size();
         setPoints([&] { pts.assign(newOrder.begin(), newOrder.end()); });
     }
 }

@@ -56,6 +56,9 @@ public:
     int16_t getPNum(int16_t x) const;
     bool hasPoint(int16_t x) const;
     void remove() { isRemoved = true; }
+    // Whether a point may have left positions 0..lastPos other than by shrink since the face was
+    // last indexed: the ring walk left a position empty (-1), or the face was read again.
+    bool mayHaveLostPoints() const { return lostPoints; }
 
     // --- rebuild ---
 
@@ -64,7 +67,9 @@ public:
     // Makes this (fresh) face the replacement of the faces listed: newpts, followed by every
     // point of those faces that is neither -1 nor removed and not yet present. Expects the
     // listed faces already marked removed and newpts holding at least one entry. Grows newpts.
-    void reInit(PointList& newpts, const FaceList& FacesToReplace);
+    // heldGroup, when not 0, is a group whose members newpts holds but the removed ones
+    // (model/groups.h): a face tagged with it has nothing to add and is not looked at.
+    void reInit(PointList& newpts, const FaceList& FacesToReplace, int32_t heldGroup = 0);
     // Walks the connections from pts(0) and, for a rebuilt face, stores the walk as the ring
     // order; positions the walk does not reach become -1. lastPos is kept.
     void fixOrder();
@@ -106,6 +111,7 @@ private:
     int16_t lastPos = 0;
     bool isRemoved = false;
     bool isNew = false;
+    bool lostPoints = false;
     int32_t mySlot = -1;
 };
 

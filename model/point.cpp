@@ -59,6 +59,7 @@ std::optional<PlainGroup> readPlainGroup(std::string_view line, size_t open,
 int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtNum,
                       const NumberCodec& numbers) {
     myNum = myPtNum;
+    scratch().groups.forget(myNum);
     // Room for the neighbours of a point of a triangle mesh from the start, in the smallest block
     // the allocator hands out anyway: registering them does not grow the list step by step.
     conns.reserve(12);
@@ -140,6 +141,9 @@ void Point::addConnAsking(int16_t whichPoint, const Holds& holds) {
     }
     connectionAdded = true;
     if (conns.size() == 1) {
+        if (conns[0] != whichPoint) {
+            scratch().groups.forget(myNum);  // the entry overwritten may have been a member
+        }
         conns[0] = whichPoint;  // rule 2
         conns.push_back(-1);
         return;
@@ -263,17 +267,22 @@ double Point::sumOfUnitVectors() const {
 void Point::remove() {
     MESHTHIN_EXPECT(!isRemoved,
                     "a point is removed once: a second rebuilt face would cover the same hole");
-    // 1. Mark first: reInit leaves marked points out, so this point never enters its own
-    //    replacement face.
+    Scratch& work = scratch();
+    FaceList& FacesToReplace = work.facesToReplace;
+    std::vector<int16_t>& neighbours = work.neighbours;
+    PointList& newpts = work.newPoints;
+    NeighbourGroups& groups = work.groups;
+
+    // 2. (asked first, as the point-to-face index answers it faster for a point not removed yet;
+    //    nothing in it reads the mark) Every face that holds the point, in ascending order. Face
+    //    numbers are not limited to 16 bits: a mesh may have more faces than points.
+    facesHolding(myNum, Faces.upperBound(), FacesToReplace);
+
+    // 1. Mark: reInit leaves marked points out, so this point never enters its own replacement
+    //    face.
     isRemoved = true;
 
-    FaceList& FacesToReplace = scratch().facesToReplace;
-    std::vector<int16_t>& neighbours = scratch().neighbours;
-    PointList& newpts = scratch().newPoints;
-
-    // 2. Every face that holds the point, in ascending order, is marked removed. Face numbers
-    //    are not limited to 16 bits: a mesh may have more faces than points.
-    facesHolding(myNum, Faces.upperBound(), FacesToReplace);
+    // 2. The faces found are marked removed.
     for (int32_t f : FacesToReplace) {
         Faces(f).remove();
     }
@@ -282,35 +291,118 @@ void Point::remove() {
     //    then re-valued at once. The loops walk a copy of the list: a point that is its own
     //    neighbour (a face naming it twice) changes its list inside the loop.
     neighbours.assign(conns.begin(), conns.end());
+    // A large neighbourhood of distinct points other than this one becomes a group: every
+    // neighbour rewired will hold all the others.
+    const int32_t newGroup = formsGroup(neighbours) ? groups.make(neighbours) : 0;
     for (size_t i = 0; i < neighbours.size(); ++i) {
         Point& neighbour = Points(neighbours[i]);
         neighbour.remPoint(myNum);
-        neighbour.connectToAllBut(neighbours, i);
+        if (newGroup != 0) {
+            neighbour.connectWithinGroup(neighbours, i, newGroup);
+        } else {
+            neighbour.connectToAllBut(neighbours, i);
+        }
         neighbour.reanalyze();
         stepsDone(static_cast<long long>(neighbours.size() + neighbour.conns.size()));
     }
 
-    // 4. The rebuilt face starts from this point's list as step 3 left it.
+    // 4. The rebuilt face starts from this point's list as step 3 left it: unchanged, as the
+    //    point is not among its neighbours when they form a group.
     newpts.assign(conns.begin(), conns.end());
 
-    // 5. One new face at the end of Faces replaces the faces found in step 2.
+    // 5. One new face at the end of Faces replaces the faces found in step 2. Its points are
+    //    this point's list and what the replaced faces add: a replaced face tagged with this
+    //    point's group adds nothing.
     const long long newFace = Faces.upperBound() + 1;
     Faces.growTo(newFace);
-    Faces(newFace).reInit(newpts, FacesToReplace);
+    Faces(newFace).reInit(newpts, FacesToReplace, groups.groupOf(myNum));
+    if (newGroup != 0) {
+        if (newpts.size() == neighbours.size()) {
+            // Nothing was added: the new face holds exactly the group's points, and so every
+            // point of a replaced face that is not removed is a member.
+            groups.tag(newFace, newGroup);
+            for (int32_t f : FacesToReplace) {
+                groups.tag(f, newGroup);
+            }
+        }
+        groups.dropIfEmpty(newGroup);
+    }
+}
+
+bool Point::formsGroup(const std::vector<int16_t>& neighbours) const {
+    if (neighbours.size() < NeighbourGroups::kSmallestGroup) {
+        return false;
+    }
+    PointSet& seen = scratch().distinctNeighbours;
+    seen.clear();
+    seen.insert(myNum);
+    for (const int16_t p : neighbours) {
+        if (seen.contains(p)) {
+            return false;
+        }
+        seen.insert(p);
+    }
+    return true;
+}
+
+void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, int32_t newGroup) {
+    MESHTHIN_EXPECT(others[skip] == myNum, "a neighbour is rewired at its own place in the list");
+    NeighbourGroups& groups = scratch().groups;
+    const int32_t known = groups.groupOf(myNum);
+    if (known != 0 && appendOnly()) {
+        // Every member of the known group but this point that is not removed is in the list,
+        // so rule 1 applies to it and nothing changes: only the others are asked about, in
+        // their order, and with only rules 1 and 4 left, each is appended if the list lacks it.
+        const std::vector<uint32_t>& unknown = groups.outside(
+            known, newGroup, others, [](int16_t p) { return Points.holds(p); },
+            [](int16_t p) { return Points(p).removed(); });
+        for (const uint32_t j : unknown) {
+            const int16_t p = others[j];
+            if (j != skip && findEntry(conns, 0, p) == conns.size()) {
+                appendConn(p);
+            }
+        }
+    } else {
+        connectToAllBut(others, skip);
+        // The rules may have overwritten an entry on the way: the list is asked, through the set
+        // that mirrors it, whether it holds the whole group.
+        const PointSet& held = scratch().heldByNeighbour;
+        for (size_t j = 0; j < others.size(); ++j) {
+            if (j != skip && !held.contains(others[j])) {
+                return;
+            }
+        }
+    }
+    groups.join(myNum, newGroup);
 }
 
 void Point::remPoint(int16_t whichOne) {
-    const size_t lastAtStart = conns.size();
-    // Nothing changes before the first entry that holds the point.
-    const auto first = std::find(conns.begin(), conns.end(), whichOne);
-    for (size_t i = static_cast<size_t>(first - conns.begin()); i < lastAtStart; ++i) {
-        if (i >= conns.size()) {
-            continue;
+    if (!Points.holds(whichOne) || !Points(whichOne).removed()) {
+        scratch().groups.forget(myNum);  // a member that is not removed may leave the list
+    }
+    // Every entry that holds the point is taken out, front to back; the entry that moves into
+    // the place of one taken out is not examined again. A list never shrinks below one entry.
+    size_t i = findEntry(conns, 0, whichOne);
+    if (whichOne >= 0) {
+        // The rules add a point only to a list that lacks it, so a point is in a list once at
+        // most, and the search ends at the first.
+        if (i < conns.size()) {
+            if (conns.size() > 1) {
+                conns.erase(i);
+            } else {
+                ++i;  // the last entry stays
+            }
         }
-        if (conns[i] == whichOne && conns.size() > 1) {
-            // The entry that moves into position i is not examined again.
-            conns.erase(conns.begin() + static_cast<std::ptrdiff_t>(i));
+        MESHTHIN_EXPECT(
+            conns.size() > kCheckedLength || findEntry(conns, i, whichOne) == conns.size(),
+            "the rules never put a point in a list twice");
+        return;
+    }
+    while (i < conns.size()) {
+        if (conns.size() > 1) {
+            conns.erase(i);
         }
+        i = findEntry(conns, i + 1, whichOne);
     }
 }
 

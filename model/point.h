@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/conn_list.h"
 #include "model/failure.h"
 #include "model/list_memory.h"
 #include "model/numbers.h"
@@ -24,7 +25,7 @@ class Point {
 public:
     Point() = default;
     // A point whose connection list takes its memory from lists.
-    explicit Point(ListMemory* lists) : conns(ListAllocator<int16_t>(lists)) {}
+    explicit Point(ListMemory* lists) : conns(lists) {}
 
     // --- reading and writing the point's own line ---
 
@@ -109,6 +110,10 @@ public:
     void remPoint(int16_t whichOne);
 
 private:
+    // Where an invariant lets a search of the list stop early, lists up to this length check it
+    // in full; longer ones, where stopping early is the point, do not.
+    static constexpr size_t kCheckedLength = 64;
+
     // addConn with rule 1's question, "does the list already hold it?", answered by holds:
     // a scan of the list for a single addition, a set beside the list for a long run of them.
     template <class Holds>
@@ -117,6 +122,13 @@ private:
     void appendConn(int16_t whichPoint);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
     void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
+    // Whether the neighbours of a removal form a group (model/groups.h): many, distinct, and
+    // without this point.
+    bool formsGroup(const std::vector<int16_t>& neighbours) const;
+    // connectToAllBut for others that form the group newGroup, skipping the questions whose
+    // answer this point's group gives; then this point belongs to newGroup, when its list is
+    // known to hold every other member.
+    void connectWithinGroup(const std::vector<int16_t>& others, size_t skip, int32_t newGroup);
     // getConn's answer for a position that is not in the list.
     int16_t connOutOfRange(int16_t whichOne) const;
     // What analyze computes; throws the overflow Failure for a pair of points too far apart.
@@ -124,7 +136,7 @@ private:
     // analyze now, or, when the analysis cannot fail, when the value is next asked for.
     void reanalyze();
 
-    MemoryList<int16_t> conns;
+    ConnList conns;
     double xPos = 0;
     double yPos = 0;
     double zPos = 0;

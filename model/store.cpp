@@ -190,12 +190,17 @@ void facesHolding(int16_t point, long long lastFace, FaceList& found) {
     if (point < 0 || static_cast<size_t>(point) >= facesOfPoint.lists.size()) {
         return;
     }
+    // A face indexed with a point that is not removed still holds it, unless the ring walk has
+    // taken points out of it since: shrink takes out only removed points, and every other change
+    // of a face's points indexes them again. So the face need not be asked.
+    const bool stillHeld = Points.holds(point) && !Points(point).removed();
     const FacesOfPoint& list = facesOfPoint.lists[static_cast<size_t>(point)];
     for (const int32_t f : std::span(list.faces, list.count)) {
         if (f > lastFace) {
             break;
         }
-        if (Faces(f).hasPoint(point)) {
+        const Face& face = Faces(f);
+        if ((stillHeld && !face.mayHaveLostPoints()) || face.hasPoint(point)) {
             found.push_back(f);
         }
     }
@@ -227,6 +232,7 @@ StoreSnapshot takeSnapshot() {
 
 void restoreSnapshot(const StoreSnapshot& snapshot) {
     facesOfPoint.clear();
+    scratchLists.groups.clear();
     Points.restoreRecords(snapshot.points, snapshot.pointsExist);
     Faces.restoreRecords(snapshot.faces, snapshot.facesExist);
     NextPtOrder = snapshot.nextPtOrder;

@@ -154,7 +154,7 @@ inline void stepsDone(long long steps) {
 // Records that face holds each of the points in [first, last), in order.
 void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last);
 // Every face up to lastFace that holds point at one of its positions 0..lastPos, ascending, into
-// found, whose storage is reused.
+// found, whose storage is reused. A removal asks it before it marks its point removed.
 void facesHolding(int16_t point, long long lastFace, FaceList& found);
 
 // Returns the store to its start: both arrays absent, NextPtOrder 0, index and scratch lists
