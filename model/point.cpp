@@ -356,10 +356,23 @@ void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, 
         const std::vector<uint32_t>& unknown = groups.outside(
             known, newGroup, others, [](int16_t p) { return Points.holds(p); },
             [](int16_t p) { return Points(p).removed(); });
-        for (const uint32_t j : unknown) {
-            const int16_t p = others[j];
-            if (j != skip && findEntry(conns, 0, p) == conns.size()) {
-                appendConn(p);
+        if (unknown.size() <= kSearchedQuestions) {
+            for (const uint32_t j : unknown) {
+                const int16_t p = others[j];
+                if (j != skip && findEntry(conns, 0, p) == conns.size()) {
+                    appendConn(p);
+                }
+            }
+        } else {
+            // Many questions: the list is mirrored in a set once, as connectToAllBut does.
+            PointSet& held = scratch().heldByNeighbour;
+            held.assign(conns);
+            for (const uint32_t j : unknown) {
+                const int16_t p = others[j];
+                if (j != skip && !held.contains(p)) {
+                    appendConn(p);
+                    held.insert(p);
+                }
             }
         }
     } else {

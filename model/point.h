@@ -113,6 +113,9 @@ private:
     // Where an invariant lets a search of the list stop early, lists up to this length check it
     // in full; longer ones, where stopping early is the point, do not.
     static constexpr size_t kCheckedLength = 64;
+    // Up to this many questions about one list are answered by searching it; more, by a set
+    // that mirrors it.
+    static constexpr size_t kSearchedQuestions = 8;
 
     // addConn with rule 1's question, "does the list already hold it?", answered by holds:
     // a scan of the list for a single addition, a set beside the list for a long run of them.
