@@ -234,6 +234,24 @@ void Face::addValueAsking(PointList& newpts, int16_t newValue, const Holds& hold
 // ---------------------------------------------------------------------------------------------
 // Rebuild
 
+namespace {
+
+// Faces up to this many positions have their tags checked where a rebuild relies on them.
+constexpr int16_t kCheckedFace = 64;
+
+// Whether every point at positions 0..lastPos of face is -1, removed or in held.
+bool addsNothing(const Face& face, const PointSet& held) {
+    for (int16_t j = 0; j <= face.getNum(); ++j) {
+        const int16_t p = face.getPNum(j);
+        if (p != -1 && !Points(p).removed() && !held.contains(p)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 void Face::registerPts() const {
     // With lastPos 1 or more every position read below lies within 0..lastPos: checked once
     // here instead of at every read. The additions and their order are those of the loop below.
@@ -282,7 +300,10 @@ void Face::reInit(PointList& newpts, const FaceList& FacesToReplace, int32_t hel
         const Face& replaced = Faces(f);
         MESHTHIN_EXPECT(replaced.removedz(), "the faces to replace are marked removed first");
         if (heldGroup != 0 && groups.tagOf(f) == heldGroup) {
-            continue;  // every point of it is in newpts already, or removed
+            // Every point of it is in newpts already, or removed (checked on small faces).
+            MESHTHIN_EXPECT(replaced.getNum() >= kCheckedFace || addsNothing(replaced, held),
+                            "a face tagged with a group holds only its members");
+            continue;
         }
         const int16_t last = replaced.getNum();
         for (long long j = 0; j <= last; ++j) {
@@ -378,8 +399,11 @@ void Face::fixOrder() {
     }
 
     if (storesWalk) {
-        // Positions the walk did not reach become -1: a point may leave the face here.
-        lostPoints = lostPoints || fill < newOrder.size();
+        // Positions the walk did not reach become -1, and after shrink the walk also orders the
+        // positions behind lastPos, which may move a point out of 0..lastPos: a point may leave
+        // the face here, unless the walk only put the face's points in another order.
+        lostPoints = lostPoints || fill < newOrder.size() ||
+                     static_cast<size_t>(lastPos) + 1 != newOrder.size();
         setPoints([&] { pts.assign(newOrder.begin(), newOrder.end()); });
     }
 }

@@ -57,7 +57,7 @@ public:
     bool hasPoint(int16_t x) const;
     void remove() { isRemoved = true; }
     // Whether a point may have left positions 0..lastPos other than by shrink since the face was
-    // last indexed: the ring walk left a position empty (-1), or the face was read again.
+    // last indexed: the ring walk did more than reorder them, or the face was read again.
     bool mayHaveLostPoints() const { return lostPoints; }
 
     // --- rebuild ---

@@ -6,6 +6,7 @@
 #include <span>
 #include <utility>
 
+#include "model/expect.h"
 #include "model/scratch.h"
 
 namespace meshthin {
@@ -200,7 +201,11 @@ void facesHolding(int16_t point, long long lastFace, FaceList& found) {
             break;
         }
         const Face& face = Faces(f);
-        if ((stillHeld && !face.mayHaveLostPoints()) || face.hasPoint(point)) {
+        if (stillHeld && !face.mayHaveLostPoints()) {
+            MESHTHIN_EXPECT(face.getNum() >= 64 || face.hasPoint(point),
+                            "a face indexed with a point keeps it until shrink or the ring walk");
+            found.push_back(f);
+        } else if (face.hasPoint(point)) {
             found.push_back(f);
         }
     }
