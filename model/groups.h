@@ -36,7 +36,7 @@ namespace meshthin {
 class NeighbourGroups {
 public:
     // Below this many neighbours a removal is cheap either way, and keeps no group.
-    static constexpr size_t kSmallestGroup = 16;
+    static constexpr size_t kSmallestGroup = 32;
 
     // A new group of the given points, with no point belonging to it yet. Its number is never
     // given again until clear.

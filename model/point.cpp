@@ -356,7 +356,7 @@ void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, 
         const std::vector<uint32_t>& unknown = groups.outside(
             known, newGroup, others, [](int16_t p) { return Points.holds(p); },
             [](int16_t p) { return Points(p).removed(); });
-        MESHTHIN_EXPECT(conns.size() > kCheckedLength || holdsAllBut(others, unknown, skip),
+        MESHTHIN_EXPECT(holdsFirstKnown(others, unknown, skip),
                         "a point holds every member of its group that is not removed");
         if (unknown.size() <= kSearchedQuestions) {
             for (const uint32_t j : unknown) {
@@ -391,17 +391,14 @@ void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, 
     groups.join(myNum, newGroup);
 }
 
-bool Point::holdsAllBut(const std::vector<int16_t>& others, const std::vector<uint32_t>& unknown,
-                        size_t skip) const {
-    size_t next = 0;  // unknown is ascending
-    for (size_t j = 0; j < others.size(); ++j) {
-        if (next < unknown.size() && unknown[next] == j) {
-            ++next;
-        } else if (j != skip && findEntry(conns, 0, others[j]) == conns.size()) {
-            return false;
-        }
+bool Point::holdsFirstKnown(const std::vector<int16_t>& others,
+                            const std::vector<uint32_t>& unknown, size_t skip) const {
+    size_t j = 0;  // the first position neither unknown (ascending) nor skip
+    while (j < others.size() &&
+           (j == skip || std::binary_search(unknown.begin(), unknown.end(), j))) {
+        ++j;
     }
-    return true;
+    return j >= others.size() || findEntry(conns, 0, others[j]) < conns.size();
 }
 
 void Point::remPoint(int16_t whichOne) {

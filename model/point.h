@@ -132,9 +132,10 @@ private:
     // answer this point's group gives; then this point belongs to newGroup, when its list is
     // known to hold every other member.
     void connectWithinGroup(const std::vector<int16_t>& others, size_t skip, int32_t newGroup);
-    // Whether the list holds every entry of others but those at the positions unknown and skip.
-    bool holdsAllBut(const std::vector<int16_t>& others, const std::vector<uint32_t>& unknown,
-                     size_t skip) const;
+    // Whether the list holds the first entry of others that is not at one of the positions
+    // unknown or skip: a check, as cheap as one search, of what the group says of all of them.
+    bool holdsFirstKnown(const std::vector<int16_t>& others, const std::vector<uint32_t>& unknown,
+                         size_t skip) const;
     // getConn's answer for a position that is not in the list.
     int16_t connOutOfRange(int16_t whichOne) const;
     // What analyze computes; throws the overflow Failure for a pair of points too far apart.

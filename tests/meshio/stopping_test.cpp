@@ -17,7 +17,7 @@
 namespace meshthin::testing {
 namespace {
 
-// Removing every point of this fan takes seconds: long enough for any number of event rounds,
+// Removing every point of this fan takes about a second: long enough for many event rounds,
 // and a test that waited for its end would show a stop that does not work.
 const std::string kLongFan = generate::fan(4000);
 constexpr const char* kAboveEveryValue = "1E+300";
