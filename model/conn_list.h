@@ -42,7 +42,12 @@ public:
         items.assign(count, value);
         head = 0;
     }
-    void push_back(int16_t value) { items.push_back(value); }
+    void push_back(int16_t value) {
+        if (head != 0 && items.size() == items.capacity()) {
+            compact();  // the room before the list, rather than a larger block
+        }
+        items.push_back(value);
+    }
     void pop_back() { items.pop_back(); }
 
     // Takes out the entry at position i; the others keep their order.
@@ -50,10 +55,8 @@ public:
         if (i < size() / 2) {
             std::copy_backward(data(), data() + i, data() + i + 1);
             ++head;
-            if (head > size() && head >= kLargestGap) {
-                // The room before the list outgrows the list: the entries move back to the start.
-                items.erase(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(head));
-                head = 0;
+            if (head >= kLargestGap && 4 * head > size()) {
+                compact();  // the room before the list stays under a quarter of it
             }
         } else {
             items.erase(items.begin() + static_cast<std::ptrdiff_t>(head + i));
@@ -62,6 +65,12 @@ public:
 
 private:
     static constexpr size_t kLargestGap = 32;
+
+    // Moves the entries back to the start of the block.
+    void compact() {
+        items.erase(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(head));
+        head = 0;
+    }
 
     MemoryList<int16_t> items;
     size_t head = 0;

@@ -38,18 +38,29 @@ public:
     // Below this many neighbours a removal is cheap either way, and keeps no group.
     static constexpr size_t kSmallestGroup = 32;
 
+    // The members of all groups kept at once, at most: about 2 MB. A deep run makes a group at
+    // nearly every removal, and a group lasts while one point belongs to it; beyond this the
+    // oldest groups are forgotten, as what a point knows can always be dropped.
+    static constexpr size_t kMostMembers = size_t{1} << 20;
+
     // A new group of the given points, with no point belonging to it yet. Its number is never
     // given again until clear.
     int32_t make(std::span<const int16_t> members) {
         memberLists.emplace_back(members.begin(), members.end());
         belonging.push_back(0);
-        return static_cast<int32_t>(memberLists.size() - 1);
+        keptMembers += members.size();
+        const auto made = static_cast<int32_t>(memberLists.size() - 1);
+        for (; keptMembers > kMostMembers && oldest < made; ++oldest) {
+            release(oldest);
+        }
+        return made;
     }
 
-    // The group of point p, 0 for none.
+    // The group of point p, 0 for none (or for a group forgotten).
     int32_t groupOf(int16_t p) const {
         const auto slot = static_cast<size_t>(static_cast<uint16_t>(p));
-        return slot < groups.size() ? groups[slot] : 0;
+        const int32_t g = slot < groups.size() ? groups[slot] : 0;
+        return g != 0 && !memberLists[static_cast<size_t>(g)].empty() ? g : 0;
     }
     // p's list holds every member of g but p that is not removed: p now belongs to g.
     void join(int16_t p, int32_t g) {
@@ -72,7 +83,7 @@ public:
     // Gives back the members of g if no point belongs to it (its number stays used).
     void dropIfEmpty(int32_t g) {
         if (belonging[static_cast<size_t>(g)] == 0) {
-            memberLists[static_cast<size_t>(g)] = {};
+            release(g);
         }
     }
 
@@ -124,13 +135,21 @@ public:
         outsideGroup = 0;
         outsideRemoval = 0;
         outsidePositions = {};
+        keptMembers = 0;
+        oldest = 1;
     }
 
 private:
     void leave(int32_t g) {
         if (g != 0 && --belonging[static_cast<size_t>(g)] == 0) {
-            memberLists[static_cast<size_t>(g)] = {};
+            release(g);
         }
+    }
+    // Gives back the members of g: no point knows anything of it from here on.
+    void release(int32_t g) {
+        std::vector<int16_t>& list = memberLists[static_cast<size_t>(g)];
+        keptMembers -= list.size();
+        list = {};
     }
 
     std::vector<std::vector<int16_t>> memberLists = std::vector<std::vector<int16_t>>(1);
@@ -141,6 +160,8 @@ private:
     int32_t outsideGroup = 0;
     int32_t outsideRemoval = 0;
     std::vector<uint32_t> outsidePositions;
+    size_t keptMembers = 0;  // in memberLists
+    int32_t oldest = 1;      // the oldest group that may still be kept
 };
 
 }  // namespace meshthin

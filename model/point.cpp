@@ -327,6 +327,8 @@ void Point::remove() {
         }
         groups.dropIfEmpty(newGroup);
     }
+    // A removed point is not asked about again, and its group's members need not be kept for it.
+    groups.forget(myNum);
 }
 
 bool Point::formsGroup(const std::vector<int16_t>& neighbours) const {
