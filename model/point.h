@@ -57,8 +57,9 @@ public:
     //   3. The list has exactly two entries and the second has not been used yet (slot1Used is
     //      false): the second entry becomes whichPoint and slot1Used is set.
     //   4. Otherwise whichPoint is appended.
-    // doneAdd() closes a run of additions by dropping a trailing open slot, so no reader ever
-    // sees a -1.
+    // doneAdd() closes a run of additions by dropping a trailing open slot. A -1 stays inside a
+    // list only when rule 2 and then rule 4 act in one run, on a one-entry list whose second
+    // entry was used once (a list cut back by remPoint, or a point read again).
     //
     // appendOnly(): whether every addition from here on takes rule 1 or rule 4 and doneAdd has
     // nothing to drop: three entries or more (too many for rules 2 and 3) and no open slot at
