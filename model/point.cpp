@@ -396,9 +396,12 @@ void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, 
 bool Point::holdsFirstKnown(const std::vector<int16_t>& others,
                             const std::vector<uint32_t>& unknown, size_t skip) const {
     size_t j = 0;  // the first position neither unknown (ascending) nor skip
-    while (j < others.size() &&
-           (j == skip || std::binary_search(unknown.begin(), unknown.end(), j))) {
-        ++j;
+    for (size_t u = 0; j < others.size(); ++j) {
+        if (u < unknown.size() && unknown[u] == j) {
+            ++u;
+        } else if (j != skip) {
+            break;
+        }
     }
     return j >= others.size() || findEntry(conns, 0, others[j]) < conns.size();
 }
