@@ -18,6 +18,7 @@
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
 #include "meshio/startup.h"
+#include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/store.h"
 #include "tests/support/quiet_window.h"
@@ -97,7 +98,8 @@ void BM_Write(benchmark::State& state) {
         loadAndAnalyze(state);
         removePointsBelow(thresholdFor(0.5), [](long long) {});
         state.ResumeTiming();
-        WriteMesh(window);
+        WindowCheckpoints checkpoints(window);
+        WriteMesh(window, [&] { checkpoints(); });
     }
     if (!window.lastMessage.empty()) {
         state.SkipWithError(window.lastMessage.c_str());

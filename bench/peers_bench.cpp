@@ -5,8 +5,11 @@
 //    taking the same mesh (every face as a fan of triangles) to the same number of points;
 //  - loading with the start-up passes, next to one std::from_chars over every number in the file;
 //  - the writer's text, next to one std::to_chars over every number it writes;
-//  - runs that remove every point of a fan, the slowest case there is (each removal rewires every
-//    pair of a growing neighbourhood); these have no peer to be measured against.
+//  - the same at a quarter and three quarters of the points removed, where a run meets larger
+//    neighbourhoods;
+//  - runs that remove every point of a fan, the slowest case there is (each removal rewires the
+//    whole remaining ring), and deep runs on a large grid; these have no peer to be measured
+//    against.
 #include <benchmark/benchmark.h>
 #include <meshoptimizer.h>
 
@@ -43,31 +46,46 @@ void runBelow(double threshold) {
     removePointsBelow(threshold, [](long long) {});
 }
 
-// The threshold at which a run removes about half of the loaded points (within half a percent):
-// thresholds bisected between 0 and the largest value before any removal. The number removed
-// grows with the threshold, though not strictly: a removal lowers some values of the points
-// after it.
-double thresholdRemovingHalf(const std::string& text) {
-    static std::map<const std::string*, double> found;
-    if (auto known = found.find(&text); known != found.end()) {
+// The threshold at which a run removes about percent of the loaded points (within one percent of
+// them): thresholds bisected between 0 and the largest value before any removal. The number
+// removed grows with the threshold, though not strictly: a removal lowers some values of the
+// points after it.
+double thresholdRemoving(const std::string& text, int percent) {
+    static std::map<std::pair<const std::string*, int>, double> found;
+    if (auto known = found.find({&text, percent}); known != found.end()) {
         return known->second;
     }
     loadAndAnalyzeText(text);
     const long long points = lastLoadedPoint() + 1;
     double low = 0;
     double high = thresholdFor(1.0);
+    // A rewired point's value grows with its connections: a deep run may need a threshold above
+    // every value before it.
+    for (int step = 0; step < 20; ++step) {
+        loadAndAnalyzeText(text);
+        runBelow(high);
+        if (100 * removedCount() >= percent * points) {
+            break;
+        }
+        low = high;
+        high *= 2;
+    }
     double threshold = high;
     for (int step = 0; step < 60; ++step) {
         threshold = (low + high) / 2;
         loadAndAnalyzeText(text);
         runBelow(threshold);
         const long long removed = removedCount();
-        if (std::abs(2 * removed - points) <= points / 100) {
+        if (std::abs(100 * removed - percent * points) <= points) {
             break;
         }
-        (2 * removed < points ? low : high) = threshold;
+        (100 * removed < percent * points ? low : high) = threshold;
     }
-    return found[&text] = threshold;
+    return found[{&text, percent}] = threshold;
+}
+
+double thresholdRemovingHalf(const std::string& text) {
+    return thresholdRemoving(text, 50);
 }
 
 // The loaded mesh as meshoptimizer takes it: float positions and every face as a fan.
@@ -129,7 +147,7 @@ size_t targetKeeping(const TriangleMesh& mesh, long long keep) {
 void BM_RemovalNextToSimplifier(benchmark::State& state) {
     const std::string& text =
         meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    const double threshold = thresholdRemovingHalf(text);
+    const double threshold = thresholdRemoving(text, static_cast<int>(state.range(2)));
     loadAndAnalyzeText(text);
     const TriangleMesh mesh = trianglesOfLoadedMesh();
     runBelow(threshold);
@@ -340,6 +358,62 @@ void BM_RemoveWholeFan(benchmark::State& state) {
     state.counters["removed"] = static_cast<double>(removedCount());
 }
 
+// Removing every point of fans of 500 triangles and more, doubling up to the size given, each
+// size once per iteration: the time of each and its growth from the size before. A removal
+// rewires the whole remaining ring, so the work of asking every pair of it again grows with the
+// cube of the size; the growth per doubling shows what is left of that.
+void BM_RemoveWholeFans(benchmark::State& state) {
+    std::vector<int> sizes;
+    for (int triangles = 500; triangles <= state.range(0); triangles *= 2) {
+        sizes.push_back(triangles);
+    }
+    std::vector<std::string> texts;
+    for (const int triangles : sizes) {
+        texts.push_back(generate::fan(triangles));
+    }
+    std::vector<std::vector<double>> milliseconds(sizes.size());
+    for (auto _ : state) {
+        double total = 0;
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            loadAndAnalyzeText(texts[i]);
+            const auto start = Clock::now();
+            runBelow(1e300);
+            milliseconds[i].push_back(millisecondsSince(start));
+            total += milliseconds[i].back();
+            if (removedCount() != lastLoadedPoint() + 1) {
+                state.SkipWithError("a point of the fan was kept");
+            }
+        }
+        state.SetIterationTime(total / 1000);
+    }
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const std::string size = std::to_string(sizes[i]);
+        state.counters["ms_" + size] = median(milliseconds[i]);
+        if (i > 0) {
+            state.counters["growth_" + size] =
+                median(milliseconds[i]) / median(milliseconds[i - 1]);
+        }
+    }
+}
+
+// A deep run on a bumpy 181 x 181 grid (32,761 points): at threshold 100 most points go, at 1000
+// all of them, and the neighbourhoods of the last removals span much of the grid.
+void BM_DeepRunOnGrid(benchmark::State& state) {
+    static const std::string text = generate::grid(181, 181, 1.5, 12);
+    const auto threshold = static_cast<double>(state.range(0));
+    std::vector<double> runs;
+    for (auto _ : state) {
+        loadAndAnalyzeText(text);
+        const auto start = Clock::now();
+        runBelow(threshold);
+        runs.push_back(millisecondsSince(start));
+        state.SetIterationTime(runs.back() / 1000);
+    }
+    state.counters["points"] = static_cast<double>(lastLoadedPoint() + 1);
+    state.counters["removed"] = static_cast<double>(removedCount());
+    state.counters["run_ms"] = median(runs);
+}
+
 void sizes(benchmark::internal::Benchmark* b) {
     for (int shape : {kSphere, kGrid}) {
         for (int points : {4000, 16000, 32767}) {
@@ -349,7 +423,23 @@ void sizes(benchmark::internal::Benchmark* b) {
     b->ArgNames({"shape", "points"})->Unit(benchmark::kMillisecond)->UseManualTime();
 }
 
-BENCHMARK(BM_RemovalNextToSimplifier)->Apply(sizes);
+// Half of the points at every size; a quarter, half and three quarters of the 32k-point meshes
+// of every shape, where a deeper run meets larger neighbourhoods.
+void depths(benchmark::internal::Benchmark* b) {
+    for (int shape : {kSphere, kGrid}) {
+        for (int points : {4000, 16000}) {
+            b->Args({shape, points, 50});
+        }
+    }
+    for (int shape : {kSphere, kGrid, kSelfSimilarSphere, kSelfSimilarGrid}) {
+        for (int percent : {25, 50, 75}) {
+            b->Args({shape, 32767, percent});
+        }
+    }
+    b->ArgNames({"shape", "points", "percent"})->Unit(benchmark::kMillisecond)->UseManualTime();
+}
+
+BENCHMARK(BM_RemovalNextToSimplifier)->Apply(depths);
 BENCHMARK(BM_TimePerRemovedPointAcrossSizes)
     ->ArgName("shape")
     ->Arg(kSphere)
@@ -367,6 +457,20 @@ BENCHMARK(BM_RemoveWholeFan)
     ->Arg(2000)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RemoveWholeFans)
+    ->ArgName("up_to")
+    ->Arg(2000)
+    ->Arg(4000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK(BM_DeepRunOnGrid)
+    ->ArgName("threshold")
+    ->Arg(100)
+    ->Arg(1000)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 
 }  // namespace
 }  // namespace meshthin::bench

@@ -93,7 +93,7 @@ bool Command1_Click(Window& window, RunState& state, const std::function<void()>
         window.addListItems(ListBox::List1, pointItemsWithMarks());
 
         window.setButtonCaption("writing file...");
-        WriteMesh(window);
+        WriteMesh(window, [&] { checkpoints(); });
         window.setButtonCaption("Done");
         FillLists();
     } catch (const RunStopped&) {

@@ -9,7 +9,7 @@ namespace meshthin {
 
 WindowCheckpoints::WindowCheckpoints(Window& window)
     : window(window), last(std::chrono::steady_clock::now()) {
-    setCheckpoint([this] { (*this)(); });
+    setCheckpoint([this] { look(); });
 }
 
 WindowCheckpoints::~WindowCheckpoints() {
@@ -17,6 +17,12 @@ WindowCheckpoints::~WindowCheckpoints() {
 }
 
 void WindowCheckpoints::operator()() {
+    if (items++ % kItemsPerLook == 0) {
+        look();
+    }
+}
+
+void WindowCheckpoints::look() {
     const auto now = std::chrono::steady_clock::now();
     if (now - last < kEventInterval) {
         return;

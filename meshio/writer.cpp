@@ -1,46 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "meshio/writer.h"
 
-#include <chrono>
-
 #include "meshio/numtext.h"
 #include "meshio/replace_file.h"
-#include "meshio/stopping.h"
 #include "model/store.h"
 
 namespace meshthin {
-
-namespace {
-
-// Lets pending window events run often enough for the window to stay responsive (every 10 ms),
-// without paying for an event round trip before every single line. Even the clock is read only
-// every 64 lines: a line takes well under a microsecond, a clock read not much less.
-// Stops the writing when the window has been closed meanwhile.
-class EventPump {
-public:
-    explicit EventPump(Window& window) : window(window) {}
-
-    void operator()() {
-        if (lines++ % 64 != 0) {
-            return;
-        }
-        const auto now = std::chrono::steady_clock::now();
-        if (now - last >= std::chrono::milliseconds(10)) {
-            window.processEvents();
-            last = std::chrono::steady_clock::now();
-            if (window.closing()) {
-                throw RunStopped{};  // the temporary file goes, the user's file stays
-            }
-        }
-    }
-
-private:
-    Window& window;
-    std::chrono::steady_clock::time_point last{};
-    unsigned long long lines = 0;
-};
-
-}  // namespace
 
 std::string meshHeader() {
     const std::string quote = "\"";
@@ -79,16 +44,15 @@ void writeMeshText(std::ostream& out, const NumberCodec& numbers,
     }
 }
 
-void WriteMesh(Window& window) {
+void WriteMesh(Window& window, const std::function<void()>& beforeItem) {
     try {
         const std::optional<std::string> target = window.saveDialog();
         if (!target) {
             return;  // Cancel means the user does not want the file written
         }
         const numtext::LocaleNumbers numbers(window.decimalSeparator());
-        EventPump pump(window);
         replaceFile(*target, [&](std::ostream& out) {
-            writeMeshText(out, numbers, pump,
+            writeMeshText(out, numbers, beforeItem,
                           [&](const std::string& text) { window.setButtonCaption(text); });
         });
     } catch (const std::exception& thrown) {

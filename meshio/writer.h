@@ -27,7 +27,8 @@ void writeMeshText(std::ostream& out, const NumberCodec& numbers,
                    const std::function<void(const std::string&)>& caption);
 
 // The writer as the reduction run calls it: asks for the target (a cancelled dialog writes
-// nothing), writes, and shows any failure as "Error Occurred: " and its description.
-void WriteMesh(Window& window);
+// nothing), writes with beforeItem before each line (the run's WindowCheckpoints, which keeps the
+// window answering), and shows any failure as "Error Occurred: " and its description.
+void WriteMesh(Window& window, const std::function<void()>& beforeItem);
 
 }  // namespace meshthin

@@ -8,6 +8,7 @@
 #include "model/expect.h"
 #include "model/linetext.h"
 #include "model/pointset.h"
+#include "model/scratch.h"
 #include "model/store.h"
 
 namespace meshthin {
@@ -64,6 +65,16 @@ int16_t Face::at(long long position) const {
 // Reading and writing
 
 void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
+    if (!pts.empty()) {
+        // Read again: what the face held before stays in the index, and its tag is no longer
+        // true of it.
+        lostPoints = true;
+        scratch().groups.untag(mySlot);
+    }
+    setPoints([&] { readLine(inputstring, numbers); });
+}
+
+void Face::readLine(std::string_view inputstring, const NumberCodec& numbers) {
     const std::string_view line = trimBlanks(inputstring);
     // Within a line shorter than 32767 characters no position passes the 16-bit range, and the
     // usual line is read in one pass; what that pass leaves, the searches below read again from
@@ -97,7 +108,6 @@ void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
         content = blank != std::string_view::npos ? content.substr(0, blank) : trimBlanks(content);
         pts[static_cast<size_t>(k)] = numbers.toInt16(content);
     }
-    indexPoints();
 }
 
 bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
@@ -139,7 +149,6 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
         pts[static_cast<size_t>(k)] = p;
         searchFrom = after;
     }
-    indexPoints();
     return true;
 }
 
@@ -161,25 +170,22 @@ void Face::writeOut(std::ostream& txtfile) {
     }
     // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
     // piece costs more than the numbers. The buffer is kept from face to face.
-    static std::vector<char> line;
+    std::vector<char>& line = scratch().line;
     constexpr size_t kReferenceRoom = 16;  // " ( " and " ) " around at most 10 digits
     line.resize(static_cast<size_t>(lastPos + 1) * kReferenceRoom + 40);
     char* const start = line.data();
     char* end = std::to_chars(start, start + 20, references).ptr;
     end = std::copy_n(" 0 0 -1 ( ", 10, end);
-    try {
-        for (long long j = 0; j <= lastPos; ++j) {
-            const int16_t p = pts[static_cast<size_t>(j)];
-            if (p != -1) {
-                const int32_t order = Points(p).getPtOrder();
-                end = std::copy_n(" ( ", 3, end);
-                end = std::to_chars(end, end + 10, order).ptr;
-                end = std::copy_n(" ) ", 3, end);
-            }
+    // Nothing here fails: shrink has read every point at positions 0..lastPos that is not -1,
+    // and fixOrder only puts -1 or points of the face in their places.
+    for (long long j = 0; j <= lastPos; ++j) {
+        const int16_t p = pts[static_cast<size_t>(j)];
+        if (p != -1) {
+            const int32_t order = Points(p).getPtOrder();
+            end = std::copy_n(" ( ", 3, end);
+            end = std::to_chars(end, end + 10, order).ptr;
+            end = std::copy_n(" ) ", 3, end);
         }
-    } catch (...) {
-        txtfile.write(start, end - start);  // what went out before the failure, as before
-        throw;
     }
     end = std::copy_n("  ) \r\n", 6, end);
     txtfile.write(start, end - start);
@@ -217,10 +223,6 @@ bool Face::hasPoint(int16_t x) const {
     return false;
 }
 
-void Face::addValue(PointList& newpts, int16_t newValue) {
-    addValueAsking(newpts, newValue, [&newpts](int16_t p) { return AlreadyIn(newpts, p); });
-}
-
 template <class Holds>
 void Face::addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds) {
     if (!holds(newValue)) {
@@ -229,17 +231,26 @@ void Face::addValueAsking(PointList& newpts, int16_t newValue, const Holds& hold
     }
 }
 
-bool Face::AlreadyIn(const PointList& someArray, int16_t someNum) {
-    for (int16_t entry : someArray) {
-        if (entry == someNum) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Rebuild
+
+namespace {
+
+// Faces up to this many positions have their tags checked where a rebuild relies on them.
+constexpr int16_t kCheckedFace = 64;
+
+// Whether every point at positions 0..lastPos of face is -1, removed or in held.
+bool addsNothing(const Face& face, const PointSet& held) {
+    for (int16_t j = 0; j <= face.getNum(); ++j) {
+        const int16_t p = face.getPNum(j);
+        if (p != -1 && !Points(p).removed() && !held.contains(p)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
 
 void Face::registerPts() const {
     // With lastPos 1 or more every position read below lies within 0..lastPos: checked once
@@ -277,30 +288,39 @@ void Face::registerPts() const {
     }
 }
 
-void Face::reInit(PointList& newpts, const FaceList& FacesToReplace) {
+void Face::reInit(PointList& newpts, const FaceList& FacesToReplace, int32_t heldGroup) {
     MESHTHIN_EXPECT(!newpts.empty(), "a rebuilt face starts from the removed point's list");
+    NeighbourGroups& groups = scratch().groups;
+    groups.untag(mySlot);
     // A large polygon makes every face rebuilt around it large; held mirrors newpts so that
-    // addValue's "already there" costs the same for every point.
-    static PointSet held;
+    // "already there" costs the same for every point.
+    PointSet& held = scratch().heldByNewFace;
     held.assign(newpts);
     for (int32_t f : FacesToReplace) {
         const Face& replaced = Faces(f);
         MESHTHIN_EXPECT(replaced.removedz(), "the faces to replace are marked removed first");
+        if (heldGroup != 0 && groups.tagOf(f) == heldGroup) {
+            // Every point of it is in newpts already, or removed (checked on small faces).
+            MESHTHIN_EXPECT(replaced.getNum() >= kCheckedFace || addsNothing(replaced, held),
+                            "a face tagged with a group holds only its members");
+            continue;
+        }
         const int16_t last = replaced.getNum();
         for (long long j = 0; j <= last; ++j) {
             const int16_t p = replaced.getPNum(static_cast<int16_t>(j));
             if (p == -1 || Points(p).removed()) {
                 continue;
             }
-            addValueAsking(newpts, p, [](int16_t q) { return held.contains(q); });
+            addValueAsking(newpts, p, [&held](int16_t q) { return held.contains(q); });
             held.insert(p);
         }
     }
-    pts.assign(newpts.begin(), newpts.end());
-    lastPos = checked16(static_cast<long long>(newpts.size()) - 1);
+    setPoints([&] {
+        pts.assign(newpts.begin(), newpts.end());
+        lastPos = checked16(static_cast<long long>(newpts.size()) - 1);
+    });
     isRemoved = false;
     isNew = true;
-    indexPoints();
 }
 
 void Face::shrink() {
@@ -333,18 +353,18 @@ void Face::fixOrder() {
         logMessage("****************************NEW FACE ", report());  // report() is not free
     }
 
-    static PointList newOrder;  // kept from face to face: writing allocates nothing per face
+    PointList& newOrder = scratch().walkOrder;  // writing allocates nothing per face
     newOrder.assign(storesWalk ? pts.size() : 0, -1);
     int16_t current = at(0);
     if (storesWalk) {
         newOrder[0] = current;
     }
     size_t fill = 1;
-    // AlreadyIn(pts, q) and AlreadyIn(newOrder, q), answered from sets: the walk asks them once
+    // Whether pts holds q and whether newOrder does, answered from sets: the walk asks both once
     // per connection of every walked point. q comes from a connection list and is never -1, so
     // the -1 positions of newOrder need no place in the walked set.
-    static PointSet collection;
-    static PointSet walked;
+    PointSet& collection = scratch().faceCollection;
+    PointSet& walked = scratch().walked;
     collection.assign(pts);
     walked.clear();
     walked.insert(current);
@@ -379,8 +399,12 @@ void Face::fixOrder() {
     }
 
     if (storesWalk) {
-        pts.assign(newOrder.begin(), newOrder.end());
-        indexPoints();
+        // Positions the walk did not reach become -1, and after shrink the walk also orders the
+        // positions behind lastPos, which may move a point out of 0..lastPos: a point may leave
+        // the face here, unless the walk only put the face's points in another order.
+        lostPoints = lostPoints || fill < newOrder.size() ||
+                     static_cast<size_t>(lastPos) + 1 != newOrder.size();
+        setPoints([&] { pts.assign(newOrder.begin(), newOrder.end()); });
     }
 }
 

@@ -56,9 +56,9 @@ public:
     int16_t getPNum(int16_t x) const;
     bool hasPoint(int16_t x) const;
     void remove() { isRemoved = true; }
-    // Appends newValue to newpts unless newpts already holds it anywhere.
-    static void addValue(PointList& newpts, int16_t newValue);
-    static bool AlreadyIn(const PointList& someArray, int16_t someNum);
+    // Whether a point may have left positions 0..lastPos other than by shrink since the face was
+    // last indexed: the ring walk did more than reorder them, or the face was read again.
+    bool mayHaveLostPoints() const { return lostPoints; }
 
     // --- rebuild ---
 
@@ -67,7 +67,9 @@ public:
     // Makes this (fresh) face the replacement of the faces listed: newpts, followed by every
     // point of those faces that is neither -1 nor removed and not yet present. Expects the
     // listed faces already marked removed and newpts holding at least one entry. Grows newpts.
-    void reInit(PointList& newpts, const FaceList& FacesToReplace);
+    // heldGroup, when not 0, is a group whose members newpts holds but the removed ones
+    // (model/groups.h): a face tagged with it has nothing to add and is not looked at.
+    void reInit(PointList& newpts, const FaceList& FacesToReplace, int32_t heldGroup = 0);
     // Walks the connections from pts(0) and, for a rebuilt face, stores the walk as the ring
     // order; positions the walk does not reach become -1. lastPos is kept.
     void fixOrder();
@@ -75,14 +77,26 @@ public:
     // The face's slot in Faces, given by the store when it makes the slot; the point-to-face
     // index needs it to keep in step with every change of the point list.
     void attachSlot(long long slot) { mySlot = static_cast<int32_t>(slot); }
-    // Records in the point-to-face index that positions 0..lastPos hold their points.
+    // Records in the point-to-face index that positions 0..lastPos hold their points. The store
+    // calls it for every face when it makes the index; from then on setPoints keeps it current.
     void indexPoints() const;
 
 private:
-    // loadme for the usual line (a count, then point groups of plain digits), in one pass.
-    // Returns false, having stored only what loadme stores first, when the line is not usual.
+    // The one writer of the face's points: write sets pts and lastPos, then the point-to-face
+    // index learns what the face now holds. Only shrink changes them otherwise, and it only
+    // takes points out, which the index need not learn, as a lookup confirms every entry.
+    template <class Write>
+    void setPoints(const Write& write) {
+        write();
+        indexPoints();
+    }
+    // loadme's reading of the line, without the index.
+    void readLine(std::string_view inputstring, const NumberCodec& numbers);
+    // readLine for the usual line (a count, then point groups of plain digits), in one pass.
+    // Returns false, having stored only what readLine stores first, when the line is not usual.
     bool loadPlainly(std::string_view line, const NumberCodec& numbers);
-    // addValue with its question, "does newpts already hold it?", answered by holds.
+    // Appends newValue to newpts unless holds(newValue), the question "does newpts already hold
+    // it anywhere?".
     template <class Holds>
     static void addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds);
     // The diagnostic texts of one examined connection of the ring walk; the walk calls it only
@@ -97,6 +111,7 @@ private:
     int16_t lastPos = 0;
     bool isRemoved = false;
     bool isNew = false;
+    bool lostPoints = false;
     int32_t mySlot = -1;
 };
 

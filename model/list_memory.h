@@ -29,6 +29,7 @@ public:
 
     // A block of at least bytes, aligned to 16 bytes.
     void* allocate(size_t bytes) {
+        ++blocksOut;
         const size_t sizeClass = classOf(bytes);
         if (sizeClass == kClasses) {
             return ::operator new(bytes);
@@ -52,6 +53,7 @@ public:
         if (block == nullptr) {
             return;
         }
+        --blocksOut;
         const size_t sizeClass = classOf(bytes);
         if (sizeClass == kClasses) {
             ::operator delete(block);  // unsized: clang offers the sized form only on request
@@ -60,7 +62,8 @@ public:
         }
     }
 
-    // Every block is free again; the slabs stay for the lists to come.
+    // Every block is free again; the slabs stay for the lists to come. Expects every block
+    // handed out to have been given back: a list still alive would share its block with the next.
     void release();
     // Runs drop, which ends every list made from this memory (and throws nothing), then release:
     // the blocks the lists give back on their way are not kept one by one, as release frees them
@@ -99,6 +102,7 @@ private:
     std::byte* slabNext = nullptr;
     size_t slabLeft = 0;
     bool dropping = false;
+    size_t blocksOut = 0;  // handed out and not given back yet
 };
 
 // The allocator of a list whose memory is a ListMemory, or the heap when it has none. Like a

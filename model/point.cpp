@@ -8,15 +8,13 @@
 #include <ostream>
 #include <span>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "model/expect.h"
 #include "model/linetext.h"
+#include "model/list_search.h"
 #include "model/pointset.h"
+#include "model/scratch.h"
 #include "model/store.h"
-#include "model/vector.h"
+#include "model/unit_vectors.h"
 
 namespace meshthin {
 
@@ -61,6 +59,7 @@ std::optional<PlainGroup> readPlainGroup(std::string_view line, size_t open,
 int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtNum,
                       const NumberCodec& numbers) {
     myNum = myPtNum;
+    scratch().groups.forget(myNum);
     // Room for the neighbours of a point of a triangle mesh from the start, in the smallest block
     // the allocator hands out anyway: registering them does not grow the list step by step.
     conns.reserve(12);
@@ -142,6 +141,9 @@ void Point::addConnAsking(int16_t whichPoint, const Holds& holds) {
     }
     connectionAdded = true;
     if (conns.size() == 1) {
+        if (conns[0] != whichPoint) {
+            scratch().groups.forget(myNum);  // the entry overwritten may have been a member
+        }
         conns[0] = whichPoint;  // rule 2
         conns.push_back(-1);
         return;
@@ -161,41 +163,18 @@ void Point::appendConn(int16_t whichPoint) {
 }
 
 void Point::addNeighbours(int16_t first, int16_t second) {
-    const size_t size = conns.size();
-    // Rules 2 and 3 apply to short lists only, which take the additions one by one.
-    if (size < 3 && !(size == 2 && slot1Used)) {
+    if (!appendOnly()) {
         addConn(first);
         addConn(second);
         doneAdd();
         return;
     }
-    // Only rules 1 and 4 can apply now, to either, and second, when it is first, finds it in the
-    // list either way. Both questions are asked of the whole list at once: a scan stops after a
-    // different number of entries at every face, and a processor that guesses that wrong pays
-    // more than the comparisons.
-    bool holdsFirst = false;
-    bool holdsSecond = false;
-#if defined(__SSE2__)
-    if (size <= 8 && conns.capacity() >= 8) {
-        // Eight entries in one register; what the block holds behind the list is masked off.
-        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(conns.data()));
-        const int inList = (1 << (2 * size)) - 1;
-        holdsFirst =
-            (_mm_movemask_epi8(_mm_cmpeq_epi16(block, _mm_set1_epi16(first))) & inList) != 0;
-        holdsSecond =
-            (_mm_movemask_epi8(_mm_cmpeq_epi16(block, _mm_set1_epi16(second))) & inList) != 0;
-    } else
-#endif
-    {
-        for (const int16_t entry : conns) {
-            holdsFirst |= entry == first;
-            holdsSecond |= entry == second;
-        }
-    }
-    if (!holdsFirst) {
+    // Rule 1 or rule 4 for each; second, when it is first, finds it in the list either way.
+    const HeldPair held = holdsEither(conns, conns.capacity(), first, second);
+    if (!held.first) {
         appendConn(first);
     }
-    if (!holdsSecond && second != first) {
+    if (!held.second && second != first) {
         appendConn(second);
     }
     doneAdd();
@@ -204,13 +183,13 @@ void Point::addNeighbours(int16_t first, int16_t second) {
 void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
     // In a large fan every neighbour gains as many entries as the fan has; a scan of the list
     // for each would make a removal cubic, so held mirrors the list for rule 1.
-    static PointSet held;
+    PointSet& held = scratch().heldByNeighbour;
     held.assign(conns);
-    const auto heldAlready = [](int16_t p) { return held.contains(p); };
+    const auto heldAlready = [&held](int16_t p) { return held.contains(p); };
     size_t j = 0;
-    // While the list is short, rules 2 and 3 overwrite entries and doneAdd drops the open slot
-    // they leave, so the short list is simply mirrored again after every step.
-    for (; j < others.size() && (conns.size() < 3 || conns.back() == -1); ++j) {
+    // While rules 2 and 3 can apply, they overwrite entries and doneAdd drops the open slot they
+    // leave, so the short list is simply mirrored again after every step.
+    for (; j < others.size() && !appendOnly(); ++j) {
         if (j != skip) {
             addConnAsking(others[j], heldAlready);
             held.insert(others[j]);
@@ -220,8 +199,8 @@ void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
             held.assign(conns);
         }
     }
-    // From three entries on only rules 1 and 4 apply: nothing is overwritten and no open slot
-    // is left behind, so doneAdd has nothing to drop.
+    // From here on only rules 1 and 4 apply: nothing is overwritten and no open slot is left
+    // behind, so doneAdd has nothing to drop.
     for (; j < others.size(); ++j) {
         const int16_t p = others[j];
         if (j != skip && !held.contains(p)) {
@@ -271,90 +250,15 @@ void Point::reanalyze() {
     }
 }
 
-namespace {
-
-#if defined(__SSE2__)
-// The unit vectors of the connections at first, first + 1 ... taken two at a time, one in each
-// half of a register, and added to the sums in list order. Each half sees the operations of
-// Vector::Start in their order, and a packed square root or quotient is rounded exactly like a
-// single one, so every sum is the same number; the divider, which the analysis waits on, does
-// two quotients for the price of one. Stops before a pair that names a point Points has no slot
-// for or meets a number that is not finite, so that the one-by-one loop fails where it fails.
-// Returns the position it stopped at.
-size_t addUnitVectorsInPairs(double x, double y, double z, const int16_t* first,
-                             const int16_t* last, double& sumX, double& sumY, double& sumZ) {
-    const int16_t* entry = first;
-    const __m128d ownX = _mm_set1_pd(x);
-    const __m128d ownY = _mm_set1_pd(y);
-    const __m128d ownZ = _mm_set1_pd(z);
-    const __m128d zero = _mm_setzero_pd();
-    const __m128d infinity = _mm_set1_pd(std::numeric_limits<double>::infinity());
-    for (; last - entry >= 2; entry += 2) {
-        if (!Points.holds(entry[0]) || !Points.holds(entry[1])) {
-            break;
-        }
-        const Point& a = Points(entry[0]);
-        const Point& b = Points(entry[1]);
-        const __m128d dx = _mm_sub_pd(ownX, _mm_set_pd(b.getX(), a.getX()));
-        const __m128d dy = _mm_sub_pd(ownY, _mm_set_pd(b.getY(), a.getY()));
-        const __m128d dz = _mm_sub_pd(ownZ, _mm_set_pd(b.getZ(), a.getZ()));
-        const __m128d sumOfSquares =
-            _mm_add_pd(_mm_add_pd(_mm_mul_pd(dx, dx), _mm_mul_pd(dy, dy)), _mm_mul_pd(dz, dz));
-        // |v| < infinity is false for an infinity and for a NaN. A difference that is not
-        // finite makes the sum of squares not finite too.
-        const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), sumOfSquares);
-        if (_mm_movemask_pd(_mm_cmplt_pd(magnitude, infinity)) != 0b11) {
-            break;
-        }
-        const __m128d length = _mm_sqrt_pd(sumOfSquares);
-        // A length of exactly 0 leaves the components as they are.
-        const __m128d scaled = _mm_cmpneq_pd(length, zero);
-        const __m128d ux =
-            _mm_or_pd(_mm_and_pd(scaled, _mm_div_pd(dx, length)), _mm_andnot_pd(scaled, dx));
-        const __m128d uy =
-            _mm_or_pd(_mm_and_pd(scaled, _mm_div_pd(dy, length)), _mm_andnot_pd(scaled, dy));
-        const __m128d uz =
-            _mm_or_pd(_mm_and_pd(scaled, _mm_div_pd(dz, length)), _mm_andnot_pd(scaled, dz));
-        sumX += _mm_cvtsd_f64(ux);
-        sumY += _mm_cvtsd_f64(uy);
-        sumZ += _mm_cvtsd_f64(uz);
-        sumX += _mm_cvtsd_f64(_mm_unpackhi_pd(ux, ux));
-        sumY += _mm_cvtsd_f64(_mm_unpackhi_pd(uy, uy));
-        sumZ += _mm_cvtsd_f64(_mm_unpackhi_pd(uz, uz));
-    }
-    return static_cast<size_t>(entry - first);
-}
-#endif
-
-}  // namespace
-
 double Point::sumOfUnitVectors() const {
     MESHTHIN_EXPECT(!conns.empty(), "a point is analysed only after loadme gave it its list");
     // One unit vector per connection, from the connected point towards this one, summed in
     // list order. Neighbours at the same position contribute the zero vector.
-    double sumX = 0;
-    double sumY = 0;
-    double sumZ = 0;
-    size_t done = 0;
-#if defined(__SSE2__)
-    done = addUnitVectorsInPairs(xPos, yPos, zPos, conns.data(), conns.data() + conns.size(), sumX,
-                                 sumY, sumZ);
-#endif
-    for (const int16_t entry : std::span(conns).subspan(done)) {
-        const Point& neighbour = Points(entry);
-        const double dx = xPos - neighbour.getX();
-        const double dy = yPos - neighbour.getY();
-        const double dz = zPos - neighbour.getZ();
-        if (!std::isfinite(dx) || !std::isfinite(dy) || !std::isfinite(dz)) {
-            throw overflowFailure();
-        }
-        Vector towardsThis;
-        towardsThis.Start(dx, dy, dz);
-        sumX += towardsThis.gX();
-        sumY += towardsThis.gY();
-        sumZ += towardsThis.gZ();
-    }
-    return std::sqrt((sumX * sumX + sumY * sumY) + sumZ * sumZ);
+    VectorSum sum;
+    const std::span<const int16_t> entries(conns);
+    const size_t paired = addUnitVectorsInPairs(xPos, yPos, zPos, entries, sum);
+    addUnitVectorsOneByOne(xPos, yPos, zPos, entries.subspan(paired), sum);
+    return std::sqrt((sum.x * sum.x + sum.y * sum.y) + sum.z * sum.z);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -363,19 +267,22 @@ double Point::sumOfUnitVectors() const {
 void Point::remove() {
     MESHTHIN_EXPECT(!isRemoved,
                     "a point is removed once: a second rebuilt face would cover the same hole");
-    // 1. Mark first: reInit leaves marked points out, so this point never enters its own
-    //    replacement face.
+    Scratch& work = scratch();
+    FaceList& FacesToReplace = work.facesToReplace;
+    std::vector<int16_t>& neighbours = work.neighbours;
+    PointList& newpts = work.newPoints;
+    NeighbourGroups& groups = work.groups;
+
+    // 2. (asked first, as the point-to-face index answers it faster for a point not removed yet;
+    //    nothing in it reads the mark) Every face that holds the point, in ascending order. Face
+    //    numbers are not limited to 16 bits: a mesh may have more faces than points.
+    facesHolding(myNum, Faces.upperBound(), FacesToReplace);
+
+    // 1. Mark: reInit leaves marked points out, so this point never enters its own replacement
+    //    face.
     isRemoved = true;
 
-    // The lists of one removal are kept from one removal to the next, so that a run allocates
-    // only for what it adds to the mesh. A removal never starts another one.
-    static FaceList FacesToReplace;
-    static std::vector<int16_t> neighbours;
-    static PointList newpts;
-
-    // 2. Every face that holds the point, in ascending order, is marked removed. Face numbers
-    //    are not limited to 16 bits: a mesh may have more faces than points.
-    facesHolding(myNum, Faces.upperBound(), FacesToReplace);
+    // 2. The faces found are marked removed.
     for (int32_t f : FacesToReplace) {
         Faces(f).remove();
     }
@@ -384,35 +291,148 @@ void Point::remove() {
     //    then re-valued at once. The loops walk a copy of the list: a point that is its own
     //    neighbour (a face naming it twice) changes its list inside the loop.
     neighbours.assign(conns.begin(), conns.end());
+    // A large neighbourhood of distinct points other than this one becomes a group: every
+    // neighbour rewired will hold all the others.
+    const int32_t newGroup = formsGroup(neighbours) ? groups.make(neighbours) : 0;
     for (size_t i = 0; i < neighbours.size(); ++i) {
         Point& neighbour = Points(neighbours[i]);
         neighbour.remPoint(myNum);
-        neighbour.connectToAllBut(neighbours, i);
+        if (newGroup != 0) {
+            neighbour.connectWithinGroup(neighbours, i, newGroup);
+        } else {
+            neighbour.connectToAllBut(neighbours, i);
+        }
         neighbour.reanalyze();
         stepsDone(static_cast<long long>(neighbours.size() + neighbour.conns.size()));
     }
 
-    // 4. The rebuilt face starts from this point's list as step 3 left it.
+    // 4. The rebuilt face starts from this point's list as step 3 left it: unchanged, as the
+    //    point is not among its neighbours when they form a group.
     newpts.assign(conns.begin(), conns.end());
 
-    // 5. One new face at the end of Faces replaces the faces found in step 2.
+    // 5. One new face at the end of Faces replaces the faces found in step 2. Its points are
+    //    this point's list and what the replaced faces add: a replaced face tagged with this
+    //    point's group adds nothing.
     const long long newFace = Faces.upperBound() + 1;
     Faces.growTo(newFace);
-    Faces(newFace).reInit(newpts, FacesToReplace);
+    Faces(newFace).reInit(newpts, FacesToReplace, groups.groupOf(myNum));
+    if (newGroup != 0) {
+        if (newpts.size() == neighbours.size()) {
+            // Nothing was added: the new face holds exactly the group's points, and so every
+            // point of a replaced face that is not removed is a member.
+            groups.tag(newFace, newGroup);
+            for (int32_t f : FacesToReplace) {
+                groups.tag(f, newGroup);
+            }
+        }
+        groups.dropIfEmpty(newGroup);
+    }
+    // A removed point is not asked about again, and its group's members need not be kept for it.
+    groups.forget(myNum);
+}
+
+bool Point::formsGroup(const std::vector<int16_t>& neighbours) const {
+    if (neighbours.size() < NeighbourGroups::kSmallestGroup) {
+        return false;
+    }
+    PointSet& seen = scratch().distinctNeighbours;
+    seen.clear();
+    seen.insert(myNum);
+    for (const int16_t p : neighbours) {
+        if (seen.contains(p)) {
+            return false;
+        }
+        seen.insert(p);
+    }
+    return true;
+}
+
+void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, int32_t newGroup) {
+    MESHTHIN_EXPECT(others[skip] == myNum, "a neighbour is rewired at its own place in the list");
+    NeighbourGroups& groups = scratch().groups;
+    const int32_t known = groups.groupOf(myNum);
+    if (known != 0 && appendOnly()) {
+        // Every member of the known group but this point that is not removed is in the list,
+        // so rule 1 applies to it and nothing changes: only the others are asked about, in
+        // their order, and with only rules 1 and 4 left, each is appended if the list lacks it.
+        const std::vector<uint32_t>& unknown = groups.outside(
+            known, newGroup, others, [](int16_t p) { return Points.holds(p); },
+            [](int16_t p) { return Points(p).removed(); });
+        MESHTHIN_EXPECT(holdsFirstKnown(others, unknown, skip),
+                        "a point holds every member of its group that is not removed");
+        if (unknown.size() <= kSearchedQuestions) {
+            for (const uint32_t j : unknown) {
+                const int16_t p = others[j];
+                if (j != skip && findEntry(conns, 0, p) == conns.size()) {
+                    appendConn(p);
+                }
+            }
+        } else {
+            // Many questions: the list is mirrored in a set once, as connectToAllBut does.
+            PointSet& held = scratch().heldByNeighbour;
+            held.assign(conns);
+            for (const uint32_t j : unknown) {
+                const int16_t p = others[j];
+                if (j != skip && !held.contains(p)) {
+                    appendConn(p);
+                    held.insert(p);
+                }
+            }
+        }
+    } else {
+        connectToAllBut(others, skip);
+        // The rules may have overwritten an entry on the way: the list is asked, through the set
+        // that mirrors it, whether it holds the whole group.
+        const PointSet& held = scratch().heldByNeighbour;
+        for (size_t j = 0; j < others.size(); ++j) {
+            if (j != skip && !held.contains(others[j])) {
+                return;
+            }
+        }
+    }
+    groups.join(myNum, newGroup);
+}
+
+bool Point::holdsFirstKnown(const std::vector<int16_t>& others,
+                            const std::vector<uint32_t>& unknown, size_t skip) const {
+    size_t j = 0;  // the first position neither unknown (ascending) nor skip
+    for (size_t u = 0; j < others.size(); ++j) {
+        if (u < unknown.size() && unknown[u] == j) {
+            ++u;
+        } else if (j != skip) {
+            break;
+        }
+    }
+    return j >= others.size() || findEntry(conns, 0, others[j]) < conns.size();
 }
 
 void Point::remPoint(int16_t whichOne) {
-    const size_t lastAtStart = conns.size();
-    // Nothing changes before the first entry that holds the point.
-    const auto first = std::find(conns.begin(), conns.end(), whichOne);
-    for (size_t i = static_cast<size_t>(first - conns.begin()); i < lastAtStart; ++i) {
-        if (i >= conns.size()) {
-            continue;
+    if (!Points.holds(whichOne) || !Points(whichOne).removed()) {
+        scratch().groups.forget(myNum);  // a member that is not removed may leave the list
+    }
+    // Every entry that holds the point is taken out, front to back; the entry that moves into
+    // the place of one taken out is not examined again. A list never shrinks below one entry.
+    size_t i = findEntry(conns, 0, whichOne);
+    if (whichOne >= 0) {
+        // The rules add a point only to a list that lacks it, so a point is in a list once at
+        // most, and the search ends at the first.
+        if (i < conns.size()) {
+            if (conns.size() > 1) {
+                conns.erase(i);
+            } else {
+                ++i;  // the last entry stays
+            }
         }
-        if (conns[i] == whichOne && conns.size() > 1) {
-            // The entry that moves into position i is not examined again.
-            conns.erase(conns.begin() + static_cast<std::ptrdiff_t>(i));
+        MESHTHIN_EXPECT(
+            conns.size() > kCheckedLength || findEntry(conns, i, whichOne) == conns.size(),
+            "the rules never put a point in a list twice");
+        return;
+    }
+    while (i < conns.size()) {
+        if (conns.size() > 1) {
+            conns.erase(i);
         }
+        i = findEntry(conns, i + 1, whichOne);
     }
 }
 

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/conn_list.h"
 #include "model/failure.h"
 #include "model/list_memory.h"
 #include "model/numbers.h"
@@ -24,7 +25,7 @@ class Point {
 public:
     Point() = default;
     // A point whose connection list takes its memory from lists.
-    explicit Point(ListMemory* lists) : conns(ListAllocator<int16_t>(lists)) {}
+    explicit Point(ListMemory* lists) : conns(lists) {}
 
     // --- reading and writing the point's own line ---
 
@@ -56,14 +57,21 @@ public:
     //   3. The list has exactly two entries and the second has not been used yet (slot1Used is
     //      false): the second entry becomes whichPoint and slot1Used is set.
     //   4. Otherwise whichPoint is appended.
-    // doneAdd() closes a run of additions by dropping a trailing open slot, so no reader ever
-    // sees a -1.
+    // doneAdd() closes a run of additions by dropping a trailing open slot. A -1 stays inside a
+    // list only when rule 2 and then rule 4 act in one run, on a one-entry list whose second
+    // entry was used once (a list cut back by remPoint, or a point read again).
+    //
+    // appendOnly(): whether every addition from here on takes rule 1 or rule 4 and doneAdd has
+    // nothing to drop: three entries or more (too many for rules 2 and 3) and no open slot at
+    // the end. An addition then never overwrites an entry, so a run of them may be answered
+    // from a set mirroring the list. (A two-entry list whose second entry is used takes only
+    // rules 1 and 4 too; it is left to the rules one by one, as it is met once per point.)
+    bool appendOnly() const { return conns.size() >= 3 && conns.back() != -1; }
     void addConn(int16_t whichPoint);
     void doneAdd();
     // addConn(first), addConn(second), doneAdd(): the two ring neighbours a face registers.
     void addNeighbours(int16_t first, int16_t second);
     bool alreadyConn(int16_t whichPoint) const;
-    bool connectedTo(int16_t x) const { return alreadyConn(x); }
     int16_t getNumConns() const { return checked16(static_cast<long long>(conns.size()) - 1); }
     // Whether any connection was added since loadme. A point that no face names keeps the
     // initial list (0), which reads exactly like one connection to point 0.
@@ -103,6 +111,13 @@ public:
     void remPoint(int16_t whichOne);
 
 private:
+    // Where an invariant lets a search of the list stop early, lists up to this length check it
+    // in full; longer ones, where stopping early is the point, do not.
+    static constexpr size_t kCheckedLength = 64;
+    // Up to this many questions about one list are answered by searching it; more, by a set
+    // that mirrors it.
+    static constexpr size_t kSearchedQuestions = 8;
+
     // addConn with rule 1's question, "does the list already hold it?", answered by holds:
     // a scan of the list for a single addition, a set beside the list for a long run of them.
     template <class Holds>
@@ -111,6 +126,17 @@ private:
     void appendConn(int16_t whichPoint);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
     void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
+    // Whether the neighbours of a removal form a group (model/groups.h): many, distinct, and
+    // without this point.
+    bool formsGroup(const std::vector<int16_t>& neighbours) const;
+    // connectToAllBut for others that form the group newGroup, skipping the questions whose
+    // answer this point's group gives; then this point belongs to newGroup, when its list is
+    // known to hold every other member.
+    void connectWithinGroup(const std::vector<int16_t>& others, size_t skip, int32_t newGroup);
+    // Whether the list holds the first entry of others that is not at one of the positions
+    // unknown or skip: a check, as cheap as one search, of what the group says of all of them.
+    bool holdsFirstKnown(const std::vector<int16_t>& others, const std::vector<uint32_t>& unknown,
+                         size_t skip) const;
     // getConn's answer for a position that is not in the list.
     int16_t connOutOfRange(int16_t whichOne) const;
     // What analyze computes; throws the overflow Failure for a pair of points too far apart.
@@ -118,7 +144,7 @@ private:
     // analyze now, or, when the analysis cannot fail, when the value is next asked for.
     void reanalyze();
 
-    MemoryList<int16_t> conns;
+    ConnList conns;
     double xPos = 0;
     double yPos = 0;
     double zPos = 0;

@@ -3,8 +3,8 @@
 // which ask "already there?" once per entry of another list. Every 16-bit number has a stamp in
 // a table of the set's own; the set holds the numbers stamped with its current generation, so
 // a lookup and an insertion are one table access whatever the size, and emptying the set is one
-// increment. The table is made once (128 KiB): each place that needs a set keeps one for the
-// life of the program, and nothing is allocated inside the loops.
+// increment. The table is made once (128 KiB): the store's scratch lists (model/scratch.h) keep
+// one for each place that needs a set, and nothing is allocated inside the loops.
 #pragma once
 
 #include <algorithm>

@@ -6,6 +6,9 @@
 #include <span>
 #include <utility>
 
+#include "model/expect.h"
+#include "model/scratch.h"
+
 namespace meshthin {
 
 SlotArray<Point> Points;
@@ -76,6 +79,7 @@ public:
 };
 
 FaceIndex facesOfPoint;
+Scratch scratchLists;
 bool farCoordinates = false;
 
 // Below this size, the squares of three coordinate differences add up to less than the largest
@@ -158,10 +162,6 @@ void indexInto(FacesOfPoint& list, int32_t face) {
 
 }  // namespace
 
-void indexFacePoint(int32_t face, int16_t point) {
-    indexFacePoints(face, &point, &point + 1);
-}
-
 void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
     if (!facesOfPoint.built) {
         return;  // the faces are indexed as they are when the index is made
@@ -178,12 +178,6 @@ void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
     }
 }
 
-FaceList facesHolding(int16_t point, long long lastFace) {
-    FaceList found;
-    facesHolding(point, lastFace, found);
-    return found;
-}
-
 void facesHolding(int16_t point, long long lastFace, FaceList& found) {
     found.clear();
     if (!facesOfPoint.built) {
@@ -197,12 +191,21 @@ void facesHolding(int16_t point, long long lastFace, FaceList& found) {
     if (point < 0 || static_cast<size_t>(point) >= facesOfPoint.lists.size()) {
         return;
     }
+    // A face indexed with a point that is not removed still holds it, unless the ring walk has
+    // taken points out of it since: shrink takes out only removed points, and every other change
+    // of a face's points indexes them again. So the face need not be asked.
+    const bool stillHeld = Points.holds(point) && !Points(point).removed();
     const FacesOfPoint& list = facesOfPoint.lists[static_cast<size_t>(point)];
     for (const int32_t f : std::span(list.faces, list.count)) {
         if (f > lastFace) {
             break;
         }
-        if (Faces(f).hasPoint(point)) {
+        const Face& face = Faces(f);
+        if (stillHeld && !face.mayHaveLostPoints()) {
+            MESHTHIN_EXPECT(face.getNum() >= 64 || face.hasPoint(point),
+                            "a face indexed with a point keeps it until shrink or the ring walk");
+            found.push_back(f);
+        } else if (face.hasPoint(point)) {
             found.push_back(f);
         }
     }
@@ -213,7 +216,12 @@ void resetStore() {
     Faces.clear();
     NextPtOrder = 0;
     facesOfPoint.clear();
+    scratchLists.clear();
     farCoordinates = false;
+}
+
+Scratch& scratch() {
+    return scratchLists;
 }
 
 StoreSnapshot takeSnapshot() {
@@ -229,6 +237,7 @@ StoreSnapshot takeSnapshot() {
 
 void restoreSnapshot(const StoreSnapshot& snapshot) {
     facesOfPoint.clear();
+    scratchLists.groups.clear();
     Points.restoreRecords(snapshot.points, snapshot.pointsExist);
     Faces.restoreRecords(snapshot.faces, snapshot.facesExist);
     NextPtOrder = snapshot.nextPtOrder;

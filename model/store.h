@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "model/expect.h"
 #include "model/face.h"
 #include "model/failure.h"
 #include "model/list_memory.h"
@@ -21,18 +22,17 @@
 namespace meshthin {
 
 // A growable array indexed from 0 whose every slot within the bounds holds an object (slots are
-// filled with default records as the array grows). Reading outside 0..upper bound, or asking an
-// array that was never created for its bound, is a Failure. A record that keeps a list takes its
-// list's memory from the array (ListMemory), which gives it all back when it is cleared.
+// filled with default records as the array grows). Reading outside 0..upper bound is a Failure
+// (a face may name any number); asking an array that was never created for its bound is a fault
+// of the caller, as every caller runs only once a mesh is loaded. A record that keeps a list takes
+// its list's memory from the array (ListMemory), which gives it all back when it is cleared.
 template <class T>
 class SlotArray {
 public:
     bool exists() const { return created; }
 
     long long upperBound() const {
-        if (!created) {
-            throw Failure("No mesh loaded");
-        }
+        MESHTHIN_EXPECT(created, "the bounds are asked for only once a mesh is loaded");
         return static_cast<long long>(items.size()) - 1;
     }
 
@@ -96,7 +96,7 @@ extern SlotArray<Face> Faces;
 // spare slot: the slot of the loader's last attempt, which found no further point group. It
 // keeps the origin as its coordinates and is never tested by a run, analysed, plotted or given
 // a value in the lists; the writer writes it and the run's interim point list shows it.
-// Both are a Failure while no mesh is loaded.
+// Both expect a mesh to be loaded.
 inline long long spareSlot() {
     return Points.upperBound();
 }
@@ -151,14 +151,14 @@ inline void stepsDone(long long steps) {
 // in ascending face order. Entries may be stale (a point shrunk out of a face); the lookup
 // confirms each with hasPoint, so it answers exactly what a scan of every face would. It is made
 // from every face at the first lookup after a load; indexing before that does nothing.
-void indexFacePoint(int32_t face, int16_t point);
-// indexFacePoint for each of the points in [first, last), in order.
+// Records that face holds each of the points in [first, last), in order.
 void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last);
-FaceList facesHolding(int16_t point, long long lastFace);
-// The same into found, whose storage is reused.
+// Every face up to lastFace that holds point at one of its positions 0..lastPos, ascending, into
+// found, whose storage is reused. A removal asks it before it marks its point removed.
 void facesHolding(int16_t point, long long lastFace, FaceList& found);
 
-// Returns the store to its start: both arrays absent, NextPtOrder 0, index empty.
+// Returns the store to its start: both arrays absent, NextPtOrder 0, index and scratch lists
+// empty.
 void resetStore();
 
 // The whole mesh as it is at one moment, to be put back later exactly: points, faces, values

@@ -2,7 +2,9 @@
 // A direction of three 64-bit components, scaled to unit length when it is filled.
 // Used by the point analysis only: one Vector per connection, summed component by component.
 // Defined here in full because the analysis fills one for every connection of every point it
-// values, and the call would cost as much as the arithmetic.
+// values, and the call would cost as much as the arithmetic. addUnitVectorsInPairs
+// (model/unit_vectors.h) does what Start does for two vectors at once and must stay in step with
+// it, operation for operation.
 #pragma once
 
 #include <cmath>

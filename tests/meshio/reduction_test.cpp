@@ -78,7 +78,7 @@ TEST_F(ReductionTest, ARunRemovesTheFlatPointAndWritesTheRebuiltMesh) {
     EXPECT_EQ(interimList1, (std::vector<std::string>{"0", "1", "2", "3", "4 GONE", "5", "6"}));
     EXPECT_EQ(window.list(ListBox::List1).size(), 6u);  // then rebuilt without the spare
     EXPECT_EQ(window.text1(), "0");
-    EXPECT_GT(window.eventRounds, 0);
+    EXPECT_EQ(window.eventRounds, 0);  // a run this short never keeps the window waiting
     EXPECT_FALSE(state.running);
 }
 

@@ -17,7 +17,7 @@
 namespace meshthin::testing {
 namespace {
 
-// Removing every point of this fan takes seconds: long enough for any number of event rounds,
+// Removing every point of this fan takes about a second: long enough for many event rounds,
 // and a test that waited for its end would show a stop that does not work.
 const std::string kLongFan = generate::fan(4000);
 constexpr const char* kAboveEveryValue = "1E+300";
@@ -109,23 +109,39 @@ TEST_F(StoppingTest, ASignalStopsTheBatchInTheWalkOrInTheWriteLeavingNoFileBehin
     EXPECT_EQ(printed.str(), "");
 }
 
-TEST_F(StoppingTest, CheckpointsLetEventsRunOnlyAfterTheInterval) {
-    FakeWindow window;
-    WindowCheckpoints checkpoints(window);
-    checkpoints();
-    EXPECT_EQ(window.eventRounds, 0);  // just begun: no round yet
+// Waits until the event interval has passed.
+void waitOneInterval() {
     const auto start = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - start < kEventInterval) {
     }
-    checkpoints();
+}
+
+TEST_F(StoppingTest, CheckpointsLetEventsRunOnlyAfterTheInterval) {
+    FakeWindow window;
+    WindowCheckpoints checkpoints(window);
+    reachCheckpoint();                 // the model's checkpoint, as a removal reaches it
+    EXPECT_EQ(window.eventRounds, 0);  // just begun: no round yet
+    waitOneInterval();
+    reachCheckpoint();
     EXPECT_EQ(window.eventRounds, 1);
 
-    // Once the window is closing, the next round ends the work.
-    window.closeInEventRound = 2;
-    const auto again = std::chrono::steady_clock::now();
-    while (std::chrono::steady_clock::now() - again < kEventInterval) {
+    // The writer's lines share the pump: it looks at the clock at the first of every
+    // kItemsPerLook lines.
+    waitOneInterval();
+    checkpoints();
+    EXPECT_EQ(window.eventRounds, 2);
+    waitOneInterval();
+    for (unsigned line = 1; line < WindowCheckpoints::kItemsPerLook; ++line) {
+        checkpoints();
     }
-    EXPECT_THROW(checkpoints(), RunStopped);
+    EXPECT_EQ(window.eventRounds, 2);
+    checkpoints();
+    EXPECT_EQ(window.eventRounds, 3);
+
+    // Once the window is closing, the next round ends the work.
+    window.closeInEventRound = 4;
+    waitOneInterval();
+    EXPECT_THROW(reachCheckpoint(), RunStopped);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ protected:
     // Writes through the window's save dialog answering with target.
     void writeTo(const fs::path& target) {
         window.saveAnswers.push_back(target.string());
-        WriteMesh(window);
+        WriteMesh(window, [] {});
     }
     TempDir dir;
     FakeWindow window;

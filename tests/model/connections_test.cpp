@@ -25,7 +25,6 @@ TEST_F(ConnectionTest, AFreshPointHoldsTheSingleEntryZero) {
     EXPECT_EQ(p.getNumConns(), 0);
     EXPECT_EQ(p.getConn(0), 0);
     EXPECT_TRUE(p.alreadyConn(0));
-    EXPECT_TRUE(p.connectedTo(0));
     EXPECT_FALSE(p.removed());
     EXPECT_EQ(p.getPtOrder(), 0);
 }

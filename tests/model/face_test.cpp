@@ -25,7 +25,6 @@ TEST_F(FaceTest, AFaceLineKeepsAnExtraPositionHoldingZero) {
     EXPECT_EQ(face.getPNum(3), 0);
     EXPECT_FALSE(face.hasPoint(0));  // the extra position is not a point of the face
     EXPECT_TRUE(face.hasPoint(6));
-    EXPECT_TRUE(Face::AlreadyIn({5, 6, 7, 0}, 0));
     EXPECT_THROW(face.getPNum(4), Failure);
     EXPECT_EQ(face.report(), "(5)(6)(7)");
 }
@@ -87,14 +86,6 @@ TEST_F(FaceTest, CoordinatesOfAPositionAndTheMessageForPointZero) {
     EXPECT_EQ(face.getX(1), 1);
     EXPECT_EQ(face.getZ(2), 9);
     EXPECT_EQ(shown, (std::vector<std::string>{"x = 1"}));
-}
-
-TEST_F(FaceTest, AddValueAppendsOnlyNewNumbers) {
-    PointList list{4, 8};
-    Face::addValue(list, 8);
-    EXPECT_EQ(list, (PointList{4, 8}));
-    Face::addValue(list, 2);
-    EXPECT_EQ(list, (PointList{4, 8, 2}));
 }
 
 }  // namespace

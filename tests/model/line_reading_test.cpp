@@ -64,7 +64,8 @@ std::string describeFace(long long slot) {
             const int16_t p = face.getPNum(static_cast<int16_t>(i));
             outcome += " " + std::to_string(p);
             if (p >= 0) {
-                const FaceList listed = facesHolding(p, Faces.upperBound());
+                FaceList listed;
+                facesHolding(p, Faces.upperBound(), listed);
                 const bool here = std::find(listed.begin(), listed.end(), slot) != listed.end();
                 outcome += std::string(here ? "[this" : "[not this") + " of " +
                            std::to_string(listed.size()) + "]";

@@ -106,7 +106,7 @@ TEST(ListMemory, ACopiedListTakesTheHeap) {
     EXPECT_EQ(copy.get_allocator().memory, nullptr);
     MemoryList<int32_t> moved = std::move(kept);
     EXPECT_EQ(moved.get_allocator().memory, &memory);
-    memory.releaseAfter([&moved] { moved = MemoryList<int32_t>(); });
+    memory.releaseAfter([&moved] { const MemoryList<int32_t> gone = std::move(moved); });
     EXPECT_EQ(copy, (MemoryList<int32_t>{1, 2, 3}));
 }
 

@@ -129,9 +129,16 @@ double halfStep(Random& r) {
     return r.between(-6, 6) * 0.5;
 }
 
+void addGridOf(Random& r, MeshPlan& m, int w, int h);
+
 void addGrid(Random& r, MeshPlan& m) {
     const int w = r.between(2, 6);
     const int h = r.between(2, 5);
+    addGridOf(r, m, w, h);
+}
+
+// A grid of w x h points, flat or bumpy, of triangles or quads.
+void addGridOf(Random& r, MeshPlan& m, int w, int h) {
     const double step = r.chance(0.5) ? 1 : 0.25 * r.between(1, 8);
     const double ox = halfStep(r);
     const double oy = halfStep(r);
@@ -645,6 +652,8 @@ std::string firstDifference(const std::vector<StepResult>& model,
 struct Case {
     std::string text;
     char separator = '.';
+    // The runs' thresholds; when absent, thresholdsFor picks them from the values.
+    std::optional<std::vector<double>> thresholds;
 };
 
 // What the reference did over a family's meshes, so that a family that stops exercising what
@@ -743,7 +752,10 @@ protected:
             Random r(seed);
             const Case c = makeCase(r);
             const std::vector<double> thresholds =
-                thresholdsFor(r, valuesAfterStartUp(reference::runJob(c.text, {}, c.separator)));
+                c.thresholds
+                    ? *c.thresholds
+                    : thresholdsFor(r,
+                                    valuesAfterStartUp(reference::runJob(c.text, {}, c.separator)));
             const std::vector<StepResult> ref = reference::runJob(c.text, thresholds, c.separator);
             const std::vector<StepResult> model = modelJob(c.text, thresholds, c.separator);
             tally.count(ref);
@@ -851,6 +863,55 @@ TEST_F(OracleTest, BigFansAroundOnePoint) {
     if (t.judged) {
         EXPECT_EQ(t.loaded, t.meshes);
         EXPECT_GT(t.runsRemovingSome, 0);  // the centre, and with it the largest rebuilt face
+    }
+}
+
+// Runs deep enough for the neighbourhoods to grow large: whole fans removed, grids at thresholds
+// high above their values, and second and third runs on what the runs before left (written in
+// between, so that the ring walk has reordered the rebuilt faces and left gaps in some).
+TEST_F(OracleTest, DeepRunsThroughLargeNeighbourhoods) {
+    const Tally t = runFamily("DeepRuns", 6'000'000, 120, [](Random& r) {
+        MeshPlan m;
+        const int kind = static_cast<int>(r.below(3));
+        if (kind == 0) {
+            addFan(r, m, r.between(16, 120), r.chance(0.7), 0.5 * r.between(1, 6));
+        } else {
+            addGridOf(r, m, r.between(5, 13), r.between(5, 12));
+        }
+        if (kind == 2) {
+            addFan(r, m, r.between(16, 60), r.chance(0.5), 2);
+            addScatter(r, m, r.between(3, 10), r.between(1, 8));
+        }
+        addOddities(r, m, 0);
+        Case c{fileText(r, m, '.', r.chance(0.2)), '.', std::vector<double>{}};
+        // Up to three runs, each at least as deep as the one before: deep values, values far
+        // above any start-up value (rewired points gain many connections), and every point.
+        double threshold = 0.5 + r.unit() * 2.5;
+        const int runs = r.between(1, 3);
+        for (int i = 0; i < runs; ++i) {
+            switch (r.below(4)) {
+                case 0:
+                    threshold += r.unit() * 3;
+                    break;
+                case 1:
+                    threshold = std::max(threshold, 5.0 + r.unit() * 40);
+                    break;
+                case 2:
+                    threshold = std::max(threshold, 100.0 * r.between(1, 10));
+                    break;
+                default:
+                    threshold = 1e300;
+            }
+            c.thresholds->push_back(threshold);
+        }
+        return c;
+    });
+    if (t.judged) {
+        EXPECT_EQ(t.loaded, t.meshes);
+        EXPECT_GT(t.runsRemovingSome, t.meshes / 4);
+        EXPECT_GT(t.runsRemovingAll, t.meshes / 8);
+        EXPECT_GT(t.rebuiltFacesWritten, 0);
+        EXPECT_GT(t.openPositions, 0);
     }
 }
 

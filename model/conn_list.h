@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A point's connection list: the entries of a MemoryList from position head on. A removal takes
+// the removed point out of the list of every neighbour, and in a deep run these lists hold
+// thousands of entries with the removed point mostly near the front (the points are removed in
+// number order, and the lists gained them in about that order). Taking an entry out of the front
+// half moves the entries before it one place on, rather than every entry behind it one place
+// back: the order of the entries is the same either way. In a fan of 2,000 triangles removed
+// entirely, moving the entries behind took three quarters of the run.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "model/list_memory.h"
+
+namespace meshthin {
+
+class ConnList {
+public:
+    ConnList() = default;
+    explicit ConnList(ListMemory* lists) : items(ListAllocator<int16_t>(lists)) {}
+
+    size_t size() const { return items.size() - head; }
+    bool empty() const { return size() == 0; }
+    // Entries that may be read from data() on, the list's and the room behind it.
+    size_t capacity() const { return items.capacity() - head; }
+
+    int16_t* data() { return items.data() + head; }
+    const int16_t* data() const { return items.data() + head; }
+    int16_t* begin() { return data(); }
+    int16_t* end() { return items.data() + items.size(); }
+    const int16_t* begin() const { return data(); }
+    const int16_t* end() const { return items.data() + items.size(); }
+    int16_t& operator[](size_t i) { return data()[i]; }
+    const int16_t& operator[](size_t i) const { return data()[i]; }
+    int16_t& back() { return items.back(); }
+    int16_t back() const { return items.back(); }
+
+    void reserve(size_t count) { items.reserve(head + count); }
+    void assign(size_t count, int16_t value) {
+        items.assign(count, value);
+        head = 0;
+    }
+    void push_back(int16_t value) {
+        if (head != 0 && items.size() == items.capacity()) {
+            compact();  // the room before the list, rather than a larger block
+        }
+        items.push_back(value);
+    }
+    void pop_back() { items.pop_back(); }
+
+    // Takes out the entry at position i; the others keep their order.
+    void erase(size_t i) {
+        if (i < size() / 2) {
+            std::copy_backward(data(), data() + i, data() + i + 1);
+            ++head;
+            if (head >= kLargestGap && 4 * head > size()) {
+                compact();  // the room before the list stays under a quarter of it
+            }
+        } else {
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(head + i));
+        }
+    }
+
+private:
+    static constexpr size_t kLargestGap = 32;
+
+    // Moves the entries back to the start of the block.
+    void compact() {
+        items.erase(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(head));
+        head = 0;
+    }
+
+    MemoryList<int16_t> items;
+    size_t head = 0;
+};
+
+}  // namespace meshthin

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Searches of a connection list, each a plain form that states the answer and a fast form that
+// must give exactly that answer and is the one the program calls.
+//
+// holdsEither: whether a list holds either of two numbers, the question a face asks of each of
+// its points for its two ring neighbours at every load.
+// Why a fast form at all: a scan stops after a different number of entries at every face, and a
+// processor that guesses that wrong pays more than the comparisons. Comparing the whole of a short
+// list in one SSE2 register (eight entries) asks both questions without a branch per entry; on a
+// triangle mesh almost every list has at most eight entries. The compiler does not turn the plain
+// loop into this by itself, as it may not read behind the list.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace meshthin {
+
+struct HeldPair {
+    bool first = false;
+    bool second = false;
+};
+
+// The plain scan: whether any entry of list equals first, and whether any equals second.
+inline HeldPair holdsEitherPlain(std::span<const int16_t> list, int16_t first, int16_t second) {
+    HeldPair held;
+    for (const int16_t entry : list) {
+        held.first |= entry == first;
+        held.second |= entry == second;
+    }
+    return held;
+}
+
+// holdsEitherPlain's answer. room is how many entries may be read from list.data() on (the
+// list's capacity): with eight of them and a list of at most eight entries, the list is compared
+// in one register and what lies behind it is masked off.
+inline HeldPair holdsEither(std::span<const int16_t> list, size_t room, int16_t first,
+                            int16_t second) {
+#if defined(__SSE2__)
+    if (list.size() <= 8 && room >= 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list.data()));
+        const int inList = (1 << (2 * list.size())) - 1;
+        HeldPair held;
+        held.first =
+            (_mm_movemask_epi8(_mm_cmpeq_epi16(block, _mm_set1_epi16(first))) & inList) != 0;
+        held.second =
+            (_mm_movemask_epi8(_mm_cmpeq_epi16(block, _mm_set1_epi16(second))) & inList) != 0;
+        return held;
+    }
+#else
+    (void)room;
+#endif
+    return holdsEitherPlain(list, first, second);
+}
+
+// The position of the first entry at or after from that equals number, or the list's size.
+inline size_t findEntryPlain(std::span<const int16_t> list, size_t from, int16_t number) {
+    for (; from < list.size(); ++from) {
+        if (list[from] == number) {
+            return from;
+        }
+    }
+    return list.size();
+}
+
+// findEntryPlain's answer, eight entries at a time. The lists of a deep run hold thousands of
+// entries, and every rewired neighbour looks through its list for the removed point and for each
+// point it may lack; the compiler keeps the plain loop to one entry at a time, as it may stop at
+// any of them.
+inline size_t findEntry(std::span<const int16_t> list, size_t from, int16_t number) {
+#if defined(__SSE2__)
+    const __m128i sought = _mm_set1_epi16(number);
+    for (; from + 8 <= list.size(); from += 8) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list.data() + from));
+        const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(block, sought));
+        if (hits != 0) {
+            return from + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits))) / 2;
+        }
+    }
+#endif
+    return findEntryPlain(list, from, number);
+}
+
+}  // namespace meshthin

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the removals know about large neighbourhoods: which points belong to which group, the
+// questions a group leaves open, and that knowledge is dropped, never kept wrongly.
+#include "model/groups.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <vector>
+
+namespace meshthin::testing {
+namespace {
+
+std::vector<int16_t> numbers(int16_t first, size_t count) {
+    std::vector<int16_t> list(count);
+    std::iota(list.begin(), list.end(), first);
+    return list;
+}
+
+TEST(NeighbourGroups, APointBelongsToItsLastGroupUntilItsListMayHaveLostAMember) {
+    NeighbourGroups groups;
+    const int32_t first = groups.make(numbers(0, 40));
+    const int32_t second = groups.make(numbers(20, 40));
+    EXPECT_NE(first, second);
+    EXPECT_EQ(groups.groupOf(5), 0);
+    groups.join(5, first);
+    groups.join(6, first);
+    EXPECT_EQ(groups.groupOf(5), first);
+    groups.join(5, second);
+    EXPECT_EQ(groups.groupOf(5), second);
+    groups.forget(6);  // the last point of the first group: its members go
+    EXPECT_EQ(groups.groupOf(6), 0);
+    groups.join(6, first);  // a group given back is known to no point again
+    EXPECT_EQ(groups.groupOf(6), 0);
+    groups.clear();
+    EXPECT_EQ(groups.groupOf(5), 0);
+}
+
+TEST(NeighbourGroups, OnlyPointsOutsideTheGroupOrRemovedAreLeftToAsk) {
+    NeighbourGroups groups;
+    const int32_t known = groups.make(std::vector<int16_t>{1, 2, 3, 4, 5});
+    groups.join(9, known);
+    const std::vector<int16_t> others{3, 7, 5, 4, 900, 1};
+    const auto holds = [](int16_t p) { return p < 100; };
+    const auto removed = [](int16_t p) { return p == 4; };
+    EXPECT_EQ(groups.outside(known, 50, others, holds, removed), (std::vector<uint32_t>{1, 3, 4}));
+    // Worked out once per removal: asked again for the same removal, the answer stands.
+    const auto nothingRemoved = [](int16_t) { return false; };
+    EXPECT_EQ(groups.outside(known, 50, others, holds, nothingRemoved),
+              (std::vector<uint32_t>{1, 3, 4}));
+    EXPECT_EQ(groups.outside(known, 51, others, holds, nothingRemoved),
+              (std::vector<uint32_t>{1, 4}));
+}
+
+TEST(NeighbourGroups, BeyondTheirShareOfMemoryTheOldestGroupsAreForgotten) {
+    NeighbourGroups groups;
+    const std::vector<int16_t> members = numbers(0, 4096);
+    std::vector<int32_t> made;
+    for (size_t i = 0; i * members.size() <= 2 * NeighbourGroups::kMostMembers; ++i) {
+        made.push_back(groups.make(members));
+        groups.join(static_cast<int16_t>(i), made.back());
+    }
+    EXPECT_EQ(groups.groupOf(0), 0);
+    const auto last = static_cast<int16_t>(made.size() - 1);
+    EXPECT_EQ(groups.groupOf(last), made.back());
+    // Faces keep their tags; a tag only ever matches a group a point still knows.
+    groups.tag(7, made.front());
+    EXPECT_EQ(groups.tagOf(7), made.front());
+    groups.untag(7);
+    EXPECT_EQ(groups.tagOf(7), 0);
+}
+
+}  // namespace
+}  // namespace meshthin::testing

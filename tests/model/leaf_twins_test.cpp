@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Each hand-written fast form of the model gives exactly what its plain twin gives: the
+// two-number list search, the paired unit vectors, and the checks that guard the shared memory.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <iomanip>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "model/list_memory.h"
+#include "model/list_search.h"
+#include "model/store.h"
+#include "model/unit_vectors.h"
+#include "support/store_fixture.h"
+
+namespace meshthin::testing {
+namespace {
+
+TEST(ListSearch, HoldsEitherAnswersAsThePlainScan) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> number(-1, 12);
+    for (int round = 0; round < 20000; ++round) {
+        // Lists of every length around the register's eight entries, with room to spare or not;
+        // what lies behind the list is filled with the numbers sought, which must not count.
+        const size_t size = static_cast<size_t>(round % 12);
+        const size_t room = size + static_cast<size_t>(round % 3 == 0 ? 0 : round % 9);
+        std::vector<int16_t> storage(std::max<size_t>(room, 1));
+        for (int16_t& entry : storage) {
+            entry = static_cast<int16_t>(number(random));
+        }
+        const std::span<const int16_t> list(storage.data(), size);
+        const auto first = static_cast<int16_t>(number(random));
+        const auto second = static_cast<int16_t>(number(random));
+        const HeldPair fast = holdsEither(list, room, first, second);
+        const HeldPair plain = holdsEitherPlain(list, first, second);
+        ASSERT_EQ(fast.first, plain.first) << "round " << round;
+        ASSERT_EQ(fast.second, plain.second) << "round " << round;
+    }
+}
+
+class UnitVectorTest : public StoreTest {
+protected:
+    // The sum over entries, paired as far as the paired form goes and one by one for the rest.
+    static VectorSum paired(const Point& p, std::span<const int16_t> entries) {
+        VectorSum sum;
+        const size_t done = addUnitVectorsInPairs(p.getX(), p.getY(), p.getZ(), entries, sum);
+        addUnitVectorsOneByOne(p.getX(), p.getY(), p.getZ(), entries.subspan(done), sum);
+        return sum;
+    }
+    static VectorSum oneByOne(const Point& p, std::span<const int16_t> entries) {
+        VectorSum sum;
+        addUnitVectorsOneByOne(p.getX(), p.getY(), p.getZ(), entries, sum);
+        return sum;
+    }
+    static void expectSameBits(const VectorSum& a, const VectorSum& b) {
+        EXPECT_EQ(std::bit_cast<uint64_t>(a.x), std::bit_cast<uint64_t>(b.x));
+        EXPECT_EQ(std::bit_cast<uint64_t>(a.y), std::bit_cast<uint64_t>(b.y));
+        EXPECT_EQ(std::bit_cast<uint64_t>(a.z), std::bit_cast<uint64_t>(b.z));
+    }
+};
+
+TEST_F(UnitVectorTest, PairedVectorsAddWhatOneByOneAdds) {
+    // Points on a coarse lattice, so that many coincide (the zero vector) and many differences
+    // are exact, with tiny and huge scales among them.
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> cell(-3, 3);
+    const double scales[] = {1e-300, 1e-5, 1, 3.7, 1e150};
+    std::vector<std::string> groups;
+    for (int i = 0; i < 60; ++i) {
+        const double scale = scales[i % 5];
+        std::ostringstream group;
+        group << std::setprecision(17) << '(' << cell(random) * scale << ' ' << cell(random) * scale
+              << ' ' << cell(random) * scale << ')';
+        groups.push_back(group.str());
+    }
+    load(meshText(groups, {}));
+    std::uniform_int_distribution<int> pick(0, 59);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<int16_t> entries(static_cast<size_t>(round % 17));
+        for (int16_t& entry : entries) {
+            entry = static_cast<int16_t>(pick(random));
+        }
+        const Point& p = Points(pick(random));
+        expectSameBits(paired(p, entries), oneByOne(p, entries));
+    }
+}
+
+TEST_F(UnitVectorTest, PairedVectorsStopWhereTheOneByOneSumFails) {
+    load(meshText({"(0 0 0)", "(1 2 3)", "(-4 5 0.5)", "(1E+300 0 0)", "(-1E+300 0 0)"}, {}));
+    const Point& origin = Points(0);
+    // A number with no slot: the pairs stop before its pair, the plain sum fails at it.
+    const std::vector<int16_t> missing{1, 2, 1, 999, 2, 2};
+    VectorSum sum;
+    EXPECT_LE(addUnitVectorsInPairs(0, 0, 0, missing, sum), 2u);
+    EXPECT_THROW(paired(origin, missing), Failure);
+    // Points so far apart that the square of their distance overflows.
+    const std::vector<int16_t> far{1, 2, 4, 2};
+    EXPECT_THROW(paired(Points(3), far), Failure);
+    EXPECT_THROW(oneByOne(Points(3), far), Failure);
+    const std::vector<int16_t> near{1, 2, 2, 1, 0};
+    expectSameBits(paired(origin, near), oneByOne(origin, near));
+}
+
+#if MESHTHIN_CHECKS
+TEST(ListMemoryChecks, ReleasingWhileAListLivesIsAFaultOfOurs) {
+    EXPECT_DEATH(
+        {
+            ListMemory memory;
+            MemoryList<int16_t> alive{ListAllocator<int16_t>(&memory)};
+            alive.assign({1, 2, 3});
+            memory.releaseAfter([] {});
+        },
+        "no list is left");
+}
+
+TEST(StoreChecks, AskingTheBoundsOfAnAbsentArrayIsAFaultOfOurs) {
+    resetStore();
+    EXPECT_DEATH(Points.upperBound(), "only once a mesh is loaded");
+}
+#endif
+
+}  // namespace
+}  // namespace meshthin::testing
