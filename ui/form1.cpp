@@ -398,7 +398,9 @@ void Form1::onSaveAs() {
     runState.running = true;
     updateActions();
     try {
-        WriteMesh(*this);
+        // The window stays alive while the file is written, and closing it stops the write.
+        WindowCheckpoints checkpoints(*this);
+        WriteMesh(*this, [&] { checkpoints(); });
     } catch (const RunStopped&) {
         return;  // the window is closing: nothing is written, nothing more is shown
     }

@@ -272,7 +272,7 @@ TEST_F(RoundTripTest, TheWindowOpensWhatItWroteUnderEitherSeparator) {
     ASSERT_TRUE(Form_Load(comma, [] {}));
     removePointsBelow(thresholdFor(0.4), [](long long) {});
     comma.saveAnswers = {dir.path("thin.mesh").string()};
-    WriteMesh(comma);
+    WriteMesh(comma, [] {});
     ASSERT_EQ(comma.messages.size(), 1u);  // the load notice only
     const std::string thin = readFile(dir.path("thin.mesh"));
     ASSERT_NE(thin.find(','), std::string::npos);
@@ -282,7 +282,7 @@ TEST_F(RoundTripTest, TheWindowOpensWhatItWroteUnderEitherSeparator) {
     ASSERT_TRUE(openMeshFile(dot, dir.path("thin.mesh").string(), [] {}));
     dot.separator = ',';  // the same desktop writes again
     dot.saveAnswers = {dir.path("again.mesh").string()};
-    WriteMesh(dot);
+    WriteMesh(dot, [] {});
     EXPECT_TRUE(dot.messages.empty()) << dot.messages.front();
     EXPECT_EQ(readFile(dir.path("again.mesh")), thin);
 }

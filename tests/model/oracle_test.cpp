@@ -800,7 +800,7 @@ TEST_F(OracleTest, ScatteredFacesWithRepeatedAndMissingPoints) {
         const int points = r.between(3, 40);
         addScatter(r, m, points, r.chance(0.05) ? 0 : r.between(1, 30));
         addOddities(r, m, 0.15);
-        return Case{fileText(r, m, '.', r.chance(0.2)), '.'};
+        return Case{fileText(r, m, '.', r.chance(0.2)), '.', std::nullopt};
     });
     if (t.judged) {
         EXPECT_GT(t.loaded, t.meshes / 2);
@@ -837,7 +837,7 @@ TEST_F(OracleTest, GridsFansAndClosedShapesTogether) {
         }
         addOddities(r, m, 0.03);
         const char separator = r.chance(0.1) ? ',' : '.';
-        return Case{fileText(r, m, separator, r.chance(0.2)), separator};
+        return Case{fileText(r, m, separator, r.chance(0.2)), separator, std::nullopt};
     });
     if (t.judged) {
         EXPECT_GT(t.loaded, t.meshes * 9 / 10);
@@ -858,7 +858,7 @@ TEST_F(OracleTest, BigFansAroundOnePoint) {
             addClosedShape(r, m);
         }
         addOddities(r, m, 0);
-        return Case{fileText(r, m, '.', false), '.'};
+        return Case{fileText(r, m, '.', false), '.', std::nullopt};
     });
     if (t.judged) {
         EXPECT_EQ(t.loaded, t.meshes);
@@ -929,7 +929,7 @@ TEST_F(OracleTest, DistancesBeyondTheDoubleRangeFailAtTheSameStep) {
             Coords& far = m.points[r.below(m.points.size())];
             far.x = r.chance(0.5) ? -1.5e154 : 1.5e154;
         }
-        return Case{fileText(r, m, '.', false), '.'};
+        return Case{fileText(r, m, '.', false), '.', std::nullopt};
     });
     if (t.judged) {
         EXPECT_GT(t.startUpFailures, 0);   // the point moved far out
@@ -949,7 +949,7 @@ TEST_F(OracleTest, DamagedFilesFailOrLoadAlike) {
         }
         addOddities(r, m, 0.05);
         const char separator = r.chance(0.2) ? ',' : '.';
-        return Case{damaged(r, fileText(r, m, separator, r.chance(0.5))), separator};
+        return Case{damaged(r, fileText(r, m, separator, r.chance(0.5))), separator, std::nullopt};
     });
     if (t.judged) {
         EXPECT_GT(t.readFailures, t.meshes / 10);
