@@ -32,11 +32,10 @@ namespace {
 // A read error of the stream, as the reader meets it; readMesh turns it into its failure.
 struct ReadError {};
 
-// The first CR or LF in [from, end), or end. Sixteen characters are compared at a time where the
-// processor has registers for it, eight at a time on any other little-endian machine: the
-// zero-byte test on the word less 14 in every byte flags the control characters (below 14, as
-// CR and LF are), and its lowest flag is always a true one (a borrow only runs upwards); a
-// flagged character that is neither CR nor LF (a tab) is passed.
+// The first CR or LF in [from, end), or end: the plain loop at its end is the rule, and the
+// block before it must answer exactly what that loop would. Sixteen characters are compared at a
+// time where the processor has registers for it; the loop takes the few behind the last whole
+// block.
 const char* findLineBreak(const char* from, const char* end) {
 #if defined(__SSE2__)
     const __m128i lineFeed = _mm_set1_epi8('\n');
@@ -51,24 +50,6 @@ const char* findLineBreak(const char* from, const char* end) {
         from += 16;
     }
 #endif
-    if constexpr (std::endian::native == std::endian::little) {
-        constexpr uint64_t kOnes = 0x0101010101010101;
-        constexpr uint64_t kHighs = 0x8080808080808080;
-        while (end - from >= 8) {
-            uint64_t word = 0;
-            std::memcpy(&word, from, 8);
-            const uint64_t below14 = (word - kOnes * 14) & ~word & kHighs;
-            if (below14 == 0) {
-                from += 8;
-                continue;
-            }
-            from += std::countr_zero(below14) / 8;
-            if (*from == '\n' || *from == '\r') {
-                return from;
-            }
-            ++from;
-        }
-    }
     for (; from < end && *from != '\n' && *from != '\r'; ++from) {
     }
     return from;
