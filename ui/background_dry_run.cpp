@@ -131,7 +131,9 @@ BackgroundDryRun::Outcome BackgroundDryRun::collect() {
     }
     if (count >= 0 && received.size() == sizeof count + static_cast<size_t>(count) * 2) {
         std::vector<int16_t> removed(static_cast<size_t>(count));
-        std::memcpy(removed.data(), received.data() + sizeof count, removed.size() * 2);
+        if (!removed.empty()) {  // an empty vector may have no storage to copy into
+            std::memcpy(removed.data(), received.data() + sizeof count, removed.size() * 2);
+        }
         outcome.removed = std::move(removed);
     }
     received.clear();
