@@ -35,7 +35,8 @@ struct ReadError {};
 // The first CR or LF in [from, end), or end: the plain loop at its end is the rule, and the
 // block before it must answer exactly what that loop would. Sixteen characters are compared at a
 // time where the processor has registers for it; the loop takes the few behind the last whole
-// block.
+// block (a third tier, eight at a time in a word, measured no faster: loading took 1.78 to 2.02
+// times its from_chars floor with it and 1.77 to 2.01 without, on the same quiet machine).
 const char* findLineBreak(const char* from, const char* end) {
 #if defined(__SSE2__)
     const __m128i lineFeed = _mm_set1_epi8('\n');
