@@ -42,6 +42,8 @@ QString helpHtml() {
         "<tr><td>Ctrl+Z</td><td>Undo the last reduction</td></tr>"
         "<tr><td>Ctrl+Shift+Z</td><td>Redo it</td></tr>"
         "<tr><td>Ctrl+Q</td><td>Quit (a run in progress stops and writes nothing)</td></tr>"
+        "<tr><td>F3</td><td>Show or hide the mesh view: the mesh in 3D coloured by value, "
+        "red dots on the points a run at the threshold would remove</td></tr>"
         "<tr><td>F1</td><td>This help</td></tr>"
         "<tr><td>Tab</td><td>Move between the lists, the text box, the button and the "
         "slider</td></tr>"
