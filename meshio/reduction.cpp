@@ -62,7 +62,8 @@ std::string progressCaption(long long i, long long upper) {
     return "removing points" + numtext::generalForm(numtext::roundHalfEven(percent, 0), '.') + "%";
 }
 
-bool Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists) {
+bool Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists,
+                    const std::function<void()>& beforeWalk) {
     if (state.running) {
         return false;
     }
@@ -79,6 +80,9 @@ bool Command1_Click(Window& window, RunState& state, const std::function<void()>
         return false;
     }
     const double threshold = numtext::toDouble(window.text1(), separator);
+    if (beforeWalk) {
+        beforeWalk();
+    }
 
     try {
         // The walk and the writing keep the window alive and end when it is closed.

@@ -35,7 +35,9 @@ std::string progressCaption(long long i, long long upper);
 // The click handler. A click while a run is in progress is ignored. Returns whether the run went
 // as far as the removal walk, which may have changed the mesh (also when a failure ended it
 // there): false for an ignored click, no mesh, a threshold that is not a number, or a run stopped
-// because the window is closing.
-bool Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists);
+// because the window is closing. beforeWalk runs once the threshold is read, just before the
+// walk changes anything: the moment to keep the mesh as it was.
+bool Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists,
+                    const std::function<void()>& beforeWalk = {});
 
 }  // namespace meshthin

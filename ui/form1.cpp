@@ -555,10 +555,12 @@ void Form1::onCommand1Click() {
         return;
     }
     const QString threshold = Text1->text().trimmed();
-    StoreSnapshot before = runState.meshLoaded ? takeSnapshot() : StoreSnapshot{};
+    // The mesh is kept for undo only by a run that goes as far as changing it.
+    StoreSnapshot before;
     // The menus follow the run for its whole length; the run itself marks itself as running.
     enableActions(false);
-    const bool ran = Command1_Click(*this, runState, [this] { FillLists(*this); });
+    const bool ran = Command1_Click(
+        *this, runState, [this] { FillLists(*this); }, [&] { before = takeSnapshot(); });
     if (closeWanted) {
         return;
     }
