@@ -46,6 +46,8 @@ void measure(MeshGeometry& geometry) {
             any = true;
         }
     }
+    geometry.boxLow = any ? low : glm::vec3(0);
+    geometry.boxHigh = any ? high : glm::vec3(0);
     geometry.centre = any ? (low + high) / 2.0f : glm::vec3(0);
     float radius = 0;
     for (size_t i = 0; i < geometry.pointCount(); ++i) {
@@ -83,9 +85,66 @@ void ringOf(long long f, std::vector<uint32_t>& ring) {
     }
 }
 
-// The edge between points a and b, the same whichever way round a face names it.
+// The edge from point a to point b: the edge the same whichever way round a face names it
+// (point numbers fit in 31 bits), and in its lowest bit which way round this face runs along it.
 uint64_t edgeKey(uint32_t a, uint32_t b) {
-    return (static_cast<uint64_t>(std::min(a, b)) << 32) | std::max(a, b);
+    return (static_cast<uint64_t>(std::min(a, b)) << 33) |
+           (static_cast<uint64_t>(std::max(a, b)) << 1) | (a > b ? 1 : 0);
+}
+
+// Newell's normal of a ring: robust for any simple polygon, and its length is twice the area.
+glm::vec3 newellNormal(std::span<const glm::vec3> ring) {
+    glm::vec3 normal(0);
+    for (size_t i = 0; i < ring.size(); ++i) {
+        const glm::vec3& a = ring[i];
+        const glm::vec3& b = ring[(i + 1) % ring.size()];
+        normal += glm::vec3((a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x),
+                            (a.x - b.x) * (a.y + b.y));
+    }
+    return normal;
+}
+
+// Sorted directed edge keys close a surface when they come in pairs of the same edge run both
+// ways (an edge bounding four faces sorts as two runs one way, then two the other).
+bool closesSurface(const std::vector<uint64_t>& sortedKeys) {
+    if (sortedKeys.empty() || sortedKeys.size() % 2 != 0) {
+        return false;
+    }
+    for (size_t i = 0; i < sortedKeys.size(); i += 2) {
+        const uint64_t a = sortedKeys[i];
+        const uint64_t b = sortedKeys[i + 1];
+        if ((a >> 1) != (b >> 1) || (a & 1) != 0 || (b & 1) != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Which way a closed surface's triangles turn, and the normals of its points.
+void orient(MeshGeometry& geometry) {
+    double volume = 0;  // six times the enclosed volume, signed by the triangles' turn
+    std::vector<glm::vec3> normals(geometry.pointCount(), glm::vec3(0));
+    for (size_t t = 0; t + 2 < geometry.triangles.size(); t += 3) {
+        const uint32_t ia = geometry.triangles[t];
+        const uint32_t ib = geometry.triangles[t + 1];
+        const uint32_t ic = geometry.triangles[t + 2];
+        const glm::vec3 a = geometry.position(ia) - geometry.centre;
+        const glm::vec3 b = geometry.position(ib) - geometry.centre;
+        const glm::vec3 c = geometry.position(ic) - geometry.centre;
+        const glm::vec3 n = glm::cross(b - a, c - a);
+        volume += static_cast<double>(glm::dot(a, glm::cross(b, c)));
+        normals[ia] += n;
+        normals[ib] += n;
+        normals[ic] += n;
+    }
+    geometry.facesOutward = volume >= 0;
+    const float out = geometry.facesOutward ? 1.0f : -1.0f;
+    geometry.normals.resize(3 * normals.size());
+    for (size_t i = 0; i < normals.size(); ++i) {
+        for (int k = 0; k < 3; ++k) {
+            geometry.normals[3 * i + static_cast<size_t>(k)] = out * normals[i][k];
+        }
+    }
 }
 
 void readFaces(MeshGeometry& geometry) {
@@ -96,6 +155,7 @@ void readFaces(MeshGeometry& geometry) {
     std::vector<uint64_t> edgeKeys;
     std::vector<glm::vec3> corners;
     std::vector<uint32_t> cut;
+    bool turnsAgree = true;  // every cut triangle turns as its polygon does
     for (long long f = 0; f <= Faces.upperBound(); ++f) {
         if (Faces(f).removedz()) {
             continue;
@@ -121,17 +181,29 @@ void readFaces(MeshGeometry& geometry) {
         }
         cut.clear();
         triangulatePolygon(corners, 0, cut);
+        const glm::vec3 normal = newellNormal(corners);
+        for (size_t k = 0; k + 2 < cut.size(); k += 3) {
+            const glm::vec3 a = corners[cut[k]];
+            turnsAgree =
+                turnsAgree &&
+                glm::dot(glm::cross(corners[cut[k + 1]] - a, corners[cut[k + 2]] - a), normal) >= 0;
+        }
         for (uint32_t k : cut) {
             geometry.triangles.push_back(ring[k]);
         }
     }
-    // An edge between two faces is drawn once: the wireframe costs the renderer half as much.
     std::sort(edgeKeys.begin(), edgeKeys.end());
-    edgeKeys.erase(std::unique(edgeKeys.begin(), edgeKeys.end()), edgeKeys.end());
+    geometry.closed = turnsAgree && closesSurface(edgeKeys);
+    if (geometry.closed) {
+        orient(geometry);
+    }
+    // An edge between two faces is drawn once: the wireframe costs the renderer half as much.
+    const auto sameEdge = [](uint64_t a, uint64_t b) { return (a >> 1) == (b >> 1); };
+    edgeKeys.erase(std::unique(edgeKeys.begin(), edgeKeys.end(), sameEdge), edgeKeys.end());
     geometry.edges.reserve(2 * edgeKeys.size());
     for (uint64_t key : edgeKeys) {
-        geometry.edges.push_back(static_cast<uint32_t>(key >> 32));
-        geometry.edges.push_back(static_cast<uint32_t>(key));
+        geometry.edges.push_back(static_cast<uint32_t>(key >> 33));
+        geometry.edges.push_back(static_cast<uint32_t>(key >> 1));  // min sits above bit 31
     }
 }
 
@@ -148,13 +220,7 @@ bool inTriangle(glm::vec2 p, glm::vec2 a, glm::vec2 b, glm::vec2 c) {
 
 // The ring flattened onto the plane it lies closest to, turning left (counter-clockwise).
 std::vector<glm::vec2> flatten(std::span<const glm::vec3> ring) {
-    glm::vec3 normal(0);  // Newell's normal: robust for any simple polygon
-    for (size_t i = 0; i < ring.size(); ++i) {
-        const glm::vec3& a = ring[i];
-        const glm::vec3& b = ring[(i + 1) % ring.size()];
-        normal += glm::vec3((a.y - b.y) * (a.z + b.z), (a.z - b.z) * (a.x + b.x),
-                            (a.x - b.x) * (a.y + b.y));
-    }
+    const glm::vec3 normal = newellNormal(ring);
     const glm::vec3 size = glm::abs(normal);
     // Drop the axis the normal is longest along; keep the other two in right-handed order.
     int u = 1;

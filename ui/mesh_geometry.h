@@ -27,6 +27,19 @@ struct MeshGeometry {
     float radius = 1;                 // of the sphere about centre holding every shown point
     double lowValue = 0;              // the value range of the shown points
     double highValue = 0;
+    glm::vec3 boxLow{0};  // the box around the shown points
+    glm::vec3 boxHigh{0};
+
+    // Whether the faces close the surface and all turn the same way: every edge bounds exactly
+    // two faces, which run along it in opposite directions. Seen from outside such a surface,
+    // a face turned away from the eye is always hidden behind others, so the view need not
+    // draw it: half of a closed mesh's triangles, and of its marks.
+    bool closed = false;
+    // For a closed surface: whether its triangles turn counter-clockwise seen from outside.
+    bool facesOutward = true;
+    // For a closed surface: per point, the sum of its triangles' area-weighted normals, pointing
+    // out of the surface (x, y, z at 3i); empty for any other.
+    std::vector<float> normals;
 
     size_t pointCount() const { return shown.size(); }
     glm::vec3 position(size_t point) const {

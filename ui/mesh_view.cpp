@@ -76,17 +76,27 @@ void main() { colour = vec4(0.08, 0.08, 0.1, 1.0); })";
 
 // Every point is a vertex of the point pass; one without a mark is put outside the clip volume.
 // A mark is drawn a little in front of its own surface, so that the surface around it does not
-// cover it, and behind any other.
+// cover it, and behind any other. On a closed surface seen from outside, a point whose surface
+// turns clearly away from the eye is hidden by the side facing it: its mark is left out too,
+// as the renderer would otherwise draw it only to have the depth test throw it away.
 constexpr const char* kMarkVertex = R"(#version 330 core
 layout(location = 0) in vec3 position;
 layout(location = 2) in float mark;
+layout(location = 3) in vec3 outward;
 uniform mat4 modelView;
 uniform mat4 projection;
 uniform int selectedPoint;
 uniform float pixelScale;
+uniform bool leaveOutTurnedAway;
+uniform vec3 eye;
 flat out int kind;
 void main() {
     kind = gl_VertexID == selectedPoint ? 3 : int(mark + 0.5);
+    vec3 toEye = eye - position;
+    if (leaveOutTurnedAway && kind != 3 &&
+        dot(outward, toEye) < -0.2 * length(outward) * length(toEye)) {
+        kind = 0;
+    }
     if (kind == 0) {
         gl_Position = vec4(2.0, 2.0, 2.0, 1.0);
         gl_PointSize = 1.0;
@@ -217,6 +227,7 @@ void MeshGLView::initializeGL() {
     positionBuffer.create();
     shadeBuffer.create();
     markBuffer.create();
+    normalBuffer.create();
     triangleBuffer.create();
     edgeBuffer.create();
 
@@ -244,6 +255,8 @@ void MeshGLView::initializeGL() {
     markBuffer.bind();
     glEnableVertexAttribArray(2);
     glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, nullptr);
+    normalBuffer.bind();
+    glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, 0, nullptr);  // enabled for a closed surface
     markArray.release();
 
     std::vector<QVector3D> map;
@@ -268,6 +281,7 @@ void MeshGLView::releaseBuffers() {
     positionBuffer.destroy();
     shadeBuffer.destroy();
     markBuffer.destroy();
+    normalBuffer.destroy();
     triangleBuffer.destroy();
     edgeBuffer.destroy();
 }
@@ -281,6 +295,15 @@ void MeshGLView::uploadGeometry() {
     shadeBuffer.allocate(g.shades.data(), static_cast<int>(g.shades.size() * sizeof(float)));
     markBuffer.bind();
     markBuffer.allocate(static_cast<int>(g.pointCount()));
+    normalBuffer.bind();
+    normalBuffer.allocate(g.normals.data(), static_cast<int>(g.normals.size() * sizeof(float)));
+    markArray.bind();
+    if (g.closed) {
+        glEnableVertexAttribArray(3);
+    } else {
+        glDisableVertexAttribArray(3);
+    }
+    markArray.release();
     // Index buffers belong to their vertex arrays: bind the array before the buffer.
     surfaceArray.bind();
     triangleBuffer.bind();
@@ -322,13 +345,25 @@ void MeshGLView::paintGL() {
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_PROGRAM_POINT_SIZE);
 
+    // From inside a closed surface (zoomed through it) every face seen turns away: all are drawn.
+    const glm::vec3 eye = eyeOn.eye();
+    const bool outside = glm::any(glm::lessThan(eye, shape->boxLow)) ||
+                         glm::any(glm::greaterThan(eye, shape->boxHigh));
+    const bool leaveOutTurnedAway = shape->closed && outside;
+
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1, 1);  // the outline in front of the faces it bounds
     surfaceProgram.bind();
     surfaceProgram.setUniformValue("modelView", modelView);
     surfaceProgram.setUniformValue("projection", projection);
     surfaceArray.bind();
+    if (leaveOutTurnedAway) {
+        glEnable(GL_CULL_FACE);
+        glFrontFace(shape->facesOutward ? GL_CCW : GL_CW);
+        glCullFace(GL_BACK);
+    }
     glDrawElements(GL_TRIANGLES, triangleIndices, GL_UNSIGNED_INT, nullptr);
+    glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_OFFSET_FILL);
 
     if (showEdges) {
@@ -344,6 +379,8 @@ void MeshGLView::paintGL() {
     markProgram.setUniformValue("projection", projection);
     markProgram.setUniformValue("selectedPoint", selected);
     markProgram.setUniformValue("pixelScale", static_cast<float>(devicePixelRatioF()));
+    markProgram.setUniformValue("leaveOutTurnedAway", leaveOutTurnedAway);
+    markProgram.setUniformValue("eye", QVector3D(eye.x, eye.y, eye.z));
     markArray.bind();
     glDrawArrays(GL_POINTS, 0, pointsDrawn);
     markArray.release();

@@ -122,6 +122,7 @@ private:
     QOpenGLBuffer positionBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer shadeBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer markBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer normalBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
     QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
     int triangleIndices = 0;

@@ -4,6 +4,7 @@
 // histogram with its line of counts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -169,6 +170,68 @@ TEST_F(MeshGeometryTest, TheCubeIsItsPointsTwoTrianglesPerQuadAndItsOutlines) {
         EXPECT_EQ(g.values[i], Points(static_cast<long long>(i)).getValue());
         EXPECT_EQ(g.shown[i], 1);
     }
+}
+
+// The view leaves out the faces turned away only where that hides nothing: a surface that is
+// closed and turns one way throughout.
+TEST_F(MeshGeometryTest, OnlyAClosedSurfaceTurningOneWayCountsAsClosedAndItsNormalsPointOut) {
+    const std::vector<std::string> points = {"(-1 -1 1)",  "(1 -1 1)",  "(1 1 1)",  "(-1 1 1)",
+                                             "(-1 -1 -1)", "(1 -1 -1)", "(1 1 -1)", "(-1 1 -1)"};
+    const std::vector<std::vector<int>> quads = {{0, 1, 2, 3}, {5, 4, 7, 6}, {1, 5, 6, 2},
+                                                 {4, 0, 3, 7}, {3, 2, 6, 7}, {4, 5, 1, 0}};
+    const auto faceText = [](std::vector<int> corners, bool backwards) {
+        if (backwards) {
+            std::reverse(corners.begin(), corners.end());
+        }
+        std::string text = std::to_string(corners.size()) + " (";
+        for (int c : corners) {
+            text += " (" + std::to_string(c) + ")";
+        }
+        return text + " )";
+    };
+    std::vector<std::string> faces;
+    std::vector<std::string> inward;
+    for (const std::vector<int>& quad : quads) {
+        faces.push_back(faceText(quad, false));
+        inward.push_back(faceText(quad, true));
+    }
+    const auto geometryOf = [this](const std::string& mesh) {
+        resetStore();
+        loadAndAnalyze(mesh);
+        return buildGeometry();
+    };
+    MeshGeometry g = geometryOf(meshText(points, faces));
+    ASSERT_TRUE(g.closed);
+    EXPECT_TRUE(g.facesOutward);
+    ASSERT_EQ(g.normals.size(), 3 * g.pointCount());
+    for (size_t i = 0; i < g.pointCount(); ++i) {
+        const glm::vec3 n(g.normals[3 * i], g.normals[3 * i + 1], g.normals[3 * i + 2]);
+        EXPECT_GT(glm::dot(glm::normalize(n), glm::normalize(g.position(i) - g.centre)), 0.9f);
+    }
+
+    g = geometryOf(meshText(points, inward));
+    EXPECT_TRUE(g.closed);
+    EXPECT_FALSE(g.facesOutward);
+    ASSERT_EQ(g.normals.size(), 3 * g.pointCount());
+    const glm::vec3 n0(g.normals[0], g.normals[1], g.normals[2]);
+    EXPECT_GT(glm::dot(n0, g.position(0) - g.centre), 0);  // still out of the surface
+
+    std::vector<std::string> oneTurned = faces;
+    oneTurned[2] = inward[2];
+    g = geometryOf(meshText(points, oneTurned));
+    EXPECT_FALSE(g.closed);
+    EXPECT_TRUE(g.normals.empty());
+
+    std::vector<std::string> open = faces;
+    open.pop_back();
+    EXPECT_FALSE(geometryOf(meshText(points, open)).closed);
+
+    std::vector<std::string> twice = faces;  // an edge bounding four faces, two each way
+    twice.push_back("3 ( (0) (1) (6) )");
+    twice.push_back("3 ( (1) (0) (6) )");
+    EXPECT_FALSE(geometryOf(meshText(points, twice)).closed);
+
+    EXPECT_FALSE(geometryOf(generate::grid(12, 10, 0.5, 4)).closed);
 }
 
 TEST_F(MeshGeometryTest, RemovedPointsAndFacesAreNotShownAndRebuiltFacesAreRings) {

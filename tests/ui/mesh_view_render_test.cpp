@@ -14,7 +14,9 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <set>
+#include <sstream>
 
 #include "meshio/dry_run.h"
 #include "model/store.h"
@@ -307,6 +309,85 @@ TEST_F(MeshViewRenderTest, KeysOrbitToggleTheWireframeAndFitAgain) {
     EXPECT_NE(driver.picture(), fitted);
     QTest::keyClick(view, Qt::Key_Home);
     EXPECT_EQ(driver.picture(), fitted);
+}
+
+// The same mesh with every face's points named the other way round.
+std::string facesTurned(const std::string& mesh) {
+    std::istringstream in(mesh);
+    std::string out;
+    std::string line;
+    bool inFaces = false;
+    while (std::getline(in, line)) {
+        inFaces = inFaces || line.find("faces {") != std::string::npos;
+        const size_t open = line.find("( (");
+        const size_t close = line.rfind(" )");
+        if (inFaces && open != std::string::npos && close != std::string::npos && close > open) {
+            std::istringstream corners(line.substr(open + 2, close - open - 2));
+            std::vector<std::string> names{std::istream_iterator<std::string>(corners), {}};
+            std::reverse(names.begin(), names.end());
+            line = line.substr(0, open + 1);
+            for (const std::string& name : names) {
+                line += " " + name;
+            }
+            line += " )";
+        }
+        out += line + "\n";
+    }
+    return out;
+}
+
+// Pixels of two pictures of the same size that differ by more than a rounding's worth.
+long long differingPixels(const QImage& a, const QImage& b) {
+    long long count = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            count += std::abs(qRed(p) - qRed(q)) > 4 || std::abs(qGreen(p) - qGreen(q)) > 4 ||
+                             std::abs(qBlue(p) - qBlue(q)) > 4
+                         ? 1
+                         : 0;
+        }
+    }
+    return count;
+}
+
+// A closed surface is drawn without its faces turned away from the eye, and without their
+// marks: whichever way its faces turn, the side seen is the one facing the eye, the marks there
+// are those a run removes, and from inside it (zoomed through) every face is drawn again.
+TEST_F(MeshViewRenderTest, AClosedSurfaceShowsItsNearSideWhicheverWayItsFacesTurn) {
+    const std::string turned = facesTurned(kSphere);
+    ASSERT_NE(turned, kSphere);
+    QImage outward;
+    {
+        MeshViewDriver driver(kSphere, QStringLiteral("sphere.mesh"));
+        ASSERT_TRUE(buildGeometry().closed);
+        ASSERT_TRUE(driver.moveThreshold(0.9));
+        outward = driver.picture();
+        ASSERT_GT(redPixels(outward), 0);
+        MeshGLView* view = driver.view().glView();
+        view->setFocus();
+        for (int step = 0; step < 40 && view->camera().distance() > 0.1f * buildGeometry().radius;
+             ++step) {
+            QTest::keyClick(view, Qt::Key_Plus);
+        }
+        const QImage inside = driver.picture();
+        long long background = 0;
+        for (int y = 0; y < inside.height(); ++y) {
+            for (int x = 0; x < inside.width(); ++x) {
+                background += isBackground(inside.pixel(x, y)) ? 1 : 0;
+            }
+        }
+        EXPECT_EQ(background, 0);  // all around the eye is surface
+    }
+    MeshViewDriver driver(turned, QStringLiteral("turned.mesh"));
+    const MeshGeometry g = buildGeometry();
+    ASSERT_TRUE(g.closed);
+    EXPECT_FALSE(g.facesOutward);
+    ASSERT_TRUE(driver.moveThreshold(0.9));
+    const QImage inward = driver.picture();
+    ASSERT_EQ(inward.size(), outward.size());
+    EXPECT_LT(differingPixels(inward, outward), inward.width() * inward.height() / 1000);
 }
 
 TEST_F(MeshViewRenderTest, ARightClickOpensTheMenuWithSavePictureAndARightDragPans) {
