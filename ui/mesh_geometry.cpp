@@ -201,10 +201,16 @@ void readFaces(MeshGeometry& geometry) {
     const auto sameEdge = [](uint64_t a, uint64_t b) { return (a >> 1) == (b >> 1); };
     edgeKeys.erase(std::unique(edgeKeys.begin(), edgeKeys.end(), sameEdge), edgeKeys.end());
     geometry.edges.reserve(2 * edgeKeys.size());
+    double length = 0;
     for (uint64_t key : edgeKeys) {
-        geometry.edges.push_back(static_cast<uint32_t>(key >> 33));
-        geometry.edges.push_back(static_cast<uint32_t>(key >> 1));  // min sits above bit 31
+        const auto a = static_cast<uint32_t>(key >> 33);
+        const auto b = static_cast<uint32_t>(key >> 1);  // a sits above bit 31
+        geometry.edges.push_back(a);
+        geometry.edges.push_back(b);
+        length += static_cast<double>(glm::distance(geometry.position(a), geometry.position(b)));
     }
+    geometry.meanEdgeLength =
+        edgeKeys.empty() ? 0 : static_cast<float>(length / static_cast<double>(edgeKeys.size()));
 }
 
 // --- ear clipping ---
@@ -301,6 +307,17 @@ MeshGeometry buildGeometry() {
     measure(geometry);
     readFaces(geometry);
     return geometry;
+}
+
+float removalMarkDiameter(const MeshGeometry& geometry, const MeshViewCamera& camera,
+                          int viewportHeight) {
+    constexpr float kLargest = 8;
+    constexpr float kSmallest = 3;
+    if (geometry.meanEdgeLength <= 0) {
+        return kLargest;
+    }
+    const float spacing = geometry.meanEdgeLength / camera.worldPerPixel(viewportHeight);
+    return std::clamp(spacing, kSmallest, kLargest);
 }
 
 void triangulatePolygon(std::span<const glm::vec3> ring, uint32_t base,

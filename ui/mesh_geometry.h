@@ -23,6 +23,7 @@ struct MeshGeometry {
     std::vector<uint8_t> shown;    // 1 for a point that is not removed
     std::vector<uint32_t> triangles;  // three point numbers each
     std::vector<uint32_t> edges;      // two point numbers each: the faces' outlines, each edge once
+    float meanEdgeLength = 0;         // of those edges
     glm::vec3 centre{0};              // of the box around the shown points
     float radius = 1;                 // of the sphere about centre holding every shown point
     double lowValue = 0;              // the value range of the shown points
@@ -58,6 +59,13 @@ MeshGeometry buildGeometry();
 // private); the rings are small, and the cut is quadratic in the ring's length.
 void triangulatePolygon(std::span<const glm::vec3> ring, uint32_t base,
                         std::vector<uint32_t>& triangles);
+
+// The diameter in pixels of the mark of a point that a run removes, seen by camera in a view of
+// the given height: 8 where the points lie far apart on screen, down to 3 where they crowd
+// (a fitted mesh of tens of thousands of points), so that the marks leave the surface between
+// them in sight. Drawing them is the larger part of a frame, and it grows with their area.
+float removalMarkDiameter(const MeshGeometry& geometry, const MeshViewCamera& camera,
+                          int viewportHeight);
 
 // The point the eye sees nearest to the cursor (x, y in pixels), within radius pixels of it;
 // -1 when there is none. A point hidden behind the surface is never picked.

@@ -87,6 +87,7 @@ uniform mat4 modelView;
 uniform mat4 projection;
 uniform int selectedPoint;
 uniform float pixelScale;
+uniform float removalMark;
 uniform bool leaveOutTurnedAway;
 uniform vec3 eye;
 flat out int kind;
@@ -105,7 +106,7 @@ void main() {
     vec4 p = projection * modelView * vec4(position, 1.0);
     p.z -= (kind == 2 ? 0.003 : 0.002) * p.w;  // a removal's mark over a fainter one
     gl_Position = p;
-    gl_PointSize = (kind == 2 ? 8.0 : kind == 1 ? 5.0 : 12.0) * pixelScale;
+    gl_PointSize = (kind == 2 ? removalMark : kind == 1 ? 0.625 * removalMark : 12.0) * pixelScale;
 })";
 
 constexpr const char* kMarkFragment = R"(#version 330 core
@@ -379,6 +380,7 @@ void MeshGLView::paintGL() {
     markProgram.setUniformValue("projection", projection);
     markProgram.setUniformValue("selectedPoint", selected);
     markProgram.setUniformValue("pixelScale", static_cast<float>(devicePixelRatioF()));
+    markProgram.setUniformValue("removalMark", removalMarkDiameter(*shape, eyeOn, height()));
     markProgram.setUniformValue("leaveOutTurnedAway", leaveOutTurnedAway);
     markProgram.setUniformValue("eye", QVector3D(eye.x, eye.y, eye.z));
     markArray.bind();

@@ -32,12 +32,15 @@ void MeshViewCamera::orbit(float dx, float dy) {
 }
 
 void MeshViewCamera::pan(float dx, float dy, int viewportHeight) {
-    const float worldPerPixel = 2 * range * std::tan(glm::radians(kFieldOfViewDegrees) / 2) /
-                                static_cast<float>(std::max(viewportHeight, 1));
     const glm::mat4 v = view();
     const glm::vec3 right(v[0][0], v[1][0], v[2][0]);
     const glm::vec3 up(v[0][1], v[1][1], v[2][1]);
-    lookAt += (-dx * right + dy * up) * worldPerPixel;
+    lookAt += (-dx * right + dy * up) * worldPerPixel(viewportHeight);
+}
+
+float MeshViewCamera::worldPerPixel(int viewportHeight) const {
+    return 2 * range * std::tan(glm::radians(kFieldOfViewDegrees) / 2) /
+           static_cast<float>(std::max(viewportHeight, 1));
 }
 
 void MeshViewCamera::zoom(float steps) {

@@ -43,6 +43,8 @@ public:
     glm::mat4 view() const;
     glm::mat4 projection(float aspect) const;
 
+    // The length in the mesh's space that one pixel spans at the target's depth.
+    float worldPerPixel(int viewportHeight) const;
     ScreenPoint project(glm::vec3 point, int width, int height) const;
     Ray rayThrough(float x, float y, int width, int height) const;
 

@@ -234,6 +234,35 @@ TEST_F(MeshGeometryTest, OnlyAClosedSurfaceTurningOneWayCountsAsClosedAndItsNorm
     EXPECT_FALSE(geometryOf(generate::grid(12, 10, 0.5, 4)).closed);
 }
 
+TEST_F(MeshGeometryTest, MarksShrinkWhereThePointsCrowdTheScreenAndGrowBackWhenZoomedIn) {
+    loadAndAnalyze(kCube);
+    MeshGeometry g = buildGeometry();
+    EXPECT_FLOAT_EQ(g.meanEdgeLength, 2);
+    MeshViewCamera camera;
+    camera.fit(g.centre, g.radius);
+    EXPECT_EQ(removalMarkDiameter(g, camera, kHeight), 8);
+
+    resetStore();
+    loadAndAnalyze(generate::grid(150, 150, 0.5, 4));
+    g = buildGeometry();
+    camera.fit(g.centre, g.radius);
+    const float crowded = removalMarkDiameter(g, camera, kHeight);
+    EXPECT_EQ(crowded, 3);
+    camera.zoom(8);
+    const float closer = removalMarkDiameter(g, camera, kHeight);
+    EXPECT_GT(closer, crowded);
+    EXPECT_LT(closer, 8);
+    // One pixel at the target's depth spans what the projection says it does.
+    const ScreenPoint a = camera.project(camera.target(), kWidth, kHeight);
+    const glm::mat4 v = camera.view();
+    const glm::vec3 right(v[0][0], v[1][0], v[2][0]);
+    const ScreenPoint b = camera.project(
+        camera.target() + right * (10 * camera.worldPerPixel(kHeight)), kWidth, kHeight);
+    EXPECT_NEAR(b.x - a.x, 10, 0.01);
+    camera.zoom(20);
+    EXPECT_EQ(removalMarkDiameter(g, camera, kHeight), 8);
+}
+
 TEST_F(MeshGeometryTest, RemovedPointsAndFacesAreNotShownAndRebuiltFacesAreRings) {
     stopListening();
     loadAndAnalyze(generate::grid(12, 10, 0.5, 4));
