@@ -347,9 +347,12 @@ void MeshGLView::paintGL() {
     glEnable(GL_PROGRAM_POINT_SIZE);
 
     // From inside a closed surface (zoomed through it) every face seen turns away: all are drawn.
+    // So they are when the near plane, at most a hundredth of the distance ahead, could cut into
+    // the surface and open a view of its inside.
     const glm::vec3 eye = eyeOn.eye();
-    const bool outside = glm::any(glm::lessThan(eye, shape->boxLow)) ||
-                         glm::any(glm::greaterThan(eye, shape->boxHigh));
+    const glm::vec3 margin(0.02f * eyeOn.distance());
+    const bool outside = glm::any(glm::lessThan(eye, shape->boxLow - margin)) ||
+                         glm::any(glm::greaterThan(eye, shape->boxHigh + margin));
     const bool leaveOutTurnedAway = shape->closed && outside;
 
     glEnable(GL_POLYGON_OFFSET_FILL);
