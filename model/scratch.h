@@ -40,13 +40,14 @@ struct Scratch {
     // restoreSnapshot clear it.
     NeighbourGroups groups;
 
-    // Empties every list and gives its memory back; the sets keep their tables.
+    // Empties every list and gives its memory back; the sets keep their tables. (A list assigned
+    // {} would keep its block: that empties it and leaves its capacity.)
     void clear() {
-        facesToReplace = {};
-        neighbours = {};
-        newPoints = {};
-        walkOrder = {};
-        line = {};
+        facesToReplace = FaceList();
+        neighbours = std::vector<int16_t>();
+        newPoints = PointList();
+        walkOrder = PointList();
+        line = std::vector<char>();
         heldByNeighbour.clear();
         heldByNewFace.clear();
         faceCollection.clear();
