@@ -403,31 +403,34 @@ bool Point::holdsFirstKnown(const std::vector<int16_t>& others,
             break;
         }
     }
-    return j >= others.size() || findEntry(conns, 0, others[j]) < conns.size();
+    return j >= others.size() || findOnlyEntry(conns, others[j]) < conns.size();
 }
 
 void Point::remPoint(int16_t whichOne) {
     if (!Points.holds(whichOne) || !Points(whichOne).removed()) {
         scratch().groups.forget(myNum);  // a member that is not removed may leave the list
     }
-    // Every entry that holds the point is taken out, front to back; the entry that moves into
-    // the place of one taken out is not examined again. A list never shrinks below one entry.
-    size_t i = findEntry(conns, 0, whichOne);
     if (whichOne >= 0) {
         // The rules add a point only to a list that lacks it, so a point is in a list once at
-        // most, and the search ends at the first.
+        // most, and the search for it may start from either end.
+        const size_t i = findOnlyEntry(conns, whichOne);
+        bool kept = false;
         if (i < conns.size()) {
             if (conns.size() > 1) {
                 conns.erase(i);
             } else {
-                ++i;  // the last entry stays
+                kept = true;  // a list never shrinks below one entry
             }
         }
         MESHTHIN_EXPECT(
-            conns.size() > kCheckedLength || findEntry(conns, i, whichOne) == conns.size(),
+            kept || conns.size() > kCheckedLength || findEntry(conns, 0, whichOne) == conns.size(),
             "the rules never put a point in a list twice");
         return;
     }
+    // A negative number, such as the open-slot marker, may stand more than once. Every entry that
+    // holds it is taken out, front to back; the entry that moves into the place of one taken out
+    // is not examined again. A list never shrinks below one entry.
+    size_t i = findEntry(conns, 0, whichOne);
     while (i < conns.size()) {
         if (conns.size() > 1) {
             conns.erase(i);
