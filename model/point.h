@@ -114,6 +114,10 @@ private:
     // Where an invariant lets a search of the list stop early, lists up to this length check it
     // in full; longer ones, where stopping early is the point, do not.
     static constexpr size_t kCheckedLength = 64;
+    // A check that costs a search of a long list runs for the points whose number is a multiple
+    // of this: in a deep run checking every neighbour took a tenth of the run, and a broken
+    // invariant shows in any of them.
+    static constexpr int kCheckedEvery = 8;
     // Up to this many questions about one list are answered by searching it; more, by a set
     // that mirrors it.
     static constexpr size_t kSearchedQuestions = 8;
