@@ -44,6 +44,24 @@ TEST(ListSearch, HoldsEitherAnswersAsThePlainScan) {
     }
 }
 
+TEST(ListSearch, FindEntryFindsWhatThePlainScanFinds) {
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> number(0, 40);
+    for (int round = 0; round < 20000; ++round) {
+        // Lists of every length around the blocks of eight and thirty-two, searched from every
+        // place, with repeated numbers: the first match at or after the start counts.
+        const size_t size = static_cast<size_t>(round % 80);
+        std::vector<int16_t> list(size);
+        for (int16_t& entry : list) {
+            entry = static_cast<int16_t>(number(random));
+        }
+        const size_t from = size == 0 ? 0 : static_cast<size_t>(random()) % (size + 1);
+        const auto sought = static_cast<int16_t>(number(random));
+        ASSERT_EQ(findEntry(list, from, sought), findEntryPlain(list, from, sought))
+            << "round " << round;
+    }
+}
+
 TEST(ListSearch, FindOnlyEntryFindsWhatTheScanFromTheFrontFinds) {
     std::mt19937 random(5);
     for (int round = 0; round < 20000; ++round) {
