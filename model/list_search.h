@@ -107,6 +107,25 @@ inline size_t findOnlyEntry(std::span<const int16_t> list, int16_t number) {
     const __m128i sought = _mm_set1_epi16(number);
     size_t front = 0;
     size_t back = list.size();
+    // Thirty-two entries at a time at each end while the middle is long, with one test each.
+    const auto anyOf32 = [&sought](const int16_t* entries) {
+        const auto* blocks = reinterpret_cast<const __m128i*>(entries);
+        const __m128i first = _mm_or_si128(_mm_cmpeq_epi16(_mm_loadu_si128(blocks), sought),
+                                           _mm_cmpeq_epi16(_mm_loadu_si128(blocks + 1), sought));
+        const __m128i second = _mm_or_si128(_mm_cmpeq_epi16(_mm_loadu_si128(blocks + 2), sought),
+                                            _mm_cmpeq_epi16(_mm_loadu_si128(blocks + 3), sought));
+        return _mm_movemask_epi8(_mm_or_si128(first, second)) != 0;
+    };
+    while (back - front >= 64) {
+        if (anyOf32(list.data() + front)) {
+            return findEntry(list.first(front + 32), front, number);
+        }
+        back -= 32;
+        if (anyOf32(list.data() + back)) {
+            return findEntry(list.first(back + 32), back, number);
+        }
+        front += 32;
+    }
     while (back - front >= 16) {
         const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list.data() + front));
         int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(head, sought));

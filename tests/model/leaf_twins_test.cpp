@@ -66,8 +66,9 @@ TEST(ListSearch, FindOnlyEntryFindsWhatTheScanFromTheFrontFinds) {
     std::mt19937 random(5);
     for (int round = 0; round < 20000; ++round) {
         // Distinct entries, as a connection list holds them, at every length around the blocks
-        // of eight taken from either end; the number sought is at every place, or nowhere.
-        const size_t size = static_cast<size_t>(round % 50);
+        // of eight and thirty-two taken from either end; the number sought is at every place, or
+        // nowhere.
+        const size_t size = static_cast<size_t>(round % 160);
         std::vector<int16_t> list(size);
         std::iota(list.begin(), list.end(), int16_t{100});
         std::shuffle(list.begin(), list.end(), random);
