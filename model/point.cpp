@@ -413,8 +413,10 @@ void Point::remPoint(int16_t whichOne) {
     }
     if (whichOne >= 0) {
         // The rules add a point only to a list that lacks it, so a point is in a list once at
-        // most, and the search for it may start from either end.
-        const size_t i = findOnlyEntry(conns, whichOne);
+        // most: a long list is searched from both ends, and a short one, which is checked, from
+        // the front, so that only the entries behind the one found are left to check.
+        const bool checked = conns.size() <= kCheckedLength;
+        const size_t i = checked ? findEntry(conns, 0, whichOne) : findOnlyEntry(conns, whichOne);
         bool kept = false;
         if (i < conns.size()) {
             if (conns.size() > 1) {
@@ -423,9 +425,8 @@ void Point::remPoint(int16_t whichOne) {
                 kept = true;  // a list never shrinks below one entry
             }
         }
-        MESHTHIN_EXPECT(
-            kept || conns.size() > kCheckedLength || findEntry(conns, 0, whichOne) == conns.size(),
-            "the rules never put a point in a list twice");
+        MESHTHIN_EXPECT(!checked || kept || findEntry(conns, i, whichOne) == conns.size(),
+                        "the rules never put a point in a list twice");
         return;
     }
     // A negative number, such as the open-slot marker, may stand more than once. Every entry that
