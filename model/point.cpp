@@ -162,6 +162,22 @@ void Point::appendConn(int16_t whichPoint) {
     conns.push_back(whichPoint);
 }
 
+void Point::appendConns(const int16_t* first, size_t count) {
+    // The last index stays 16-bit up to 32,768 entries; beyond, appendConn puts in the entries
+    // one by one up to the one that fails, as each addition would.
+    const size_t room = conns.size() < 32768 ? 32768 - conns.size() : 0;
+    if (count > room) {
+        for (size_t k = 0; k < count; ++k) {
+            appendConn(first[k]);
+        }
+        return;
+    }
+    if (count != 0) {
+        connectionAdded = true;
+        conns.append(first, count);
+    }
+}
+
 void Point::addNeighbours(int16_t first, int16_t second) {
     if (!appendOnly()) {
         addConn(first);
@@ -221,9 +237,7 @@ void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
     } else {
         gather(j, others.size());
     }
-    for (size_t k = 0; k < count; ++k) {
-        appendConn(gained[k]);
-    }
+    appendConns(gained.data(), count);
 }
 
 void Point::doneAdd() {

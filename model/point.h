@@ -128,6 +128,8 @@ private:
     void addConnAsking(int16_t whichPoint, const Holds& holds);
     // Rule 4: whichPoint becomes a new last entry.
     void appendConn(int16_t whichPoint);
+    // appendConn for each of count points from first, in order.
+    void appendConns(const int16_t* first, size_t count);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
     void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
     // Whether the neighbours of a removal form a group (model/groups.h): many, distinct, and
