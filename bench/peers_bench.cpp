@@ -6,7 +6,8 @@
 //  - loading with the start-up passes, next to one std::from_chars over every number in the file;
 //  - the writer's text, next to one std::to_chars over every number it writes;
 //  - the same at a quarter and three quarters of the points removed, where a run meets larger
-//    neighbourhoods;
+//    neighbourhoods, and at half and three quarters the floor of such a run (only the values
+//    and the list entries the rules cannot do without) next to the simplifier;
 //  - runs that remove every point of a fan, the slowest case there is (each removal rewires the
 //    whole remaining ring), and deep runs on a large grid; these have no peer to be measured
 //    against.
@@ -26,6 +27,7 @@
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
 #include "model/store.h"
+#include "model/unit_vectors.h"
 #include "tools/mesh_generators.h"
 
 namespace meshthin::bench {
@@ -177,6 +179,153 @@ void BM_RemovalNextToSimplifier(benchmark::State& state) {
     state.counters["simplifier_ms"] = median(theirs);
     state.counters["ratio"] = median(ours) / median(theirs);
     state.counters["us_per_removed"] = median(ours) * 1000 / static_cast<double>(removed);
+}
+
+// What a deep run cannot do without, next to the simplifier: the values that must be computed
+// and the entries that the lists must gain. The rules fix both: a rewired neighbour's value is
+// the sum of the unit vectors of its whole list in list order, computed (when the walk reads it)
+// from the list as it is then, and every neighbour gains each of the other neighbours that its
+// list lacks. A first pass runs the walk as the run does, through the public steps, and records
+// the list of every value computed and how many entries each neighbour gained; the timed passes
+// then only compute those sums (with the same routines as the analysis) and append that many
+// entries to lists of the sizes the points had at the start. Everything else a removal does (the
+// questions whether a list already holds a point, taking the removed point out, the faces) is left
+// out, so the floor is below what any removal that keeps the rules can take.
+struct Floor {
+    // The valued lists, one after the other, and for each its point.
+    std::vector<int16_t> valuedEntries;
+    std::vector<std::pair<int16_t, size_t>> valued;  // point, number of entries
+    // The gains: for each rewired neighbour of each removal, how many entries it gained.
+    std::vector<std::pair<int16_t, size_t>> gained;
+    std::vector<size_t> startSizes;  // every point's list size at the start
+};
+
+Floor recordFloor(const std::string& text, double threshold) {
+    loadAndAnalyzeText(text);
+    Floor floor;
+    const long long last = lastLoadedPoint();
+    for (long long i = 0; i <= spareSlot(); ++i) {
+        floor.startSizes.push_back(static_cast<size_t>(Points(i).getNumConns()) + 1);
+    }
+    std::vector<char> due(static_cast<size_t>(spareSlot()) + 1, 0);
+    std::vector<int16_t> neighbours;
+    std::vector<size_t> before;
+    for (long long i = 0; i <= last; ++i) {
+        Point& point = Points(i);
+        if (point.removed()) {
+            continue;
+        }
+        if (due[static_cast<size_t>(i)] != 0) {
+            // getValue below computes the value from this list.
+            const size_t count = static_cast<size_t>(point.getNumConns()) + 1;
+            for (size_t k = 0; k < count; ++k) {
+                floor.valuedEntries.push_back(point.getConn(static_cast<int16_t>(k)));
+            }
+            floor.valued.emplace_back(static_cast<int16_t>(i), count);
+            due[static_cast<size_t>(i)] = 0;
+        }
+        if (point.getValue() >= threshold) {
+            continue;
+        }
+        neighbours.clear();
+        before.clear();
+        for (int16_t k = 0; k <= point.getNumConns(); ++k) {
+            const int16_t n = point.getConn(k);
+            neighbours.push_back(n);
+            // What is left of the neighbour's list once the removed point is taken out of it.
+            const Point& neighbour = Points(n);
+            const bool holdsRemoved =
+                neighbour.getNumConns() > 0 && neighbour.alreadyConn(static_cast<int16_t>(i));
+            before.push_back(static_cast<size_t>(neighbour.getNumConns()) + 1 -
+                             (holdsRemoved ? 1 : 0));
+        }
+        point.remove();
+        for (size_t k = 0; k < neighbours.size(); ++k) {
+            const size_t after = static_cast<size_t>(Points(neighbours[k]).getNumConns()) + 1;
+            if (after > before[k]) {
+                floor.gained.emplace_back(neighbours[k], after - before[k]);
+            }
+            due[static_cast<size_t>(neighbours[k])] = 1;
+        }
+    }
+    return floor;
+}
+
+// The values of the recorded lists, computed as the analysis computes them.
+double valueRecordedLists(const Floor& floor) {
+    double total = 0;
+    size_t at = 0;
+    for (const auto& [p, count] : floor.valued) {
+        const Point& point = Points(p);
+        const std::span<const int16_t> entries(floor.valuedEntries.data() + at, count);
+        VectorSum sum;
+        const size_t paired =
+            addUnitVectorsInPairs(point.getX(), point.getY(), point.getZ(), entries, sum);
+        addUnitVectorsOneByOne(point.getX(), point.getY(), point.getZ(), entries.subspan(paired),
+                               sum);
+        total += std::sqrt((sum.x * sum.x + sum.y * sum.y) + sum.z * sum.z);
+        at += count;
+    }
+    return total;
+}
+
+// Lists of the start's sizes, each given as many entries as the run's lists gained, all the
+// entries of one neighbour and removal at once.
+size_t appendRecordedGains(const Floor& floor, std::vector<std::vector<int16_t>>& lists) {
+    for (const auto& [p, count] : floor.gained) {
+        std::vector<int16_t>& list = lists[static_cast<size_t>(p)];
+        list.insert(list.end(), count, p);
+    }
+    return lists.size();
+}
+
+void BM_RemovalFloorNextToSimplifier(benchmark::State& state) {
+    const std::string& text =
+        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const double threshold = thresholdRemoving(text, static_cast<int>(state.range(2)));
+    loadAndAnalyzeText(text);
+    const TriangleMesh mesh = trianglesOfLoadedMesh();
+    runBelow(threshold);
+    const long long removed = removedCount();
+    const size_t target = targetKeeping(mesh, lastLoadedPoint() + 1 - removed);
+    const Floor floor = recordFloor(text, threshold);  // leaves the store as the run leaves it
+    if (removedCount() != removed) {
+        state.SkipWithError("the recording walk removed other points than the run");
+    }
+
+    std::vector<double> valuing;
+    std::vector<double> appending;
+    std::vector<double> theirs;
+    std::vector<unsigned> out;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        benchmark::DoNotOptimize(valueRecordedLists(floor));
+        valuing.push_back(millisecondsSince(start));
+
+        std::vector<std::vector<int16_t>> lists;
+        for (const size_t size : floor.startSizes) {
+            lists.emplace_back(size, int16_t{0});
+        }
+        start = Clock::now();
+        benchmark::DoNotOptimize(appendRecordedGains(floor, lists));
+        appending.push_back(millisecondsSince(start));
+        state.SetIterationTime((valuing.back() + appending.back()) / 1000);
+
+        start = Clock::now();
+        simplify(mesh, target, out);
+        theirs.push_back(millisecondsSince(start));
+    }
+    size_t gainedEntries = 0;
+    for (const auto& gain : floor.gained) {
+        gainedEntries += gain.second;
+    }
+    state.counters["removed"] = static_cast<double>(removed);
+    state.counters["valued_entries"] = static_cast<double>(floor.valuedEntries.size());
+    state.counters["gained_entries"] = static_cast<double>(gainedEntries);
+    state.counters["value_ms"] = median(valuing);
+    state.counters["append_ms"] = median(appending);
+    state.counters["simplifier_ms"] = median(theirs);
+    state.counters["floor_ratio"] = (median(valuing) + median(appending)) / median(theirs);
 }
 
 // The rewiring steps a run at threshold takes on the mesh of text, as the removals report them:
@@ -440,6 +589,12 @@ void depths(benchmark::internal::Benchmark* b) {
 }
 
 BENCHMARK(BM_RemovalNextToSimplifier)->Apply(depths);
+// The floor at half and three quarters of the 32k-point meshes.
+BENCHMARK(BM_RemovalFloorNextToSimplifier)
+    ->ArgsProduct({{kSphere, kGrid, kSelfSimilarSphere, kSelfSimilarGrid}, {32767}, {50, 75}})
+    ->ArgNames({"shape", "points", "percent"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 BENCHMARK(BM_TimePerRemovedPointAcrossSizes)
     ->ArgName("shape")
     ->Arg(kSphere)

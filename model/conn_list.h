@@ -48,6 +48,13 @@ public:
         }
         items.push_back(value);
     }
+    // Appends count entries at once: the room before the list is used first, as by push_back.
+    void append(const int16_t* first, size_t count) {
+        if (head != 0 && items.size() + count > items.capacity()) {
+            compact();
+        }
+        items.insert(items.end(), first, first + count);
+    }
     void pop_back() { items.pop_back(); }
 
     // Takes out the entry at position i; the others keep their order.

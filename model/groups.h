@@ -130,11 +130,11 @@ public:
     void clear() {
         memberLists.assign(1, {});  // number 0 stands for no group
         belonging.assign(1, 0);
-        groups = {};
-        tags = {};
+        groups = std::vector<int32_t>();
+        tags = std::vector<int32_t>();
         outsideGroup = 0;
         outsideRemoval = 0;
-        outsidePositions = {};
+        outsidePositions = std::vector<uint32_t>();
         keptMembers = 0;
         oldest = 1;
     }
@@ -149,7 +149,8 @@ private:
     void release(int32_t g) {
         std::vector<int16_t>& list = memberLists[static_cast<size_t>(g)];
         keptMembers -= list.size();
-        list = {};
+        // Assigning {} would keep the block: it empties the list and leaves its capacity.
+        list = std::vector<int16_t>();
     }
 
     std::vector<std::vector<int16_t>> memberLists = std::vector<std::vector<int16_t>>(1);

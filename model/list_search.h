@@ -75,6 +75,18 @@ inline size_t findEntryPlain(std::span<const int16_t> list, size_t from, int16_t
 inline size_t findEntry(std::span<const int16_t> list, size_t from, int16_t number) {
 #if defined(__SSE2__)
     const __m128i sought = _mm_set1_epi16(number);
+    // Thirty-two entries at a time with one test and branch, as most long searches of a deep
+    // run do not find what they look for; the block that holds a match is found below.
+    for (; from + 32 <= list.size(); from += 32) {
+        const auto* blocks = reinterpret_cast<const __m128i*>(list.data() + from);
+        const __m128i first = _mm_or_si128(_mm_cmpeq_epi16(_mm_loadu_si128(blocks), sought),
+                                           _mm_cmpeq_epi16(_mm_loadu_si128(blocks + 1), sought));
+        const __m128i second = _mm_or_si128(_mm_cmpeq_epi16(_mm_loadu_si128(blocks + 2), sought),
+                                            _mm_cmpeq_epi16(_mm_loadu_si128(blocks + 3), sought));
+        if (_mm_movemask_epi8(_mm_or_si128(first, second)) != 0) {
+            break;
+        }
+    }
     for (; from + 8 <= list.size(); from += 8) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list.data() + from));
         const int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(block, sought));
@@ -84,6 +96,55 @@ inline size_t findEntry(std::span<const int16_t> list, size_t from, int16_t numb
     }
 #endif
     return findEntryPlain(list, from, number);
+}
+
+// findEntryPlain's answer from the start, for a list that holds number at most once, searched
+// from both ends towards the middle, eight entries at a time at each. A removal takes its point
+// out of every neighbour's list, and where it sits depends on the run: near the front when the
+// neighbours gained it long ago, near the back when they gained it from the removal just before.
+inline size_t findOnlyEntry(std::span<const int16_t> list, int16_t number) {
+#if defined(__SSE2__)
+    const __m128i sought = _mm_set1_epi16(number);
+    size_t front = 0;
+    size_t back = list.size();
+    // Thirty-two entries at a time at each end while the middle is long, with one test each.
+    const auto anyOf32 = [&sought](const int16_t* entries) {
+        const auto* blocks = reinterpret_cast<const __m128i*>(entries);
+        const __m128i first = _mm_or_si128(_mm_cmpeq_epi16(_mm_loadu_si128(blocks), sought),
+                                           _mm_cmpeq_epi16(_mm_loadu_si128(blocks + 1), sought));
+        const __m128i second = _mm_or_si128(_mm_cmpeq_epi16(_mm_loadu_si128(blocks + 2), sought),
+                                            _mm_cmpeq_epi16(_mm_loadu_si128(blocks + 3), sought));
+        return _mm_movemask_epi8(_mm_or_si128(first, second)) != 0;
+    };
+    while (back - front >= 64) {
+        if (anyOf32(list.data() + front)) {
+            return findEntry(list.first(front + 32), front, number);
+        }
+        back -= 32;
+        if (anyOf32(list.data() + back)) {
+            return findEntry(list.first(back + 32), back, number);
+        }
+        front += 32;
+    }
+    while (back - front >= 16) {
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list.data() + front));
+        int hits = _mm_movemask_epi8(_mm_cmpeq_epi16(head, sought));
+        if (hits != 0) {
+            return front + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits))) / 2;
+        }
+        back -= 8;
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(list.data() + back));
+        hits = _mm_movemask_epi8(_mm_cmpeq_epi16(tail, sought));
+        if (hits != 0) {
+            return back + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(hits))) / 2;
+        }
+        front += 8;
+    }
+    const size_t at = findEntry(list.first(back), front, number);
+    return at < back ? at : list.size();
+#else
+    return findEntryPlain(list, 0, number);
+#endif
 }
 
 }  // namespace meshthin

@@ -23,8 +23,10 @@ struct Scratch {
     FaceList facesToReplace;
     std::vector<int16_t> neighbours;
     PointList newPoints;
-    // Point::connectToAllBut: the rewired neighbour's list, mirrored for rule 1.
+    // Point::connectToAllBut: the rewired neighbour's list, mirrored for rule 1, and the points
+    // it gains.
     PointSet heldByNeighbour;
+    std::vector<int16_t> gained;
     // Face::reInit: the rebuilt face's points so far.
     PointSet heldByNewFace;
     // Face::fixOrder: the walk as it is stored, the face's points, and the points walked.
@@ -40,13 +42,15 @@ struct Scratch {
     // restoreSnapshot clear it.
     NeighbourGroups groups;
 
-    // Empties every list and gives its memory back; the sets keep their tables.
+    // Empties every list and gives its memory back; the sets keep their tables. (A list assigned
+    // {} would keep its block: that empties it and leaves its capacity.)
     void clear() {
-        facesToReplace = {};
-        neighbours = {};
-        newPoints = {};
-        walkOrder = {};
-        line = {};
+        facesToReplace = FaceList();
+        neighbours = std::vector<int16_t>();
+        newPoints = PointList();
+        walkOrder = PointList();
+        line = std::vector<char>();
+        gained = std::vector<int16_t>();
         heldByNeighbour.clear();
         heldByNewFace.clear();
         faceCollection.clear();

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Each hand-written fast form of the model gives exactly what its plain twin gives: the
-// two-number list search, the paired unit vectors, and the checks that guard the shared memory.
+// two-number list search, the search from both ends, the paired unit vectors, and the checks that
+// guard the shared memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <iomanip>
+#include <numeric>
 #include <random>
 #include <sstream>
 #include <string>
@@ -38,6 +41,40 @@ TEST(ListSearch, HoldsEitherAnswersAsThePlainScan) {
         const HeldPair plain = holdsEitherPlain(list, first, second);
         ASSERT_EQ(fast.first, plain.first) << "round " << round;
         ASSERT_EQ(fast.second, plain.second) << "round " << round;
+    }
+}
+
+TEST(ListSearch, FindEntryFindsWhatThePlainScanFinds) {
+    std::mt19937 random(3);
+    std::uniform_int_distribution<int> number(0, 40);
+    for (int round = 0; round < 20000; ++round) {
+        // Lists of every length around the blocks of eight and thirty-two, searched from every
+        // place, with repeated numbers: the first match at or after the start counts.
+        const size_t size = static_cast<size_t>(round % 80);
+        std::vector<int16_t> list(size);
+        for (int16_t& entry : list) {
+            entry = static_cast<int16_t>(number(random));
+        }
+        const size_t from = size == 0 ? 0 : static_cast<size_t>(random()) % (size + 1);
+        const auto sought = static_cast<int16_t>(number(random));
+        ASSERT_EQ(findEntry(list, from, sought), findEntryPlain(list, from, sought))
+            << "round " << round;
+    }
+}
+
+TEST(ListSearch, FindOnlyEntryFindsWhatTheScanFromTheFrontFinds) {
+    std::mt19937 random(5);
+    for (int round = 0; round < 20000; ++round) {
+        // Distinct entries, as a connection list holds them, at every length around the blocks
+        // of eight and thirty-two taken from either end; the number sought is at every place, or
+        // nowhere.
+        const size_t size = static_cast<size_t>(round % 160);
+        std::vector<int16_t> list(size);
+        std::iota(list.begin(), list.end(), int16_t{100});
+        std::shuffle(list.begin(), list.end(), random);
+        const auto sought = static_cast<int16_t>(99 + static_cast<int>(random() % (size + 2)));
+        ASSERT_EQ(findOnlyEntry(list, sought), findEntryPlain(list, 0, sought))
+            << "round " << round;
     }
 }
 

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The memory the store's short lists take: blocks that never overlap, aligned as the lists
-// need, kept for reuse when given back, and all free again at once when the store empties.
+// need, kept for reuse when given back, and all free again at once when the store empties; and
+// the connection list kept in it.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
+#include "model/conn_list.h"
 #include "model/list_memory.h"
 
 namespace meshthin::testing {
@@ -108,6 +110,39 @@ TEST(ListMemory, ACopiedListTakesTheHeap) {
     EXPECT_EQ(moved.get_allocator().memory, &memory);
     memory.releaseAfter([&moved] { const MemoryList<int32_t> gone = std::move(moved); });
     EXPECT_EQ(copy, (MemoryList<int32_t>{1, 2, 3}));
+}
+
+TEST(ConnList, KeepsTheOrderOfAPlainListThroughTakingOutAndAppending) {
+    // Entries taken out at every place (the front half moves the head), single entries and runs
+    // of entries appended (which use the room before the list first): after every step the
+    // list reads as a plain vector given the same steps.
+    ListMemory memory;
+    std::mt19937 random(17);
+    for (int list = 0; list < 40; ++list) {
+        ConnList conns(&memory);
+        std::vector<int16_t> plain;
+        int16_t next = 0;
+        for (int step = 0; step < 400; ++step) {
+            const unsigned kind = random() % 3;
+            if (kind == 0 && !plain.empty()) {
+                const size_t at = random() % plain.size();
+                conns.erase(at);
+                plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(at));
+            } else if (kind == 1) {
+                conns.push_back(next);
+                plain.push_back(next++);
+            } else {
+                std::vector<int16_t> run(random() % 70);
+                for (int16_t& entry : run) {
+                    entry = next++;
+                }
+                conns.append(run.data(), run.size());
+                plain.insert(plain.end(), run.begin(), run.end());
+            }
+            ASSERT_EQ(std::vector<int16_t>(conns.begin(), conns.end()), plain)
+                << "list " << list << ", step " << step;
+        }
+    }
 }
 
 }  // namespace
