@@ -21,6 +21,7 @@
 #include <map>
 #include <sstream>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "bench/bench_meshes.h"
@@ -146,39 +147,56 @@ size_t targetKeeping(const TriangleMesh& mesh, long long keep) {
     return low;
 }
 
-void BM_RemovalNextToSimplifier(benchmark::State& state) {
+// A shape, size and depth side by side with the simplifier: the mesh, the threshold whose run
+// removes that share of its points, and the simplifier's target for keeping as many. Leaves the
+// store as that run leaves it.
+struct SideBySide {
+    const std::string& text;
+    double threshold;
+    TriangleMesh mesh;
+    long long points;
+    long long removed;
+    size_t target;
+};
+
+SideBySide sideBySide(const benchmark::State& state) {
     const std::string& text =
         meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const double threshold = thresholdRemoving(text, static_cast<int>(state.range(2)));
     loadAndAnalyzeText(text);
-    const TriangleMesh mesh = trianglesOfLoadedMesh();
+    TriangleMesh mesh = trianglesOfLoadedMesh();
     runBelow(threshold);
     const long long points = lastLoadedPoint() + 1;
     const long long removed = removedCount();
     const size_t target = targetKeeping(mesh, points - removed);
+    return {text, threshold, std::move(mesh), points, removed, target};
+}
+
+void BM_RemovalNextToSimplifier(benchmark::State& state) {
+    const SideBySide run = sideBySide(state);
 
     std::vector<double> ours;
     std::vector<double> theirs;
     std::vector<unsigned> out;
     for (auto _ : state) {
-        loadAndAnalyzeText(text);
+        loadAndAnalyzeText(run.text);
         auto start = Clock::now();
-        runBelow(threshold);
+        runBelow(run.threshold);
         ours.push_back(millisecondsSince(start));
         state.SetIterationTime(ours.back() / 1000);
 
         start = Clock::now();
-        simplify(mesh, target, out);
+        simplify(run.mesh, run.target, out);
         theirs.push_back(millisecondsSince(start));
     }
-    state.counters["points"] = static_cast<double>(points);
-    state.counters["threshold"] = threshold;
-    state.counters["removed"] = static_cast<double>(removed);
+    state.counters["points"] = static_cast<double>(run.points);
+    state.counters["threshold"] = run.threshold;
+    state.counters["removed"] = static_cast<double>(run.removed);
     state.counters["simplifier_kept"] = static_cast<double>(distinct(out));
     state.counters["run_ms"] = median(ours);
     state.counters["simplifier_ms"] = median(theirs);
     state.counters["ratio"] = median(ours) / median(theirs);
-    state.counters["us_per_removed"] = median(ours) * 1000 / static_cast<double>(removed);
+    state.counters["us_per_removed"] = median(ours) * 1000 / static_cast<double>(run.removed);
 }
 
 // What a deep run cannot do without, next to the simplifier: the values that must be computed
@@ -280,16 +298,10 @@ size_t appendRecordedGains(const Floor& floor, std::vector<std::vector<int16_t>>
 }
 
 void BM_RemovalFloorNextToSimplifier(benchmark::State& state) {
-    const std::string& text =
-        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    const double threshold = thresholdRemoving(text, static_cast<int>(state.range(2)));
-    loadAndAnalyzeText(text);
-    const TriangleMesh mesh = trianglesOfLoadedMesh();
-    runBelow(threshold);
-    const long long removed = removedCount();
-    const size_t target = targetKeeping(mesh, lastLoadedPoint() + 1 - removed);
-    const Floor floor = recordFloor(text, threshold);  // leaves the store as the run leaves it
-    if (removedCount() != removed) {
+    const SideBySide run = sideBySide(state);
+    // The recording leaves the store as the run leaves it.
+    const Floor floor = recordFloor(run.text, run.threshold);
+    if (removedCount() != run.removed) {
         state.SkipWithError("the recording walk removed other points than the run");
     }
 
@@ -312,14 +324,14 @@ void BM_RemovalFloorNextToSimplifier(benchmark::State& state) {
         state.SetIterationTime((valuing.back() + appending.back()) / 1000);
 
         start = Clock::now();
-        simplify(mesh, target, out);
+        simplify(run.mesh, run.target, out);
         theirs.push_back(millisecondsSince(start));
     }
     size_t gainedEntries = 0;
     for (const auto& gain : floor.gained) {
         gainedEntries += gain.second;
     }
-    state.counters["removed"] = static_cast<double>(removed);
+    state.counters["removed"] = static_cast<double>(run.removed);
     state.counters["valued_entries"] = static_cast<double>(floor.valuedEntries.size());
     state.counters["gained_entries"] = static_cast<double>(gainedEntries);
     state.counters["value_ms"] = median(valuing);
