@@ -163,9 +163,10 @@ void Point::appendConn(int16_t whichPoint) {
 }
 
 void Point::appendConns(const int16_t* first, size_t count) {
-    // The last index stays 16-bit up to 32,768 entries; beyond, appendConn puts in the entries
-    // one by one up to the one that fails, as each addition would.
-    const size_t room = conns.size() < 32768 ? 32768 - conns.size() : 0;
+    // The last index stays 16-bit up to INT16_MAX + 1 entries; beyond, appendConn puts in the
+    // entries one by one up to the one that fails, as each addition would.
+    constexpr size_t kMostEntries = size_t{INT16_MAX} + 1;
+    const size_t room = conns.size() < kMostEntries ? kMostEntries - conns.size() : 0;
     if (count > room) {
         for (size_t k = 0; k < count; ++k) {
             appendConn(first[k]);

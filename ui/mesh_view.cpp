@@ -232,10 +232,14 @@ void MeshGLView::initializeGL() {
     triangleBuffer.create();
     edgeBuffer.create();
 
+    // Every pass reads the points' positions as attribute 0.
+    const auto readPositions = [this] {
+        positionBuffer.bind();
+        glEnableVertexAttribArray(0);
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    };
     surfaceArray.bind();
-    positionBuffer.bind();
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    readPositions();
     shadeBuffer.bind();
     glEnableVertexAttribArray(1);
     glVertexAttribPointer(1, 1, GL_FLOAT, GL_FALSE, 0, nullptr);
@@ -243,16 +247,12 @@ void MeshGLView::initializeGL() {
     surfaceArray.release();
 
     edgeArray.bind();
-    positionBuffer.bind();
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    readPositions();
     edgeBuffer.bind();
     edgeArray.release();
 
     markArray.bind();
-    positionBuffer.bind();
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
+    readPositions();
     markBuffer.bind();
     glEnableVertexAttribArray(2);
     glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, nullptr);
