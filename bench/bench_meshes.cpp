@@ -10,7 +10,7 @@
 
 #include "meshio/loader.h"
 #include "meshio/startup.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "tools/mesh_generators.h"
 
 namespace meshthin::bench {

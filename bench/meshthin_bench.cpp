@@ -20,7 +20,7 @@
 #include "meshio/startup.h"
 #include "meshio/stopping.h"
 #include "meshio/writer.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "tests/support/quiet_window.h"
 #include "ui/dialogs.h"
 #include "ui/form1.h"

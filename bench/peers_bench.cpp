@@ -27,7 +27,7 @@
 #include "bench/bench_meshes.h"
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "model/unit_vectors.h"
 #include "tools/mesh_generators.h"
 

@@ -16,7 +16,7 @@
 
 #include "bench/bench_meshes.h"
 #include "meshio/dry_run.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "ui/background_dry_run.h"
 #include "ui/mesh_geometry.h"
 #include "ui/mesh_view.h"

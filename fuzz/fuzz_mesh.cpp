@@ -23,7 +23,7 @@
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "tests/support/quiet_window.h"
 #include "tests/support/temp_files.h"
 #include "ui/lists.h"

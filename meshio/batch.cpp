@@ -11,7 +11,7 @@
 #include "meshio/replace_file.h"
 #include "meshio/stopping.h"
 #include "meshio/writer.h"
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -39,21 +39,21 @@ std::optional<std::vector<double>> thresholds(const BatchRequest& request, std::
 
 }  // namespace
 
-long long pointsLeft() {
-    const long long lastPoint = lastLoadedPoint();
+long long pointsLeft(const Mesh& mesh) {
+    const long long lastPoint = mesh.lastLoadedPoint();
     long long left = 0;
     for (long long i = 0; i <= lastPoint; ++i) {
-        left += Points(i).removed() ? 0 : 1;
+        left += mesh.Points(i).removed() ? 0 : 1;
     }
     return left;
 }
 
-RunCount reduce(double threshold, const NumberCodec& numbers, std::ostream& written,
+RunCount reduce(Mesh& mesh, double threshold, const NumberCodec& numbers, std::ostream& written,
                 const std::function<void()>& beforeItem) {
-    const long long leftBefore = pointsLeft();
-    removePointsBelow(threshold, [](long long) {});
-    writeMeshText(written, numbers, beforeItem, [](const std::string&) {});
-    const long long left = pointsLeft();
+    const long long leftBefore = pointsLeft(mesh);
+    removePointsBelow(mesh, threshold, [](long long) {});
+    writeMeshText(mesh, written, numbers, beforeItem, [](const std::string&) {});
+    const long long left = pointsLeft(mesh);
     return RunCount{threshold, leftBefore - left, left};
 }
 
@@ -68,32 +68,32 @@ std::string shortestText(double value) {
     return std::string(text, result.ptr);
 }
 
-long long connectionCount(long long i) {
-    const Point& point = Points(i);
+long long connectionCount(const Mesh& mesh, long long i) {
+    const Point& point = mesh.Points(i);
     if (!point.everConnected()) {
         return 0;
     }
     std::set<int16_t> others;
     for (int16_t k = 0; k <= point.getNumConns(); ++k) {
-        const int16_t other = point.getConn(k);
-        if (other != i && !Points(other).removed()) {
+        const int16_t other = point.getConn(mesh, k);
+        if (other != i && !mesh.Points(other).removed()) {
             others.insert(other);
         }
     }
     return static_cast<long long>(others.size());
 }
 
-void writeValues(std::ostream& out) {
+void writeValues(const Mesh& mesh, std::ostream& out) {
     out << "point,x,y,z,value,connections\n";
-    const long long lastPoint = lastLoadedPoint();
+    const long long lastPoint = mesh.lastLoadedPoint();
     for (long long i = 0; i <= lastPoint; ++i) {
-        const Point& point = Points(i);
+        const Point& point = mesh.Points(i);
         if (point.removed()) {
             continue;
         }
         out << i << ',' << shortestText(point.getX()) << ',' << shortestText(point.getY()) << ','
             << shortestText(point.getZ()) << ',' << shortestText(point.getValue()) << ','
-            << connectionCount(i) << '\n';
+            << connectionCount(mesh, i) << '\n';
     }
 }
 
@@ -105,13 +105,14 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
         return 1;
     }
     const numtext::LocaleNumbers numbers(request.separator);
-    const StopCheckpoints checkpoint(stopRequested);
+    Mesh mesh;
     try {
-        loadMesh(request.file, numbers);
+        mesh = loadMesh(request.file, numbers);
     } catch (const std::exception& thrown) {
         err << failurePrefix << kLoadErrorPrefix << describe(thrown) << '\n';
         return 1;
     }
+    const StopCheckpoints checkpoint(mesh, stopRequested);
     try {
         DiscardingBuffer discarded;
         std::ostream sink(&discarded);
@@ -123,10 +124,10 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
                 // The file replaces the target only once it is complete, so a failure in the
                 // last run or its write leaves the target, and so also FILE, as it was.
                 replaceFile(*request.output, [&](std::ostream& file) {
-                    count = reduce(threshold, numbers, file, [&] { checkpoint(); });
+                    count = reduce(mesh, threshold, numbers, file, [&] { checkpoint(); });
                 });
             } else {
-                count = reduce(threshold, numbers, sink, [&] { checkpoint(); });
+                count = reduce(mesh, threshold, numbers, sink, [&] { checkpoint(); });
             }
             if (!request.values) {
                 out << runLine(count) << '\n';
@@ -134,7 +135,7 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
         }
         if (request.values) {
             checkpoint();
-            writeValues(out);
+            writeValues(mesh, out);
         }
     } catch (const RunStopped&) {
         out.flush();

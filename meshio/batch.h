@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "model/mesh.h"
 #include "model/numbers.h"
 
 namespace meshthin {
@@ -27,13 +28,13 @@ struct RunCount {
 };
 
 // The points read from the file (0 to lastLoadedPoint()) that are not removed.
-long long pointsLeft();
+long long pointsLeft(const Mesh& mesh);
 
 // One run as a click does it, without the window: removes the points below threshold, then
 // writes the mesh text to written (a file, or a sink that discards it).
 // beforeItem runs before every item the writer writes.
 RunCount reduce(
-    double threshold, const NumberCodec& numbers, std::ostream& written,
+    Mesh& mesh, double threshold, const NumberCodec& numbers, std::ostream& written,
     const std::function<void()>& beforeItem = [] {});
 
 // "threshold 0.5: removed 120, 380 left", the line printed after each run.
@@ -44,10 +45,10 @@ std::string shortestText(double value);
 
 // The number of other points that point i shares a face edge with and that are not removed; 0
 // for a point no connection was ever given (its list still holds the initial 0).
-long long connectionCount(long long i);
+long long connectionCount(const Mesh& mesh, long long i);
 
 // "point,x,y,z,value,connections" and one line per point that is not removed.
-void writeValues(std::ostream& out);
+void writeValues(const Mesh& mesh, std::ostream& out);
 
 // What the command line asks for.
 struct BatchRequest {

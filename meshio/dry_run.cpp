@@ -2,39 +2,32 @@
 #include "meshio/dry_run.h"
 
 #include "meshio/reduction.h"
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
-std::vector<int16_t> removeAndListPointsBelow(double threshold) {
+std::vector<int16_t> removeAndListPointsBelow(Mesh& mesh, double threshold) {
     std::vector<int16_t> removed;
-    if (!Points.exists()) {
+    if (!mesh.Points.exists()) {
         return removed;
     }
-    const long long lastPoint = lastLoadedPoint();
+    const long long lastPoint = mesh.lastLoadedPoint();
     std::vector<bool> removedBefore(static_cast<size_t>(lastPoint + 1));
     for (long long i = 0; i <= lastPoint; ++i) {
-        removedBefore[static_cast<size_t>(i)] = Points(i).removed();
+        removedBefore[static_cast<size_t>(i)] = mesh.Points(i).removed();
     }
-    removePointsBelow(threshold, [](long long) {});
+    walkPointsBelow(mesh, threshold, [](long long) {});
     for (long long i = 0; i <= lastPoint; ++i) {
-        if (Points(i).removed() && !removedBefore[static_cast<size_t>(i)]) {
+        if (mesh.Points(i).removed() && !removedBefore[static_cast<size_t>(i)]) {
             removed.push_back(static_cast<int16_t>(i));
         }
     }
     return removed;
 }
 
-std::vector<int16_t> pointsARunRemoves(double threshold) {
-    const StoreSnapshot before = takeSnapshot();
-    try {
-        std::vector<int16_t> removed = removeAndListPointsBelow(threshold);
-        restoreSnapshot(before);
-        return removed;
-    } catch (...) {
-        restoreSnapshot(before);
-        throw;
-    }
+std::vector<int16_t> pointsARunRemoves(const Mesh& mesh, double threshold) {
+    Mesh trial(mesh);
+    return removeAndListPointsBelow(trial, threshold);
 }
 
 }  // namespace meshthin

@@ -8,15 +8,16 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/mesh.h"
+
 namespace meshthin {
 
-// Runs the walk at threshold on the store as it is and lists, in ascending order, the points it
-// removed; the store is left reduced. For a store that is thrown away afterwards (a process of
-// its own); an empty list when no mesh is loaded.
-std::vector<int16_t> removeAndListPointsBelow(double threshold);
+// Runs the walk at threshold on mesh and lists, in ascending order, the points it removed; the
+// mesh is left reduced, its values due (walkPointsBelow). For a mesh that is thrown away
+// afterwards; an empty list when no mesh is loaded.
+std::vector<int16_t> removeAndListPointsBelow(Mesh& mesh, double threshold);
 
-// The same on a snapshot: the store is put back afterwards exactly as it was, values due and
-// marks included, also when the walk fails. Expects to be the only user of the store meanwhile.
-std::vector<int16_t> pointsARunRemoves(double threshold);
+// The same on a copy of mesh, which stays as it is.
+std::vector<int16_t> pointsARunRemoves(const Mesh& mesh, double threshold);
 
 }  // namespace meshthin

@@ -23,7 +23,7 @@
 #include "meshio/writer.h"
 #include "model/expect.h"
 #include "model/linetext.h"
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -233,10 +233,10 @@ Failure onLine(const Failure& failure, long long lineNumber) {
     return Failure(failure.what() + lineSuffix(lineNumber));
 }
 
-void readPoints(LineReader& lines, const NumberCodec& numbers) {
+void readPoints(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
     // Room for every point at once: a group takes at least 7 characters, and no more than 32768
     // slots can be numbered.
-    Points.reserve(std::min<size_t>(lines.remaining() / 7 + 2, size_t{INT16_MAX} + 1));
+    mesh.Points.reserve(std::min<size_t>(lines.remaining() / 7 + 2, size_t{INT16_MAX} + 1));
     std::string_view line = lines.next();
     // Only the part of a line before its first "}" belongs to the section; the line that holds
     // the brace ends the section once the groups before the brace are read.
@@ -245,10 +245,10 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
     int16_t searchPosition = 1;
     int16_t pointCounter = 0;
     for (;;) {
-        Points.growTo(pointCounter);
+        mesh.Points.growTo(pointCounter);
         int16_t closing = -1;
         try {
-            closing = Points(pointCounter).loadme(groups, searchPosition, pointCounter, numbers);
+            closing = mesh.Points(pointCounter).loadme(mesh, groups, searchPosition, pointCounter, numbers);
             if (closing >= 0) {
                 // The group that makes one point too many is the line to point at.
                 pointCounter = checked16(pointCounter + 1LL);
@@ -270,20 +270,20 @@ void readPoints(LineReader& lines, const NumberCodec& numbers) {
     }
 }
 
-FaceLines readFaces(LineReader& lines, const NumberCodec& numbers) {
+FaceLines readFaces(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
     FaceLines faceLines;
     std::string_view line = lines.next();
     // Room for as many faces as there are lines like the first in the rest of the text, counting
     // at least 12 characters a line: the arrays then seldom grow by doubling.
     const size_t expected = lines.remaining() / std::max<size_t>(line.size() + 1, 12) + 1;
-    Faces.reserve(expected);
+    mesh.Faces.reserve(expected);
     faceLines.reserve(expected);
     long long faceCounter = 0;
     for (;;) {
-        Faces.growTo(faceCounter);
+        mesh.Faces.growTo(faceCounter);
         faceLines.push_back(lines.number());
         try {
-            Faces(faceCounter).loadme(line, numbers);
+            mesh.Faces(faceCounter).loadme(mesh, line, numbers);
         } catch (const Failure& failure) {
             throw onLine(failure, lines.number());
         }
@@ -321,7 +321,7 @@ void throwIfPointsMarker(std::string_view line) {
 
 // The writer's point lines up to "}faces {". Every point read takes its slot; the last is the
 // spare slot, and a section without any point gets a spare slot as the reading above makes it.
-void readWrittenPoints(LineReader& lines, const NumberCodec& numbers) {
+void readWrittenPoints(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
     lines.expect(Expecting::Points);
     long long pointCounter = 0;
     for (;;) {
@@ -336,8 +336,8 @@ void readWrittenPoints(LineReader& lines, const NumberCodec& numbers) {
             int16_t searchPosition = 1;
             while (find(line, searchPosition, "(") != 0) {
                 const int16_t slot = checked16(pointCounter);
-                Points.growTo(slot);
-                const int16_t closing = Points(slot).loadme(line, searchPosition, slot, numbers);
+                mesh.Points.growTo(slot);
+                const int16_t closing = mesh.Points(slot).loadme(mesh, line, searchPosition, slot, numbers);
                 MESHTHIN_EXPECT(closing > 0, "loadme reads the group that find saw");
                 ++pointCounter;
                 if (closing < 0) {
@@ -350,8 +350,8 @@ void readWrittenPoints(LineReader& lines, const NumberCodec& numbers) {
         }
     }
     if (pointCounter == 0) {
-        Points.growTo(0);
-        Points(0).loadme({}, 1, 0, numbers);  // no group: the spare slot as a failed attempt
+        mesh.Points.growTo(0);
+        mesh.Points(0).loadme(mesh, {}, 1, 0, numbers);  // no group: the spare slot as a failed attempt
     }
 }
 
@@ -379,10 +379,10 @@ void moveNumbersToTheirParentheses(std::string& line) {
     }
 }
 
-FaceLines readWrittenFaces(LineReader& lines, const NumberCodec& numbers) {
+FaceLines readWrittenFaces(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
     lines.expect(Expecting::Faces);
     FaceLines faceLines;
-    Faces.growTo(-1);  // the faces exist, even when the writer wrote none
+    mesh.Faces.growTo(-1);  // the faces exist, even when the writer wrote none
     long long faceCounter = 0;
     std::string moved;
     for (;;) {
@@ -391,12 +391,12 @@ FaceLines readWrittenFaces(LineReader& lines, const NumberCodec& numbers) {
         if (lines.brace() != std::string_view::npos) {
             return faceLines;
         }
-        Faces.growTo(faceCounter);
+        mesh.Faces.growTo(faceCounter);
         faceLines.push_back(lines.number());
         moved.assign(line);
         moveNumbersToTheirParentheses(moved);
         try {
-            Faces(faceCounter).loadme(moved, numbers);
+            mesh.Faces(faceCounter).loadme(mesh, moved, numbers);
         } catch (const Failure& failure) {
             throw onLine(failure, lines.number());
         }
@@ -406,15 +406,11 @@ FaceLines readWrittenFaces(LineReader& lines, const NumberCodec& numbers) {
 
 // Reads a file whose line 1 was the writer's header. Returns nothing when a line holding
 // "points {" turns up; the lines up to and including it are then read, and the store is empty.
-std::optional<FaceLines> readWrittenForm(LineReader& lines, const NumberCodec& numbers) {
-    const int32_t nextOrder = NextPtOrder;
-    const auto startAfresh = [&] {
-        resetStore();
-        NextPtOrder = nextOrder;
-    };
+std::optional<FaceLines> readWrittenForm(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
+    const auto startAfresh = [&] { mesh = Mesh(); };
     try {
-        readWrittenPoints(lines, numbers);
-        FaceLines faceLines = readWrittenFaces(lines, numbers);
+        readWrittenPoints(mesh, lines, numbers);
+        FaceLines faceLines = readWrittenFaces(mesh, lines, numbers);
         // The reading above would look for "points {" in the lines after the faces too.
         if (lines.skipPastIfAny("points {")) {
             startAfresh();
@@ -433,38 +429,37 @@ std::optional<FaceLines> readWrittenForm(LineReader& lines, const NumberCodec& n
     }
 }
 
-FaceLines readLines(LineReader& lines, const NumberCodec& numbers) {
+FaceLines readLines(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
     lines.expect(Expecting::PointsMarker);
     // Line 1 is never examined for the markers; only the writer's own header changes the way
     // the file is read.
     if (lines.next() == meshHeader()) {
-        if (std::optional<FaceLines> faceLines = readWrittenForm(lines, numbers)) {
+        if (std::optional<FaceLines> faceLines = readWrittenForm(mesh, lines, numbers)) {
             return *faceLines;
         }
     } else {
         lines.skipPast("points {");
     }
     lines.expect(Expecting::Points);
-    readPoints(lines, numbers);
+    readPoints(mesh, lines, numbers);
     lines.expect(Expecting::FacesMarker);
     lines.skipPast("faces {");
     lines.expect(Expecting::Faces);
-    return readFaces(lines, numbers);
+    return readFaces(mesh, lines, numbers);
 }
 
 }  // namespace
 
-FaceLines readMesh(std::istream& in, const NumberCodec& numbers) {
-    MESHTHIN_EXPECT(storeIsEmpty(), "a mesh is read into the empty store");
+FaceLines readMesh(Mesh& mesh, std::istream& in, const NumberCodec& numbers) {
+    MESHTHIN_EXPECT(mesh.isEmpty(), "a mesh is read into an empty mesh");
     // A read error anywhere in the stream fails the load and wins over any other failure, and the
-    // store is then empty again. The lines are read as the stream comes in: a read error empties
-    // the store once met, and a failure of a line waits until the rest of the stream is read.
-    const int32_t nextOrder = NextPtOrder;
+    // mesh is then empty again. The lines are read as the stream comes in: a read error empties
+    // the mesh once met, and a failure of a line waits until the rest of the stream is read.
     try {
         LineReader lines(in);
         FaceLines faceLines;
         try {
-            faceLines = readLines(lines, numbers);
+            faceLines = readLines(mesh, lines, numbers);
         } catch (const Failure&) {
             lines.readToEnd();
             throw;
@@ -472,13 +467,12 @@ FaceLines readMesh(std::istream& in, const NumberCodec& numbers) {
         lines.readToEnd();
         return faceLines;
     } catch (const ReadError&) {
-        resetStore();
-        NextPtOrder = nextOrder;
+        mesh = Mesh();
         throw Failure("The file could not be read");
     }
 }
 
-FaceLines readMeshFile(const std::string& path, const NumberCodec& numbers) {
+FaceLines readMeshFile(Mesh& mesh, const std::string& path, const NumberCodec& numbers) {
     if (path.empty()) {
         throw Failure("No file was chosen");
     }
@@ -497,23 +491,25 @@ FaceLines readMeshFile(const std::string& path, const NumberCodec& numbers) {
         // The stream opens the file through the C library, which leaves the reason in errno.
         throw cannotOpen(errno != 0 ? errno : ENOENT);
     }
-    return readMesh(in, numbers);
+    return readMesh(mesh, in, numbers);
 }
 
-void loadMesh(const std::string& path, const NumberCodec& numbers) {
-    runStartupPasses(readMeshFile(path, numbers));
+Mesh loadMesh(const std::string& path, const NumberCodec& numbers) {
+    Mesh mesh;
+    runStartupPasses(mesh, readMeshFile(mesh, path, numbers));
+    return mesh;
 }
 
-bool Form_Load(Window& window, const std::function<void()>& FillLists) {
+bool Form_Load(Window& window, Mesh& mesh, const std::function<void()>& FillLists) {
     window.messageBox(kLoadNotice);
-    return openMeshFile(window, window.openDialog(), FillLists);
+    return openMeshFile(window, mesh, window.openDialog(), FillLists);
 }
 
-bool openMeshFile(Window& window, const std::string& fileName,
+bool openMeshFile(Window& window, Mesh& mesh, const std::string& fileName,
                   const std::function<void()>& FillLists) {
     try {
         const numtext::LocaleNumbers numbers(window.decimalSeparator());
-        loadMesh(fileName, numbers);
+        mesh = loadMesh(fileName, numbers);
         FillLists();
         return true;
     } catch (const std::exception& thrown) {

@@ -15,6 +15,7 @@
 
 #include "meshio/startup.h"
 #include "meshio/window.h"
+#include "model/mesh.h"
 #include "model/numbers.h"
 
 namespace meshthin {
@@ -24,25 +25,27 @@ inline constexpr const char* kLoadNotice =
     "reduction'";
 inline constexpr const char* kLoadErrorPrefix = "Error Occured: ";
 
-// Reads the points and faces of a mesh text into the empty store's Points and Faces, which it
+// Reads the points and faces of a mesh text into the empty mesh's Points and Faces, which it
 // creates, and returns the line each face was read from. Throws a Failure (the slots read so far
 // stay) on a malformed group, a number that does not convert, a 16-bit overflow or the end of the
 // text while a marker or a line is still expected ("Input past end of file" and, in parentheses,
 // what the text lacked); a failure in a point or face line ends with " (line N)". A read error of
-// the stream is "The file could not be read" and leaves the store empty.
-FaceLines readMesh(std::istream& in, const NumberCodec& numbers);
+// the stream is "The file could not be read" and leaves the mesh empty.
+FaceLines readMesh(Mesh& mesh, std::istream& in, const NumberCodec& numbers);
 // The same for a file; a file that cannot be opened is a Failure, "Cannot open file: PATH" and
-// the system's reason in parentheses, and leaves the store absent.
-FaceLines readMeshFile(const std::string& path, const NumberCodec& numbers);
-// Reads the file and runs the start-up passes: the mesh is then ready for a reduction run.
-void loadMesh(const std::string& path, const NumberCodec& numbers);
+// the system's reason in parentheses, and leaves the mesh empty.
+FaceLines readMeshFile(Mesh& mesh, const std::string& path, const NumberCodec& numbers);
+// Reads the file into a new mesh and runs the start-up passes: the mesh is then ready for a
+// reduction run.
+Mesh loadMesh(const std::string& path, const NumberCodec& numbers);
 
-// The window's load step. Returns true when the mesh was read, connected, analysed and listed;
-// false after a cancelled dialog or any failure, which it has shown.
-bool Form_Load(Window& window, const std::function<void()>& FillLists);
+// The window's load step. Returns true when the mesh was read, connected, analysed, put in
+// place of mesh and listed; false after a cancelled dialog or any failure, which it has shown,
+// with mesh as it was.
+bool Form_Load(Window& window, Mesh& mesh, const std::function<void()>& FillLists);
 // The load step for a file named when the program was started: no notice and no open dialog,
 // the rest as Form_Load.
-bool openMeshFile(Window& window, const std::string& fileName,
+bool openMeshFile(Window& window, Mesh& mesh, const std::string& fileName,
                   const std::function<void()>& FillLists);
 
 }  // namespace meshthin

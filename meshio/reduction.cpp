@@ -7,7 +7,7 @@
 #include "meshio/numtext.h"
 #include "meshio/stopping.h"
 #include "meshio/writer.h"
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -25,35 +25,58 @@ private:
     bool& running;
 };
 
-std::vector<std::string> pointItemsWithMarks() {
+std::vector<std::string> pointItemsWithMarks(const Mesh& mesh) {
     std::vector<std::string> items;
-    const long long spare = spareSlot();
+    const long long spare = mesh.spareSlot();
     items.reserve(static_cast<size_t>(spare + 1));
     for (long long i = 0; i <= spare; ++i) {
-        items.push_back(pointListItem(i));
+        items.push_back(pointListItem(mesh, i));
     }
     return items;
 }
 
 }  // namespace
 
-void removePointsBelow(double threshold, const std::function<void(long long)>& progress) {
-    const long long lastPoint = lastLoadedPoint();
+void walkPointsBelow(Mesh& mesh, double threshold,
+                     const std::function<void(long long)>& progress) {
+    const long long lastPoint = mesh.lastLoadedPoint();
     for (long long i = 0; i <= lastPoint; ++i) {
         if (i % 100 == 0) {
             progress(i);
         }
-        Point& point = Points(i);
+        Point& point = mesh.Points(i);
         // Removing a point twice would append a second rebuilt face over the same hole.
-        if (!point.removed() && point.getValue() < threshold) {
-            logMessage("Points(", std::to_string(i), ") being removed");
-            point.remove();
+        if (!point.removed() && point.valueNow(mesh) < threshold) {
+            mesh.logMessage("Points(", std::to_string(i), ") being removed");
+            point.remove(mesh);
         }
     }
 }
 
-std::string pointListItem(long long i) {
-    return Points(i).removed() ? std::to_string(i) + " GONE" : std::to_string(i);
+void settleValues(Mesh& mesh) {
+    if (!mesh.Points.exists()) {
+        return;
+    }
+    const long long spare = mesh.spareSlot();
+    for (long long i = 0; i <= spare; ++i) {
+        mesh.Points(i).valueNow(mesh);
+    }
+}
+
+void removePointsBelow(Mesh& mesh, double threshold,
+                       const std::function<void(long long)>& progress) {
+    try {
+        walkPointsBelow(mesh, threshold, progress);
+    } catch (const Failure&) {
+        // The mesh a failed walk leaves is shown and may be written: its values are read.
+        settleValues(mesh);
+        throw;
+    }
+    settleValues(mesh);
+}
+
+std::string pointListItem(const Mesh& mesh, long long i) {
+    return mesh.Points(i).removed() ? std::to_string(i) + " GONE" : std::to_string(i);
 }
 
 std::string progressCaption(long long i, long long upper) {
@@ -62,8 +85,10 @@ std::string progressCaption(long long i, long long upper) {
     return "removing points" + numtext::generalForm(numtext::roundHalfEven(percent, 0), '.') + "%";
 }
 
-bool Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists,
-                    const std::function<void()>& beforeWalk) {
+bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
+                    const std::function<void()>& FillLists,
+                    const std::function<void()>& beforeWalk,
+                    const std::function<void(const std::string&)>& written) {
     if (state.running) {
         return false;
     }
@@ -86,18 +111,26 @@ bool Command1_Click(Window& window, RunState& state, const std::function<void()>
 
     try {
         // The walk and the writing keep the window alive and end when it is closed.
-        WindowCheckpoints checkpoints(window);
         window.setButtonCaption("removing points");
         // The percentage is of the walk over every slot, the spare included.
-        const long long upper = spareSlot();
-        removePointsBelow(threshold,
-                          [&](long long i) { window.setButtonCaption(progressCaption(i, upper)); });
+        const long long upper = mesh.spareSlot();
+        window.whileWorking([&](const std::stop_token& stop) {
+            const StopCheckpoints stopWhenAsked(mesh, [&stop] { return stop.stop_requested(); });
+            removePointsBelow(mesh, threshold, [&](long long i) {
+                stopWhenAsked();
+                window.setButtonCaption(progressCaption(i, upper));
+            });
+        });
+        WindowCheckpoints checkpoints(window, mesh);
         window.setButtonCaption("points removed");
         window.setButtonCaption("populating listbox");
-        window.addListItems(ListBox::List1, pointItemsWithMarks());
+        window.addListItems(ListBox::List1, pointItemsWithMarks(mesh));
 
         window.setButtonCaption("writing file...");
-        WriteMesh(window, [&] { checkpoints(); });
+        const std::optional<std::string> target = WriteMesh(window, mesh, [&] { checkpoints(); });
+        if (target && written) {
+            written(*target);
+        }
         window.setButtonCaption("Done");
         FillLists();
     } catch (const RunStopped&) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "meshio/window.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -23,10 +24,17 @@ struct RunState {
 
 // Removes every point below the upper bound of Points whose value is below threshold and that
 // is not removed yet. progress(i) runs for every hundredth index, before that point is tested.
-void removePointsBelow(double threshold, const std::function<void(long long)>& progress);
+// The values of the points the walk rewired and did not test again are left due: for a mesh
+// that is thrown away afterwards (a trial run).
+void walkPointsBelow(Mesh& mesh, double threshold, const std::function<void(long long)>& progress);
+// Computes every value left due, so that the mesh can be read.
+void settleValues(Mesh& mesh);
+// walkPointsBelow, then settleValues, also when the walk fails.
+void removePointsBelow(Mesh& mesh, double threshold,
+                       const std::function<void(long long)>& progress);
 
 // A point's item in List1: its number, with " GONE" behind it once it is removed.
-std::string pointListItem(long long i);
+std::string pointListItem(const Mesh& mesh, long long i);
 
 // The caption shown while the walk is at index i of a mesh whose upper bound is upper:
 // "removing points" and the percentage of the walk done, as a whole number, then "%".
@@ -36,8 +44,11 @@ std::string progressCaption(long long i, long long upper);
 // as far as the removal walk, which may have changed the mesh (also when a failure ended it
 // there): false for an ignored click, no mesh, a threshold that is not a number, or a run stopped
 // because the window is closing. beforeWalk runs once the threshold is read, just before the
-// walk changes anything: the moment to keep the mesh as it was.
-bool Command1_Click(Window& window, RunState& state, const std::function<void()>& FillLists,
-                    const std::function<void()>& beforeWalk = {});
+// walk changes anything: the moment to keep the mesh as it was. written runs with the name of
+// the file once the result is written.
+bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
+                    const std::function<void()>& FillLists,
+                    const std::function<void()>& beforeWalk = {},
+                    const std::function<void(const std::string&)>& written = {});
 
 }  // namespace meshthin

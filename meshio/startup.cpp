@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "meshio/startup.h"
 
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
 namespace {
 
 // Whether one of the face's positions names a point number that Points has no slot for.
-bool namesMissingPoint(const Face& face) {
+bool namesMissingPoint(const Mesh& mesh, const Face& face) {
     for (int16_t j = 0; j <= face.getNum(); ++j) {
         const int16_t p = face.getPNum(j);
-        if (p < 0 || p > spareSlot()) {
+        if (p < 0 || p > mesh.spareSlot()) {
             return true;
         }
     }
@@ -20,9 +20,10 @@ bool namesMissingPoint(const Face& face) {
 
 // A face that names a missing point is said to, in the user's words; any other failure keeps
 // its own description. Either way the user is told which line of the file holds the face.
-Failure faceFailure(const Face& face, const Failure& failure, long long lineNumber) {
+Failure faceFailure(const Mesh& mesh, const Face& face, const Failure& failure,
+                    long long lineNumber) {
     const std::string description =
-        namesMissingPoint(face) ? kMissingPointDescription : failure.what();
+        namesMissingPoint(mesh, face) ? kMissingPointDescription : failure.what();
     return Failure(description + lineSuffix(lineNumber));
 }
 
@@ -32,30 +33,30 @@ std::string lineSuffix(long long lineNumber) {
     return " (line " + std::to_string(lineNumber) + ")";
 }
 
-void connectPoints(const FaceLines& faceLines) {
-    const long long lastFace = Faces.upperBound();
+void connectPoints(Mesh& mesh, const FaceLines& faceLines) {
+    const long long lastFace = mesh.Faces.upperBound();
     for (long long f = 0; f <= lastFace; ++f) {
         try {
-            Faces(f).registerPts();
+            mesh.Faces(f).registerPts(mesh);
         } catch (const Failure& failure) {
             if (static_cast<size_t>(f) >= faceLines.size()) {
                 throw;
             }
-            throw faceFailure(Faces(f), failure, faceLines[static_cast<size_t>(f)]);
+            throw faceFailure(mesh, mesh.Faces(f), failure, faceLines[static_cast<size_t>(f)]);
         }
     }
 }
 
-void analyzePoints() {
-    const long long lastPoint = lastLoadedPoint();
+void analyzePoints(Mesh& mesh) {
+    const long long lastPoint = mesh.lastLoadedPoint();
     for (long long i = 0; i <= lastPoint; ++i) {
-        Points(i).analyze();
+        mesh.Points(i).analyze(mesh);
     }
 }
 
-void runStartupPasses(const FaceLines& faceLines) {
-    connectPoints(faceLines);
-    analyzePoints();
+void runStartupPasses(Mesh& mesh, const FaceLines& faceLines) {
+    connectPoints(mesh, faceLines);
+    analyzePoints(mesh);
 }
 
 }  // namespace meshthin

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The start-up passes that finish loading: every face registers its ring neighbours as
-// connections, then every point below the upper bound of Points computes its value. Expects the
-// store just filled by the loader; a failure stops at once with the passes done so far kept.
+// connections, then every point below the upper bound of Points computes its value. Expects a
+// mesh just filled by a reader; a failure stops at once with the passes done so far kept.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -19,9 +21,9 @@ std::string lineSuffix(long long lineNumber);
 // A face that names a point the file does not have fails with this description and its line.
 inline constexpr const char* kMissingPointDescription = "Face names a point that does not exist";
 
-void connectPoints(const FaceLines& faceLines = {});
-void analyzePoints();
+void connectPoints(Mesh& mesh, const FaceLines& faceLines = {});
+void analyzePoints(Mesh& mesh);
 // Both passes, in that order: a value is computed from a complete connection list.
-void runStartupPasses(const FaceLines& faceLines = {});
+void runStartupPasses(Mesh& mesh, const FaceLines& faceLines = {});
 
 }  // namespace meshthin

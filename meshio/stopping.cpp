@@ -3,18 +3,12 @@
 
 #include <utility>
 
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
-WindowCheckpoints::WindowCheckpoints(Window& window)
-    : window(window), last(std::chrono::steady_clock::now()) {
-    setCheckpoint([this] { look(); });
-}
-
-WindowCheckpoints::~WindowCheckpoints() {
-    setCheckpoint(nullptr);
-}
+WindowCheckpoints::WindowCheckpoints(Window& window, Mesh& mesh)
+    : observed(mesh, *this), window(window), last(std::chrono::steady_clock::now()) {}
 
 void WindowCheckpoints::operator()() {
     if (items++ % kItemsPerLook == 0) {
@@ -34,14 +28,8 @@ void WindowCheckpoints::look() {
     }
 }
 
-StopCheckpoints::StopCheckpoints(std::function<bool()> stopRequested)
-    : stopRequested(std::move(stopRequested)) {
-    setCheckpoint([this] { (*this)(); });
-}
-
-StopCheckpoints::~StopCheckpoints() {
-    setCheckpoint(nullptr);
-}
+StopCheckpoints::StopCheckpoints(Mesh& mesh, std::function<bool()> stopRequested)
+    : observed(mesh, *this), stopRequested(std::move(stopRequested)) {}
 
 void StopCheckpoints::operator()() const {
     if (stopRequested && stopRequested()) {

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "meshio/window.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -22,20 +23,20 @@ struct RunStopped {};
 inline constexpr std::chrono::milliseconds kEventInterval{50};
 
 // The window's one event pump. While alive it is the model's checkpoint: the model's long work
-// (the removal walk, stepsDone in model/store.h) lets the window's pending events run at least
+// (the removal walk, stepsDone in model/mesh.h) lets the window's pending events run at least
 // every kEventInterval and throws RunStopped once the window is closing. The reduction run
 // (Command1_Click) makes one for the run and hands it to the writer, which calls it before every
 // line it writes.
-class WindowCheckpoints {
+class WindowCheckpoints : public RunObserver {
 public:
-    explicit WindowCheckpoints(Window& window);
-    ~WindowCheckpoints();
+    WindowCheckpoints(Window& window, Mesh& mesh);
     WindowCheckpoints(const WindowCheckpoints&) = delete;
     WindowCheckpoints& operator=(const WindowCheckpoints&) = delete;
 
     // The same check for work outside the model, called once per item (a line takes well under
     // a microsecond): the clock, which costs nearly as much, is read every kItemsPerLook items.
     void operator()();
+    void checkpoint() override { look(); }
 
     static constexpr unsigned kItemsPerLook = 64;
 
@@ -43,23 +44,25 @@ private:
     // Lets events run when kEventInterval has passed since the last round.
     void look();
 
+    ObservedRun observed;
     Window& window;
     std::chrono::steady_clock::time_point last;
     unsigned items = 0;
 };
 
 // While alive, the model's long work throws RunStopped as soon as stopRequested answers true.
-class StopCheckpoints {
+class StopCheckpoints : public RunObserver {
 public:
-    explicit StopCheckpoints(std::function<bool()> stopRequested);
-    ~StopCheckpoints();
+    StopCheckpoints(Mesh& mesh, std::function<bool()> stopRequested);
     StopCheckpoints(const StopCheckpoints&) = delete;
     StopCheckpoints& operator=(const StopCheckpoints&) = delete;
 
     // The same check, for work outside the model.
     void operator()() const;
+    void checkpoint() override { (*this)(); }
 
 private:
+    ObservedRun observed;
     std::function<bool()> stopRequested;
 };
 

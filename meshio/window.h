@@ -4,7 +4,9 @@
 // so that the whole job runs without a display.
 #pragma once
 
+#include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -36,11 +38,17 @@ public:
     // The save dialog, proposing the name kept from the last dialog; nothing when cancelled.
     virtual std::optional<std::string> saveDialog() = 0;
 
-    // Lets pending window events run during a long operation. The user's own input to the
-    // window is not acted on meanwhile: the operation stays the one thing that changes the mesh.
+    // Lets pending window events run during a long operation. The window's controls and menus
+    // that would change the mesh are disabled meanwhile: the operation stays the one thing that
+    // changes it.
     virtual void processEvents() = 0;
-    // Whether the user has closed the window while an operation was running; the operation
-    // then stops without writing anything.
+    // Runs work to its end on a thread of its own while the window stays live, and returns once
+    // it has ended, passing on what it threw. work's token asks it to stop: the window asks when
+    // the user stops the run or closes the window. The one call work makes to the window from
+    // its thread is setButtonCaption (the progress), which the window shows in order.
+    virtual void whileWorking(const std::function<void(std::stop_token)>& work) = 0;
+    // Whether the user has closed the window, or asked to stop, while an operation was running;
+    // the operation then stops without writing anything.
     virtual bool closing() const = 0;
     // The user's decimal separator, used for every number text shown or written.
     virtual char decimalSeparator() const = 0;

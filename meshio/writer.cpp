@@ -3,7 +3,7 @@
 
 #include "meshio/numtext.h"
 #include "meshio/replace_file.h"
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -17,47 +17,49 @@ std::string meshHeader() {
            quote + " -- default --" + quote + " } } points {";
 }
 
-void writeMeshText(std::ostream& out, const NumberCodec& numbers,
+void writeMeshText(Mesh& mesh, std::ostream& out, const NumberCodec& numbers,
                    const std::function<void()>& beforeItem,
                    const std::function<void(const std::string&)>& caption) {
     caption("Writing file header");
     out << meshHeader() << "\r\n";
 
     caption("writing points");
-    NextPtOrder = 0;
-    const long long spare = spareSlot();
+    mesh.NextPtOrder = 0;
+    const long long spare = mesh.spareSlot();
     for (long long i = 0; i <= spare; ++i) {
         beforeItem();
-        Points(i).writeOut(out, numbers);
+        mesh.Points(i).writeOut(mesh, out, numbers);
     }
     out << "}"
         << "faces {\r\n";
 
     caption("writing faces");
-    const long long lastFace = Faces.upperBound();
+    const long long lastFace = mesh.Faces.upperBound();
     for (long long f = 0; f <= lastFace; ++f) {
         beforeItem();
-        Faces(f).writeOut(out);
+        mesh.Faces(f).writeOut(mesh, out);
     }
     for (int i = 0; i < 3; ++i) {
         out << " } \r\n";
     }
 }
 
-void WriteMesh(Window& window, const std::function<void()>& beforeItem) {
+std::optional<std::string> WriteMesh(Window& window, Mesh& mesh, const std::function<void()>& beforeItem) {
     try {
         const std::optional<std::string> target = window.saveDialog();
         if (!target) {
-            return;  // Cancel means the user does not want the file written
+            return std::nullopt;  // Cancel means the user does not want the file written
         }
         const numtext::LocaleNumbers numbers(window.decimalSeparator());
         replaceFile(*target, [&](std::ostream& out) {
-            writeMeshText(out, numbers, beforeItem,
+            writeMeshText(mesh, out, numbers, beforeItem,
                           [&](const std::string& text) { window.setButtonCaption(text); });
         });
+        return target;
     } catch (const std::exception& thrown) {
         window.messageBox(std::string(kWriteErrorPrefix) + describe(thrown));
     }
+    return std::nullopt;
 }
 
 }  // namespace meshthin

@@ -9,7 +9,7 @@
 #include "model/linetext.h"
 #include "model/pointset.h"
 #include "model/scratch.h"
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -64,14 +64,14 @@ int16_t Face::at(long long position) const {
 // ---------------------------------------------------------------------------------------------
 // Reading and writing
 
-void Face::loadme(std::string_view inputstring, const NumberCodec& numbers) {
+void Face::loadme(Mesh& mesh, std::string_view inputstring, const NumberCodec& numbers) {
     if (!pts.empty()) {
         // Read again: what the face held before stays in the index, and its tag is no longer
         // true of it.
         lostPoints = true;
-        scratch().groups.untag(mySlot);
+        mesh.scratch().groups.untag(mySlot);
     }
-    setPoints([&] { readLine(inputstring, numbers); });
+    setPoints(mesh, [&] { readLine(inputstring, numbers); });
 }
 
 void Face::readLine(std::string_view inputstring, const NumberCodec& numbers) {
@@ -152,12 +152,12 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
     return true;
 }
 
-void Face::writeOut(std::ostream& txtfile) {
+void Face::writeOut(Mesh& mesh, std::ostream& txtfile) {
     if (isRemoved || lastPos < 2) {
         return;
     }
-    shrink();
-    fixOrder();
+    shrink(mesh);
+    fixOrder(mesh);
 
     // A line of one or two references is not a polygon; the count written is the number of
     // references that follow, so that a reader trusting it reads exactly these points.
@@ -170,7 +170,7 @@ void Face::writeOut(std::ostream& txtfile) {
     }
     // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
     // piece costs more than the numbers. The buffer is kept from face to face.
-    std::vector<char>& line = scratch().line;
+    std::vector<char>& line = mesh.scratch().line;
     constexpr size_t kReferenceRoom = 16;  // " ( " and " ) " around at most 10 digits
     line.resize(static_cast<size_t>(lastPos + 1) * kReferenceRoom + 40);
     char* const start = line.data();
@@ -181,7 +181,7 @@ void Face::writeOut(std::ostream& txtfile) {
     for (long long j = 0; j <= lastPos; ++j) {
         const int16_t p = pts[static_cast<size_t>(j)];
         if (p != -1) {
-            const int32_t order = Points(p).getPtOrder();
+            const int32_t order = mesh.Points(p).getPtOrder();
             end = std::copy_n(" ( ", 3, end);
             end = std::to_chars(end, end + 10, order).ptr;
             end = std::copy_n(" ) ", 3, end);
@@ -194,20 +194,21 @@ void Face::writeOut(std::ostream& txtfile) {
 // ---------------------------------------------------------------------------------------------
 // Queries
 
-double Face::getX(int16_t x) const {
+double Face::getX(const Mesh& mesh, int16_t x,
+                  const std::function<void(const std::string&)>& message) const {
     const int16_t p = at(x);
-    if (p == 0) {
-        showMessage("x = " + std::to_string(x));
+    if (p == 0 && message) {
+        message("x = " + std::to_string(x));
     }
-    return Points(p).getX();
+    return mesh.Points(p).getX();
 }
 
-double Face::getY(int16_t x) const {
-    return Points(at(x)).getY();
+double Face::getY(const Mesh& mesh, int16_t x) const {
+    return mesh.Points(at(x)).getY();
 }
 
-double Face::getZ(int16_t x) const {
-    return Points(at(x)).getZ();
+double Face::getZ(const Mesh& mesh, int16_t x) const {
+    return mesh.Points(at(x)).getZ();
 }
 
 int16_t Face::getPNum(int16_t x) const {
@@ -240,10 +241,10 @@ namespace {
 constexpr int16_t kCheckedFace = 64;
 
 // Whether every point at positions 0..lastPos of face is -1, removed or in held.
-bool addsNothing(const Face& face, const PointSet& held) {
+bool addsNothing(const Mesh& mesh, const Face& face, const PointSet& held) {
     for (int16_t j = 0; j <= face.getNum(); ++j) {
         const int16_t p = face.getPNum(j);
-        if (p != -1 && !Points(p).removed() && !held.contains(p)) {
+        if (p != -1 && !mesh.Points(p).removed() && !held.contains(p)) {
             return false;
         }
     }
@@ -252,70 +253,71 @@ bool addsNothing(const Face& face, const PointSet& held) {
 
 }  // namespace
 
-void Face::registerPts() const {
+void Face::registerPts(Mesh& mesh) const {
     // With lastPos 1 or more every position read below lies within 0..lastPos: checked once
     // here instead of at every read. The additions and their order are those of the loop below.
     if (lastPos >= 1 && static_cast<size_t>(lastPos) < pts.size()) {
         const int16_t* const ring = pts.data();
         const long long last = lastPos;
         for (long long i = 0; i <= last; ++i) {
-            Point& p = Points(ring[i]);
+            Point& p = mesh.Points(ring[i]);
             const int16_t before = ring[i == 0 ? last : i - 1];
             const int16_t after = ring[i == last ? 0 : i + 1];
             if (i > 0 && i < last) {
-                p.addNeighbours(before, after);
+                p.addNeighbours(mesh, before, after);
             } else {
-                p.addNeighbours(after, before);
+                p.addNeighbours(mesh, after, before);
             }
         }
         return;
     }
     for (long long i = 0; i <= lastPos; ++i) {
-        Point& p = Points(at(i));
+        Point& p = mesh.Points(at(i));
         if (i > 0 && i < lastPos) {
-            p.addConn(at(i - 1));
-            p.addConn(at(i + 1));
+            p.addConn(mesh, at(i - 1));
+            p.addConn(mesh, at(i + 1));
         } else if (i == 0) {
             // Next neighbour first, then the last point of the ring. With lastPos 0 this reads
             // position 1, the extra position of a face read from the file.
-            p.addConn(at(1));
-            p.addConn(at(lastPos));
+            p.addConn(mesh, at(1));
+            p.addConn(mesh, at(lastPos));
         } else {
-            p.addConn(at(0));
-            p.addConn(at(lastPos - 1));
+            p.addConn(mesh, at(0));
+            p.addConn(mesh, at(lastPos - 1));
         }
         p.doneAdd();
     }
 }
 
-void Face::reInit(PointList& newpts, const FaceList& FacesToReplace, int32_t heldGroup) {
+void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
+                  int32_t heldGroup) {
     MESHTHIN_EXPECT(!newpts.empty(), "a rebuilt face starts from the removed point's list");
-    NeighbourGroups& groups = scratch().groups;
+    NeighbourGroups& groups = mesh.scratch().groups;
     groups.untag(mySlot);
     // A large polygon makes every face rebuilt around it large; held mirrors newpts so that
     // "already there" costs the same for every point.
-    PointSet& held = scratch().heldByNewFace;
+    PointSet& held = mesh.scratch().heldByNewFace;
     held.assign(newpts);
     for (int32_t f : FacesToReplace) {
-        const Face& replaced = Faces(f);
+        const Face& replaced = mesh.Faces(f);
         MESHTHIN_EXPECT(replaced.removedz(), "the faces to replace are marked removed first");
         if (heldGroup != 0 && groups.tagOf(f) == heldGroup) {
             // Every point of it is in newpts already, or removed (checked on small faces).
-            MESHTHIN_EXPECT(replaced.getNum() >= kCheckedFace || addsNothing(replaced, held),
+            MESHTHIN_EXPECT(replaced.getNum() >= kCheckedFace || addsNothing(mesh, replaced, held),
                             "a face tagged with a group holds only its members");
             continue;
         }
         const int16_t last = replaced.getNum();
         for (long long j = 0; j <= last; ++j) {
             const int16_t p = replaced.getPNum(static_cast<int16_t>(j));
-            if (p == -1 || Points(p).removed()) {
+            if (p == -1 || mesh.Points(p).removed()) {
                 continue;
             }
             addValueAsking(newpts, p, [&held](int16_t q) { return held.contains(q); });
             held.insert(p);
         }
     }
-    setPoints([&] {
+    setPoints(mesh, [&] {
         pts.assign(newpts.begin(), newpts.end());
         lastPos = checked16(static_cast<long long>(newpts.size()) - 1);
     });
@@ -323,12 +325,12 @@ void Face::reInit(PointList& newpts, const FaceList& FacesToReplace, int32_t hel
     isNew = true;
 }
 
-void Face::shrink() {
+void Face::shrink(Mesh& mesh) {
     long long i = 0;
     while (i <= lastPos) {
         const int16_t p = at(i);
-        if (p != -1 && Points(p).removed()) {
-            logMessage("point ", std::to_string(p), " removed... shrinking face");
+        if (p != -1 && mesh.Points(p).removed()) {
+            mesh.logMessage("point ", std::to_string(p), " removed... shrinking face");
             for (long long k = i; k < lastPos; ++k) {
                 pts[static_cast<size_t>(k)] = pts[static_cast<size_t>(k + 1)];
             }
@@ -342,29 +344,50 @@ void Face::shrink() {
     }
 }
 
-void Face::fixOrder() {
+void Face::fixOrder(Mesh& mesh) {
     // The walk runs for every face, listened to or not, so that the program takes the steps its
     // tests take: the ring order of a rebuilt face needs it; a face read from the file keeps its
     // order, and for it the walk yields only the diagnostic texts, so its steps need no place to
     // be stored.
     const bool storesWalk = getIsNew();
-    const bool observed = logObserved();  // nobody starts or stops listening during a walk
+    const bool observed = mesh.logObserved();  // nobody starts or stops listening during a walk
     if (observed) {
-        logMessage("****************************NEW FACE ", report());  // report() is not free
+        mesh.logMessage("****************************NEW FACE ", report());  // report() is not free
     }
 
-    PointList& newOrder = scratch().walkOrder;  // writing allocates nothing per face
+    Scratch& work = mesh.scratch();
+    PointList& newOrder = work.walkOrder;  // writing allocates nothing per face
     newOrder.assign(storesWalk ? pts.size() : 0, -1);
-    int16_t current = at(0);
+    const size_t fill =
+        walkRing(mesh, work.faceCollection, work.walked, storesWalk ? &newOrder : nullptr);
+
     if (storesWalk) {
-        newOrder[0] = current;
+        // Positions the walk did not reach become -1, and after shrink the walk also orders the
+        // positions behind lastPos, which may move a point out of 0..lastPos: a point may leave
+        // the face here, unless the walk only put the face's points in another order.
+        lostPoints = lostPoints || fill < newOrder.size() ||
+                     static_cast<size_t>(lastPos) + 1 != newOrder.size();
+        setPoints(mesh, [&] { pts.assign(newOrder.begin(), newOrder.end()); });
+    }
+}
+
+void Face::ringOrder(const Mesh& mesh, PointSet& collection, PointSet& walked,
+                     PointList& order) const {
+    order.assign(pts.size(), -1);
+    walkRing(mesh, collection, walked, &order);
+}
+
+size_t Face::walkRing(const Mesh& mesh, PointSet& collection, PointSet& walked,
+                      PointList* newOrder) const {
+    const bool observed = mesh.logObserved();  // nobody starts or stops listening during a walk
+    int16_t current = at(0);
+    if (newOrder != nullptr) {
+        (*newOrder)[0] = current;
     }
     size_t fill = 1;
     // Whether pts holds q and whether newOrder does, answered from sets: the walk asks both once
     // per connection of every walked point. q comes from a connection list and is never -1, so
     // the -1 positions of newOrder need no place in the walked set.
-    PointSet& collection = scratch().faceCollection;
-    PointSet& walked = scratch().walked;
     collection.assign(pts);
     walked.clear();
     walked.insert(current);
@@ -373,21 +396,21 @@ void Face::fixOrder() {
     // belongs to the face and is not walked yet; stop when a point has none. No backtracking.
     for (bool moved = true; moved;) {
         moved = false;
-        logMessage("restarting for loop");
-        const Point& here = Points(current);
+        mesh.logMessage("restarting for loop");
+        const Point& here = mesh.Points(current);
         const int16_t n = here.getNumConns();
         for (int16_t c = 0; c <= n; ++c) {
-            const int16_t q = here.getConn(c);
+            const int16_t q = here.getConn(mesh, c);
             const bool inFace = collection.contains(q);
             const bool alreadyWalked = walked.contains(q);
             if (observed) {
-                logWalkStep(current, c, q, inFace, alreadyWalked);
+                logWalkStep(mesh, current, c, q, inFace, alreadyWalked);
             }
             if (inFace && !alreadyWalked) {
                 // Every walked point is a distinct entry of pts, so the walk fits in newOrder.
                 MESHTHIN_EXPECT(fill < pts.size(), "the walk visits each entry at most once");
-                if (storesWalk) {
-                    newOrder[fill] = q;
+                if (newOrder != nullptr) {
+                    (*newOrder)[fill] = q;
                 }
                 ++fill;
                 walked.insert(q);
@@ -398,34 +421,27 @@ void Face::fixOrder() {
         }
     }
 
-    if (storesWalk) {
-        // Positions the walk did not reach become -1, and after shrink the walk also orders the
-        // positions behind lastPos, which may move a point out of 0..lastPos: a point may leave
-        // the face here, unless the walk only put the face's points in another order.
-        lostPoints = lostPoints || fill < newOrder.size() ||
-                     static_cast<size_t>(lastPos) + 1 != newOrder.size();
-        setPoints([&] { pts.assign(newOrder.begin(), newOrder.end()); });
-    }
+    return fill;
 }
 
-void Face::logWalkStep(int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked) {
+void Face::logWalkStep(const Mesh& mesh, int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked) {
     const std::string from = std::to_string(current);
-    logMessage("looking at points(", from, ").getconn(", std::to_string(c), ")");
-    logMessage("...connection goes to ", std::to_string(q));
-    logMessage("...This is in this face's collection: ", trueFalse(inFace),
+    mesh.logMessage("looking at points(", from, ").getconn(", std::to_string(c), ")");
+    mesh.logMessage("...connection goes to ", std::to_string(q));
+    mesh.logMessage("...This is in this face's collection: ", trueFalse(inFace),
                " Already been added: ", trueFalse(alreadyWalked));
     if (inFace && !alreadyWalked) {
-        logMessage("-x-x-x- gone from points(", from, ") to points(", std::to_string(q), ") ",
+        mesh.logMessage("-x-x-x- gone from points(", from, ") to points(", std::to_string(q), ") ",
                    std::string(39, '*'));
     }
 }
 
-void Face::indexPoints() const {
+void Face::indexPoints(Mesh& mesh) const {
     if (mySlot < 0) {
         return;  // a face outside Faces (a test's own record) has no slot to index
     }
     const size_t count = lastPos < 0 ? 0 : std::min(static_cast<size_t>(lastPos) + 1, pts.size());
-    indexFacePoints(mySlot, pts.data(), pts.data() + count);
+    mesh.indexFacePoints(mySlot, pts.data(), pts.data() + count);
 }
 
 }  // namespace meshthin

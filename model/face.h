@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One polygon of the mesh: its point numbers in ring order and two marks. A face's number is
-// its index in Faces; it refers to points by number only.
+// its index in its mesh's Faces; it refers to points by number only, so every operation that
+// reaches a point is handed the mesh it belongs to.
 //
 // The length of pts and lastPos are not kept in step, and every operation says which bound it
 // uses: a face read from the file keeps one extra position holding 0 behind its points, shrink
@@ -9,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -16,8 +18,11 @@
 
 #include "model/list_memory.h"
 #include "model/numbers.h"
+#include "model/pointset.h"
 
 namespace meshthin {
+
+class Mesh;
 
 using PointList = std::vector<int16_t>;
 using FaceList = std::vector<int32_t>;
@@ -40,18 +45,19 @@ public:
 
     // Parses a face line "N ... ( (p0 ...) (p1 ...) ... )": pts gets N+1 positions (the last
     // holding 0) and lastPos N-1. A line without a blank reads no count and lowers lastPos by 1.
-    void loadme(std::string_view inputstring, const NumberCodec& numbers);
+    void loadme(Mesh& mesh, std::string_view inputstring, const NumberCodec& numbers);
     // Unless the face is removed or has fewer than three points: shrink, fixOrder, then write
     // "count 0 0 -1 ( " and " ( k ) " per point (k its output number), " ", " ) " CR LF.
     // A face left with fewer than three point references after shrink and fixOrder is skipped.
-    void writeOut(std::ostream& txtfile);
+    void writeOut(Mesh& mesh, std::ostream& txtfile);
 
     // --- queries ---
-    // Coordinates of the point at position x. getX first shows "x = <x>" through the message
-    // hook when that point is 0. Positions and point numbers out of range are a Failure.
-    double getX(int16_t x) const;
-    double getY(int16_t x) const;
-    double getZ(int16_t x) const;
+    // Coordinates of the point at position x. getX first shows "x = <x>" through message when
+    // that point is 0. Positions and point numbers out of range are a Failure.
+    double getX(const Mesh& mesh, int16_t x,
+                const std::function<void(const std::string&)>& message) const;
+    double getY(const Mesh& mesh, int16_t x) const;
+    double getZ(const Mesh& mesh, int16_t x) const;
     int16_t getNum() const { return lastPos; }
     int16_t getPNum(int16_t x) const;
     bool hasPoint(int16_t x) const;
@@ -63,32 +69,39 @@ public:
     // --- rebuild ---
 
     // Registers the ring neighbours of every position 0..lastPos as connections of its point.
-    void registerPts() const;
+    void registerPts(Mesh& mesh) const;
     // Makes this (fresh) face the replacement of the faces listed: newpts, followed by every
     // point of those faces that is neither -1 nor removed and not yet present. Expects the
     // listed faces already marked removed and newpts holding at least one entry. Grows newpts.
     // heldGroup, when not 0, is a group whose members newpts holds but the removed ones
     // (model/groups.h): a face tagged with it has nothing to add and is not looked at.
-    void reInit(PointList& newpts, const FaceList& FacesToReplace, int32_t heldGroup = 0);
+    void reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
+                int32_t heldGroup = 0);
     // Walks the connections from pts(0) and, for a rebuilt face, stores the walk as the ring
     // order; positions the walk does not reach become -1. lastPos is kept.
-    void fixOrder();
+    void fixOrder(Mesh& mesh);
+    // The order fixOrder stores for a rebuilt face, into order (pts' size, -1 where the walk does
+    // not reach), changing nothing: for a view of the mesh. collection and walked are the walk's
+    // working sets.
+    void ringOrder(const Mesh& mesh, PointSet& collection, PointSet& walked,
+                   PointList& order) const;
 
-    // The face's slot in Faces, given by the store when it makes the slot; the point-to-face
+    // The face's slot in Faces, given by the mesh when it makes the slot; the point-to-face
     // index needs it to keep in step with every change of the point list.
     void attachSlot(long long slot) { mySlot = static_cast<int32_t>(slot); }
-    // Records in the point-to-face index that positions 0..lastPos hold their points. The store
-    // calls it for every face when it makes the index; from then on setPoints keeps it current.
-    void indexPoints() const;
+    // Records in the mesh's point-to-face index that positions 0..lastPos hold their points. The
+    // mesh calls it for every face when it makes the index; from then on setPoints keeps it
+    // current.
+    void indexPoints(Mesh& mesh) const;
 
 private:
     // The one writer of the face's points: write sets pts and lastPos, then the point-to-face
     // index learns what the face now holds. Only shrink changes them otherwise, and it only
     // takes points out, which the index need not learn, as a lookup confirms every entry.
     template <class Write>
-    void setPoints(const Write& write) {
+    void setPoints(Mesh& mesh, const Write& write) {
         write();
-        indexPoints();
+        indexPoints(mesh);
     }
     // loadme's reading of the line, without the index.
     void readLine(std::string_view inputstring, const NumberCodec& numbers);
@@ -99,12 +112,17 @@ private:
     // it anywhere?".
     template <class Holds>
     static void addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds);
+    // The greedy walk from position 0: from the current point to the first connection (in list
+    // order) that belongs to the face and is not walked yet, until a point has none. Stores the
+    // points walked in newOrder, when given, and returns how many there were.
+    size_t walkRing(const Mesh& mesh, PointSet& collection, PointSet& walked,
+                    PointList* newOrder) const;
     // The diagnostic texts of one examined connection of the ring walk; the walk calls it only
     // while somebody reads them, as the texts are not free to assemble.
-    static void logWalkStep(int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked);
+    static void logWalkStep(const Mesh& mesh, int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked);
     // Drops removed points from positions 0..lastPos; marks the face removed when fewer than
     // three points remain.
-    void shrink();
+    void shrink(Mesh& mesh);
     int16_t at(long long position) const;
 
     MemoryList<int16_t> pts;

@@ -13,7 +13,7 @@
 #include "model/list_search.h"
 #include "model/pointset.h"
 #include "model/scratch.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "model/unit_vectors.h"
 
 namespace meshthin {
@@ -56,10 +56,10 @@ std::optional<PlainGroup> readPlainGroup(std::string_view line, size_t open,
 // ---------------------------------------------------------------------------------------------
 // Reading and writing
 
-int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtNum,
+int16_t Point::loadme(Mesh& mesh, std::string_view inputstring, int16_t Start, int16_t myPtNum,
                       const NumberCodec& numbers) {
     myNum = myPtNum;
-    scratch().groups.forget(myNum);
+    mesh.scratch().groups.forget(myNum);
     // Room for the neighbours of a point of a triangle mesh from the start, in the smallest block
     // the allocator hands out anyway: registering them does not grow the list step by step.
     conns.reserve(12);
@@ -78,7 +78,7 @@ int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtN
             xPos = group->coordinates[0];
             yPos = group->coordinates[1];
             zPos = group->coordinates[2];
-            noteCoordinates(xPos, yPos, zPos);
+            mesh.noteCoordinates(xPos, yPos, zPos);
             return static_cast<int16_t>(group->close + 1);
         }
     }
@@ -102,15 +102,15 @@ int16_t Point::loadme(std::string_view inputstring, int16_t Start, int16_t myPtN
     xPos = numbers.toDouble(between(inputstring, a, b));
     yPos = numbers.toDouble(between(inputstring, b, c));
     zPos = numbers.toDouble(between(inputstring, c, d));
-    noteCoordinates(xPos, yPos, zPos);
+    mesh.noteCoordinates(xPos, yPos, zPos);
     return d;
 }
 
-void Point::writeOut(std::ostream& txtfile, const NumberCodec& numbers) {
+void Point::writeOut(Mesh& mesh, std::ostream& txtfile, const NumberCodec& numbers) {
     if (isRemoved) {
         return;
     }
-    ptOrder = NextPtOrder;
+    ptOrder = mesh.NextPtOrder;
     // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
     // piece costs more than the number texts themselves.
     char line[3 * NumberCodec::kCoordinateRoom + 8];
@@ -123,18 +123,18 @@ void Point::writeOut(std::ostream& txtfile, const NumberCodec& numbers) {
     end = numbers.writeCoordinate(end, zPos);
     end = std::copy_n(")\r\n", 3, end);
     txtfile.write(line, end - line);
-    NextPtOrder = checked32(NextPtOrder + 1LL);
+    mesh.NextPtOrder = checked32(mesh.NextPtOrder + 1LL);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Connection list
 
-void Point::addConn(int16_t whichPoint) {
-    addConnAsking(whichPoint, [this](int16_t p) { return alreadyConn(p); });
+void Point::addConn(Mesh& mesh, int16_t whichPoint) {
+    addConnAsking(mesh, whichPoint, [this](int16_t p) { return alreadyConn(p); });
 }
 
 template <class Holds>
-void Point::addConnAsking(int16_t whichPoint, const Holds& holds) {
+void Point::addConnAsking(Mesh& mesh, int16_t whichPoint, const Holds& holds) {
     MESHTHIN_EXPECT(!conns.empty(), "a point gains connections only after loadme");
     if (conns.size() >= 2 && holds(whichPoint)) {
         return;  // rule 1
@@ -142,7 +142,7 @@ void Point::addConnAsking(int16_t whichPoint, const Holds& holds) {
     connectionAdded = true;
     if (conns.size() == 1) {
         if (conns[0] != whichPoint) {
-            scratch().groups.forget(myNum);  // the entry overwritten may have been a member
+            mesh.scratch().groups.forget(myNum);  // the entry overwritten may have been a member
         }
         conns[0] = whichPoint;  // rule 2
         conns.push_back(-1);
@@ -179,10 +179,10 @@ void Point::appendConns(const int16_t* first, size_t count) {
     }
 }
 
-void Point::addNeighbours(int16_t first, int16_t second) {
+void Point::addNeighbours(Mesh& mesh, int16_t first, int16_t second) {
     if (!appendOnly()) {
-        addConn(first);
-        addConn(second);
+        addConn(mesh, first);
+        addConn(mesh, second);
         doneAdd();
         return;
     }
@@ -197,10 +197,10 @@ void Point::addNeighbours(int16_t first, int16_t second) {
     doneAdd();
 }
 
-void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
+void Point::connectToAllBut(Mesh& mesh, const std::vector<int16_t>& others, size_t skip) {
     // In a large fan every neighbour gains as many entries as the fan has; a scan of the list
     // for each would make a removal cubic, so held mirrors the list for rule 1.
-    PointSet& held = scratch().heldByNeighbour;
+    PointSet& held = mesh.scratch().heldByNeighbour;
     held.assign(conns);
     const auto heldAlready = [&held](int16_t p) { return held.contains(p); };
     size_t j = 0;
@@ -208,7 +208,7 @@ void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
     // leave, so the short list is simply mirrored again after every step.
     for (; j < others.size() && !appendOnly(); ++j) {
         if (j != skip) {
-            addConnAsking(others[j], heldAlready);
+            addConnAsking(mesh, others[j], heldAlready);
             held.insert(others[j]);
         }
         doneAdd();
@@ -221,7 +221,7 @@ void Point::connectToAllBut(const std::vector<int16_t>& others, size_t skip) {
     // whether it is appended, so the points to append are gathered first, in their order,
     // without a branch on the answer (which a processor guesses wrong about half the time in a
     // run removing half of the points), and appended after.
-    std::vector<int16_t>& gained = scratch().gained;
+    std::vector<int16_t>& gained = mesh.scratch().gained;
     gained.resize(others.size());
     size_t count = 0;
     const auto gather = [&](size_t from, size_t to) {
@@ -256,49 +256,49 @@ bool Point::alreadyConn(int16_t whichPoint) const {
     return false;
 }
 
-int16_t Point::connOutOfRange(int16_t whichOne) const {
+int16_t Point::connOutOfRange(const Mesh& mesh, int16_t whichOne) const {
     if (whichOne < 0) {
         throw indexFailure();
     }
-    logMessage("error: getconn called with ", std::to_string(whichOne));
+    mesh.logMessage("error: getconn called with ", std::to_string(whichOne));
     return 0;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Value
 
-void Point::analyze() {
-    myValue = sumOfUnitVectors();
+void Point::analyze(const Mesh& mesh) {
+    myValue = sumOfUnitVectors(mesh);
     valueDue = false;
 }
 
-void Point::reanalyze() {
-    if (farApartPointsLoaded()) {
+void Point::reanalyze(const Mesh& mesh) {
+    if (mesh.farApartPointsLoaded()) {
         // Only here can the analysis fail, and a failure must stop the run at this point.
-        analyze();
+        analyze(mesh);
     } else {
         valueDue = true;
     }
 }
 
-double Point::sumOfUnitVectors() const {
+double Point::sumOfUnitVectors(const Mesh& mesh) const {
     MESHTHIN_EXPECT(!conns.empty(), "a point is analysed only after loadme gave it its list");
     // One unit vector per connection, from the connected point towards this one, summed in
     // list order. Neighbours at the same position contribute the zero vector.
     VectorSum sum;
     const std::span<const int16_t> entries(conns);
-    const size_t paired = addUnitVectorsInPairs(xPos, yPos, zPos, entries, sum);
-    addUnitVectorsOneByOne(xPos, yPos, zPos, entries.subspan(paired), sum);
+    const size_t paired = addUnitVectorsInPairs(mesh.Points, xPos, yPos, zPos, entries, sum);
+    addUnitVectorsOneByOne(mesh.Points, xPos, yPos, zPos, entries.subspan(paired), sum);
     return std::sqrt((sum.x * sum.x + sum.y * sum.y) + sum.z * sum.z);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Removal
 
-void Point::remove() {
+void Point::remove(Mesh& mesh) {
     MESHTHIN_EXPECT(!isRemoved,
                     "a point is removed once: a second rebuilt face would cover the same hole");
-    Scratch& work = scratch();
+    Scratch& work = mesh.scratch();
     FaceList& FacesToReplace = work.facesToReplace;
     std::vector<int16_t>& neighbours = work.neighbours;
     PointList& newpts = work.newPoints;
@@ -307,7 +307,7 @@ void Point::remove() {
     // 2. (asked first, as the point-to-face index answers it faster for a point not removed yet;
     //    nothing in it reads the mark) Every face that holds the point, in ascending order. Face
     //    numbers are not limited to 16 bits: a mesh may have more faces than points.
-    facesHolding(myNum, Faces.upperBound(), FacesToReplace);
+    mesh.facesHolding(myNum, mesh.Faces.upperBound(), FacesToReplace);
 
     // 1. Mark: reInit leaves marked points out, so this point never enters its own replacement
     //    face.
@@ -315,7 +315,7 @@ void Point::remove() {
 
     // 2. The faces found are marked removed.
     for (int32_t f : FacesToReplace) {
-        Faces(f).remove();
+        mesh.Faces(f).remove();
     }
 
     // 3. Each neighbour drops this point and is connected to this point's other neighbours,
@@ -324,17 +324,17 @@ void Point::remove() {
     neighbours.assign(conns.begin(), conns.end());
     // A large neighbourhood of distinct points other than this one becomes a group: every
     // neighbour rewired will hold all the others.
-    const int32_t newGroup = formsGroup(neighbours) ? groups.make(neighbours) : 0;
+    const int32_t newGroup = formsGroup(mesh, neighbours) ? groups.make(neighbours) : 0;
     for (size_t i = 0; i < neighbours.size(); ++i) {
-        Point& neighbour = Points(neighbours[i]);
-        neighbour.remPoint(myNum);
+        Point& neighbour = mesh.Points(neighbours[i]);
+        neighbour.remPoint(mesh, myNum);
         if (newGroup != 0) {
-            neighbour.connectWithinGroup(neighbours, i, newGroup);
+            neighbour.connectWithinGroup(mesh, neighbours, i, newGroup);
         } else {
-            neighbour.connectToAllBut(neighbours, i);
+            neighbour.connectToAllBut(mesh, neighbours, i);
         }
-        neighbour.reanalyze();
-        stepsDone(static_cast<long long>(neighbours.size() + neighbour.conns.size()));
+        neighbour.reanalyze(mesh);
+        mesh.stepsDone(static_cast<long long>(neighbours.size() + neighbour.conns.size()));
     }
 
     // 4. The rebuilt face starts from this point's list as step 3 left it: unchanged, as the
@@ -344,9 +344,9 @@ void Point::remove() {
     // 5. One new face at the end of Faces replaces the faces found in step 2. Its points are
     //    this point's list and what the replaced faces add: a replaced face tagged with this
     //    point's group adds nothing.
-    const long long newFace = Faces.upperBound() + 1;
-    Faces.growTo(newFace);
-    Faces(newFace).reInit(newpts, FacesToReplace, groups.groupOf(myNum));
+    const long long newFace = mesh.Faces.upperBound() + 1;
+    mesh.Faces.growTo(newFace);
+    mesh.Faces(newFace).reInit(mesh, newpts, FacesToReplace, groups.groupOf(myNum));
     if (newGroup != 0) {
         if (newpts.size() == neighbours.size()) {
             // Nothing was added: the new face holds exactly the group's points, and so every
@@ -362,11 +362,11 @@ void Point::remove() {
     groups.forget(myNum);
 }
 
-bool Point::formsGroup(const std::vector<int16_t>& neighbours) const {
+bool Point::formsGroup(Mesh& mesh, const std::vector<int16_t>& neighbours) const {
     if (neighbours.size() < NeighbourGroups::kSmallestGroup) {
         return false;
     }
-    PointSet& seen = scratch().distinctNeighbours;
+    PointSet& seen = mesh.scratch().distinctNeighbours;
     seen.clear();
     seen.insert(myNum);
     for (const int16_t p : neighbours) {
@@ -378,17 +378,18 @@ bool Point::formsGroup(const std::vector<int16_t>& neighbours) const {
     return true;
 }
 
-void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, int32_t newGroup) {
+void Point::connectWithinGroup(Mesh& mesh, const std::vector<int16_t>& others, size_t skip,
+                               int32_t newGroup) {
     MESHTHIN_EXPECT(others[skip] == myNum, "a neighbour is rewired at its own place in the list");
-    NeighbourGroups& groups = scratch().groups;
+    NeighbourGroups& groups = mesh.scratch().groups;
     const int32_t known = groups.groupOf(myNum);
     if (known != 0 && appendOnly()) {
         // Every member of the known group but this point that is not removed is in the list,
         // so rule 1 applies to it and nothing changes: only the others are asked about, in
         // their order, and with only rules 1 and 4 left, each is appended if the list lacks it.
         const std::vector<uint32_t>& unknown = groups.outside(
-            known, newGroup, others, [](int16_t p) { return Points.holds(p); },
-            [](int16_t p) { return Points(p).removed(); });
+            known, newGroup, others, [&mesh](int16_t p) { return mesh.Points.holds(p); },
+            [&mesh](int16_t p) { return mesh.Points(p).removed(); });
         MESHTHIN_EXPECT((conns.size() > kCheckedLength && myNum % kCheckedEvery != 0) ||
                             holdsFirstKnown(others, unknown, skip),
                         "a point holds every member of its group that is not removed");
@@ -401,7 +402,7 @@ void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, 
             }
         } else {
             // Many questions: the list is mirrored in a set once, as connectToAllBut does.
-            PointSet& held = scratch().heldByNeighbour;
+            PointSet& held = mesh.scratch().heldByNeighbour;
             held.assign(conns);
             for (const uint32_t j : unknown) {
                 const int16_t p = others[j];
@@ -412,10 +413,10 @@ void Point::connectWithinGroup(const std::vector<int16_t>& others, size_t skip, 
             }
         }
     } else {
-        connectToAllBut(others, skip);
+        connectToAllBut(mesh, others, skip);
         // The rules may have overwritten an entry on the way: the list is asked, through the set
         // that mirrors it, whether it holds the whole group.
-        const PointSet& held = scratch().heldByNeighbour;
+        const PointSet& held = mesh.scratch().heldByNeighbour;
         for (size_t j = 0; j < others.size(); ++j) {
             if (j != skip && !held.contains(others[j])) {
                 return;
@@ -438,9 +439,9 @@ bool Point::holdsFirstKnown(const std::vector<int16_t>& others,
     return j >= others.size() || findOnlyEntry(conns, others[j]) < conns.size();
 }
 
-void Point::remPoint(int16_t whichOne) {
-    if (!Points.holds(whichOne) || !Points(whichOne).removed()) {
-        scratch().groups.forget(myNum);  // a member that is not removed may leave the list
+void Point::remPoint(Mesh& mesh, int16_t whichOne) {
+    if (!mesh.Points.holds(whichOne) || !mesh.Points(whichOne).removed()) {
+        mesh.scratch().groups.forget(myNum);  // a member that is not removed may leave the list
     }
     if (whichOne >= 0) {
         // The rules add a point only to a list that lacks it, so a point is in a list once at

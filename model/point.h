@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One vertex of the mesh: position, own number, connection list, value, removed mark and its
-// number in the file being written. Every point lives in Points at the index equal to its
-// number; points and faces refer to each other by number only.
+// number in the file being written. Every point lives in its mesh's Points at the index equal to
+// its number; points and faces refer to each other by number only, so every operation that
+// reaches another record is handed the mesh it belongs to.
 //
 // Calling order: loadme first; then runs of addConn closed by doneAdd; queries at any time.
 // The connection list never becomes empty once loadme has run, and sizes are reported as the
@@ -15,11 +16,14 @@
 #include <vector>
 
 #include "model/conn_list.h"
+#include "model/expect.h"
 #include "model/failure.h"
 #include "model/list_memory.h"
 #include "model/numbers.h"
 
 namespace meshthin {
+
+class Mesh;
 
 class Point {
 public:
@@ -33,10 +37,11 @@ public:
     // starts at or after the 1-based position Start. Returns the 1-based position of its ")",
     // or -1 when the line holds no further "(" (the coordinates then stay as they were).
     // Throws a Failure on a malformed group or a number text that does not convert.
-    int16_t loadme(std::string_view inputstring, int16_t Start, int16_t myPtNum,
+    int16_t loadme(Mesh& mesh, std::string_view inputstring, int16_t Start, int16_t myPtNum,
                    const NumberCodec& numbers);
-    // Writes "(x y z)" CR LF and takes the next output number, unless the point is removed.
-    void writeOut(std::ostream& txtfile, const NumberCodec& numbers);
+    // Writes "(x y z)" CR LF and takes the mesh's next output number, unless the point is
+    // removed.
+    void writeOut(Mesh& mesh, std::ostream& txtfile, const NumberCodec& numbers);
 
     // --- coordinates and marks ---
     double getX() const { return xPos; }
@@ -67,21 +72,21 @@ public:
     // from a set mirroring the list. (A two-entry list whose second entry is used takes only
     // rules 1 and 4 too; it is left to the rules one by one, as it is met once per point.)
     bool appendOnly() const { return conns.size() >= 3 && conns.back() != -1; }
-    void addConn(int16_t whichPoint);
+    void addConn(Mesh& mesh, int16_t whichPoint);
     void doneAdd();
     // addConn(first), addConn(second), doneAdd(): the two ring neighbours a face registers.
-    void addNeighbours(int16_t first, int16_t second);
+    void addNeighbours(Mesh& mesh, int16_t first, int16_t second);
     bool alreadyConn(int16_t whichPoint) const;
     int16_t getNumConns() const { return checked16(static_cast<long long>(conns.size()) - 1); }
     // Whether any connection was added since loadme. A point that no face names keeps the
     // initial list (0), which reads exactly like one connection to point 0.
     bool everConnected() const { return connectionAdded; }
-    // The entry at whichOne; past the end it logs "error: getconn called with <n>" and
-    // answers 0 (the empty result). A negative index is a Failure.
+    // The entry at whichOne; past the end it logs "error: getconn called with <n>" to the
+    // mesh's observer and answers 0 (the empty result). A negative index is a Failure.
     // Defined here: the ring walk of every face written asks it once per examined connection.
-    int16_t getConn(int16_t whichOne) const {
+    int16_t getConn(const Mesh& mesh, int16_t whichOne) const {
         if (whichOne < 0 || whichOne > getNumConns()) {
-            return connOutOfRange(whichOne);
+            return connOutOfRange(mesh, whichOne);
         }
         return conns[static_cast<size_t>(whichOne)];
     }
@@ -89,15 +94,21 @@ public:
     // --- value ---
     // Recomputes myValue: the length of the sum of the unit vectors from each connected point
     // towards this one.
-    void analyze();
-    // The value analyze gives for the list as it is now. A removal re-values the neighbours it
-    // rewires by marking them, and a marked value is computed when it is first asked for: a
-    // point rewired by many removals in a row is computed once, from the same list and with the
-    // same operations as at once, so it is the same number.
+    void analyze(const Mesh& mesh);
+    // The value analyze gave. A removal re-values the neighbours it rewires by marking them
+    // (valueIsDue), and a marked value is computed when the walk first asks for it (valueNow) or
+    // when the run settles the mesh's values at its end: a point rewired by many removals in a row
+    // is computed once, from the same list and with the same operations as at once, so it is the
+    // same number. Reading a value never computes one: it expects a settled mesh.
     double getValue() const {
+        MESHTHIN_EXPECT(!valueDue, "values are read from a mesh whose run settled them");
+        return myValue;
+    }
+    bool valueIsDue() const { return valueDue; }
+    // The value, computed first when it is due: what the walk tests.
+    double valueNow(const Mesh& mesh) {
         if (valueDue) {
-            myValue = sumOfUnitVectors();
-            valueDue = false;
+            analyze(mesh);
         }
         return myValue;
     }
@@ -106,9 +117,9 @@ public:
     // Takes this point out of the mesh in five steps: mark, find and mark its faces, rewire
     // and re-value its neighbours, copy its list, append one rebuilt face. Expects a point that
     // is not removed yet: a second removal would cover the same hole twice.
-    void remove();
+    void remove(Mesh& mesh);
     // Takes whichOne out of the connection list; a list never shrinks below one entry.
-    void remPoint(int16_t whichOne);
+    void remPoint(Mesh& mesh, int16_t whichOne);
 
 private:
     // Where an invariant lets a search of the list stop early, lists up to this length check it
@@ -125,42 +136,43 @@ private:
     // addConn with rule 1's question, "does the list already hold it?", answered by holds:
     // a scan of the list for a single addition, a set beside the list for a long run of them.
     template <class Holds>
-    void addConnAsking(int16_t whichPoint, const Holds& holds);
+    void addConnAsking(Mesh& mesh, int16_t whichPoint, const Holds& holds);
     // Rule 4: whichPoint becomes a new last entry.
     void appendConn(int16_t whichPoint);
     // appendConn for each of count points from first, in order.
     void appendConns(const int16_t* first, size_t count);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
-    void connectToAllBut(const std::vector<int16_t>& others, size_t skip);
+    void connectToAllBut(Mesh& mesh, const std::vector<int16_t>& others, size_t skip);
     // Whether the neighbours of a removal form a group (model/groups.h): many, distinct, and
     // without this point.
-    bool formsGroup(const std::vector<int16_t>& neighbours) const;
+    bool formsGroup(Mesh& mesh, const std::vector<int16_t>& neighbours) const;
     // connectToAllBut for others that form the group newGroup, skipping the questions whose
     // answer this point's group gives; then this point belongs to newGroup, when its list is
     // known to hold every other member.
-    void connectWithinGroup(const std::vector<int16_t>& others, size_t skip, int32_t newGroup);
+    void connectWithinGroup(Mesh& mesh, const std::vector<int16_t>& others, size_t skip,
+                            int32_t newGroup);
     // Whether the list holds the first entry of others that is not at one of the positions
     // unknown or skip: a check, as cheap as one search, of what the group says of all of them.
     bool holdsFirstKnown(const std::vector<int16_t>& others, const std::vector<uint32_t>& unknown,
                          size_t skip) const;
     // getConn's answer for a position that is not in the list.
-    int16_t connOutOfRange(int16_t whichOne) const;
+    int16_t connOutOfRange(const Mesh& mesh, int16_t whichOne) const;
     // What analyze computes; throws the overflow Failure for a pair of points too far apart.
-    double sumOfUnitVectors() const;
+    double sumOfUnitVectors(const Mesh& mesh) const;
     // analyze now, or, when the analysis cannot fail, when the value is next asked for.
-    void reanalyze();
+    void reanalyze(const Mesh& mesh);
 
     ConnList conns;
     double xPos = 0;
     double yPos = 0;
     double zPos = 0;
-    mutable double myValue = 0;
+    double myValue = 0;
     int32_t ptOrder = 0;
     int16_t myNum = 0;
     bool isRemoved = false;
     bool slot1Used = false;
     bool connectionAdded = false;
-    mutable bool valueDue = false;
+    bool valueDue = false;
 };
 
 }  // namespace meshthin

@@ -2,8 +2,8 @@
 // The working lists of the removal, the rebuild, the ring walk and the face writer, kept from one
 // call to the next so that a run allocates only for what it adds to the mesh. They hold nothing
 // between calls that a later call reads (every user fills what it uses before it reads it), but
-// for the groups, which say what the lists of the mesh are known to hold. The store owns the one
-// instance and resetStore empties it, giving its memory back.
+// for the groups, which say what the lists of the mesh are known to hold. Each mesh owns one, made
+// at its first use; a copy of a mesh starts without.
 //
 // No user of a list here starts another user of the same list: a removal never starts another
 // removal, and the writer's ring walk runs outside any removal.
@@ -38,8 +38,8 @@ struct Scratch {
     // Point::remove: whether its neighbours are distinct, asked of large neighbourhoods only.
     PointSet distinctNeighbours;
     // What the removals know about large neighbourhoods (model/groups.h). Unlike the lists above
-    // it lasts from one removal to the next, and it is true of the mesh as it is: resetStore and
-    // restoreSnapshot clear it.
+    // it lasts from one removal to the next, and it is true of the mesh it belongs to, so a copy
+    // of the mesh starts without it.
     NeighbourGroups groups;
 
     // Empties every list and gives its memory back; the sets keep their tables. (A list assigned
@@ -59,8 +59,5 @@ struct Scratch {
         groups.clear();
     }
 };
-
-// The store's scratch lists.
-Scratch& scratch();
 
 }  // namespace meshthin

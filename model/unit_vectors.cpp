@@ -9,12 +9,12 @@
 #endif
 
 #include "model/failure.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "model/vector.h"
 
 namespace meshthin {
 
-void addUnitVectorsOneByOne(double x, double y, double z, std::span<const int16_t> entries,
+void addUnitVectorsOneByOne(const SlotArray<Point>& Points, double x, double y, double z, std::span<const int16_t> entries,
                             VectorSum& sum) {
     for (const int16_t entry : entries) {
         const Point& neighbour = Points(entry);
@@ -32,7 +32,7 @@ void addUnitVectorsOneByOne(double x, double y, double z, std::span<const int16_
     }
 }
 
-size_t addUnitVectorsInPairs(double x, double y, double z, std::span<const int16_t> entries,
+size_t addUnitVectorsInPairs(const SlotArray<Point>& Points, double x, double y, double z, std::span<const int16_t> entries,
                              VectorSum& sum) {
 #if defined(__SSE2__)
     const int16_t* const first = entries.data();

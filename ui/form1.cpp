@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/form1.h"
 
+#include <exception>
 #include <iterator>
+#include <thread>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -11,6 +13,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
@@ -27,6 +30,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBrowser>
+#include <QThread>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -35,7 +39,8 @@
 #include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/failure.h"
-#include "model/store.h"
+#include "model/mesh.h"
+#include "meshio/reduction.h"
 #include "ui/help_text.h"
 #include "ui/lists.h"
 #include "ui/mesh_view.h"
@@ -189,14 +194,12 @@ Form1::Form1(std::unique_ptr<Dialogs> dialogs, QWidget* parent)
     connectActions();
     setAcceptDrops(true);
     Text1->installEventFilter(this);
-    // A face asked for a position it does not have says so in a real message box.
-    setMessageHook([this](const std::string& text) { messageBox(text); });
+    connect(&document, &Document::meshChanged, this, &Form1::onMeshChanged);
+    connect(&document, &Document::fileNameChanged, this, [this] { meshChangedForView(false); });
     updateActions();
 }
 
-Form1::~Form1() {
-    setMessageHook(nullptr);
-}
+Form1::~Form1() = default;
 
 void Form1::createActions() {
     openAction = new QAction(tr("&Open..."), this);
@@ -221,17 +224,25 @@ void Form1::createActions() {
     const QString onScreenOnly =
         tr("Changes the mesh on screen only: no file is changed. Save the result with the next "
            "run or with File > Save As.");
-    undoAction = history.createUndoAction(this, tr("Undo Reduction"));
+    undoAction = document.history().createUndoAction(this, tr("Undo Reduction"));
     undoAction->setObjectName(QStringLiteral("editUndo"));
     undoAction->setShortcuts(standardKeys(QKeySequence::Undo, "Ctrl+Z"));
     undoAction->setToolTip(tr("Put the mesh back as it was before the last run. ") + onScreenOnly);
     undoAction->setStatusTip(undoAction->toolTip());
-    redoAction = history.createRedoAction(this, tr("Redo Reduction"));
+    redoAction = document.history().createRedoAction(this, tr("Redo Reduction"));
     redoAction->setObjectName(QStringLiteral("editRedo"));
     redoAction->setShortcuts(standardKeys(QKeySequence::Redo, "Ctrl+Shift+Z"));
     redoAction->setToolTip(tr("Put the mesh back as it was after the run that was undone. ") +
                            onScreenOnly);
     redoAction->setStatusTip(redoAction->toolTip());
+
+    stopAction = new QAction(tr("&Stop Run"), this);
+    stopAction->setObjectName(QStringLiteral("editStop"));
+    stopAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    stopAction->setToolTip(
+        tr("Stop the run in progress: the mesh stays as it was before it and nothing is written"));
+    stopAction->setStatusTip(stopAction->toolTip());
+    connect(stopAction, &QAction::triggered, this, &Form1::stopWork);
 
     meshViewAction = new QAction(tr("&Mesh View"), this);
     meshViewAction->setObjectName(QStringLiteral("viewMeshView"));
@@ -263,6 +274,8 @@ void Form1::createMenus() {
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     edit->addAction(undoAction);
     edit->addAction(redoAction);
+    edit->addSeparator();
+    edit->addAction(stopAction);
     // The tooltips say that undo leaves the files on disk alone.
     edit->setToolTipsVisible(true);
 
@@ -341,17 +354,21 @@ void Form1::connectActions() {
 }
 
 void Form1::load() {
-    runState.meshLoaded = Form_Load(*this, [this] { FillLists(*this); });
+    Mesh loaded;
+    if (Form_Load(*this, loaded, [&] { FillLists(*this, loaded); })) {
+        document.open(std::make_shared<const Mesh>(std::move(loaded)), chosenFile);
+    }
     updateActions();
-    meshChangedForView(true);
 }
 
 void Form1::load(const QString& file) {
-    fileName = file;
-    runState.meshLoaded =
-        openMeshFile(*this, QFile::encodeName(file).toStdString(), [this] { FillLists(*this); });
+    chosenFile = file;
+    Mesh loaded;
+    if (openMeshFile(*this, loaded, QFile::encodeName(file).toStdString(),
+                     [&] { FillLists(*this, loaded); })) {
+        document.open(std::make_shared<const Mesh>(std::move(loaded)), file);
+    }
     updateActions();
-    meshChangedForView(true);
 }
 
 bool Form1::openFile(const QString& file) {
@@ -359,32 +376,42 @@ bool Form1::openFile(const QString& file) {
         return false;
     }
     const QString path = QFileInfo(file).absoluteFilePath();
-    // The mesh on screen is kept aside until the new one has loaded, so that a file that fails
-    // to load loses nothing.
-    StoreSnapshot onScreen = takeSnapshot();
-    resetStore();
-    if (!openMeshFile(*this, QFile::encodeName(path).toStdString(), [this] { FillLists(*this); })) {
-        restoreSnapshot(onScreen);
+    // The new mesh is loaded beside the one on screen and takes its place only once it has
+    // loaded, so that a file that fails to load changes nothing.
+    Mesh loaded;
+    if (!openMeshFile(*this, loaded, QFile::encodeName(path).toStdString(),
+                      [&] { FillLists(*this, loaded); })) {
         return false;
     }
-    fileName = path;
-    runState.meshLoaded = true;
-    history.clear();
-    // The details of a point of the old mesh would describe a point it no longer has.
-    selectedPoint = 0;
-    Label1->setText(QString::fromLatin1(kLabel1Initial));
-    clearList(ListBox::List3);
-    Picture1->clear();
-    updateActions();
-    meshChangedForView(true);
+    document.open(std::make_shared<const Mesh>(std::move(loaded)), path);
     return true;
+}
+
+void Form1::onMeshChanged(Document::Change change) {
+    runState.meshLoaded = document.loaded();
+    if (change == Document::Change::Opened) {
+        // The details of a point of the old mesh would describe a point it no longer has.
+        selectedPoint = 0;
+        Label1->setText(QString::fromLatin1(kLabel1Initial));
+        clearList(ListBox::List3);
+        Picture1->clear();
+    } else if (change == Document::Change::Stepped) {
+        reportingFailures([&] { FillLists(*this, *document.mesh()); });
+    }
+    // A run filled the lists itself, in the order a run shows them.
+    meshChangedForView(change == Document::Change::Opened);
+    updateActions();
+}
+
+QString Form1::proposedFile() const {
+    return document.fileName().isEmpty() ? chosenFile : document.fileName();
 }
 
 void Form1::onOpen() {
     if (runState.running) {
         return;
     }
-    const QString chosen = dialogs->openFileName(this, fileName);
+    const QString chosen = dialogs->openFileName(this, proposedFile());
     if (!chosen.isEmpty()) {  // Cancel keeps everything as it is
         openFile(chosen);
     }
@@ -396,18 +423,38 @@ void Form1::onSaveAs() {
     }
     const QString caption = Command1->text();
     runState.running = true;
+    stopWanted = false;
     updateActions();
+    // Writing numbers the points and prunes the rebuilt faces: it works on a copy, which becomes
+    // the document's mesh once it is written.
+    auto working = std::make_shared<Mesh>(*document.mesh());
+    std::optional<std::string> target;
     try {
         // The window stays alive while the file is written, and closing it stops the write.
-        WindowCheckpoints checkpoints(*this);
-        WriteMesh(*this, [&] { checkpoints(); });
+        WindowCheckpoints checkpoints(*this, *working);
+        target = WriteMesh(*this, *working, [&] { checkpoints(); });
     } catch (const RunStopped&) {
-        return;  // the window is closing: nothing is written, nothing more is shown
+        if (closeWanted) {
+            return;  // the window is closing: nothing is written, nothing more is shown
+        }
     }
     runState.running = false;
     // The writer's stages showed on the button; it reads again as before the write.
     setButtonCaption(caption.toStdString());
+    if (target) {
+        document.written(std::move(working), QFile::decodeName(target->c_str()));
+    }
     updateActions();
+}
+
+void Form1::stopWork() {
+    if (!runState.running) {
+        return;
+    }
+    stopWanted = true;
+    if (workStop != nullptr) {
+        workStop->request_stop();
+    }
 }
 
 void Form1::showHelp() {
@@ -453,7 +500,8 @@ void Form1::showMeshView(bool shown) {
         meshView->setBusy(runState.running);
     }
     if (meshViewStale && runState.meshLoaded) {
-        meshView->meshChanged(QFileInfo(fileName).fileName(), meshViewFit);
+        meshView->meshChanged(document.mesh(), QFileInfo(document.fileName()).fileName(),
+                              meshViewFit);
         meshViewStale = false;
         meshViewFit = false;
     }
@@ -470,7 +518,7 @@ void Form1::meshChangedForView(bool fit) {
     if (meshView == nullptr || !meshView->isVisible() || !runState.meshLoaded) {
         return;
     }
-    meshView->meshChanged(QFileInfo(fileName).fileName(), meshViewFit);
+    meshView->meshChanged(document.mesh(), QFileInfo(document.fileName()).fileName(), meshViewFit);
     meshViewStale = false;
     meshViewFit = false;
     thresholdChangedForView();
@@ -502,7 +550,7 @@ void Form1::thresholdFromView(double threshold) {
     }
     setText1(numtext::generalForm(threshold, decimalSeparator()));
     if (runState.meshLoaded) {
-        reportingFailures([&] { RefreshStatistics(*this); });
+        reportingFailures([&] { RefreshStatistics(*this, *document.mesh()); });
     }
 }
 
@@ -524,8 +572,11 @@ void Form1::updateActions() {
 void Form1::enableActions(bool idle) {
     openAction->setEnabled(idle);
     saveAsAction->setEnabled(idle && runState.meshLoaded);
-    undoAction->setEnabled(idle && history.canUndo());
-    redoAction->setEnabled(idle && history.canRedo());
+    undoAction->setEnabled(idle && document.history().canUndo());
+    redoAction->setEnabled(idle && document.history().canRedo());
+    stopAction->setEnabled(!idle);
+    // The one control that changes the mesh; its caption goes on showing the run's progress.
+    Command1->setEnabled(idle);
     // The About boxes are modal: opened during a run they would hold the run until closed.
     // The mesh view reads the mesh when it opens, which must not happen halfway through a run.
     meshViewAction->setEnabled(idle);
@@ -534,11 +585,6 @@ void Form1::enableActions(bool idle) {
     if (meshView != nullptr) {
         meshView->setBusy(!idle);
     }
-}
-
-void Form1::showMeshFromStore() {
-    reportingFailures([&] { FillLists(*this); });
-    meshChangedForView(false);
 }
 
 template <class Action>
@@ -555,23 +601,32 @@ void Form1::onCommand1Click() {
         return;
     }
     const QString threshold = Text1->text().trimmed();
-    // The mesh is kept for undo only by a run that goes as far as changing it.
-    StoreSnapshot before;
+    const QString captionBefore = Command1->text();
+    // The run works on a copy: the document's mesh stays as it was until the run has changed
+    // the copy, and a run that is stopped leaves it untouched.
+    auto working = std::make_shared<Mesh>(*document.mesh());
+    std::optional<QString> writtenTo;
+    stopWanted = false;
     // The menus follow the run for its whole length; the run itself marks itself as running.
     enableActions(false);
     const bool ran = Command1_Click(
-        *this, runState, [this] { FillLists(*this); }, [&] { before = takeSnapshot(); });
+        *this, runState, *working, [&] { FillLists(*this, *working); }, {},
+        [&](const std::string& file) { writtenTo = QFile::decodeName(file.c_str()); });
     if (closeWanted) {
         return;
     }
     if (ran) {
-        history.push(
-            new ReductionCommand(std::move(before), threshold, [this] { showMeshFromStore(); }));
+        document.ran(working, threshold);
+        if (writtenTo) {
+            document.written(working, *writtenTo);
+        }
+    } else if (stopWanted) {
+        // The run may have listed its marks before it was stopped; the list shows the mesh on
+        // screen again, and the button reads as before the click.
+        reportingFailures([&] { fillPointList(*this, *document.mesh()); });
+        setButtonCaption(captionBefore.toStdString());
     }
     updateActions();
-    if (ran) {
-        meshChangedForView(false);
-    }
 }
 
 void Form1::onList1SelectionChanged() {
@@ -581,7 +636,7 @@ void Form1::onList1SelectionChanged() {
     const QModelIndexList selected = List1->selectionModel()->selectedIndexes();
     const std::string itemText =
         selected.isEmpty() ? "" : selected.first().data().toString().toStdString();
-    reportingFailures([&] { showSelectedPoint(*this, itemText, selectedPoint); });
+    reportingFailures([&] { showSelectedPoint(*this, *document.mesh(), itemText, selectedPoint); });
     if (meshView != nullptr) {
         meshView->selectedPointChanged(selectedInList1());
     }
@@ -594,7 +649,7 @@ void Form1::onHScroll1Change(int position) {
 void Form1::onHScroll1Scroll(int position) {
     setText1(thresholdText(position, decimalSeparator()));
     if (runState.meshLoaded) {
-        reportingFailures([&] { RefreshStatistics(*this); });
+        reportingFailures([&] { RefreshStatistics(*this, *document.mesh()); });
     }
 }
 
@@ -603,14 +658,25 @@ void Form1::onPicture1Click() {
         Picture1->clear();
         return;
     }
-    reportingFailures([&] { drawPreview(*Picture1, selectedPoint); });
+    // A face asked for a position it does not have says so in a real message box.
+    reportingFailures([&] {
+        drawPreview(*Picture1, *document.mesh(), selectedPoint,
+                    [this](const std::string& text) { messageBox(text); });
+    });
 }
 
 // The Window side, through which the loader, the run and the writer drive the controls.
 
 void Form1::setButtonCaption(const std::string& text) {
+    if (QThread::currentThread() != thread()) {
+        // The run's progress, from its own thread: shown in order on the window's.
+        QMetaObject::invokeMethod(
+            this, [this, caption = toQt(text)] { Command1->setText(caption); },
+            Qt::QueuedConnection);
+        return;
+    }
     Command1->setText(toQt(text));
-    // Between two checkpoints of a run no events run, so the new caption is painted right away.
+    // The writer lets events run only every 50 ms, so the new caption is painted right away.
     Command1->repaint();
 }
 
@@ -652,25 +718,56 @@ void Form1::messageBox(const std::string& text) {
 }
 
 std::string Form1::openDialog() {
-    const QString chosen = dialogs->openFileName(this, fileName);
+    const QString chosen = dialogs->openFileName(this, proposedFile());
     if (!chosen.isEmpty()) {
-        fileName = chosen;
+        chosenFile = chosen;
     }
     return QFile::encodeName(chosen).toStdString();
 }
 
 std::optional<std::string> Form1::saveDialog() {
-    const std::optional<QString> chosen = dialogs->saveFileName(this, fileName);
+    // The document's file: the one loaded or last written, never one whose write failed.
+    const std::optional<QString> chosen = dialogs->saveFileName(this, proposedFile());
     if (!chosen) {
         return std::nullopt;
     }
-    fileName = *chosen;
     return QFile::encodeName(*chosen).toStdString();
+}
+
+void Form1::whileWorking(const std::function<void(std::stop_token)>& work) {
+    std::stop_source stop;
+    if (closeWanted || stopWanted) {
+        stop.request_stop();
+    }
+    std::exception_ptr thrown;
+    QEventLoop waiting;
+    workStop = &stop;
+    {
+        const std::jthread worker([&] {
+            try {
+                work(stop.get_token());
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+            // Posted after every caption the work posted, so those are shown first.
+            QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        // The window stays live meanwhile: it paints, answers the desktop, takes Escape and
+        // File > Quit; its controls and menus that would change the mesh are disabled.
+        waiting.exec();
+    }
+    workStop = nullptr;
+    if (thrown) {
+        std::rethrow_exception(thrown);
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
     if (runState.running) {
-        closeWanted = true;  // the run sees it after this round of events and stops
+        closeWanted = true;  // the run stops at its next checkpoint and writes nothing
+        if (workStop != nullptr) {
+            workStop->request_stop();
+        }
     }
     QMainWindow::closeEvent(event);
 }
@@ -726,69 +823,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-namespace {
-
-bool isUserInput(QEvent::Type type) {
-    switch (type) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TabletPress:
-        case QEvent::TabletMove:
-        case QEvent::TabletRelease:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// While it exists, the user's input to one window is dropped: clicks, keys and the wheel do
-// nothing there. Painting, resizing and closing still reach it, and other windows (a message
-// box, a dialog, an open menu) get their input as usual. So does the window's menu bar, whose
-// actions that could change the mesh are disabled meanwhile, so that File > Quit and its
-// shortcut still work; the question whether a key is a shortcut changes nothing by itself.
-class InputHold : public QObject {
-public:
-    InputHold(QWidget* window, QWidget* menus) : window(window), menus(menus) {
-        QCoreApplication::instance()->installEventFilter(this);
-    }
-    ~InputHold() override { QCoreApplication::instance()->removeEventFilter(this); }
-    InputHold(const InputHold&) = delete;
-    InputHold& operator=(const InputHold&) = delete;
-
-    bool eventFilter(QObject* target, QEvent* event) override {
-        if (!isUserInput(event->type()) || event->type() == QEvent::ShortcutOverride ||
-            !target->isWidgetType()) {
-            return false;
-        }
-        auto* widget = static_cast<QWidget*>(target);
-        return widget->window() == window && widget != menus && !menus->isAncestorOf(widget);
-    }
-
-private:
-    QWidget* window;
-    QWidget* menus;
-};
-
-}  // namespace
-
 void Form1::processEvents() {
-    // The run in progress must stay the one sequence of changes to the mesh: a click on the
-    // button, the lists, the slider or the picture is not acted on until it has ended.
-    const InputHold hold(this, menuBar());
+    // The run in progress stays the one sequence of changes to the mesh: what would change it
+    // is disabled meanwhile (enableActions).
     QCoreApplication::processEvents();
 }
 

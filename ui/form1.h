@@ -2,20 +2,22 @@
 // Form1, the program's main window: the point, value, face and connection lists, the threshold
 // text, slider and button, the statistics and selection labels, and the preview picture, each at
 // its fixed place in the client area, with a menu bar above it (open, save as, undo and redo of
-// runs, help). It is the real window behind the loader, the reduction run and the writer: they
-// reach its controls through the Window interface. The handlers are short; the work is done in
-// meshio/ and in the window logic of lists.h and preview.h.
+// runs, stop, help). It is the real window behind the loader, the reduction run and the writer:
+// they reach its controls through the Window interface. The handlers are short; the work is done
+// in meshio/ and in the window logic of lists.h and preview.h. The mesh, its file and its history
+// are the window's Document, whose one signal every view follows.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
-#include <QUndoStack>
 #include <cstdint>
 #include <memory>
+#include <stop_token>
 
 #include "meshio/reduction.h"
 #include "meshio/window.h"
 #include "ui/dialogs.h"
+#include "ui/document.h"
 
 class QAction;
 class QCloseEvent;
@@ -88,11 +90,18 @@ private:
     void onPicture1Click();
     void onOpen();
     void onSaveAs();
+    // Edit > Stop Run (Escape): the run or write in progress stops, the mesh on screen stays as
+    // it was before it, and nothing is written.
+    void stopWork();
+    // Every view follows the document's mesh.
+    void onMeshChanged(Document::Change change);
+    // The file the open and save dialogs propose: the document's, or before any, the one chosen.
+    QString proposedFile() const;
     void showHelp();
     void showAbout();
     // View > Mesh View: opens the mesh view on the mesh on screen, or closes it.
     void showMeshView(bool shown);
-    // The mesh view follows the store after a load, a run, undo or redo; fit for a new mesh.
+    // The mesh view follows the document after a load, a run, undo or redo; fit for a new mesh.
     void meshChangedForView(bool fit);
     // The threshold Text1 holds, for the mesh view; nothing when it holds no number.
     void thresholdChangedForView();
@@ -107,8 +116,6 @@ private:
     void updateActions();
     // The same for an idle window, or for one with a run or write in progress.
     void enableActions(bool idle);
-    // Everything on screen follows the store after undo, redo or an open.
-    void showMeshFromStore();
     // Closing the window during a run stops the run; the program then ends with nothing written.
     void closeEvent(QCloseEvent* event) override;
     // A file dragged from a file manager opens as File > Open does.
@@ -132,7 +139,8 @@ private:
     std::string openDialog() override;
     std::optional<std::string> saveDialog() override;
     void processEvents() override;
-    bool closing() const override { return closeWanted; }
+    void whileWorking(const std::function<void(std::stop_token)>& work) override;
+    bool closing() const override { return closeWanted || stopWanted; }
     char decimalSeparator() const override;
 
     QListView* listBox(ListBox list) const;
@@ -146,6 +154,7 @@ private:
     QAction* quitAction = nullptr;
     QAction* undoAction = nullptr;
     QAction* redoAction = nullptr;
+    QAction* stopAction = nullptr;
     QAction* meshViewAction = nullptr;
     QAction* helpAction = nullptr;
     QAction* aboutAction = nullptr;
@@ -156,8 +165,8 @@ private:
     // The mesh changed while the view was closed: it is built again when it opens.
     bool meshViewStale = true;
     bool meshViewFit = true;
-    // One entry per reduction run since the mesh was opened.
-    QUndoStack history;
+    // The mesh on screen, its file and one history entry per run since it was opened.
+    Document document;
 
     PreviewPicture* Picture1 = nullptr;
     QListView* List1 = nullptr;
@@ -172,13 +181,16 @@ private:
     QLabel* lblPBefore = nullptr;
     QLabel* lblPAfter = nullptr;
 
-    // The file dialog's name, kept from one dialog to the next, so that the save dialog
-    // proposes the file that was loaded.
-    QString fileName;
+    // The file last chosen in the open dialog, or named at start: what the load step reads.
+    QString chosenFile;
     std::unique_ptr<Dialogs> dialogs;
     RunState runState;
     // The user closed the window while a run was in progress.
     bool closeWanted = false;
+    // The user asked to stop the run or write in progress.
+    bool stopWanted = false;
+    // The stop of the work running on its own thread, while it runs.
+    std::stop_source* workStop = nullptr;
     // The point last selected in List1; 0 also stands for "none".
     int16_t selectedPoint = 0;
 };

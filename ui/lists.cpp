@@ -8,7 +8,7 @@
 
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -104,46 +104,56 @@ std::string thresholdText(int position, char separator) {
     return numtext::generalForm(static_cast<double>(position) / kSliderMaximum, separator);
 }
 
-void FillLists(Window& window) {
+void fillPointList(Window& window, const Mesh& mesh) {
+    const long long lastPoint = mesh.lastLoadedPoint();
+    ListLines items(window, static_cast<size_t>(lastPoint + 1));
+    items.start(ListBox::List1);
+    for (long long i = 0; i <= lastPoint; ++i) {
+        items.add(pointListItem(mesh, i));
+    }
+    items.finish();
+}
+
+void FillLists(Window& window, const Mesh& mesh) {
     const char separator = window.decimalSeparator();
-    const long long lastPoint = lastLoadedPoint();
+    const long long lastPoint = mesh.lastLoadedPoint();
 
     ListLines items(window, static_cast<size_t>(lastPoint + 1));
     std::string line;
 
     items.start(ListBox::List1);
     for (long long i = 0; i <= lastPoint; ++i) {
-        items.add(pointListItem(i));
+        items.add(pointListItem(mesh, i));
     }
     items.finish();
 
     items.start(ListBox::List2);
     for (long long i = 0; i <= lastPoint; ++i) {
-        writeValueItem(line, i, Points(i), separator);
+        writeValueItem(line, i, mesh.Points(i), separator);
         items.add(line);
     }
     items.finish();
 
     items.start(ListBox::List4);
-    const long long lastFace = Faces.upperBound();
+    const long long lastFace = mesh.Faces.upperBound();
     for (long long f = 0; f <= lastFace; ++f) {
-        writeFaceItem(line, f, Faces(f));
+        writeFaceItem(line, f, mesh.Faces(f));
         items.add(line);
     }
     items.finish();
 
     window.setText1(thresholdText(window.sliderPosition(), separator));
-    RefreshStatistics(window);
+    RefreshStatistics(window, mesh);
 }
 
-void RefreshStatistics(Window& window) {
+void RefreshStatistics(Window& window, const Mesh& mesh) {
     const char separator = window.decimalSeparator();
     // The threshold is the number the text shows, read with the same separator that wrote it.
     const double threshold = numtext::leadingNumber(window.text1(), separator);
-    const long long pointCount = lastLoadedPoint() + 1;
+    const long long pointCount = mesh.lastLoadedPoint() + 1;
     int32_t below = 0;
     for (long long i = 0; i < pointCount; ++i) {
-        if (threshold > Points(i).getValue()) {
+        if (threshold > mesh.Points(i).getValue()) {
             ++below;
         }
     }
@@ -155,13 +165,14 @@ void RefreshStatistics(Window& window) {
                         numtext::generalForm(numtext::roundHalfEven(percent, 1), separator) + "%)");
 }
 
-void showSelectedPoint(Window& window, const std::string& itemText, int16_t& selectedPoint) {
+void showSelectedPoint(Window& window, const Mesh& mesh, const std::string& itemText,
+                       int16_t& selectedPoint) {
     const char separator = window.decimalSeparator();
     if (!numtext::isNumeric(itemText, separator)) {
         return;
     }
     const int16_t number = numtext::toInt16(itemText, separator);
-    const Point& point = Points(number);
+    const Point& point = mesh.Points(number);
     selectedPoint = number;
     window.setLabel(Caption::Label1, "Point " + std::to_string(number) +
                                          " x: " + numtext::generalForm(point.getX(), separator) +
@@ -171,7 +182,7 @@ void showSelectedPoint(Window& window, const std::string& itemText, int16_t& sel
     std::vector<std::string> connections;
     const int16_t last = point.getNumConns();
     for (int16_t j = 0; j <= last; ++j) {
-        connections.push_back(std::to_string(point.getConn(j)));
+        connections.push_back(std::to_string(point.getConn(mesh, j)));
     }
     window.addListItems(ListBox::List3, connections);
 }

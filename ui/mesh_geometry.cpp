@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "model/store.h"
+#include "model/mesh.h"
 #include "ui/colour_map.h"
 
 namespace meshthin {
@@ -14,14 +14,14 @@ namespace {
 
 // --- reading the store ---
 
-void readPoints(MeshGeometry& geometry) {
-    const long long lastPoint = lastLoadedPoint();
+void readPoints(const Mesh& mesh, MeshGeometry& geometry) {
+    const long long lastPoint = mesh.lastLoadedPoint();
     const size_t count = static_cast<size_t>(std::max(lastPoint + 1, 0LL));
     geometry.positions.resize(3 * count);
     geometry.values.resize(count);
     geometry.shown.resize(count);
     for (size_t i = 0; i < count; ++i) {
-        const Point& point = Points(static_cast<long long>(i));
+        const Point& point = mesh.Points(static_cast<long long>(i));
         geometry.positions[3 * i] = static_cast<float>(point.getX());
         geometry.positions[3 * i + 1] = static_cast<float>(point.getY());
         geometry.positions[3 * i + 2] = static_cast<float>(point.getZ());
@@ -63,23 +63,31 @@ void measure(MeshGeometry& geometry) {
     }
 }
 
+// The working sets and order of the ring walk, made once for all faces.
+struct RingWalk {
+    PointSet collection;
+    PointSet walked;
+    PointList order;
+};
+
 // The face's points in ring order as the writer would put them: a rebuilt face is walked into
-// ring order (on a copy, as the store keeps its own order until it is written); -1 positions
-// and removed points are left out.
-void ringOf(long long f, std::vector<uint32_t>& ring) {
+// ring order (the mesh keeps its own order until it is written); -1 positions and removed points
+// are left out.
+void ringOf(const Mesh& mesh, long long f, RingWalk& walk, std::vector<uint32_t>& ring) {
     ring.clear();
-    const Face& stored = Faces(f);
-    Face ordered;
-    const Face* face = &stored;
-    if (stored.getIsNew()) {
-        ordered = stored;
-        ordered.fixOrder();
-        face = &ordered;
+    const Face& face = mesh.Faces(f);
+    const bool walked = face.getIsNew();
+    if (walked) {
+        face.ringOrder(mesh, walk.collection, walk.walked, walk.order);
     }
-    const long long pointLimit = lastLoadedPoint();
-    for (int16_t j = 0; j <= face->getNum(); ++j) {
-        const int16_t p = face->getPNum(j);
-        if (p >= 0 && p <= pointLimit && !Points(p).removed()) {
+    const long long pointLimit = mesh.lastLoadedPoint();
+    for (int16_t j = 0; j <= face.getNum(); ++j) {
+        // Past the walked order, as past a face's points, is the index Failure.
+        if (walked && static_cast<size_t>(j) >= walk.order.size()) {
+            throw indexFailure();
+        }
+        const int16_t p = walked ? walk.order[static_cast<size_t>(j)] : face.getPNum(j);
+        if (p >= 0 && p <= pointLimit && !mesh.Points(p).removed()) {
             ring.push_back(static_cast<uint32_t>(p));
         }
     }
@@ -147,21 +155,22 @@ void orient(MeshGeometry& geometry) {
     }
 }
 
-void readFaces(MeshGeometry& geometry) {
-    if (!Faces.exists()) {
+void readFaces(const Mesh& mesh, MeshGeometry& geometry) {
+    if (!mesh.Faces.exists()) {
         return;
     }
+    RingWalk walk;
     std::vector<uint32_t> ring;
     std::vector<uint64_t> edgeKeys;
     std::vector<glm::vec3> corners;
     std::vector<uint32_t> cut;
     bool turnsAgree = true;  // every cut triangle turns as its polygon does
-    for (long long f = 0; f <= Faces.upperBound(); ++f) {
-        if (Faces(f).removedz()) {
+    for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
+        if (mesh.Faces(f).removedz()) {
             continue;
         }
         try {
-            ringOf(f, ring);
+            ringOf(mesh, f, walk, ring);
         } catch (const Failure&) {
             continue;  // a slot whose line failed to load holds no polygon
         }
@@ -298,14 +307,14 @@ float hitDistance(glm::vec3 origin, glm::vec3 direction, glm::vec3 a, glm::vec3 
 
 }  // namespace
 
-MeshGeometry buildGeometry() {
+MeshGeometry buildGeometry(const Mesh& mesh) {
     MeshGeometry geometry;
-    if (!Points.exists()) {
+    if (!mesh.Points.exists()) {
         return geometry;
     }
-    readPoints(geometry);
+    readPoints(mesh, geometry);
     measure(geometry);
-    readFaces(geometry);
+    readFaces(mesh, geometry);
     return geometry;
 }
 

@@ -12,6 +12,7 @@
 
 #include <glm/glm.hpp>
 
+#include "model/mesh.h"
 #include "ui/mesh_view_camera.h"
 
 namespace meshthin {
@@ -48,9 +49,9 @@ struct MeshGeometry {
     }
 };
 
-// The geometry of the mesh in the store; empty when no mesh is loaded. Reads the store only:
-// a rebuilt face is put into ring order on a copy of it.
-MeshGeometry buildGeometry();
+// The geometry of mesh; empty when no mesh is loaded. Only reads the mesh: a rebuilt face is
+// put into the ring order its walk gives, as the writer would, without storing it.
+MeshGeometry buildGeometry(const Mesh& mesh);
 
 // Cuts a simple polygon (convex or not, in any plane, either winding) into ring.size() - 2
 // triangles by ear clipping, appending the positions' indices, offset by base, to triangles.

@@ -13,7 +13,6 @@
 #include <QOpenGLContext>
 #include <QPainter>
 #include <QSaveFile>
-#include <QSocketNotifier>
 #include <QSurfaceFormat>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -750,10 +749,12 @@ void MeshViewWindow::createActions() {
     }
 }
 
-void MeshViewWindow::meshChanged(const QString& fileName, bool fit) {
+void MeshViewWindow::meshChanged(std::shared_ptr<const Mesh> newMesh, const QString& fileName,
+                                 bool fit) {
     stopDryRun();
     setWindowTitle(QStringLiteral("Mesh view - ") + fileName);
-    geometry = std::make_shared<const MeshGeometry>(buildGeometry());
+    mesh = std::move(newMesh);
+    geometry = std::make_shared<const MeshGeometry>(buildGeometry(*mesh));
     histogram->setHistogram(
         makeHistogram(geometry->values, geometry->shown, ValueHistogram::kBins));
     if (picture) {
@@ -802,7 +803,7 @@ void MeshViewWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MeshViewWindow::dryRunPending() const {
-    return dryRunDelay->isActive() || dryRun.running();
+    return dryRunDelay->isActive() || wantedTrial != 0;
 }
 
 // The points below the threshold, all marked as kept until the dry run says which go.
@@ -816,7 +817,7 @@ void MeshViewWindow::showBelowNow() {
     applyRemoved({});
 }
 
-void MeshViewWindow::applyRemoved(const std::vector<int16_t>& removed) {
+void MeshViewWindow::applyRemoved(const std::vector<int32_t>& removed) {
     if (!geometry) {
         showCounts();
         return;
@@ -829,7 +830,7 @@ void MeshViewWindow::applyRemoved(const std::vector<int16_t>& removed) {
             }
         }
     }
-    for (int16_t p : removed) {
+    for (const int32_t p : removed) {
         if (p >= 0 && static_cast<size_t>(p) < marks.size()) {
             marks[static_cast<size_t>(p)] = static_cast<uint8_t>(Mark::removed);
         }
@@ -854,27 +855,21 @@ void MeshViewWindow::startDryRun() {
     if (busy || !geometry || !threshold || !isVisible()) {
         return;
     }
-    if (!dryRun.start(*threshold)) {
-        dryRunFailed = true;
-        showCounts();
-        return;
-    }
-    dryRunWatch =
-        std::make_unique<QSocketNotifier>(dryRun.resultDescriptor(), QSocketNotifier::Read);
-    connect(dryRunWatch.get(), &QSocketNotifier::activated, this, &MeshViewWindow::readDryRun);
+    // The outcome comes on the trial's thread and is shown on the window's.
+    wantedTrial = dryRun.start(mesh, *threshold, [this](const TrialRun::Outcome& outcome) {
+        QMetaObject::invokeMethod(
+            this, [this, outcome] { dryRunEnded(outcome); }, Qt::QueuedConnection);
+    });
 }
 
-void MeshViewWindow::readDryRun() {
-    // The descriptor is closed once the child has ended: the watch goes first.
-    dryRunWatch->setEnabled(false);
-    const BackgroundDryRun::Outcome outcome = dryRun.collect();
-    if (!outcome.finished) {
-        dryRunWatch->setEnabled(true);
-        return;
+void MeshViewWindow::dryRunEnded(const TrialRun::Outcome& outcome) {
+    if (outcome.trial != wantedTrial) {
+        return;  // overtaken by a newer threshold or mesh, or stopped
     }
-    dryRunWatch.reset();
+    wantedTrial = 0;
     if (!outcome.removed) {
         dryRunFailed = true;
+        dryRunFailure = QString::fromStdString(outcome.failure);
         showCounts();
         return;
     }
@@ -884,7 +879,7 @@ void MeshViewWindow::readDryRun() {
 
 void MeshViewWindow::stopDryRun() {
     dryRunDelay->stop();
-    dryRunWatch.reset();
+    wantedTrial = 0;
     dryRun.cancel();
 }
 
@@ -900,7 +895,7 @@ QString MeshViewWindow::countsText() const {
     if (busy) {
         text += QStringLiteral(" (a run is in progress)");
     } else if (dryRunFailed) {
-        text += QStringLiteral(" (the trial run failed)");
+        text += QStringLiteral(" (the trial run failed: %1)").arg(dryRunFailure);
     }
     return text;
 }

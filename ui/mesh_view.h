@@ -5,16 +5,15 @@
 // the run would keep; under it the legend, a histogram of the values, and a line of counts
 // ("1,214 below 0.9 now; a run removes 466").
 //
-// The window never reads the store while it paints or handles input: meshChanged copies what it
-// draws into its own arrays (MeshGeometry), and the marks come from a dry run in a process of
-// its own (BackgroundDryRun, whose header says why), so the store that the main window's
-// handlers read is never changed by the view. A threshold change shows the points below it at
-// once, and the dry run starts 60 ms after the last change; a result that a newer threshold has
-// overtaken is never shown (its process is stopped when the newer dry run starts).
+// The window paints from arrays of its own: meshChanged copies what it draws into them
+// (MeshGeometry), and the marks come from a trial run on a thread of its own (meshio/run/
+// trial_run.h) over the document's mesh, which nobody changes. A threshold change shows the
+// points below it at once, and the trial run starts 60 ms after the last change; a newer
+// threshold or mesh stops the trial still going, and its result is never shown.
 //
 // How the main window drives it (all calls on the window's thread):
-//   meshChanged(file, fit)    after every change of the mesh in the store (load, run, undo,
-//                             redo, open), never during one; fit for a new mesh.
+//   meshChanged(mesh, file, fit)  after every change of the document's mesh (load, run, undo,
+//                             redo, open) or file, never during one; fit for a new mesh.
 //   thresholdChanged(t)       whenever the threshold being looked at changes (slider, Text1);
 //                             nullopt while Text1 holds no number.
 //   selectedPointChanged(p)   when List1's selection changes; -1 for none.
@@ -42,13 +41,13 @@
 #include <optional>
 #include <vector>
 
-#include "ui/background_dry_run.h"
+#include "meshio/run/trial_run.h"
+#include "model/mesh.h"
 #include "ui/histogram.h"
 #include "ui/mesh_geometry.h"
 #include "ui/mesh_view_camera.h"
 
 class QLabel;
-class QSocketNotifier;
 class QTimer;
 
 namespace meshthin {
@@ -181,9 +180,9 @@ public:
     explicit MeshViewWindow(QWidget* parent = nullptr);
     ~MeshViewWindow() override;
 
-    // The mesh in the store changed: the geometry is built again from it, the marks are found
-    // again; fit puts the whole mesh in view.
-    void meshChanged(const QString& fileName, bool fit);
+    // The document's mesh or its file changed: the geometry is built again from the mesh, the
+    // marks are found again; fit puts the whole mesh in view.
+    void meshChanged(std::shared_ptr<const Mesh> mesh, const QString& fileName, bool fit);
     // The threshold being looked at; nullopt when Text1 holds no number.
     void thresholdChanged(std::optional<double> threshold);
     // The point selected in List1; -1 for none.
@@ -219,18 +218,20 @@ private:
     void showBelowNow();
     void scheduleDryRun();
     void startDryRun();
-    void readDryRun();
+    void dryRunEnded(const TrialRun::Outcome& outcome);
     void stopDryRun();
-    void applyRemoved(const std::vector<int16_t>& removed);
+    void applyRemoved(const std::vector<int32_t>& removed);
     void showCounts();
     void savePictureAsked();
 
+    std::shared_ptr<const Mesh> mesh;
     std::shared_ptr<const MeshGeometry> geometry;
     std::optional<double> threshold;
     std::optional<long long> removes;
     long long below = 0;
     bool busy = false;
     bool dryRunFailed = false;
+    QString dryRunFailure;  // why, in the walk's words
 
     MeshGLView* picture = nullptr;
     QLabel* noPicture = nullptr;
@@ -238,8 +239,9 @@ private:
     ValueHistogram* histogram = nullptr;
     QLabel* counts = nullptr;
     QTimer* dryRunDelay = nullptr;
-    BackgroundDryRun dryRun;
-    std::unique_ptr<QSocketNotifier> dryRunWatch;
+    TrialRun dryRun;
+    // The trial whose outcome is to be shown; 0 for none.
+    uint64_t wantedTrial = 0;
 };
 
 // Whether this program can make an OpenGL context at all (false on the offscreen platform).

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/preview.h"
 
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -9,17 +9,18 @@ namespace {
 
 constexpr float kCrosshairReach = 100.0f;
 
-void drawPoints(Canvas& canvas) {
-    const long long lastPoint = lastLoadedPoint();
+void drawPoints(Canvas& canvas, const Mesh& mesh) {
+    const long long lastPoint = mesh.lastLoadedPoint();
     for (long long i = 0; i <= lastPoint; ++i) {
-        const Point& p = Points(i);
+        const Point& p = mesh.Points(i);
         canvas.plot(static_cast<float>(p.getX()), static_cast<float>(p.getY()), kPointColour);
     }
 }
 
 // Each edge is drawn from the later vertex back to the earlier one, then the ring is closed.
 // Positions that hold no point (-1) are passed over.
-void drawOutline(Canvas& canvas, const Face& face) {
+void drawOutline(Canvas& canvas, const Mesh& mesh, const Face& face,
+                 const std::function<void(const std::string&)>& message) {
     const int16_t last = face.getNum();
     bool started = false;
     float firstX = 0, firstY = 0, previousX = 0, previousY = 0;
@@ -27,8 +28,8 @@ void drawOutline(Canvas& canvas, const Face& face) {
         if (face.getPNum(k) == -1) {
             continue;
         }
-        const float x = static_cast<float>(face.getX(k));
-        const float y = static_cast<float>(face.getY(k));
+        const float x = static_cast<float>(face.getX(mesh, k, message));
+        const float y = static_cast<float>(face.getY(mesh, k));
         if (!started) {
             firstX = x;
             firstY = y;
@@ -58,21 +59,22 @@ void drawCrosshair(Canvas& canvas, const Point& p, const Rgb* colour) {
 
 }  // namespace
 
-void drawPreview(Canvas& canvas, int16_t selectedPoint) {
+void drawPreview(Canvas& canvas, const Mesh& mesh, int16_t selectedPoint,
+                 const std::function<void(const std::string&)>& message) {
     canvas.clear();
-    drawPoints(canvas);
-    const long long lastFace = Faces.upperBound();
+    drawPoints(canvas, mesh);
+    const long long lastFace = mesh.Faces.upperBound();
     for (long long f = 0; f <= lastFace; ++f) {
-        drawOutline(canvas, Faces(f));
+        drawOutline(canvas, mesh, mesh.Faces(f), message);
     }
     // Point 0 also stands for "nothing selected", so it never gets crosshairs.
     if (selectedPoint == 0) {
         return;
     }
-    const Point& selected = Points(selectedPoint);
+    const Point& selected = mesh.Points(selectedPoint);
     const int16_t last = selected.getNumConns();
     for (int16_t j = 0; j <= last; ++j) {
-        drawCrosshair(canvas, Points(selected.getConn(j)), nullptr);
+        drawCrosshair(canvas, mesh.Points(selected.getConn(mesh, j)), nullptr);
     }
     drawCrosshair(canvas, selected, &kPointColour);
 }

@@ -5,7 +5,12 @@
 // Drawn in user units onto any surface that can clear, plot and draw lines.
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include <cstdint>
+
+#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -34,8 +39,10 @@ public:
     virtual void line(float x1, float y1, float x2, float y2, Rgb colour) = 0;
 };
 
-// Draws the current state of the store. Expects a loaded mesh; positions holding -1 are left
-// out of a face's outline, and a face without positions draws nothing.
-void drawPreview(Canvas& canvas, int16_t selectedPoint);
+// Draws mesh as it is. Expects a loaded mesh; positions holding -1 are left out of a face's
+// outline, and a face without positions draws nothing. message shows Face::getX's note on
+// point 0.
+void drawPreview(Canvas& canvas, const Mesh& mesh, int16_t selectedPoint,
+                 const std::function<void(const std::string&)>& message);
 
 }  // namespace meshthin

@@ -4,31 +4,27 @@
 #include <QCoreApplication>
 #include <utility>
 
+#include "ui/document.h"
+
 namespace meshthin {
 
-ReductionCommand::ReductionCommand(StoreSnapshot before, const QString& threshold,
-                                   std::function<void()> shown)
-    : other(std::move(before)), shown(std::move(shown)) {
+ReductionCommand::ReductionCommand(Document& document, std::shared_ptr<const Mesh> before,
+                                   const QString& threshold)
+    : document(document), other(std::move(before)) {
     setText(QCoreApplication::translate("meshthin::Form1", "at %1").arg(threshold));
 }
 
 void ReductionCommand::undo() {
-    StoreSnapshot current = takeSnapshot();
-    restoreSnapshot(other);
-    other = std::move(current);
+    other = document.step(std::move(other));
     done = false;
-    shown();
 }
 
 void ReductionCommand::redo() {
     if (done) {
         return;
     }
-    StoreSnapshot current = takeSnapshot();
-    restoreSnapshot(other);
-    other = std::move(current);
+    other = document.step(std::move(other));
     done = true;
-    shown();
 }
 
 }  // namespace meshthin

@@ -11,7 +11,7 @@
 
 #include "meshio/loader.h"
 #include "meshio/reduction.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/fake_window.h"
 #include "support/store_fixture.h"
 #include "ui/lists.h"

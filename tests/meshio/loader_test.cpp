@@ -10,7 +10,7 @@
 
 #include "meshio/loader.h"
 #include "meshio/writer.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/fake_window.h"
 #include "support/store_fixture.h"
 

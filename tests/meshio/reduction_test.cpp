@@ -6,7 +6,7 @@
 
 #include "meshio/reduction.h"
 #include "meshio/writer.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/fake_window.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"

@@ -8,7 +8,7 @@
 #include "meshio/batch.h"
 #include "meshio/loader.h"
 #include "meshio/reduction.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/fake_window.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"

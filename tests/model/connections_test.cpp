@@ -6,7 +6,7 @@
 #include <cmath>
 #include <random>
 
-#include "model/store.h"
+#include "model/mesh.h"
 #include "model/vector.h"
 #include "support/store_fixture.h"
 

@@ -2,7 +2,7 @@
 // What a face answers about its own point list, as read from a face line.
 #include <gtest/gtest.h>
 
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/store_fixture.h"
 
 namespace meshthin::testing {

@@ -15,7 +15,7 @@
 
 #include "model/list_memory.h"
 #include "model/list_search.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "model/unit_vectors.h"
 #include "support/store_fixture.h"
 

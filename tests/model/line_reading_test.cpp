@@ -16,7 +16,7 @@
 
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/store_fixture.h"
 
 namespace meshthin::testing {

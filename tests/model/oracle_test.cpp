@@ -31,7 +31,7 @@
 #include "meshio/reduction.h"
 #include "meshio/startup.h"
 #include "meshio/writer.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/reference_mesh.h"
 #include "support/store_fixture.h"
 

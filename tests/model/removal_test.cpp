@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "meshio/startup.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/store_fixture.h"
 
 namespace meshthin::testing {

@@ -7,7 +7,7 @@
 
 #include "meshio/batch.h"
 #include "meshio/startup.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
 

@@ -10,7 +10,7 @@
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "meshio/startup.h"
-#include "model/store.h"
+#include "model/mesh.h"
 
 namespace meshthin::testing {
 

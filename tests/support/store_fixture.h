@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "meshio/numtext.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/temp_files.h"
 
 namespace meshthin::testing {

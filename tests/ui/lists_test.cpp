@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/fake_window.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"

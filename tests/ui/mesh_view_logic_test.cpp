@@ -9,7 +9,7 @@
 #include <numeric>
 
 #include "meshio/reduction.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
 #include "ui/colour_map.h"

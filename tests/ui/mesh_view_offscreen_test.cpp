@@ -13,7 +13,7 @@
 
 #include "meshio/batch.h"
 #include "meshio/dry_run.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
 #include "ui/mesh_view.h"

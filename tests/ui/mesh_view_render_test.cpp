@@ -19,7 +19,7 @@
 #include <sstream>
 
 #include "meshio/dry_run.h"
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/mesh_view_driver.h"
 #include "tools/mesh_generators.h"
 #include "ui/colour_map.h"

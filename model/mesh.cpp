@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "model/store.h"
+#include "model/mesh.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,16 +11,8 @@
 
 namespace meshthin {
 
-SlotArray<Point> Points;
-SlotArray<Face> Faces;
-int32_t NextPtOrder = 0;
-long long stepsUntilCheckpoint = kStepsPerCheckpoint;
-
 namespace {
 
-std::function<void(const std::string&)> logObserver;
-std::function<void(const std::string&)> messageHook;
-std::function<void()> checkpointHook;
 // The faces that have held one point, ascending, in a block of the index's memory. Sixteen
 // bytes a point, so that the table of a large mesh stays in the cache while faces are indexed.
 struct FacesOfPoint {
@@ -29,8 +21,10 @@ struct FacesOfPoint {
     uint32_t room = 0;
 };
 
-// facesOfPoint[p] lists the faces that have held point p. The lists take their memory from
-// memory, declared first so that it outlives them.
+}  // namespace
+
+// lists[p] lists the faces that have held point p. The lists take their memory from memory,
+// declared first so that it outlives them.
 class FaceIndex {
 public:
     FaceIndex() = default;
@@ -50,10 +44,9 @@ public:
         built = false;
     }
 
-    // A list for every point number up to and including point, and for every point slot.
-    void makeListsUpTo(int16_t point) {
+    // A list for every point number up to and including point, and for every one of slots.
+    void makeListsUpTo(int16_t point, size_t slots) {
         // A list for every point slot at once, rather than one more at every higher number.
-        const size_t slots = Points.exists() ? static_cast<size_t>(Points.upperBound()) + 1 : 0;
         lists.resize(std::max(static_cast<size_t>(point) + 1, slots));
     }
 
@@ -78,9 +71,7 @@ public:
     bool built = false;
 };
 
-FaceIndex facesOfPoint;
-Scratch scratchLists;
-bool farCoordinates = false;
+namespace {
 
 // Below this size, the squares of three coordinate differences add up to less than the largest
 // double: 3 * (2 * 1e153)^2 = 1.2e307 < 1.79e308.
@@ -88,60 +79,72 @@ constexpr double kSafeCoordinate = 1e153;
 
 }  // namespace
 
-void setLogObserver(std::function<void(const std::string&)> observer) {
-    logObserver = std::move(observer);
-}
+Mesh::Mesh() : faceIndex(std::make_unique<FaceIndex>()) {}
 
-bool logObserved() {
-    return static_cast<bool>(logObserver);
-}
+Mesh::~Mesh() = default;
 
-void logText(const std::string& text) {
-    if (logObserver) {
-        logObserver(text);
+Mesh::Mesh(const Mesh& other)
+    : Points(other.Points),
+      Faces(other.Faces),
+      NextPtOrder(other.NextPtOrder),
+      faceIndex(std::make_unique<FaceIndex>()),
+      farCoordinates(other.farCoordinates) {}
+
+Mesh& Mesh::operator=(const Mesh& other) {
+    if (this != &other) {
+        Mesh copy(other);
+        swap(copy);
     }
+    return *this;
 }
 
-void setMessageHook(std::function<void(const std::string&)> hook) {
-    messageHook = std::move(hook);
+Mesh::Mesh(Mesh&& other) noexcept : Mesh() {
+    swap(other);
 }
 
-void showMessage(const std::string& text) {
-    if (messageHook) {
-        messageHook(text);
-    }
+Mesh& Mesh::operator=(Mesh&& other) noexcept {
+    Mesh gone(std::move(other));
+    swap(gone);
+    return *this;
 }
 
-void setCheckpoint(std::function<void()> hook) {
-    checkpointHook = std::move(hook);
+void Mesh::swap(Mesh& other) noexcept {
+    Points.swap(other.Points);
+    Faces.swap(other.Faces);
+    std::swap(NextPtOrder, other.NextPtOrder);
+    std::swap(faceIndex, other.faceIndex);
+    std::swap(scratchLists, other.scratchLists);
+    std::swap(farCoordinates, other.farCoordinates);
+    std::swap(runObserver, other.runObserver);
+    std::swap(stepsUntilCheckpoint, other.stepsUntilCheckpoint);
 }
 
-void reachCheckpoint() {
+void Mesh::makeScratch() {
+    scratchLists = std::make_unique<Scratch>();
+}
+
+void Mesh::reachCheckpoint() {
     stepsUntilCheckpoint = kStepsPerCheckpoint;
-    if (checkpointHook) {
-        checkpointHook();
+    if (runObserver != nullptr) {
+        runObserver->checkpoint();
     }
 }
 
-void noteCoordinates(double x, double y, double z) {
+void Mesh::noteCoordinates(double x, double y, double z) {
     if (!(std::abs(x) < kSafeCoordinate && std::abs(y) < kSafeCoordinate &&
           std::abs(z) < kSafeCoordinate)) {
         farCoordinates = true;
     }
 }
 
-bool farApartPointsLoaded() {
-    return farCoordinates;
-}
-
 namespace {
 
-void indexInto(FacesOfPoint& list, int32_t face) {
+void indexInto(FaceIndex& index, FacesOfPoint& list, int32_t face) {
     // Faces are nearly always indexed in ascending order (the index being made, appended rebuilt
     // faces), so the common case is an append; fixOrder on an older face inserts in place.
     if (list.count == 0 || list.faces[list.count - 1] < face) {
         if (list.count == list.room) {
-            facesOfPoint.grow(list);
+            index.grow(list);
         }
         list.faces[list.count++] = face;
         return;
@@ -153,7 +156,7 @@ void indexInto(FacesOfPoint& list, int32_t face) {
     }
     const ptrdiff_t at = place - list.faces;
     if (list.count == list.room) {
-        facesOfPoint.grow(list);
+        index.grow(list);
     }
     std::copy_backward(list.faces + at, list.faces + list.count, list.faces + list.count + 1);
     list.faces[at] = face;
@@ -162,8 +165,9 @@ void indexInto(FacesOfPoint& list, int32_t face) {
 
 }  // namespace
 
-void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
-    if (!facesOfPoint.built) {
+void Mesh::indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
+    FaceIndex& index = *faceIndex;
+    if (!index.built) {
         return;  // the faces are indexed as they are when the index is made
     }
     for (; first != last; ++first) {
@@ -171,31 +175,32 @@ void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
         if (point < 0) {
             continue;
         }
-        if (static_cast<size_t>(point) >= facesOfPoint.lists.size()) {
-            facesOfPoint.makeListsUpTo(point);
+        if (static_cast<size_t>(point) >= index.lists.size()) {
+            index.makeListsUpTo(point, Points.exists() ? static_cast<size_t>(spareSlot()) + 1 : 0);
         }
-        indexInto(facesOfPoint.lists[static_cast<size_t>(point)], face);
+        indexInto(index, index.lists[static_cast<size_t>(point)], face);
     }
 }
 
-void facesHolding(int16_t point, long long lastFace, FaceList& found) {
+void Mesh::facesHolding(int16_t point, long long lastFace, FaceList& found) {
+    FaceIndex& index = *faceIndex;
     found.clear();
-    if (!facesOfPoint.built) {
-        facesOfPoint.built = true;
+    if (!index.built) {
+        index.built = true;
         if (Faces.exists()) {
             for (long long f = 0; f <= Faces.upperBound(); ++f) {
-                Faces(f).indexPoints();
+                Faces(f).indexPoints(*this);
             }
         }
     }
-    if (point < 0 || static_cast<size_t>(point) >= facesOfPoint.lists.size()) {
+    if (point < 0 || static_cast<size_t>(point) >= index.lists.size()) {
         return;
     }
     // A face indexed with a point that is not removed still holds it, unless the ring walk has
     // taken points out of it since: shrink takes out only removed points, and every other change
     // of a face's points indexes them again. So the face need not be asked.
     const bool stillHeld = Points.holds(point) && !Points(point).removed();
-    const FacesOfPoint& list = facesOfPoint.lists[static_cast<size_t>(point)];
+    const FacesOfPoint& list = index.lists[static_cast<size_t>(point)];
     for (const int32_t f : std::span(list.faces, list.count)) {
         if (f > lastFace) {
             break;
@@ -211,41 +216,8 @@ void facesHolding(int16_t point, long long lastFace, FaceList& found) {
     }
 }
 
-void resetStore() {
-    Points.clear();
-    Faces.clear();
-    NextPtOrder = 0;
-    facesOfPoint.clear();
-    scratchLists.clear();
-    farCoordinates = false;
-}
-
-Scratch& scratch() {
-    return scratchLists;
-}
-
-StoreSnapshot takeSnapshot() {
-    StoreSnapshot snapshot;
-    snapshot.pointsExist = Points.exists();
-    snapshot.facesExist = Faces.exists();
-    snapshot.points = Points.copyRecords();
-    snapshot.faces = Faces.copyRecords();
-    snapshot.nextPtOrder = NextPtOrder;
-    snapshot.farCoordinates = farCoordinates;
-    return snapshot;
-}
-
-void restoreSnapshot(const StoreSnapshot& snapshot) {
-    facesOfPoint.clear();
-    scratchLists.groups.clear();
-    Points.restoreRecords(snapshot.points, snapshot.pointsExist);
-    Faces.restoreRecords(snapshot.faces, snapshot.facesExist);
-    NextPtOrder = snapshot.nextPtOrder;
-    farCoordinates = snapshot.farCoordinates;
-}
-
-bool storeIsEmpty() {
-    return !Points.exists() && !Faces.exists() && facesOfPoint.lists.empty() && !farCoordinates;
+bool Mesh::isEmpty() const {
+    return !Points.exists() && !Faces.exists() && faceIndex->lists.empty() && !farCoordinates;
 }
 
 }  // namespace meshthin
