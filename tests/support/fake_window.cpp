@@ -14,6 +14,27 @@ void FakeWindow::processEvents() {
 
 void FakeWindow::setButtonCaption(const std::string& text) {
     captions.push_back(text);
+    if (working != nullptr) {
+        processEvents();
+        if (closed) {
+            working->request_stop();
+        }
+    }
+}
+
+void FakeWindow::whileWorking(const std::function<void(std::stop_token)>& work) {
+    std::stop_source stop;
+    if (closed) {
+        stop.request_stop();
+    }
+    working = &stop;
+    try {
+        work(stop.get_token());
+    } catch (...) {
+        working = nullptr;
+        throw;
+    }
+    working = nullptr;
 }
 
 void FakeWindow::addListItems(ListBox list, const std::vector<std::string>& items) {

@@ -26,6 +26,9 @@ public:
     std::string openDialog() override;
     std::optional<std::string> saveDialog() override;
     void processEvents() override;
+    // Runs work at once, on this thread. Every caption work shows meanwhile is a round of events,
+    // as in the real window, and the round that closes the window stops work.
+    void whileWorking(const std::function<void(std::stop_token)>& work) override;
     bool closing() const override { return closed; }
     char decimalSeparator() const override { return separator; }
 
@@ -50,6 +53,7 @@ public:
 
 private:
     std::map<ListBox, std::vector<std::string>> lists;
+    std::stop_source* working = nullptr;  // while work runs
     std::map<Caption, std::string> labels;
 };
 

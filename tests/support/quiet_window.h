@@ -32,6 +32,9 @@ public:
     std::string openDialog() override { return openAnswer; }
     std::optional<std::string> saveDialog() override { return saveAnswer; }
     void processEvents() override {}
+    void whileWorking(const std::function<void(std::stop_token)>& work) override {
+        work(std::stop_token());
+    }
     bool closing() const override { return false; }
     char decimalSeparator() const override { return separator; }
 
