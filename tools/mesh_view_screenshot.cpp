@@ -9,6 +9,7 @@
 #include <QTextStream>
 #include <QThread>
 #include <cstdio>
+#include <memory>
 
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
@@ -21,18 +22,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: meshthin_view_screenshot MESH_FILE THRESHOLD OUTPUT_PNG\n");
         return 2;
     }
-    meshthin::loadMesh(args[1].toStdString(), meshthin::numtext::LocaleNumbers('.'));
+    const auto mesh = std::make_shared<const meshthin::Mesh>(
+        meshthin::loadMesh(args[1].toStdString(), meshthin::numtext::LocaleNumbers('.')));
     meshthin::MeshViewWindow view;
     if (view.glView() == nullptr) {
         std::fprintf(stderr, "no OpenGL on this display\n");
         return 1;
     }
     view.resize(760, 700);
-    view.meshChanged(args[1].section('/', -1), true);
+    view.meshChanged(mesh, args[1].section('/', -1), true);
     view.thresholdChanged(args[2].toDouble());
     view.glView()->setWireframe(true);
     view.show();
-    const meshthin::MeshGeometry geometry = meshthin::buildGeometry();
+    const meshthin::MeshGeometry geometry = meshthin::buildGeometry(*mesh);
     const int width = view.glView()->width();
     const int height = view.glView()->height();
     view.selectedPointChanged(meshthin::pickPoint(geometry, view.glView()->camera(), width * 0.42f,

@@ -575,8 +575,12 @@ void Form1::enableActions(bool idle) {
     undoAction->setEnabled(idle && document.history().canUndo());
     redoAction->setEnabled(idle && document.history().canRedo());
     stopAction->setEnabled(!idle);
-    // The one control that changes the mesh; its caption goes on showing the run's progress.
-    Command1->setEnabled(idle);
+    // The button that changes the mesh (its caption goes on showing the progress), and the
+    // controls whose threshold and selection the run's lists and marks would overtake.
+    for (QWidget* control : {static_cast<QWidget*>(Command1), static_cast<QWidget*>(Text1),
+                             static_cast<QWidget*>(HScroll1), static_cast<QWidget*>(List1)}) {
+        control->setEnabled(idle);
+    }
     // The About boxes are modal: opened during a run they would hold the run until closed.
     // The mesh view reads the mesh when it opens, which must not happen halfway through a run.
     meshViewAction->setEnabled(idle);

@@ -70,6 +70,8 @@ public:
     // The window as the loader, the run and the lists see it, for tools that drive that logic
     // directly (the benchmarks).
     Window& window() { return *this; }
+    // The mesh on screen, for tests and tools.
+    const Mesh& mesh() const { return *document.mesh(); }
 
 private:
     void createActions();

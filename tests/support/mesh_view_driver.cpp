@@ -16,12 +16,12 @@ namespace meshthin::testing {
 
 MeshViewDriver::MeshViewDriver(const std::string& mesh, const QString& fileName, QSize size)
     : name(fileName) {
-    resetStore();
     std::istringstream in(mesh);
-    readMesh(in, numtext::LocaleNumbers('.'));
-    runStartupPasses();
+    auto loaded = std::make_shared<Mesh>();
+    runStartupPasses(*loaded, readMesh(*loaded, in, numtext::LocaleNumbers('.')));
+    shown = std::move(loaded);
     window.resize(size);
-    window.meshChanged(name, true);
+    window.meshChanged(shown, name, true);
     window.show();
     window.activateWindow();  // the view's shortcuts work in the active window
     (void)QTest::qWaitForWindowExposed(&window);
@@ -30,7 +30,6 @@ MeshViewDriver::MeshViewDriver(const std::string& mesh, const QString& fileName,
 
 MeshViewDriver::~MeshViewDriver() {
     window.close();
-    resetStore();
 }
 
 bool MeshViewDriver::moveThreshold(std::optional<double> threshold, int timeoutMs) {
@@ -45,9 +44,11 @@ bool MeshViewDriver::waitForMarks(int timeoutMs) {
 void MeshViewDriver::run(double threshold) {
     window.setBusy(true);
     std::ostringstream nowhere;
-    reduce(threshold, numtext::LocaleNumbers('.'), nowhere);
+    auto working = std::make_shared<Mesh>(*shown);
+    reduce(*working, threshold, numtext::LocaleNumbers('.'), nowhere);
+    shown = std::move(working);
     window.setBusy(false);
-    window.meshChanged(name, false);
+    window.meshChanged(shown, name, false);
 }
 
 QImage MeshViewDriver::picture() {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Drives the mesh view as the main window does, without the main window: puts a mesh into the
-// store, opens the view on it, moves the threshold, makes a run around it as the window's click
+// Drives the mesh view as the main window does, without the main window: loads a mesh, opens
+// the view on it, moves the threshold, makes a run around it as the window's click
 // does (busy, walk, write, mesh changed), clicks and reads what is on screen. For the view's
 // tests and the screenshot tool.
 #pragma once
@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -17,19 +18,22 @@ namespace meshthin::testing {
 
 class MeshViewDriver {
 public:
-    // Loads mesh (a mesh file's text) into the store and runs the start-up passes, then opens
-    // the view on it at size, shown and fitted.
+    // Loads mesh (a mesh file's text) and runs the start-up passes, then opens the view on it at
+    // size, shown and fitted.
     MeshViewDriver(const std::string& mesh, const QString& fileName, QSize size = {520, 420});
     ~MeshViewDriver();
     MeshViewDriver(const MeshViewDriver&) = delete;
     MeshViewDriver& operator=(const MeshViewDriver&) = delete;
 
     MeshViewWindow& view() { return window; }
+    // The mesh the view shows.
+    const Mesh& mesh() const { return *shown; }
     // A move of the slider to threshold, then events until the marks for it are on screen;
     // false when they did not come within the time.
     bool moveThreshold(std::optional<double> threshold, int timeoutMs = 30000);
     bool waitForMarks(int timeoutMs = 30000);
-    // A run at threshold as the click makes it, its result written to nowhere.
+    // A run at threshold as the click makes it (on a copy that then becomes the mesh shown), its
+    // result written to nowhere.
     void run(double threshold);
     // What the view shows now.
     QImage picture();
@@ -40,6 +44,7 @@ public:
 
 private:
     QString name;
+    std::shared_ptr<const Mesh> shown;
     MeshViewWindow window;
 };
 

@@ -143,14 +143,12 @@ inline QString number(double value) {
 class Form1Test : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetStore();
         ASSERT_TRUE(folder.isValid());
         form = std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(script));
     }
 
     void TearDown() override {
         form.reset();
-        resetStore();
     }
 
     QString writeMeshFile(const QString& name, const std::vector<Coordinates>& points,

@@ -107,7 +107,6 @@ TEST_F(Form1Test, AWindowWithoutAMeshStaysUsable) {
 
     // A cancelled open dialog ends the same way.
     form.reset();
-    resetStore();
     script = DialogScript{};
     form = std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(script));
     form->load();
@@ -148,7 +147,6 @@ TEST_F(Form1Test, AFileNamedAtStartOpensWithoutNoticeOrDialogAndIsProposedForSav
     ASSERT_TRUE(copyFile.open(QIODevice::WriteOnly));
     copyFile.write(original);
     copyFile.close();
-    resetStore();
     std::ostringstream out;
     std::ostringstream err;
     const std::string batchTarget = QFile::encodeName(folder.filePath("batch.mesh")).toStdString();
@@ -375,8 +373,9 @@ TEST_F(Form1Test, SelectingAPointShowsItWithTheMouseAndTheKeyboard) {
     showForm();
     const auto connectionsOf = [](int16_t point) {
         QStringList texts;
-        for (int16_t j = 0; j <= Points(point).getNumConns(); ++j) {
-            texts.append(QString::number(Points(point).getConn(j)));
+        const Mesh& mesh = form->mesh();
+        for (int16_t j = 0; j <= mesh.Points(point).getNumConns(); ++j) {
+            texts.append(QString::number(mesh.Points(point).getConn(mesh, j)));
         }
         return texts;
     };
@@ -429,7 +428,7 @@ TEST_F(Form1Test, TheListsHoldExactlyTheTextsTheListLogicWrites) {
     ASSERT_EQ(script.messages, std::vector<QString>{kLoadNotice});
 
     testing::FakeWindow reference;
-    FillLists(reference);
+    FillLists(reference, form->mesh());
     const auto lines = [&](ListBox list) {
         QStringList texts;
         for (const std::string& item : reference.list(list)) {
@@ -715,7 +714,7 @@ TEST_F(Form1Test, ALongRunKeepsPaintingIgnoresTheUserAndStopsWhenTheWindowIsClos
     EXPECT_EQ(text("Label1"), shownPoint);
     EXPECT_EQ(slider->value(), sliderPosition);
     // Stopped early, with no dialog and no message, and nothing written.
-    EXPECT_FALSE(Points(lastLoadedPoint()).removed());
+    EXPECT_FALSE(form->mesh().Points(form->mesh().lastLoadedPoint()).removed());
     EXPECT_TRUE(script.saveProposals.empty());
     EXPECT_TRUE(script.messages.empty());
     QFile file(input);

@@ -26,28 +26,28 @@ const std::vector<std::string> kEight = {"(0 0 0)", "(1 0 0)", "(2 0 0)", "(3 0 
 TEST_F(ListsTest, StatisticsCountValuesStrictlyBelowTheThreshold) {
     loadAndAnalyze(meshText(kEight, {}));
     window.text1Text = "0.5";
-    RefreshStatistics(window);
+    RefreshStatistics(window, mesh);
     EXPECT_EQ(window.label(Caption::lblPBefore), "Points: 8");
     EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (12.5%)");
 
     window.text1Text = "1";  // values equal to the threshold are not counted
-    RefreshStatistics(window);
+    RefreshStatistics(window, mesh);
     EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (12.5%)");
     window.text1Text = "1.5";
-    RefreshStatistics(window);
+    RefreshStatistics(window, mesh);
     EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 8 (100%)");
     window.text1Text = "0";
-    RefreshStatistics(window);
+    RefreshStatistics(window, mesh);
     EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 0 (0%)");
 
-    resetStore();
+    mesh = Mesh();
     loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(2 0 0)"}, {}));
     window.text1Text = "0.5";
-    RefreshStatistics(window);
+    RefreshStatistics(window, mesh);
     EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (33.3%)");
     window.text1Text = "0,5";  // read with the window's separator
     window.separator = ',';
-    RefreshStatistics(window);
+    RefreshStatistics(window, mesh);
     EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (33,3%)");
 }
 
@@ -58,7 +58,7 @@ TEST_F(ListsTest, ThreeOfEightBelowTheThreshold) {
     points[6] = "(2 0 0)";
     loadAndAnalyze(meshText(points, {"3 ( (2) (5) (6) )"}));
     window.text1Text = "0.5";
-    RefreshStatistics(window);
+    RefreshStatistics(window, mesh);
     EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 4 (50%)");  // 0, 2, 5, 6
 }
 
@@ -69,7 +69,7 @@ TEST_F(ListsTest, FillListsWritesEveryListAndTheThreshold) {
         {"3 ( (4) (0) (1) )", "3 ( (4) (1) (2) )", "3 ( (4) (2) (3) )", "3 ( (4) (3) (0) )"}));
     window.slider = 16313;
     window.text1Text = "something typed";
-    FillLists(window);
+    FillLists(window, mesh);
     EXPECT_EQ(window.list(ListBox::List1), (std::vector<std::string>{"0", "1", "2", "3", "4"}));
     // Sorted by text; each corner has three connections, the centre four.
     EXPECT_EQ(window.list(ListBox::List2),
@@ -81,8 +81,8 @@ TEST_F(ListsTest, FillListsWritesEveryListAndTheThreshold) {
     EXPECT_EQ(window.label(Caption::lblPBefore), "Points: 5");
     EXPECT_EQ(window.label(Caption::lblPAfter), "Reduced: 1 (20%)");
 
-    Points(4).remove();
-    FillLists(window);
+    mesh.Points(4).remove(mesh);
+    FillLists(window, mesh);
     EXPECT_EQ(window.list(ListBox::List1)[4], "4 GONE");
     EXPECT_EQ(window.list(ListBox::List4).back(), "4 (0)(1)(2)(3) NEW ");
     EXPECT_EQ(window.list(ListBox::List4)[0], "0 (4)(0)(1) GONE ");
@@ -92,7 +92,7 @@ TEST_F(ListsTest, AFaceListLongerThanThePointListIsCompleteAndInOrder) {
     // A 40 x 30 grid: 1,200 points, 2,262 triangles, more faces than the lines made for the
     // points.
     loadAndAnalyze(generate::grid(40, 30, 1.5, 3));
-    FillLists(window);
+    FillLists(window, mesh);
     ASSERT_EQ(window.list(ListBox::List1).size(), 1200u);
     const std::vector<std::string>& faces = window.list(ListBox::List4);
     ASSERT_EQ(faces.size(), 2262u);
@@ -117,17 +117,17 @@ TEST_F(ListsTest, SelectingAPointShowsItsDetails) {
     loadAndAnalyze(
         meshText({"(1.5 -2 0)", "(2 0 0)", "(0 3 0)", "(9 9 9)"}, {"3 ( (0) (1) (2) )"}));
     int16_t selectedPoint = 3;
-    showSelectedPoint(window, "0", selectedPoint);
+    showSelectedPoint(window, mesh, "0", selectedPoint);
     EXPECT_EQ(selectedPoint, 0);
     EXPECT_EQ(window.label(Caption::Label1), "Point 0 x: 1.5 y: -2 z: 0");
     EXPECT_EQ(window.list(ListBox::List3), (std::vector<std::string>{"1", "2"}));
 
-    showSelectedPoint(window, "3", selectedPoint);  // in no face: (0)
+    showSelectedPoint(window, mesh, "3", selectedPoint);  // in no face: (0)
     EXPECT_EQ(selectedPoint, 3);
     EXPECT_EQ(window.list(ListBox::List3), (std::vector<std::string>{"0"}));
 
-    showSelectedPoint(window, "1 GONE", selectedPoint);
-    showSelectedPoint(window, "", selectedPoint);
+    showSelectedPoint(window, mesh, "1 GONE", selectedPoint);
+    showSelectedPoint(window, mesh, "", selectedPoint);
     EXPECT_EQ(selectedPoint, 3);
     EXPECT_EQ(window.label(Caption::Label1), "Point 3 x: 9 y: 9 z: 9");
 }

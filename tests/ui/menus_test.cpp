@@ -159,7 +159,6 @@ TEST_F(MenusTest, SaveAsWritesTheBytesOfARunThatRemovesNothing) {
 
     // The same file in a fresh window, run at a threshold below every value.
     form.reset();
-    resetStore();
     script = DialogScript{};
     script.openAnswer = folder.filePath(QStringLiteral("grid.mesh"));
     form = std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(script));
@@ -181,7 +180,6 @@ TEST_F(MenusTest, UndoAndRedoRestoreTheMeshAndLaterRunsWriteAsIfTheUndoneRunsNev
     run(QStringLiteral("0.9"), expected);
 
     form.reset();
-    resetStore();
     script = DialogScript{};
     script.openAnswer = input;
     form = std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(script));
@@ -241,7 +239,6 @@ TEST_F(MenusTest, DuringARunOnlyQuitAndHelpStayAvailableAndQuitStopsIt) {
     // Quit in the middle of a long run: the run stops and nothing is written.
     const std::string fan = generate::fan(4000);
     form.reset();
-    resetStore();
     script = DialogScript{};
     script.openAnswer = writeText(QStringLiteral("fan.mesh"), fan);
     form = std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(script));

@@ -160,14 +160,14 @@ using MeshGeometryTest = StoreTest;
 
 TEST_F(MeshGeometryTest, TheCubeIsItsPointsTwoTrianglesPerQuadAndItsOutlines) {
     loadAndAnalyze(kCube);
-    const MeshGeometry g = buildGeometry();
+    const MeshGeometry g = buildGeometry(mesh);
     ASSERT_EQ(g.pointCount(), 8u);  // the spare slot is not a point
     EXPECT_EQ(g.triangles.size(), 6u * 2 * 3);
     EXPECT_EQ(g.edges.size(), 12u * 2);  // the cube's 12 edges, each once
     EXPECT_NEAR(glm::length(g.centre), 0, 1e-6);
     EXPECT_NEAR(g.radius, std::sqrt(3.0f), 1e-5);
     for (size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(g.values[i], Points(static_cast<long long>(i)).getValue());
+        EXPECT_EQ(g.values[i], mesh.Points(static_cast<long long>(i)).getValue());
         EXPECT_EQ(g.shown[i], 1);
     }
 }
@@ -196,9 +196,9 @@ TEST_F(MeshGeometryTest, OnlyAClosedSurfaceTurningOneWayCountsAsClosedAndItsNorm
         inward.push_back(faceText(quad, true));
     }
     const auto geometryOf = [this](const std::string& mesh) {
-        resetStore();
+        mesh = Mesh();
         loadAndAnalyze(mesh);
-        return buildGeometry();
+        return buildGeometry(mesh);
     };
     MeshGeometry g = geometryOf(meshText(points, faces));
     ASSERT_TRUE(g.closed);
@@ -236,15 +236,15 @@ TEST_F(MeshGeometryTest, OnlyAClosedSurfaceTurningOneWayCountsAsClosedAndItsNorm
 
 TEST_F(MeshGeometryTest, MarksShrinkWhereThePointsCrowdTheScreenAndGrowBackWhenZoomedIn) {
     loadAndAnalyze(kCube);
-    MeshGeometry g = buildGeometry();
+    MeshGeometry g = buildGeometry(mesh);
     EXPECT_FLOAT_EQ(g.meanEdgeLength, 2);
     MeshViewCamera camera;
     camera.fit(g.centre, g.radius);
     EXPECT_EQ(removalMarkDiameter(g, camera, kHeight), 8);
 
-    resetStore();
+    mesh = Mesh();
     loadAndAnalyze(generate::grid(150, 150, 0.5, 4));
-    g = buildGeometry();
+    g = buildGeometry(mesh);
     camera.fit(g.centre, g.radius);
     const float crowded = removalMarkDiameter(g, camera, kHeight);
     EXPECT_EQ(crowded, 3);
@@ -268,15 +268,15 @@ TEST_F(MeshGeometryTest, RemovedPointsAndFacesAreNotShownAndRebuiltFacesAreRings
     loadAndAnalyze(generate::grid(12, 10, 0.5, 4));
     const std::string before = storeSummary();
     // A run that is not written: its rebuilt faces are not in ring order in the store yet.
-    removePointsBelow(1.0, [](long long) {});
+    removePointsBelow(mesh, 1.0, [](long long) {});
     const std::string summary = storeSummary();
-    const MeshGeometry g = buildGeometry();
+    const MeshGeometry g = buildGeometry(mesh);
     EXPECT_EQ(storeSummary(), summary);  // building reads only
     EXPECT_NE(summary, before);
     long long hidden = 0;
     for (size_t i = 0; i < g.pointCount(); ++i) {
         hidden += g.shown[i] == 0 ? 1 : 0;
-        EXPECT_EQ(g.shown[i] == 0, Points(static_cast<long long>(i)).removed());
+        EXPECT_EQ(g.shown[i] == 0, mesh.Points(static_cast<long long>(i)).removed());
     }
     EXPECT_GT(hidden, 0);
     for (uint32_t p : g.triangles) {
@@ -303,7 +303,7 @@ TEST_F(MeshGeometryTest, RemovedPointsAndFacesAreNotShownAndRebuiltFacesAreRings
 
 TEST_F(MeshGeometryTest, PicksTheNearestSeenPointNeverOneBehindTheSurface) {
     loadAndAnalyze(kCube);
-    const MeshGeometry g = buildGeometry();
+    const MeshGeometry g = buildGeometry(mesh);
     MeshViewCamera camera;
     camera.fit(g.centre, g.radius);
     camera.orbit(-40, 30);  // the front, right-hand and top faces seen: 0 1 2 3 5 6 7 in sight

@@ -114,7 +114,7 @@ bool alone(MeshViewDriver& driver, int point, const std::vector<int>& others, in
 
 TEST_F(MeshViewRenderTest, TheFittedMeshFillsTheMiddleAndNothingLiesOutsideIt) {
     MeshViewDriver driver(kSphere, QStringLiteral("sphere.mesh"));
-    const MeshGeometry g = buildGeometry();
+    const MeshGeometry g = buildGeometry(driver.mesh());
     const QImage image = driver.picture();
     ASSERT_FALSE(image.isNull());
     QRect box;
@@ -143,13 +143,13 @@ TEST_F(MeshViewRenderTest, TheFittedMeshFillsTheMiddleAndNothingLiesOutsideIt) {
 
 TEST_F(MeshViewRenderTest, MarksShowWhatARunRemovesAndTheRestShowsTheMapColour) {
     MeshViewDriver driver(kSphere, QStringLiteral("sphere.mesh"));
-    const MeshGeometry g = buildGeometry();
+    const MeshGeometry g = buildGeometry(driver.mesh());
     // Four points in ten below: marks enough, and unmarked points enough between them.
     std::vector<double> sorted = g.values;
     std::sort(sorted.begin(), sorted.end());
     const double threshold = sorted[sorted.size() * 4 / 10];
     ASSERT_TRUE(driver.moveThreshold(threshold));
-    const std::vector<int16_t> removed = pointsARunRemoves(threshold);
+    const std::vector<int16_t> removed = pointsARunRemoves(driver.mesh(), threshold);
     ASSERT_EQ(driver.view().removesCount(), static_cast<long long>(removed.size()));
     const std::set<int> removedSet(removed.begin(), removed.end());
 
@@ -192,7 +192,7 @@ TEST_F(MeshViewRenderTest, MarksShowWhatARunRemovesAndTheRestShowsTheMapColour) 
 
 TEST_F(MeshViewRenderTest, AThresholdMoveChangesTheMarksAndARunChangesThePicture) {
     MeshViewDriver driver(kSphere, QStringLiteral("sphere.mesh"));
-    const MeshGeometry g = buildGeometry();
+    const MeshGeometry g = buildGeometry(driver.mesh());
     const double low = g.lowValue + (g.highValue - g.lowValue) * 0.3;
     const double high = g.lowValue + (g.highValue - g.lowValue) * 0.6;
     ASSERT_TRUE(driver.moveThreshold(low));
@@ -201,8 +201,8 @@ TEST_F(MeshViewRenderTest, AThresholdMoveChangesTheMarksAndARunChangesThePicture
     const QImage atHigh = driver.picture();
     EXPECT_GT(redPixels(atHigh), redAtLow);
     // Every seen point that only the higher threshold removes turned red.
-    const std::vector<int16_t> lowSet = pointsARunRemoves(low);
-    const std::vector<int16_t> highSet = pointsARunRemoves(high);
+    const std::vector<int16_t> lowSet = pointsARunRemoves(driver.mesh(), low);
+    const std::vector<int16_t> highSet = pointsARunRemoves(driver.mesh(), high);
     int turned = 0;
     for (int p : seenPoints(driver, g)) {
         const auto in = [p](const std::vector<int16_t>& set) {
@@ -224,16 +224,16 @@ TEST_F(MeshViewRenderTest, AThresholdMoveChangesTheMarksAndARunChangesThePicture
     ASSERT_TRUE(driver.waitForMarks());
     const QImage after = driver.picture();
     EXPECT_NE(before, after);
-    const MeshGeometry reduced = buildGeometry();
+    const MeshGeometry reduced = buildGeometry(driver.mesh());
     EXPECT_LT(std::count(reduced.shown.begin(), reduced.shown.end(), 1),
               std::count(g.shown.begin(), g.shown.end(), 1));
     // The trial run on the reduced mesh at the same threshold is what a second run would do.
-    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(high).size()));
+    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(driver.mesh(), high).size()));
 }
 
 TEST_F(MeshViewRenderTest, AClickPicksTheSeenPointUnderTheCursorAndTheSelectionIsMarked) {
     MeshViewDriver driver(kSphere, QStringLiteral("sphere.mesh"));
-    const MeshGeometry g = buildGeometry();
+    const MeshGeometry g = buildGeometry(driver.mesh());
     QSignalSpy picked(&driver.view(), &MeshViewWindow::pointPicked);
     const std::vector<int> seen = seenPoints(driver, g);
     int target = -1;
@@ -266,7 +266,7 @@ TEST_F(MeshViewRenderTest, ANewerThresholdOvertakesALongTrialRunWhileTheWindowGo
     EXPECT_FALSE(driver.picture().isNull());
     EXPECT_NE(driver.view().countsText().indexOf(QStringLiteral("a run removes ...")), -1);
     ASSERT_TRUE(driver.moveThreshold(0.5));
-    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(0.5).size()));
+    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(driver.mesh(), 0.5).size()));
 }
 
 TEST_F(MeshViewRenderTest, WhileARunIsInProgressNoTrialRunStarts) {
@@ -278,7 +278,7 @@ TEST_F(MeshViewRenderTest, WhileARunIsInProgressNoTrialRunStarts) {
     EXPECT_FALSE(driver.view().removesCount().has_value());
     driver.view().setBusy(false);
     ASSERT_TRUE(driver.waitForMarks());
-    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(1.0).size()));
+    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(driver.mesh(), 1.0).size()));
 }
 
 TEST_F(MeshViewRenderTest, SavePictureWritesWhatTheViewShowsAsPng) {
@@ -361,13 +361,13 @@ TEST_F(MeshViewRenderTest, AClosedSurfaceShowsItsNearSideWhicheverWayItsFacesTur
     QImage outward;
     {
         MeshViewDriver driver(kSphere, QStringLiteral("sphere.mesh"));
-        ASSERT_TRUE(buildGeometry().closed);
+        ASSERT_TRUE(buildGeometry(driver.mesh()).closed);
         ASSERT_TRUE(driver.moveThreshold(0.9));
         outward = driver.picture();
         ASSERT_GT(redPixels(outward), 0);
         MeshGLView* view = driver.view().glView();
         view->setFocus();
-        for (int step = 0; step < 40 && view->camera().distance() > 0.1f * buildGeometry().radius;
+        for (int step = 0; step < 40 && view->camera().distance() > 0.1f * buildGeometry(driver.mesh()).radius;
              ++step) {
             QTest::keyClick(view, Qt::Key_Plus);
         }
@@ -381,7 +381,7 @@ TEST_F(MeshViewRenderTest, AClosedSurfaceShowsItsNearSideWhicheverWayItsFacesTur
         EXPECT_EQ(background, 0);  // all around the eye is surface
     }
     MeshViewDriver driver(turned, QStringLiteral("turned.mesh"));
-    const MeshGeometry g = buildGeometry();
+    const MeshGeometry g = buildGeometry(driver.mesh());
     ASSERT_TRUE(g.closed);
     EXPECT_FALSE(g.facesOutward);
     ASSERT_TRUE(driver.moveThreshold(0.9));
@@ -408,7 +408,7 @@ TEST_F(MeshViewRenderTest, ARightClickOpensTheMenuWithSavePictureAndARightDragPa
         << offered.join(", ").toStdString();
 
     const QImage before = driver.picture();
-    ASSERT_NEAR(view->camera().project(buildGeometry().centre, view->width(), view->height()).x,
+    ASSERT_NEAR(view->camera().project(buildGeometry(driver.mesh()).centre, view->width(), view->height()).x,
                 middle.x(), 1);
     QTest::mousePress(view, Qt::RightButton, Qt::NoModifier, middle);
     for (int step = 1; step <= 5; ++step) {
@@ -423,7 +423,7 @@ TEST_F(MeshViewRenderTest, ARightClickOpensTheMenuWithSavePictureAndARightDragPa
     EXPECT_NE(after, before);
     // The mesh followed the cursor: its centre lies 40 pixels further right, minus the few
     // pixels a press moves before it counts as a drag.
-    const glm::vec3 centre = buildGeometry().centre;
+    const glm::vec3 centre = buildGeometry(driver.mesh()).centre;
     const ScreenPoint moved = view->camera().project(centre, view->width(), view->height());
     EXPECT_NEAR(moved.x - middle.x(), 40, 8);
     EXPECT_NEAR(moved.y, middle.y(), 1);
