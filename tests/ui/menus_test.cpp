@@ -339,5 +339,50 @@ TEST_F(MenusTest, TheMeshViewFollowsTheWindowAndPicksForIt) {
     EXPECT_TRUE(view->isVisible());
 }
 
+TEST_F(MenusTest, EscapeStopsALongRunLeavingTheMeshListsAndFilesAsTheyWere) {
+    // Removing every point of this fan takes seconds; the walk runs off the window's thread.
+    const QString input = writeText(QStringLiteral("fan.mesh"), generate::fan(4000));
+    script.openAnswer = input;
+    form->load();
+    showForm();
+    const Mesh* onScreenBefore = &form->mesh();
+    std::ostringstream before;
+    Mesh copy(form->mesh());
+    writeMeshText(copy, before, numtext::LocaleNumbers('.'), [] {}, [](const std::string&) {});
+    const QStringList shownBefore = onScreen();
+    const QString caption = control<QPushButton>("Command1")->text();
+
+    // While the walk runs the window answers: the controls that would change the mesh are
+    // disabled, Stop Run is enabled, and Escape stops the run.
+    bool answered = false;
+    QTimer::singleShot(100, form.get(), [&] {
+        answered = !control<QPushButton>("Command1")->isEnabled() &&
+                   action("editStop")->isEnabled() && !action("fileOpen")->isEnabled();
+        QTest::keyClick(form.get(), Qt::Key_Escape);
+    });
+    run(QStringLiteral("1E+300"), folder.filePath(QStringLiteral("never.mesh")));
+
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(&form->mesh(), onScreenBefore) << "a stopped run leaves the document's mesh";
+    std::ostringstream after;
+    Mesh again(form->mesh());
+    writeMeshText(again, after, numtext::LocaleNumbers('.'), [] {}, [](const std::string&) {});
+    EXPECT_EQ(after.str(), before.str());
+    EXPECT_EQ(onScreen(), shownBefore);
+    EXPECT_EQ(control<QPushButton>("Command1")->text(), caption);
+    EXPECT_TRUE(control<QPushButton>("Command1")->isEnabled());
+    EXPECT_TRUE(script.saveProposals.empty());
+    EXPECT_TRUE(script.messages.empty());
+    EXPECT_FALSE(action("editUndo")->isEnabled()) << "a stopped run is no entry of the history";
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"fan.mesh"});
+
+    // The window goes on as before: a run at a threshold below every value writes what the
+    // file holds, renumbered.
+    const QString output = folder.filePath(QStringLiteral("kept.mesh"));
+    script.saveAnswers.clear();
+    run(QStringLiteral("-1"), output);
+    EXPECT_EQ(readBytes(output).toStdString(), before.str());
+}
+
 }  // namespace
 }  // namespace meshthin
