@@ -41,6 +41,8 @@ QString helpHtml() {
         "<tr><td>Ctrl+Shift+S</td><td>Save the mesh on screen as</td></tr>"
         "<tr><td>Ctrl+Z</td><td>Undo the last reduction</td></tr>"
         "<tr><td>Ctrl+Shift+Z</td><td>Redo it</td></tr>"
+        "<tr><td>Escape</td><td>Stop the run in progress: the mesh stays as it was before "
+        "it and nothing is written</td></tr>"
         "<tr><td>Ctrl+Q</td><td>Quit (a run in progress stops and writes nothing)</td></tr>"
         "<tr><td>F3</td><td>Show or hide the mesh view: the mesh in 3D coloured by value, "
         "red dots on the points a run at the threshold would remove</td></tr>"
