@@ -73,9 +73,9 @@ long long connectionCount(const Mesh& mesh, long long i) {
     if (!point.everConnected()) {
         return 0;
     }
-    std::set<int16_t> others;
-    for (int16_t k = 0; k <= point.getNumConns(); ++k) {
-        const int16_t other = point.getConn(mesh, k);
+    std::set<PointNumber> others;
+    for (PointNumber k = 0; k <= point.getNumConns(); ++k) {
+        const PointNumber other = point.getConn(mesh, k);
         if (other != i && !mesh.Points(other).removed()) {
             others.insert(other);
         }

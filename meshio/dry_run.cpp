@@ -6,8 +6,8 @@
 
 namespace meshthin {
 
-std::vector<int16_t> removeAndListPointsBelow(Mesh& mesh, double threshold) {
-    std::vector<int16_t> removed;
+std::vector<PointNumber> removeAndListPointsBelow(Mesh& mesh, double threshold) {
+    std::vector<PointNumber> removed;
     if (!mesh.Points.exists()) {
         return removed;
     }
@@ -19,13 +19,13 @@ std::vector<int16_t> removeAndListPointsBelow(Mesh& mesh, double threshold) {
     walkPointsBelow(mesh, threshold, [](long long) {});
     for (long long i = 0; i <= lastPoint; ++i) {
         if (mesh.Points(i).removed() && !removedBefore[static_cast<size_t>(i)]) {
-            removed.push_back(static_cast<int16_t>(i));
+            removed.push_back(static_cast<PointNumber>(i));
         }
     }
     return removed;
 }
 
-std::vector<int16_t> pointsARunRemoves(const Mesh& mesh, double threshold) {
+std::vector<PointNumber> pointsARunRemoves(const Mesh& mesh, double threshold) {
     Mesh trial(mesh);
     return removeAndListPointsBelow(trial, threshold);
 }

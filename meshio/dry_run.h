@@ -15,9 +15,9 @@ namespace meshthin {
 // Runs the walk at threshold on mesh and lists, in ascending order, the points it removed; the
 // mesh is left reduced, its values due (walkPointsBelow). For a mesh that is thrown away
 // afterwards; an empty list when no mesh is loaded.
-std::vector<int16_t> removeAndListPointsBelow(Mesh& mesh, double threshold);
+std::vector<PointNumber> removeAndListPointsBelow(Mesh& mesh, double threshold);
 
 // The same on a copy of mesh, which stays as it is.
-std::vector<int16_t> pointsARunRemoves(const Mesh& mesh, double threshold);
+std::vector<PointNumber> pointsARunRemoves(const Mesh& mesh, double threshold);
 
 }  // namespace meshthin

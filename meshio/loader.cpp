@@ -248,7 +248,8 @@ void readPoints(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
         mesh.Points.growTo(pointCounter);
         int16_t closing = -1;
         try {
-            closing = mesh.Points(pointCounter).loadme(mesh, groups, searchPosition, pointCounter, numbers);
+            closing = mesh.Points(pointCounter)
+                          .loadme(mesh, groups, searchPosition, pointCounter, numbers);
             if (closing >= 0) {
                 // The group that makes one point too many is the line to point at.
                 pointCounter = checked16(pointCounter + 1LL);
@@ -337,7 +338,8 @@ void readWrittenPoints(Mesh& mesh, LineReader& lines, const NumberCodec& numbers
             while (find(line, searchPosition, "(") != 0) {
                 const int16_t slot = checked16(pointCounter);
                 mesh.Points.growTo(slot);
-                const int16_t closing = mesh.Points(slot).loadme(mesh, line, searchPosition, slot, numbers);
+                const int16_t closing =
+                    mesh.Points(slot).loadme(mesh, line, searchPosition, slot, numbers);
                 MESHTHIN_EXPECT(closing > 0, "loadme reads the group that find saw");
                 ++pointCounter;
                 if (closing < 0) {
@@ -351,7 +353,8 @@ void readWrittenPoints(Mesh& mesh, LineReader& lines, const NumberCodec& numbers
     }
     if (pointCounter == 0) {
         mesh.Points.growTo(0);
-        mesh.Points(0).loadme(mesh, {}, 1, 0, numbers);  // no group: the spare slot as a failed attempt
+        mesh.Points(0).loadme(mesh, {}, 1, 0,
+                              numbers);  // no group: the spare slot as a failed attempt
     }
 }
 
@@ -406,7 +409,8 @@ FaceLines readWrittenFaces(Mesh& mesh, LineReader& lines, const NumberCodec& num
 
 // Reads a file whose line 1 was the writer's header. Returns nothing when a line holding
 // "points {" turns up; the lines up to and including it are then read, and the store is empty.
-std::optional<FaceLines> readWrittenForm(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
+std::optional<FaceLines> readWrittenForm(Mesh& mesh, LineReader& lines,
+                                         const NumberCodec& numbers) {
     const auto startAfresh = [&] { mesh = Mesh(); };
     try {
         readWrittenPoints(mesh, lines, numbers);

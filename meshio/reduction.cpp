@@ -37,8 +37,7 @@ std::vector<std::string> pointItemsWithMarks(const Mesh& mesh) {
 
 }  // namespace
 
-void walkPointsBelow(Mesh& mesh, double threshold,
-                     const std::function<void(long long)>& progress) {
+void walkPointsBelow(Mesh& mesh, double threshold, const std::function<void(long long)>& progress) {
     const long long lastPoint = mesh.lastLoadedPoint();
     for (long long i = 0; i <= lastPoint; ++i) {
         if (i % 100 == 0) {
@@ -86,8 +85,7 @@ std::string progressCaption(long long i, long long upper) {
 }
 
 bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
-                    const std::function<void()>& FillLists,
-                    const std::function<void()>& beforeWalk,
+                    const std::function<void()>& FillLists, const std::function<void()>& beforeWalk,
                     const std::function<void(const std::string&)>& written) {
     if (state.running) {
         return false;

@@ -9,8 +9,8 @@ namespace {
 
 // Whether one of the face's positions names a point number that Points has no slot for.
 bool namesMissingPoint(const Mesh& mesh, const Face& face) {
-    for (int16_t j = 0; j <= face.getNum(); ++j) {
-        const int16_t p = face.getPNum(j);
+    for (PointNumber j = 0; j <= face.getNum(); ++j) {
+        const PointNumber p = face.getPNum(j);
         if (p < 0 || p > mesh.spareSlot()) {
             return true;
         }

@@ -8,7 +8,8 @@
 namespace meshthin {
 
 WindowCheckpoints::WindowCheckpoints(Window& window, Mesh& mesh)
-    : observed(mesh, *this), window(window), last(std::chrono::steady_clock::now()) {}
+    : observed(mesh, *this), window(window), last(std::chrono::steady_clock::now()) {
+}
 
 void WindowCheckpoints::operator()() {
     if (items++ % kItemsPerLook == 0) {
@@ -29,7 +30,8 @@ void WindowCheckpoints::look() {
 }
 
 StopCheckpoints::StopCheckpoints(Mesh& mesh, std::function<bool()> stopRequested)
-    : observed(mesh, *this), stopRequested(std::move(stopRequested)) {}
+    : observed(mesh, *this), stopRequested(std::move(stopRequested)) {
+}
 
 void StopCheckpoints::operator()() const {
     if (stopRequested && stopRequested()) {

@@ -44,7 +44,8 @@ void writeMeshText(Mesh& mesh, std::ostream& out, const NumberCodec& numbers,
     }
 }
 
-std::optional<std::string> WriteMesh(Window& window, Mesh& mesh, const std::function<void()>& beforeItem) {
+std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
+                                     const std::function<void()>& beforeItem) {
     try {
         const std::optional<std::string> target = window.saveDialog();
         if (!target) {

@@ -32,6 +32,7 @@ void writeMeshText(Mesh& mesh, std::ostream& out, const NumberCodec& numbers,
 // nothing), writes with beforeItem before each line (the run's WindowCheckpoints, which keeps the
 // window answering), and shows any failure as "Error Occurred: " and its description. Returns
 // the file written, nothing when the dialog was cancelled or the write failed.
-std::optional<std::string> WriteMesh(Window& window, Mesh& mesh, const std::function<void()>& beforeItem);
+std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
+                                     const std::function<void()>& beforeItem);
 
 }  // namespace meshthin

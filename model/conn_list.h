@@ -13,43 +13,44 @@
 #include <cstdint>
 
 #include "model/list_memory.h"
+#include "model/point_number.h"
 
 namespace meshthin {
 
 class ConnList {
 public:
     ConnList() = default;
-    explicit ConnList(ListMemory* lists) : items(ListAllocator<int16_t>(lists)) {}
+    explicit ConnList(ListMemory* lists) : items(ListAllocator<PointNumber>(lists)) {}
 
     size_t size() const { return items.size() - head; }
     bool empty() const { return size() == 0; }
     // Entries that may be read from data() on, the list's and the room behind it.
     size_t capacity() const { return items.capacity() - head; }
 
-    int16_t* data() { return items.data() + head; }
-    const int16_t* data() const { return items.data() + head; }
-    int16_t* begin() { return data(); }
-    int16_t* end() { return items.data() + items.size(); }
-    const int16_t* begin() const { return data(); }
-    const int16_t* end() const { return items.data() + items.size(); }
-    int16_t& operator[](size_t i) { return data()[i]; }
-    const int16_t& operator[](size_t i) const { return data()[i]; }
-    int16_t& back() { return items.back(); }
-    int16_t back() const { return items.back(); }
+    PointNumber* data() { return items.data() + head; }
+    const PointNumber* data() const { return items.data() + head; }
+    PointNumber* begin() { return data(); }
+    PointNumber* end() { return items.data() + items.size(); }
+    const PointNumber* begin() const { return data(); }
+    const PointNumber* end() const { return items.data() + items.size(); }
+    PointNumber& operator[](size_t i) { return data()[i]; }
+    const PointNumber& operator[](size_t i) const { return data()[i]; }
+    PointNumber& back() { return items.back(); }
+    PointNumber back() const { return items.back(); }
 
     void reserve(size_t count) { items.reserve(head + count); }
-    void assign(size_t count, int16_t value) {
+    void assign(size_t count, PointNumber value) {
         items.assign(count, value);
         head = 0;
     }
-    void push_back(int16_t value) {
+    void push_back(PointNumber value) {
         if (head != 0 && items.size() == items.capacity()) {
             compact();  // the room before the list, rather than a larger block
         }
         items.push_back(value);
     }
     // Appends count entries at once: the room before the list is used first, as by push_back.
-    void append(const int16_t* first, size_t count) {
+    void append(const PointNumber* first, size_t count) {
         if (head != 0 && items.size() + count > items.capacity()) {
             compact();
         }
@@ -79,7 +80,7 @@ private:
         head = 0;
     }
 
-    MemoryList<int16_t> items;
+    MemoryList<PointNumber> items;
     size_t head = 0;
 };
 

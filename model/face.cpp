@@ -7,9 +7,9 @@
 
 #include "model/expect.h"
 #include "model/linetext.h"
+#include "model/mesh.h"
 #include "model/pointset.h"
 #include "model/scratch.h"
-#include "model/mesh.h"
 
 namespace meshthin {
 
@@ -31,16 +31,16 @@ std::string Face::report() const {
 }
 
 void Face::appendReport(std::string& text) const {
-    // Written in place into room for the longest report, "(-32768)" per position and both
+    // Written in place into room for the longest report, "(-2147483648)" per position and both
     // marks, and cut to what was written: a face list of tens of thousands of lines is built
     // this way.
     const size_t start = text.size();
     const size_t positions = lastPos >= 0 ? static_cast<size_t>(lastPos) + 1 : 0;
-    text.resize(start + positions * 8 + 11);
+    text.resize(start + positions * 13 + 11);
     char* out = text.data() + start;
     for (long long i = 0; i <= lastPos; ++i) {
         *out++ = '(';
-        out = std::to_chars(out, out + 6, at(i)).ptr;
+        out = std::to_chars(out, out + 11, at(i)).ptr;
         *out++ = ')';
     }
     constexpr std::string_view newMark = " NEW ";
@@ -54,7 +54,7 @@ void Face::appendReport(std::string& text) const {
     text.resize(static_cast<size_t>(out - text.data()));
 }
 
-int16_t Face::at(long long position) const {
+PointNumber Face::at(long long position) const {
     if (position < 0 || position >= static_cast<long long>(pts.size())) {
         throw indexFailure();
     }
@@ -125,7 +125,7 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
     } else {
         pts.resize(static_cast<size_t>(count) + 1, 0);
     }
-    lastPos = static_cast<int16_t>(count - 1);
+    lastPos = count - 1;
 
     // Each point group: the next "(" after the one before, plain digits and then the group's
     // ")" or a blank; the digits hold neither, so they are the text up to the first blank of
@@ -179,7 +179,7 @@ void Face::writeOut(Mesh& mesh, std::ostream& txtfile) {
     // Nothing here fails: shrink has read every point at positions 0..lastPos that is not -1,
     // and fixOrder only puts -1 or points of the face in their places.
     for (long long j = 0; j <= lastPos; ++j) {
-        const int16_t p = pts[static_cast<size_t>(j)];
+        const PointNumber p = pts[static_cast<size_t>(j)];
         if (p != -1) {
             const int32_t order = mesh.Points(p).getPtOrder();
             end = std::copy_n(" ( ", 3, end);
@@ -194,28 +194,28 @@ void Face::writeOut(Mesh& mesh, std::ostream& txtfile) {
 // ---------------------------------------------------------------------------------------------
 // Queries
 
-double Face::getX(const Mesh& mesh, int16_t x,
+double Face::getX(const Mesh& mesh, PointNumber x,
                   const std::function<void(const std::string&)>& message) const {
-    const int16_t p = at(x);
+    const PointNumber p = at(x);
     if (p == 0 && message) {
         message("x = " + std::to_string(x));
     }
     return mesh.Points(p).getX();
 }
 
-double Face::getY(const Mesh& mesh, int16_t x) const {
+double Face::getY(const Mesh& mesh, PointNumber x) const {
     return mesh.Points(at(x)).getY();
 }
 
-double Face::getZ(const Mesh& mesh, int16_t x) const {
+double Face::getZ(const Mesh& mesh, PointNumber x) const {
     return mesh.Points(at(x)).getZ();
 }
 
-int16_t Face::getPNum(int16_t x) const {
+PointNumber Face::getPNum(PointNumber x) const {
     return at(x);
 }
 
-bool Face::hasPoint(int16_t x) const {
+bool Face::hasPoint(PointNumber x) const {
     for (long long i = 0; i <= lastPos; ++i) {
         if (at(i) == x) {
             return true;
@@ -225,9 +225,11 @@ bool Face::hasPoint(int16_t x) const {
 }
 
 template <class Holds>
-void Face::addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds) {
+void Face::addValueAsking(const Mesh& mesh, PointList& newpts, PointNumber newValue,
+                          const Holds& holds) {
     if (!holds(newValue)) {
-        checked16(static_cast<long long>(newpts.size()));  // the new upper position is 16-bit
+        // The new upper position is within the mesh's limit: 16-bit for a brace mesh.
+        mesh.checkedPosition(static_cast<long long>(newpts.size()));
         newpts.push_back(newValue);
     }
 }
@@ -238,12 +240,12 @@ void Face::addValueAsking(PointList& newpts, int16_t newValue, const Holds& hold
 namespace {
 
 // Faces up to this many positions have their tags checked where a rebuild relies on them.
-constexpr int16_t kCheckedFace = 64;
+constexpr PointNumber kCheckedFace = 64;
 
 // Whether every point at positions 0..lastPos of face is -1, removed or in held.
 bool addsNothing(const Mesh& mesh, const Face& face, const PointSet& held) {
-    for (int16_t j = 0; j <= face.getNum(); ++j) {
-        const int16_t p = face.getPNum(j);
+    for (PointNumber j = 0; j <= face.getNum(); ++j) {
+        const PointNumber p = face.getPNum(j);
         if (p != -1 && !mesh.Points(p).removed() && !held.contains(p)) {
             return false;
         }
@@ -257,12 +259,12 @@ void Face::registerPts(Mesh& mesh) const {
     // With lastPos 1 or more every position read below lies within 0..lastPos: checked once
     // here instead of at every read. The additions and their order are those of the loop below.
     if (lastPos >= 1 && static_cast<size_t>(lastPos) < pts.size()) {
-        const int16_t* const ring = pts.data();
+        const PointNumber* const ring = pts.data();
         const long long last = lastPos;
         for (long long i = 0; i <= last; ++i) {
             Point& p = mesh.Points(ring[i]);
-            const int16_t before = ring[i == 0 ? last : i - 1];
-            const int16_t after = ring[i == last ? 0 : i + 1];
+            const PointNumber before = ring[i == 0 ? last : i - 1];
+            const PointNumber after = ring[i == last ? 0 : i + 1];
             if (i > 0 && i < last) {
                 p.addNeighbours(mesh, before, after);
             } else {
@@ -307,19 +309,19 @@ void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
                             "a face tagged with a group holds only its members");
             continue;
         }
-        const int16_t last = replaced.getNum();
+        const PointNumber last = replaced.getNum();
         for (long long j = 0; j <= last; ++j) {
-            const int16_t p = replaced.getPNum(static_cast<int16_t>(j));
+            const PointNumber p = replaced.getPNum(static_cast<PointNumber>(j));
             if (p == -1 || mesh.Points(p).removed()) {
                 continue;
             }
-            addValueAsking(newpts, p, [&held](int16_t q) { return held.contains(q); });
+            addValueAsking(mesh, newpts, p, [&held](PointNumber q) { return held.contains(q); });
             held.insert(p);
         }
     }
     setPoints(mesh, [&] {
         pts.assign(newpts.begin(), newpts.end());
-        lastPos = checked16(static_cast<long long>(newpts.size()) - 1);
+        lastPos = mesh.checkedPosition(static_cast<long long>(newpts.size()) - 1);
     });
     isRemoved = false;
     isNew = true;
@@ -328,7 +330,7 @@ void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
 void Face::shrink(Mesh& mesh) {
     long long i = 0;
     while (i <= lastPos) {
-        const int16_t p = at(i);
+        const PointNumber p = at(i);
         if (p != -1 && mesh.Points(p).removed()) {
             mesh.logMessage("point ", std::to_string(p), " removed... shrinking face");
             for (long long k = i; k < lastPos; ++k) {
@@ -380,7 +382,7 @@ void Face::ringOrder(const Mesh& mesh, PointSet& collection, PointSet& walked,
 size_t Face::walkRing(const Mesh& mesh, PointSet& collection, PointSet& walked,
                       PointList* newOrder) const {
     const bool observed = mesh.logObserved();  // nobody starts or stops listening during a walk
-    int16_t current = at(0);
+    PointNumber current = at(0);
     if (newOrder != nullptr) {
         (*newOrder)[0] = current;
     }
@@ -398,9 +400,9 @@ size_t Face::walkRing(const Mesh& mesh, PointSet& collection, PointSet& walked,
         moved = false;
         mesh.logMessage("restarting for loop");
         const Point& here = mesh.Points(current);
-        const int16_t n = here.getNumConns();
-        for (int16_t c = 0; c <= n; ++c) {
-            const int16_t q = here.getConn(mesh, c);
+        const PointNumber n = here.getNumConns();
+        for (PointNumber c = 0; c <= n; ++c) {
+            const PointNumber q = here.getConn(mesh, c);
             const bool inFace = collection.contains(q);
             const bool alreadyWalked = walked.contains(q);
             if (observed) {
@@ -424,15 +426,16 @@ size_t Face::walkRing(const Mesh& mesh, PointSet& collection, PointSet& walked,
     return fill;
 }
 
-void Face::logWalkStep(const Mesh& mesh, int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked) {
+void Face::logWalkStep(const Mesh& mesh, PointNumber current, PointNumber c, PointNumber q,
+                       bool inFace, bool alreadyWalked) {
     const std::string from = std::to_string(current);
     mesh.logMessage("looking at points(", from, ").getconn(", std::to_string(c), ")");
     mesh.logMessage("...connection goes to ", std::to_string(q));
     mesh.logMessage("...This is in this face's collection: ", trueFalse(inFace),
-               " Already been added: ", trueFalse(alreadyWalked));
+                    " Already been added: ", trueFalse(alreadyWalked));
     if (inFace && !alreadyWalked) {
         mesh.logMessage("-x-x-x- gone from points(", from, ") to points(", std::to_string(q), ") ",
-                   std::string(39, '*'));
+                        std::string(39, '*'));
     }
 }
 

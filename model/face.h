@@ -18,20 +18,21 @@
 
 #include "model/list_memory.h"
 #include "model/numbers.h"
+#include "model/point_number.h"
 #include "model/pointset.h"
 
 namespace meshthin {
 
 class Mesh;
 
-using PointList = std::vector<int16_t>;
+using PointList = std::vector<PointNumber>;
 using FaceList = std::vector<int32_t>;
 
 class Face {
 public:
     Face() = default;
     // A face whose point list takes its memory from lists.
-    explicit Face(ListMemory* lists) : pts(ListAllocator<int16_t>(lists)) {}
+    explicit Face(ListMemory* lists) : pts(ListAllocator<PointNumber>(lists)) {}
 
     // --- flags and summary ---
     bool getIsNew() const { return isNew; }
@@ -54,13 +55,13 @@ public:
     // --- queries ---
     // Coordinates of the point at position x. getX first shows "x = <x>" through message when
     // that point is 0. Positions and point numbers out of range are a Failure.
-    double getX(const Mesh& mesh, int16_t x,
+    double getX(const Mesh& mesh, PointNumber x,
                 const std::function<void(const std::string&)>& message) const;
-    double getY(const Mesh& mesh, int16_t x) const;
-    double getZ(const Mesh& mesh, int16_t x) const;
-    int16_t getNum() const { return lastPos; }
-    int16_t getPNum(int16_t x) const;
-    bool hasPoint(int16_t x) const;
+    double getY(const Mesh& mesh, PointNumber x) const;
+    double getZ(const Mesh& mesh, PointNumber x) const;
+    PointNumber getNum() const { return lastPos; }
+    PointNumber getPNum(PointNumber x) const;
+    bool hasPoint(PointNumber x) const;
     void remove() { isRemoved = true; }
     // Whether a point may have left positions 0..lastPos other than by shrink since the face was
     // last indexed: the ring walk did more than reorder them, or the face was read again.
@@ -111,7 +112,8 @@ private:
     // Appends newValue to newpts unless holds(newValue), the question "does newpts already hold
     // it anywhere?".
     template <class Holds>
-    static void addValueAsking(PointList& newpts, int16_t newValue, const Holds& holds);
+    static void addValueAsking(const Mesh& mesh, PointList& newpts, PointNumber newValue,
+                               const Holds& holds);
     // The greedy walk from position 0: from the current point to the first connection (in list
     // order) that belongs to the face and is not walked yet, until a point has none. Stores the
     // points walked in newOrder, when given, and returns how many there were.
@@ -119,14 +121,15 @@ private:
                     PointList* newOrder) const;
     // The diagnostic texts of one examined connection of the ring walk; the walk calls it only
     // while somebody reads them, as the texts are not free to assemble.
-    static void logWalkStep(const Mesh& mesh, int16_t current, int16_t c, int16_t q, bool inFace, bool alreadyWalked);
+    static void logWalkStep(const Mesh& mesh, PointNumber current, PointNumber c, PointNumber q,
+                            bool inFace, bool alreadyWalked);
     // Drops removed points from positions 0..lastPos; marks the face removed when fewer than
     // three points remain.
     void shrink(Mesh& mesh);
-    int16_t at(long long position) const;
+    PointNumber at(long long position) const;
 
-    MemoryList<int16_t> pts;
-    int16_t lastPos = 0;
+    MemoryList<PointNumber> pts;
+    PointNumber lastPos = 0;
     bool isRemoved = false;
     bool isNew = false;
     bool lostPoints = false;

@@ -29,6 +29,7 @@
 #include <span>
 #include <vector>
 
+#include "model/point_number.h"
 #include "model/pointset.h"
 
 namespace meshthin {
@@ -38,14 +39,14 @@ public:
     // Below this many neighbours a removal is cheap either way, and keeps no group.
     static constexpr size_t kSmallestGroup = 32;
 
-    // The members of all groups kept at once, at most: about 2 MB. A deep run makes a group at
+    // The members of all groups kept at once, at most: about 4 MB. A deep run makes a group at
     // nearly every removal, and a group lasts while one point belongs to it; beyond this the
     // oldest groups are forgotten, as what a point knows can always be dropped.
     static constexpr size_t kMostMembers = size_t{1} << 20;
 
     // A new group of the given points, with no point belonging to it yet. Its number is never
     // given again until clear.
-    int32_t make(std::span<const int16_t> members) {
+    int32_t make(std::span<const PointNumber> members) {
         memberLists.emplace_back(members.begin(), members.end());
         belonging.push_back(0);
         keptMembers += members.size();
@@ -57,14 +58,18 @@ public:
     }
 
     // The group of point p, 0 for none (or for a group forgotten).
-    int32_t groupOf(int16_t p) const {
-        const auto slot = static_cast<size_t>(static_cast<uint16_t>(p));
-        const int32_t g = slot < groups.size() ? groups[slot] : 0;
+    int32_t groupOf(PointNumber p) const {
+        // A negative number names no point, and so belongs to no group.
+        const auto slot = static_cast<size_t>(static_cast<uint32_t>(p));
+        const int32_t g = p >= 0 && slot < groups.size() ? groups[slot] : 0;
         return g != 0 && !memberLists[static_cast<size_t>(g)].empty() ? g : 0;
     }
     // p's list holds every member of g but p that is not removed: p now belongs to g.
-    void join(int16_t p, int32_t g) {
-        const auto slot = static_cast<size_t>(static_cast<uint16_t>(p));
+    void join(PointNumber p, int32_t g) {
+        if (p < 0) {
+            return;
+        }
+        const auto slot = static_cast<size_t>(p);
         if (slot >= groups.size()) {
             groups.resize(slot + 1, 0);
         }
@@ -73,9 +78,9 @@ public:
         ++belonging[static_cast<size_t>(g)];
     }
     // p's list may have lost a member that is not removed.
-    void forget(int16_t p) {
-        const auto slot = static_cast<size_t>(static_cast<uint16_t>(p));
-        if (slot < groups.size() && groups[slot] != 0) {
+    void forget(PointNumber p) {
+        const auto slot = static_cast<size_t>(static_cast<uint32_t>(p));
+        if (p >= 0 && slot < groups.size() && groups[slot] != 0) {
             leave(groups[slot]);
             groups[slot] = 0;
         }
@@ -93,13 +98,13 @@ public:
     // known by the number of the group it makes).
     template <class Holds, class Removed>
     const std::vector<uint32_t>& outside(int32_t g, int32_t removal,
-                                         std::span<const int16_t> others, const Holds& holds,
+                                         std::span<const PointNumber> others, const Holds& holds,
                                          const Removed& removed) {
         if (g != outsideGroup || removal != outsideRemoval) {
             members.assign(memberLists[static_cast<size_t>(g)]);
             outsidePositions.clear();
             for (size_t j = 0; j < others.size(); ++j) {
-                const int16_t p = others[j];
+                const PointNumber p = others[j];
                 if (!members.contains(p) || !holds(p) || removed(p)) {
                     outsidePositions.push_back(static_cast<uint32_t>(j));
                 }
@@ -147,13 +152,13 @@ private:
     }
     // Gives back the members of g: no point knows anything of it from here on.
     void release(int32_t g) {
-        std::vector<int16_t>& list = memberLists[static_cast<size_t>(g)];
+        std::vector<PointNumber>& list = memberLists[static_cast<size_t>(g)];
         keptMembers -= list.size();
         // Assigning {} would keep the block: it empties the list and leaves its capacity.
-        list = std::vector<int16_t>();
+        list = std::vector<PointNumber>();
     }
 
-    std::vector<std::vector<int16_t>> memberLists = std::vector<std::vector<int16_t>>(1);
+    std::vector<std::vector<PointNumber>> memberLists = std::vector<std::vector<PointNumber>>(1);
     std::vector<int32_t> belonging = std::vector<int32_t>(1, 0);  // points in each group
     std::vector<int32_t> groups;                                  // by point number
     std::vector<int32_t> tags;                                    // by face number

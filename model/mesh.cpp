@@ -45,7 +45,7 @@ public:
     }
 
     // A list for every point number up to and including point, and for every one of slots.
-    void makeListsUpTo(int16_t point, size_t slots) {
+    void makeListsUpTo(PointNumber point, size_t slots) {
         // A list for every point slot at once, rather than one more at every higher number.
         lists.resize(std::max(static_cast<size_t>(point) + 1, slots));
     }
@@ -79,7 +79,8 @@ constexpr double kSafeCoordinate = 1e153;
 
 }  // namespace
 
-Mesh::Mesh() : faceIndex(std::make_unique<FaceIndex>()) {}
+Mesh::Mesh() : faceIndex(std::make_unique<FaceIndex>()) {
+}
 
 Mesh::~Mesh() = default;
 
@@ -88,7 +89,9 @@ Mesh::Mesh(const Mesh& other)
       Faces(other.Faces),
       NextPtOrder(other.NextPtOrder),
       faceIndex(std::make_unique<FaceIndex>()),
-      farCoordinates(other.farCoordinates) {}
+      farCoordinates(other.farCoordinates),
+      positions(other.positions) {
+}
 
 Mesh& Mesh::operator=(const Mesh& other) {
     if (this != &other) {
@@ -115,6 +118,7 @@ void Mesh::swap(Mesh& other) noexcept {
     std::swap(faceIndex, other.faceIndex);
     std::swap(scratchLists, other.scratchLists);
     std::swap(farCoordinates, other.farCoordinates);
+    std::swap(positions, other.positions);
     std::swap(runObserver, other.runObserver);
     std::swap(stepsUntilCheckpoint, other.stepsUntilCheckpoint);
 }
@@ -165,13 +169,13 @@ void indexInto(FaceIndex& index, FacesOfPoint& list, int32_t face) {
 
 }  // namespace
 
-void Mesh::indexFacePoints(int32_t face, const int16_t* first, const int16_t* last) {
+void Mesh::indexFacePoints(int32_t face, const PointNumber* first, const PointNumber* last) {
     FaceIndex& index = *faceIndex;
     if (!index.built) {
         return;  // the faces are indexed as they are when the index is made
     }
     for (; first != last; ++first) {
-        const int16_t point = *first;
+        const PointNumber point = *first;
         if (point < 0) {
             continue;
         }
@@ -182,7 +186,7 @@ void Mesh::indexFacePoints(int32_t face, const int16_t* first, const int16_t* la
     }
 }
 
-void Mesh::facesHolding(int16_t point, long long lastFace, FaceList& found) {
+void Mesh::facesHolding(PointNumber point, long long lastFace, FaceList& found) {
     FaceIndex& index = *faceIndex;
     found.clear();
     if (!index.built) {

@@ -23,6 +23,7 @@
 #include "model/failure.h"
 #include "model/list_memory.h"
 #include "model/point.h"
+#include "model/point_number.h"
 #include "model/run_observer.h"
 
 namespace meshthin {
@@ -127,7 +128,6 @@ private:
     bool created = false;
 };
 
-
 class FaceIndex;
 struct Scratch;
 
@@ -154,6 +154,18 @@ public:
     // The number that the next point written to the output file receives.
     int32_t NextPtOrder = 0;
 
+    // The largest position a connection list or a face may gain (model/point_number.h): the
+    // brace format's 16-bit rule unless the mesh came from a format without it.
+    long long positionLimit() const { return positions; }
+    void setPositionLimit(long long limit) { positions = limit; }
+    // value as a position, or the overflow Failure where it passes the limit either way.
+    PointNumber checkedPosition(long long value) const {
+        if (value > positions || value < -positions - 1) {
+            throw overflowFailure();
+        }
+        return static_cast<PointNumber>(value);
+    }
+
     // Points holds the points read from the file at 0 to lastLoadedPoint() and, behind them,
     // the spare slot: the slot of the loader's last attempt, which found no further point group.
     // It keeps the origin as its coordinates and is never tested by a run, analysed, plotted or
@@ -178,10 +190,10 @@ public:
     // hasPoint, so it answers exactly what a scan of every face would. It is made from every
     // face at the first lookup; indexing before that does nothing.
     // Records that face holds each of the points in [first, last), in order.
-    void indexFacePoints(int32_t face, const int16_t* first, const int16_t* last);
+    void indexFacePoints(int32_t face, const PointNumber* first, const PointNumber* last);
     // Every face up to lastFace that holds point at one of its positions 0..lastPos, ascending,
     // into found, whose storage is reused. A removal asks it before it marks its point removed.
-    void facesHolding(int16_t point, long long lastFace, FaceList& found);
+    void facesHolding(PointNumber point, long long lastFace, FaceList& found);
 
     // The working lists of the removals and the writer (model/scratch.h), made at the first use:
     // a copy kept for undo never needs them.
@@ -229,6 +241,7 @@ private:
     std::unique_ptr<FaceIndex> faceIndex;
     std::unique_ptr<Scratch> scratchLists;
     bool farCoordinates = false;
+    long long positions = kBracePositionLimit;
     RunObserver* runObserver = nullptr;
     long long stepsUntilCheckpoint = kStepsPerCheckpoint;
 };

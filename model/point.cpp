@@ -11,9 +11,9 @@
 #include "model/expect.h"
 #include "model/linetext.h"
 #include "model/list_search.h"
+#include "model/mesh.h"
 #include "model/pointset.h"
 #include "model/scratch.h"
-#include "model/mesh.h"
 #include "model/unit_vectors.h"
 
 namespace meshthin {
@@ -56,13 +56,13 @@ std::optional<PlainGroup> readPlainGroup(std::string_view line, size_t open,
 // ---------------------------------------------------------------------------------------------
 // Reading and writing
 
-int16_t Point::loadme(Mesh& mesh, std::string_view inputstring, int16_t Start, int16_t myPtNum,
+int16_t Point::loadme(Mesh& mesh, std::string_view inputstring, int16_t Start, PointNumber myPtNum,
                       const NumberCodec& numbers) {
     myNum = myPtNum;
     mesh.scratch().groups.forget(myNum);
-    // Room for the neighbours of a point of a triangle mesh from the start, in the smallest block
-    // the allocator hands out anyway: registering them does not grow the list step by step.
-    conns.reserve(12);
+    // Room for the neighbours of a point of a triangle mesh (six, and two to spare) from the start,
+    // in a 32-byte block: registering them does not grow the list step by step.
+    conns.reserve(8);
     conns.assign(1, 0);
     connectionAdded = false;
 
@@ -129,12 +129,12 @@ void Point::writeOut(Mesh& mesh, std::ostream& txtfile, const NumberCodec& numbe
 // ---------------------------------------------------------------------------------------------
 // Connection list
 
-void Point::addConn(Mesh& mesh, int16_t whichPoint) {
-    addConnAsking(mesh, whichPoint, [this](int16_t p) { return alreadyConn(p); });
+void Point::addConn(Mesh& mesh, PointNumber whichPoint) {
+    addConnAsking(mesh, whichPoint, [this](PointNumber p) { return alreadyConn(p); });
 }
 
 template <class Holds>
-void Point::addConnAsking(Mesh& mesh, int16_t whichPoint, const Holds& holds) {
+void Point::addConnAsking(Mesh& mesh, PointNumber whichPoint, const Holds& holds) {
     MESHTHIN_EXPECT(!conns.empty(), "a point gains connections only after loadme");
     if (conns.size() >= 2 && holds(whichPoint)) {
         return;  // rule 1
@@ -153,23 +153,23 @@ void Point::addConnAsking(Mesh& mesh, int16_t whichPoint, const Holds& holds) {
         slot1Used = true;
         return;
     }
-    appendConn(whichPoint);  // rule 4
+    appendConn(mesh, whichPoint);  // rule 4
 }
 
-void Point::appendConn(int16_t whichPoint) {
+void Point::appendConn(const Mesh& mesh, PointNumber whichPoint) {
     connectionAdded = true;
-    checked16(static_cast<long long>(conns.size()));  // the new last index is 16-bit
+    mesh.checkedPosition(static_cast<long long>(conns.size()));  // the new last index
     conns.push_back(whichPoint);
 }
 
-void Point::appendConns(const int16_t* first, size_t count) {
-    // The last index stays 16-bit up to INT16_MAX + 1 entries; beyond, appendConn puts in the
-    // entries one by one up to the one that fails, as each addition would.
-    constexpr size_t kMostEntries = size_t{INT16_MAX} + 1;
-    const size_t room = conns.size() < kMostEntries ? kMostEntries - conns.size() : 0;
+void Point::appendConns(const Mesh& mesh, const PointNumber* first, size_t count) {
+    // The last index stays within the limit up to limit + 1 entries; beyond, appendConn puts in
+    // the entries one by one up to the one that fails, as each addition would.
+    const size_t mostEntries = static_cast<size_t>(mesh.positionLimit()) + 1;
+    const size_t room = conns.size() < mostEntries ? mostEntries - conns.size() : 0;
     if (count > room) {
         for (size_t k = 0; k < count; ++k) {
-            appendConn(first[k]);
+            appendConn(mesh, first[k]);
         }
         return;
     }
@@ -179,7 +179,7 @@ void Point::appendConns(const int16_t* first, size_t count) {
     }
 }
 
-void Point::addNeighbours(Mesh& mesh, int16_t first, int16_t second) {
+void Point::addNeighbours(Mesh& mesh, PointNumber first, PointNumber second) {
     if (!appendOnly()) {
         addConn(mesh, first);
         addConn(mesh, second);
@@ -189,20 +189,20 @@ void Point::addNeighbours(Mesh& mesh, int16_t first, int16_t second) {
     // Rule 1 or rule 4 for each; second, when it is first, finds it in the list either way.
     const HeldPair held = holdsEither(conns, conns.capacity(), first, second);
     if (!held.first) {
-        appendConn(first);
+        appendConn(mesh, first);
     }
     if (!held.second && second != first) {
-        appendConn(second);
+        appendConn(mesh, second);
     }
     doneAdd();
 }
 
-void Point::connectToAllBut(Mesh& mesh, const std::vector<int16_t>& others, size_t skip) {
+void Point::connectToAllBut(Mesh& mesh, const std::vector<PointNumber>& others, size_t skip) {
     // In a large fan every neighbour gains as many entries as the fan has; a scan of the list
     // for each would make a removal cubic, so held mirrors the list for rule 1.
     PointSet& held = mesh.scratch().heldByNeighbour;
     held.assign(conns);
-    const auto heldAlready = [&held](int16_t p) { return held.contains(p); };
+    const auto heldAlready = [&held](PointNumber p) { return held.contains(p); };
     size_t j = 0;
     // While rules 2 and 3 can apply, they overwrite entries and doneAdd drops the open slot they
     // leave, so the short list is simply mirrored again after every step.
@@ -221,12 +221,12 @@ void Point::connectToAllBut(Mesh& mesh, const std::vector<int16_t>& others, size
     // whether it is appended, so the points to append are gathered first, in their order,
     // without a branch on the answer (which a processor guesses wrong about half the time in a
     // run removing half of the points), and appended after.
-    std::vector<int16_t>& gained = mesh.scratch().gained;
+    std::vector<PointNumber>& gained = mesh.scratch().gained;
     gained.resize(others.size());
     size_t count = 0;
     const auto gather = [&](size_t from, size_t to) {
         for (size_t k = from; k < to; ++k) {
-            const int16_t p = others[k];
+            const PointNumber p = others[k];
             gained[count] = p;
             count += held.contains(p) ? 0 : 1;
             held.insert(p);
@@ -238,7 +238,7 @@ void Point::connectToAllBut(Mesh& mesh, const std::vector<int16_t>& others, size
     } else {
         gather(j, others.size());
     }
-    appendConns(gained.data(), count);
+    appendConns(mesh, gained.data(), count);
 }
 
 void Point::doneAdd() {
@@ -247,8 +247,8 @@ void Point::doneAdd() {
     }
 }
 
-bool Point::alreadyConn(int16_t whichPoint) const {
-    for (int16_t entry : conns) {
+bool Point::alreadyConn(PointNumber whichPoint) const {
+    for (const PointNumber entry : conns) {
         if (entry == whichPoint) {
             return true;
         }
@@ -256,7 +256,7 @@ bool Point::alreadyConn(int16_t whichPoint) const {
     return false;
 }
 
-int16_t Point::connOutOfRange(const Mesh& mesh, int16_t whichOne) const {
+PointNumber Point::connOutOfRange(const Mesh& mesh, PointNumber whichOne) const {
     if (whichOne < 0) {
         throw indexFailure();
     }
@@ -286,7 +286,7 @@ double Point::sumOfUnitVectors(const Mesh& mesh) const {
     // One unit vector per connection, from the connected point towards this one, summed in
     // list order. Neighbours at the same position contribute the zero vector.
     VectorSum sum;
-    const std::span<const int16_t> entries(conns);
+    const std::span<const PointNumber> entries(conns);
     const size_t paired = addUnitVectorsInPairs(mesh.Points, xPos, yPos, zPos, entries, sum);
     addUnitVectorsOneByOne(mesh.Points, xPos, yPos, zPos, entries.subspan(paired), sum);
     return std::sqrt((sum.x * sum.x + sum.y * sum.y) + sum.z * sum.z);
@@ -300,7 +300,7 @@ void Point::remove(Mesh& mesh) {
                     "a point is removed once: a second rebuilt face would cover the same hole");
     Scratch& work = mesh.scratch();
     FaceList& FacesToReplace = work.facesToReplace;
-    std::vector<int16_t>& neighbours = work.neighbours;
+    std::vector<PointNumber>& neighbours = work.neighbours;
     PointList& newpts = work.newPoints;
     NeighbourGroups& groups = work.groups;
 
@@ -362,14 +362,14 @@ void Point::remove(Mesh& mesh) {
     groups.forget(myNum);
 }
 
-bool Point::formsGroup(Mesh& mesh, const std::vector<int16_t>& neighbours) const {
+bool Point::formsGroup(Mesh& mesh, const std::vector<PointNumber>& neighbours) const {
     if (neighbours.size() < NeighbourGroups::kSmallestGroup) {
         return false;
     }
     PointSet& seen = mesh.scratch().distinctNeighbours;
     seen.clear();
     seen.insert(myNum);
-    for (const int16_t p : neighbours) {
+    for (const PointNumber p : neighbours) {
         if (seen.contains(p)) {
             return false;
         }
@@ -378,7 +378,7 @@ bool Point::formsGroup(Mesh& mesh, const std::vector<int16_t>& neighbours) const
     return true;
 }
 
-void Point::connectWithinGroup(Mesh& mesh, const std::vector<int16_t>& others, size_t skip,
+void Point::connectWithinGroup(Mesh& mesh, const std::vector<PointNumber>& others, size_t skip,
                                int32_t newGroup) {
     MESHTHIN_EXPECT(others[skip] == myNum, "a neighbour is rewired at its own place in the list");
     NeighbourGroups& groups = mesh.scratch().groups;
@@ -388,16 +388,16 @@ void Point::connectWithinGroup(Mesh& mesh, const std::vector<int16_t>& others, s
         // so rule 1 applies to it and nothing changes: only the others are asked about, in
         // their order, and with only rules 1 and 4 left, each is appended if the list lacks it.
         const std::vector<uint32_t>& unknown = groups.outside(
-            known, newGroup, others, [&mesh](int16_t p) { return mesh.Points.holds(p); },
-            [&mesh](int16_t p) { return mesh.Points(p).removed(); });
+            known, newGroup, others, [&mesh](PointNumber p) { return mesh.Points.holds(p); },
+            [&mesh](PointNumber p) { return mesh.Points(p).removed(); });
         MESHTHIN_EXPECT((conns.size() > kCheckedLength && myNum % kCheckedEvery != 0) ||
                             holdsFirstKnown(others, unknown, skip),
                         "a point holds every member of its group that is not removed");
         if (unknown.size() <= kSearchedQuestions) {
             for (const uint32_t j : unknown) {
-                const int16_t p = others[j];
+                const PointNumber p = others[j];
                 if (j != skip && findEntry(conns, 0, p) == conns.size()) {
-                    appendConn(p);
+                    appendConn(mesh, p);
                 }
             }
         } else {
@@ -405,9 +405,9 @@ void Point::connectWithinGroup(Mesh& mesh, const std::vector<int16_t>& others, s
             PointSet& held = mesh.scratch().heldByNeighbour;
             held.assign(conns);
             for (const uint32_t j : unknown) {
-                const int16_t p = others[j];
+                const PointNumber p = others[j];
                 if (j != skip && !held.contains(p)) {
-                    appendConn(p);
+                    appendConn(mesh, p);
                     held.insert(p);
                 }
             }
@@ -426,7 +426,7 @@ void Point::connectWithinGroup(Mesh& mesh, const std::vector<int16_t>& others, s
     groups.join(myNum, newGroup);
 }
 
-bool Point::holdsFirstKnown(const std::vector<int16_t>& others,
+bool Point::holdsFirstKnown(const std::vector<PointNumber>& others,
                             const std::vector<uint32_t>& unknown, size_t skip) const {
     size_t j = 0;  // the first position neither unknown (ascending) nor skip
     for (size_t u = 0; j < others.size(); ++j) {
@@ -439,7 +439,7 @@ bool Point::holdsFirstKnown(const std::vector<int16_t>& others,
     return j >= others.size() || findOnlyEntry(conns, others[j]) < conns.size();
 }
 
-void Point::remPoint(Mesh& mesh, int16_t whichOne) {
+void Point::remPoint(Mesh& mesh, PointNumber whichOne) {
     if (!mesh.Points.holds(whichOne) || !mesh.Points(whichOne).removed()) {
         mesh.scratch().groups.forget(myNum);  // a member that is not removed may leave the list
     }

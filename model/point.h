@@ -20,6 +20,7 @@
 #include "model/failure.h"
 #include "model/list_memory.h"
 #include "model/numbers.h"
+#include "model/point_number.h"
 
 namespace meshthin {
 
@@ -37,7 +38,7 @@ public:
     // starts at or after the 1-based position Start. Returns the 1-based position of its ")",
     // or -1 when the line holds no further "(" (the coordinates then stay as they were).
     // Throws a Failure on a malformed group or a number text that does not convert.
-    int16_t loadme(Mesh& mesh, std::string_view inputstring, int16_t Start, int16_t myPtNum,
+    int16_t loadme(Mesh& mesh, std::string_view inputstring, int16_t Start, PointNumber myPtNum,
                    const NumberCodec& numbers);
     // Writes "(x y z)" CR LF and takes the mesh's next output number, unless the point is
     // removed.
@@ -47,7 +48,7 @@ public:
     double getX() const { return xPos; }
     double getY() const { return yPos; }
     double getZ() const { return zPos; }
-    int16_t getNum() const { return myNum; }
+    PointNumber getNum() const { return myNum; }
     bool removed() const { return isRemoved; }
     int32_t getPtOrder() const { return ptOrder; }
 
@@ -72,19 +73,20 @@ public:
     // from a set mirroring the list. (A two-entry list whose second entry is used takes only
     // rules 1 and 4 too; it is left to the rules one by one, as it is met once per point.)
     bool appendOnly() const { return conns.size() >= 3 && conns.back() != -1; }
-    void addConn(Mesh& mesh, int16_t whichPoint);
+    void addConn(Mesh& mesh, PointNumber whichPoint);
     void doneAdd();
     // addConn(first), addConn(second), doneAdd(): the two ring neighbours a face registers.
-    void addNeighbours(Mesh& mesh, int16_t first, int16_t second);
-    bool alreadyConn(int16_t whichPoint) const;
-    int16_t getNumConns() const { return checked16(static_cast<long long>(conns.size()) - 1); }
+    void addNeighbours(Mesh& mesh, PointNumber first, PointNumber second);
+    bool alreadyConn(PointNumber whichPoint) const;
+    // Within PointNumber: appending checks every new last index against the mesh's limit.
+    PointNumber getNumConns() const { return static_cast<PointNumber>(conns.size()) - 1; }
     // Whether any connection was added since loadme. A point that no face names keeps the
     // initial list (0), which reads exactly like one connection to point 0.
     bool everConnected() const { return connectionAdded; }
     // The entry at whichOne; past the end it logs "error: getconn called with <n>" to the
     // mesh's observer and answers 0 (the empty result). A negative index is a Failure.
     // Defined here: the ring walk of every face written asks it once per examined connection.
-    int16_t getConn(const Mesh& mesh, int16_t whichOne) const {
+    PointNumber getConn(const Mesh& mesh, PointNumber whichOne) const {
         if (whichOne < 0 || whichOne > getNumConns()) {
             return connOutOfRange(mesh, whichOne);
         }
@@ -119,7 +121,7 @@ public:
     // is not removed yet: a second removal would cover the same hole twice.
     void remove(Mesh& mesh);
     // Takes whichOne out of the connection list; a list never shrinks below one entry.
-    void remPoint(Mesh& mesh, int16_t whichOne);
+    void remPoint(Mesh& mesh, PointNumber whichOne);
 
 private:
     // Where an invariant lets a search of the list stop early, lists up to this length check it
@@ -136,27 +138,27 @@ private:
     // addConn with rule 1's question, "does the list already hold it?", answered by holds:
     // a scan of the list for a single addition, a set beside the list for a long run of them.
     template <class Holds>
-    void addConnAsking(Mesh& mesh, int16_t whichPoint, const Holds& holds);
-    // Rule 4: whichPoint becomes a new last entry.
-    void appendConn(int16_t whichPoint);
+    void addConnAsking(Mesh& mesh, PointNumber whichPoint, const Holds& holds);
+    // Rule 4: whichPoint becomes a new last entry; past the mesh's limit, the overflow Failure.
+    void appendConn(const Mesh& mesh, PointNumber whichPoint);
     // appendConn for each of count points from first, in order.
-    void appendConns(const int16_t* first, size_t count);
+    void appendConns(const Mesh& mesh, const PointNumber* first, size_t count);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
-    void connectToAllBut(Mesh& mesh, const std::vector<int16_t>& others, size_t skip);
+    void connectToAllBut(Mesh& mesh, const std::vector<PointNumber>& others, size_t skip);
     // Whether the neighbours of a removal form a group (model/groups.h): many, distinct, and
     // without this point.
-    bool formsGroup(Mesh& mesh, const std::vector<int16_t>& neighbours) const;
+    bool formsGroup(Mesh& mesh, const std::vector<PointNumber>& neighbours) const;
     // connectToAllBut for others that form the group newGroup, skipping the questions whose
     // answer this point's group gives; then this point belongs to newGroup, when its list is
     // known to hold every other member.
-    void connectWithinGroup(Mesh& mesh, const std::vector<int16_t>& others, size_t skip,
+    void connectWithinGroup(Mesh& mesh, const std::vector<PointNumber>& others, size_t skip,
                             int32_t newGroup);
     // Whether the list holds the first entry of others that is not at one of the positions
     // unknown or skip: a check, as cheap as one search, of what the group says of all of them.
-    bool holdsFirstKnown(const std::vector<int16_t>& others, const std::vector<uint32_t>& unknown,
-                         size_t skip) const;
+    bool holdsFirstKnown(const std::vector<PointNumber>& others,
+                         const std::vector<uint32_t>& unknown, size_t skip) const;
     // getConn's answer for a position that is not in the list.
-    int16_t connOutOfRange(const Mesh& mesh, int16_t whichOne) const;
+    PointNumber connOutOfRange(const Mesh& mesh, PointNumber whichOne) const;
     // What analyze computes; throws the overflow Failure for a pair of points too far apart.
     double sumOfUnitVectors(const Mesh& mesh) const;
     // analyze now, or, when the analysis cannot fail, when the value is next asked for.
@@ -168,7 +170,7 @@ private:
     double zPos = 0;
     double myValue = 0;
     int32_t ptOrder = 0;
-    int16_t myNum = 0;
+    PointNumber myNum = 0;
     bool isRemoved = false;
     bool slot1Used = false;
     bool connectionAdded = false;

@@ -1,32 +1,52 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A set of point numbers for the inner loops of the rebuild, the ring walk and the rewiring,
-// which ask "already there?" once per entry of another list. Every 16-bit number has a stamp in
+// which ask "already there?" once per entry of another list. Every point number has a stamp in
 // a table of the set's own; the set holds the numbers stamped with its current generation, so
 // a lookup and an insertion are one table access whatever the size, and emptying the set is one
-// increment. The table is made once (128 KiB): the store's scratch lists (model/scratch.h) keep
-// one for each place that needs a set, and nothing is allocated inside the loops.
+// increment. The table starts with room for 65,535 points (128 KiB) and grows with the largest
+// number inserted; the mesh's scratch lists (model/scratch.h) keep one for each place that needs
+// a set, and nothing is allocated inside the loops once the tables have grown.
+//
+// -1 (no point, the open slot) has a stamp of its own; other negative numbers name no point and
+// never reach a set in a mesh that loaded, but are held all the same, in a short list.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
+#include "model/point_number.h"
+
 namespace meshthin {
 
 class PointSet {
 public:
-    bool contains(int16_t p) const { return stamps[slot(p)] == generation; }
-    void insert(int16_t p) { stamps[slot(p)] = generation; }
+    bool contains(PointNumber p) const {
+        const size_t slot = slotOf(p);
+        if (slot < stamps.size()) [[likely]] {
+            return stamps[slot] == generation;
+        }
+        return containsFar(p);
+    }
+    void insert(PointNumber p) {
+        const size_t slot = slotOf(p);
+        if (slot < stamps.size()) [[likely]] {
+            stamps[slot] = generation;
+        } else {
+            insertFar(p);
+        }
+    }
 
     template <class Range>
     void insertAll(const Range& numbers) {
-        for (int16_t p : numbers) {
+        for (const PointNumber p : numbers) {
             insert(p);
         }
     }
 
     // Forgets every number.
     void clear() {
+        others.clear();
         ++generation;
         if (generation == 0) {
             // Once in 65,535 clears the stamps of long-gone generations could match again.
@@ -43,10 +63,28 @@ public:
     }
 
 private:
-    static size_t slot(int16_t p) { return static_cast<uint16_t>(p); }
+    // -1 at 0, point p at p + 1; any other negative number past every slot.
+    static size_t slotOf(PointNumber p) {
+        return static_cast<size_t>(static_cast<uint32_t>(p) + 1u);
+    }
+
+    // A number beyond the table, kept out of the inner loops' way.
+    [[gnu::noinline]] bool containsFar(PointNumber p) const {
+        return p < -1 && std::find(others.begin(), others.end(), p) != others.end();
+    }
+    // A larger point number grows the table, a negative one goes to others.
+    [[gnu::noinline]] void insertFar(PointNumber p) {
+        if (p < -1) {
+            others.push_back(p);
+            return;
+        }
+        stamps.resize(std::max(stamps.size() * 2, slotOf(p) + 1), uint16_t{0});
+        stamps[slotOf(p)] = generation;
+    }
 
     std::vector<uint16_t> stamps = std::vector<uint16_t>(size_t{1} << 16, 0);
     uint16_t generation = 1;
+    std::vector<PointNumber> others;
 };
 
 }  // namespace meshthin

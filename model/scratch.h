@@ -21,12 +21,12 @@ namespace meshthin {
 struct Scratch {
     // Point::remove: the faces it replaces, a copy of its list, and the start of the new face.
     FaceList facesToReplace;
-    std::vector<int16_t> neighbours;
+    std::vector<PointNumber> neighbours;
     PointList newPoints;
     // Point::connectToAllBut: the rewired neighbour's list, mirrored for rule 1, and the points
     // it gains.
     PointSet heldByNeighbour;
-    std::vector<int16_t> gained;
+    std::vector<PointNumber> gained;
     // Face::reInit: the rebuilt face's points so far.
     PointSet heldByNewFace;
     // Face::fixOrder: the walk as it is stored, the face's points, and the points walked.
@@ -46,11 +46,11 @@ struct Scratch {
     // {} would keep its block: that empties it and leaves its capacity.)
     void clear() {
         facesToReplace = FaceList();
-        neighbours = std::vector<int16_t>();
+        neighbours = std::vector<PointNumber>();
         newPoints = PointList();
         walkOrder = PointList();
         line = std::vector<char>();
-        gained = std::vector<int16_t>();
+        gained = std::vector<PointNumber>();
         heldByNeighbour.clear();
         heldByNewFace.clear();
         faceCollection.clear();

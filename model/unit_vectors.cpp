@@ -14,9 +14,9 @@
 
 namespace meshthin {
 
-void addUnitVectorsOneByOne(const SlotArray<Point>& Points, double x, double y, double z, std::span<const int16_t> entries,
-                            VectorSum& sum) {
-    for (const int16_t entry : entries) {
+void addUnitVectorsOneByOne(const SlotArray<Point>& Points, double x, double y, double z,
+                            std::span<const PointNumber> entries, VectorSum& sum) {
+    for (const PointNumber entry : entries) {
         const Point& neighbour = Points(entry);
         const double dx = x - neighbour.getX();
         const double dy = y - neighbour.getY();
@@ -32,12 +32,12 @@ void addUnitVectorsOneByOne(const SlotArray<Point>& Points, double x, double y, 
     }
 }
 
-size_t addUnitVectorsInPairs(const SlotArray<Point>& Points, double x, double y, double z, std::span<const int16_t> entries,
-                             VectorSum& sum) {
+size_t addUnitVectorsInPairs(const SlotArray<Point>& Points, double x, double y, double z,
+                             std::span<const PointNumber> entries, VectorSum& sum) {
 #if defined(__SSE2__)
-    const int16_t* const first = entries.data();
-    const int16_t* const last = first + entries.size();
-    const int16_t* entry = first;
+    const PointNumber* const first = entries.data();
+    const PointNumber* const last = first + entries.size();
+    const PointNumber* entry = first;
     const __m128d ownX = _mm_set1_pd(x);
     const __m128d ownY = _mm_set1_pd(y);
     const __m128d ownZ = _mm_set1_pd(z);

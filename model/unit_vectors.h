@@ -24,17 +24,17 @@ struct VectorSum {
     double z = 0;
 };
 
-// Adds to sum the unit vectors from the points of Points numbered in entries towards (x, y, z), in order.
-// A number Points has no slot for is an index Failure, and a difference that is not finite the
-// overflow Failure: the sum then holds the vectors before it.
-void addUnitVectorsOneByOne(const SlotArray<Point>& Points, double x, double y, double z, std::span<const int16_t> entries,
-                            VectorSum& sum);
+// Adds to sum the unit vectors from the points of Points numbered in entries towards (x, y, z), in
+// order. A number Points has no slot for is an index Failure, and a difference that is not finite
+// the overflow Failure: the sum then holds the vectors before it.
+void addUnitVectorsOneByOne(const SlotArray<Point>& Points, double x, double y, double z,
+                            std::span<const PointNumber> entries, VectorSum& sum);
 
 // The same for the entries from the start, two at a time, stopping before a pair that names a
 // point Points has no slot for or meets a number that is not finite (so that the plain form,
 // taking over there, fails where it fails) and before a last single entry. Returns how many
 // entries it added. Without SSE2 it adds none.
-size_t addUnitVectorsInPairs(const SlotArray<Point>& Points, double x, double y, double z, std::span<const int16_t> entries,
-                             VectorSum& sum);
+size_t addUnitVectorsInPairs(const SlotArray<Point>& Points, double x, double y, double z,
+                             std::span<const PointNumber> entries, VectorSum& sum);
 
 }  // namespace meshthin

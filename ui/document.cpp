@@ -7,7 +7,8 @@
 
 namespace meshthin {
 
-Document::Document(QObject* parent) : QObject(parent) {}
+Document::Document(QObject* parent) : QObject(parent) {
+}
 
 void Document::open(std::shared_ptr<const Mesh> mesh, const QString& fileName) {
     current = std::move(mesh);

@@ -36,11 +36,11 @@
 
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
+#include "meshio/reduction.h"
 #include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/failure.h"
 #include "model/mesh.h"
-#include "meshio/reduction.h"
 #include "ui/help_text.h"
 #include "ui/lists.h"
 #include "ui/mesh_view.h"

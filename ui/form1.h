@@ -194,7 +194,7 @@ private:
     // The stop of the work running on its own thread, while it runs.
     std::stop_source* workStop = nullptr;
     // The point last selected in List1; 0 also stands for "none".
-    int16_t selectedPoint = 0;
+    PointNumber selectedPoint = 0;
 };
 
 }  // namespace meshthin

@@ -166,7 +166,7 @@ void RefreshStatistics(Window& window, const Mesh& mesh) {
 }
 
 void showSelectedPoint(Window& window, const Mesh& mesh, const std::string& itemText,
-                       int16_t& selectedPoint) {
+                       PointNumber& selectedPoint) {
     const char separator = window.decimalSeparator();
     if (!numtext::isNumeric(itemText, separator)) {
         return;
@@ -180,8 +180,8 @@ void showSelectedPoint(Window& window, const Mesh& mesh, const std::string& item
                                          " z: " + numtext::generalForm(point.getZ(), separator));
     window.clearList(ListBox::List3);
     std::vector<std::string> connections;
-    const int16_t last = point.getNumConns();
-    for (int16_t j = 0; j <= last; ++j) {
+    const PointNumber last = point.getNumConns();
+    for (PointNumber j = 0; j <= last; ++j) {
         connections.push_back(std::to_string(point.getConn(mesh, j)));
     }
     window.addListItems(ListBox::List3, connections);

@@ -34,6 +34,6 @@ void RefreshStatistics(Window& window, const Mesh& mesh);
 // A List1 item was selected: unless its text is not a number (a " GONE" item), remembers the
 // point in selectedPoint and shows its coordinates in Label1 and its connections in List3.
 void showSelectedPoint(Window& window, const Mesh& mesh, const std::string& itemText,
-                       int16_t& selectedPoint);
+                       PointNumber& selectedPoint);
 
 }  // namespace meshthin

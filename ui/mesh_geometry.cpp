@@ -81,12 +81,12 @@ void ringOf(const Mesh& mesh, long long f, RingWalk& walk, std::vector<uint32_t>
         face.ringOrder(mesh, walk.collection, walk.walked, walk.order);
     }
     const long long pointLimit = mesh.lastLoadedPoint();
-    for (int16_t j = 0; j <= face.getNum(); ++j) {
+    for (PointNumber j = 0; j <= face.getNum(); ++j) {
         // Past the walked order, as past a face's points, is the index Failure.
         if (walked && static_cast<size_t>(j) >= walk.order.size()) {
             throw indexFailure();
         }
-        const int16_t p = walked ? walk.order[static_cast<size_t>(j)] : face.getPNum(j);
+        const PointNumber p = walked ? walk.order[static_cast<size_t>(j)] : face.getPNum(j);
         if (p >= 0 && p <= pointLimit && !mesh.Points(p).removed()) {
             ring.push_back(static_cast<uint32_t>(p));
         }

@@ -21,10 +21,10 @@ void drawPoints(Canvas& canvas, const Mesh& mesh) {
 // Positions that hold no point (-1) are passed over.
 void drawOutline(Canvas& canvas, const Mesh& mesh, const Face& face,
                  const std::function<void(const std::string&)>& message) {
-    const int16_t last = face.getNum();
+    const PointNumber last = face.getNum();
     bool started = false;
     float firstX = 0, firstY = 0, previousX = 0, previousY = 0;
-    for (int16_t k = 0; k <= last; ++k) {
+    for (PointNumber k = 0; k <= last; ++k) {
         if (face.getPNum(k) == -1) {
             continue;
         }
@@ -59,7 +59,7 @@ void drawCrosshair(Canvas& canvas, const Point& p, const Rgb* colour) {
 
 }  // namespace
 
-void drawPreview(Canvas& canvas, const Mesh& mesh, int16_t selectedPoint,
+void drawPreview(Canvas& canvas, const Mesh& mesh, PointNumber selectedPoint,
                  const std::function<void(const std::string&)>& message) {
     canvas.clear();
     drawPoints(canvas, mesh);
@@ -72,8 +72,8 @@ void drawPreview(Canvas& canvas, const Mesh& mesh, int16_t selectedPoint,
         return;
     }
     const Point& selected = mesh.Points(selectedPoint);
-    const int16_t last = selected.getNumConns();
-    for (int16_t j = 0; j <= last; ++j) {
+    const PointNumber last = selected.getNumConns();
+    for (PointNumber j = 0; j <= last; ++j) {
         drawCrosshair(canvas, mesh.Points(selected.getConn(mesh, j)), nullptr);
     }
     drawCrosshair(canvas, selected, &kPointColour);

@@ -42,7 +42,7 @@ public:
 // Draws mesh as it is. Expects a loaded mesh; positions holding -1 are left out of a face's
 // outline, and a face without positions draws nothing. message shows Face::getX's note on
 // point 0.
-void drawPreview(Canvas& canvas, const Mesh& mesh, int16_t selectedPoint,
+void drawPreview(Canvas& canvas, const Mesh& mesh, PointNumber selectedPoint,
                  const std::function<void(const std::string&)>& message);
 
 }  // namespace meshthin

@@ -37,12 +37,12 @@ uint64_t TrialRun::start(std::shared_ptr<const Mesh> mesh, double threshold, Don
     reapStopped();
     const uint64_t trial = ++started;
     current = Thread();
-    current.thread = std::jthread([shared = shared, ended = current.ended, trial,
-                                   mesh = std::move(mesh), threshold,
-                                   done = std::move(done)](std::stop_token stop) {
-        work(std::move(stop), shared, trial, mesh, threshold, done);
-        ended->store(true, std::memory_order_release);
-    });
+    current.thread =
+        std::jthread([shared = shared, ended = current.ended, trial, mesh = std::move(mesh),
+                      threshold, done = std::move(done)](std::stop_token stop) {
+            work(std::move(stop), shared, trial, mesh, threshold, done);
+            ended->store(true, std::memory_order_release);
+        });
     return trial;
 }
 
@@ -80,8 +80,7 @@ void TrialRun::work(std::stop_token stop, const std::shared_ptr<Shared>& shared,
         Mesh copy(*mesh);
         StopWhenAsked observer(stop);
         const ObservedRun observed(copy, observer);
-        std::vector<int16_t> removed = removeAndListPointsBelow(copy, threshold);
-        outcome.removed = std::vector<int32_t>(removed.begin(), removed.end());
+        outcome.removed = removeAndListPointsBelow(copy, threshold);
     } catch (const RunStopped&) {
         wasStopped = true;
     } catch (const std::exception& thrown) {

@@ -147,9 +147,7 @@ protected:
         form = std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(script));
     }
 
-    void TearDown() override {
-        form.reset();
-    }
+    void TearDown() override { form.reset(); }
 
     QString writeMeshFile(const QString& name, const std::vector<Coordinates>& points,
                           const std::vector<std::vector<int>>& faces) {

@@ -348,7 +348,8 @@ TEST_F(MenusTest, EscapeStopsALongRunLeavingTheMeshListsAndFilesAsTheyWere) {
     const Mesh* onScreenBefore = &form->mesh();
     std::ostringstream before;
     Mesh copy(form->mesh());
-    writeMeshText(copy, before, numtext::LocaleNumbers('.'), [] {}, [](const std::string&) {});
+    writeMeshText(
+        copy, before, numtext::LocaleNumbers('.'), [] {}, [](const std::string&) {});
     const QStringList shownBefore = onScreen();
     const QString caption = control<QPushButton>("Command1")->text();
 
@@ -366,7 +367,8 @@ TEST_F(MenusTest, EscapeStopsALongRunLeavingTheMeshListsAndFilesAsTheyWere) {
     EXPECT_EQ(&form->mesh(), onScreenBefore) << "a stopped run leaves the document's mesh";
     std::ostringstream after;
     Mesh again(form->mesh());
-    writeMeshText(again, after, numtext::LocaleNumbers('.'), [] {}, [](const std::string&) {});
+    writeMeshText(
+        again, after, numtext::LocaleNumbers('.'), [] {}, [](const std::string&) {});
     EXPECT_EQ(after.str(), before.str());
     EXPECT_EQ(onScreen(), shownBefore);
     EXPECT_EQ(control<QPushButton>("Command1")->text(), caption);

@@ -228,7 +228,8 @@ TEST_F(MeshViewRenderTest, AThresholdMoveChangesTheMarksAndARunChangesThePicture
     EXPECT_LT(std::count(reduced.shown.begin(), reduced.shown.end(), 1),
               std::count(g.shown.begin(), g.shown.end(), 1));
     // The trial run on the reduced mesh at the same threshold is what a second run would do.
-    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(driver.mesh(), high).size()));
+    EXPECT_EQ(driver.view().removesCount(),
+              static_cast<long long>(pointsARunRemoves(driver.mesh(), high).size()));
 }
 
 TEST_F(MeshViewRenderTest, AClickPicksTheSeenPointUnderTheCursorAndTheSelectionIsMarked) {
@@ -266,7 +267,8 @@ TEST_F(MeshViewRenderTest, ANewerThresholdOvertakesALongTrialRunWhileTheWindowGo
     EXPECT_FALSE(driver.picture().isNull());
     EXPECT_NE(driver.view().countsText().indexOf(QStringLiteral("a run removes ...")), -1);
     ASSERT_TRUE(driver.moveThreshold(0.5));
-    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(driver.mesh(), 0.5).size()));
+    EXPECT_EQ(driver.view().removesCount(),
+              static_cast<long long>(pointsARunRemoves(driver.mesh(), 0.5).size()));
 }
 
 TEST_F(MeshViewRenderTest, WhileARunIsInProgressNoTrialRunStarts) {
@@ -278,7 +280,8 @@ TEST_F(MeshViewRenderTest, WhileARunIsInProgressNoTrialRunStarts) {
     EXPECT_FALSE(driver.view().removesCount().has_value());
     driver.view().setBusy(false);
     ASSERT_TRUE(driver.waitForMarks());
-    EXPECT_EQ(driver.view().removesCount(), static_cast<long long>(pointsARunRemoves(driver.mesh(), 1.0).size()));
+    EXPECT_EQ(driver.view().removesCount(),
+              static_cast<long long>(pointsARunRemoves(driver.mesh(), 1.0).size()));
 }
 
 TEST_F(MeshViewRenderTest, SavePictureWritesWhatTheViewShowsAsPng) {
@@ -367,7 +370,8 @@ TEST_F(MeshViewRenderTest, AClosedSurfaceShowsItsNearSideWhicheverWayItsFacesTur
         ASSERT_GT(redPixels(outward), 0);
         MeshGLView* view = driver.view().glView();
         view->setFocus();
-        for (int step = 0; step < 40 && view->camera().distance() > 0.1f * buildGeometry(driver.mesh()).radius;
+        for (int step = 0;
+             step < 40 && view->camera().distance() > 0.1f * buildGeometry(driver.mesh()).radius;
              ++step) {
             QTest::keyClick(view, Qt::Key_Plus);
         }
@@ -408,7 +412,9 @@ TEST_F(MeshViewRenderTest, ARightClickOpensTheMenuWithSavePictureAndARightDragPa
         << offered.join(", ").toStdString();
 
     const QImage before = driver.picture();
-    ASSERT_NEAR(view->camera().project(buildGeometry(driver.mesh()).centre, view->width(), view->height()).x,
+    ASSERT_NEAR(view->camera()
+                    .project(buildGeometry(driver.mesh()).centre, view->width(), view->height())
+                    .x,
                 middle.x(), 1);
     QTest::mousePress(view, Qt::RightButton, Qt::NoModifier, middle);
     for (int step = 1; step <= 5; ++step) {
