@@ -53,33 +53,35 @@ public:
 
 }  // namespace
 
-void loadText(const std::string& text) {
-    resetStore();
+Mesh loadText(const std::string& text) {
+    Mesh mesh;
     TextBuffer buffer(text);
     std::istream in(&buffer);
-    readMesh(in, kNumbers);
+    readMesh(mesh, in, kNumbers);
+    return mesh;
 }
 
-void loadAndAnalyzeText(const std::string& text) {
-    resetStore();
+Mesh loadAndAnalyzeText(const std::string& text) {
+    Mesh mesh;
     TextBuffer buffer(text);
     std::istream in(&buffer);
-    runStartupPasses(readMesh(in, kNumbers));
+    runStartupPasses(mesh, readMesh(mesh, in, kNumbers));
+    return mesh;
 }
 
-double thresholdFor(double share) {
+double thresholdFor(const Mesh& mesh, double share) {
     std::vector<double> values;
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
-        values.push_back(Points(i).getValue());
+    for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
+        values.push_back(mesh.Points(i).getValue());
     }
     std::sort(values.begin(), values.end());
     return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1))];
 }
 
-long long removedCount() {
+long long removedCount(const Mesh& mesh) {
     long long removed = 0;
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
-        removed += Points(i).removed() ? 1 : 0;
+    for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
+        removed += mesh.Points(i).removed() ? 1 : 0;
     }
     return removed;
 }

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The meshes every benchmark works on, made once per process, and the steps that put one into
-// the store.
+// The meshes every benchmark works on, made once per process, and the steps that read one into
+// a Mesh.
 #pragma once
 
 #include <string>
 
 #include "meshio/numtext.h"
+#include "model/mesh.h"
 
 namespace meshthin::bench {
 
@@ -17,14 +18,14 @@ const std::string& meshOf(int shape, int points);
 
 inline const numtext::LocaleNumbers kNumbers('.');
 
-// Resets the store and reads the text into it; then the start-up passes as well.
-void loadText(const std::string& text);
-void loadAndAnalyzeText(const std::string& text);
+// A new mesh read from the text; then the start-up passes as well.
+Mesh loadText(const std::string& text);
+Mesh loadAndAnalyzeText(const std::string& text);
 
-// The threshold below which the given share of the points lies before any removal.
-double thresholdFor(double share);
+// The threshold below which the given share of the mesh's points lies before any removal.
+double thresholdFor(const Mesh& mesh, double share);
 
-// The number of loaded points a run has removed.
-long long removedCount();
+// The number of loaded points of the mesh that runs have removed.
+long long removedCount(const Mesh& mesh);
 
 }  // namespace meshthin::bench

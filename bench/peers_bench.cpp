@@ -45,8 +45,8 @@ double median(std::vector<double> values) {
     return values.empty() ? 0 : values[values.size() / 2];
 }
 
-void runBelow(double threshold) {
-    removePointsBelow(threshold, [](long long) {});
+void runBelow(Mesh& mesh, double threshold) {
+    removePointsBelow(mesh, threshold, [](long long) {});
 }
 
 // The threshold at which a run removes about percent of the loaded points (within one percent of
@@ -58,16 +58,16 @@ double thresholdRemoving(const std::string& text, int percent) {
     if (auto known = found.find({&text, percent}); known != found.end()) {
         return known->second;
     }
-    loadAndAnalyzeText(text);
-    const long long points = lastLoadedPoint() + 1;
+    const Mesh loaded = loadAndAnalyzeText(text);
+    const long long points = loaded.lastLoadedPoint() + 1;
     double low = 0;
-    double high = thresholdFor(1.0);
+    double high = thresholdFor(loaded, 1.0);
     // A rewired point's value grows with its connections: a deep run may need a threshold above
     // every value before it.
     for (int step = 0; step < 20; ++step) {
-        loadAndAnalyzeText(text);
-        runBelow(high);
-        if (100 * removedCount() >= percent * points) {
+        Mesh mesh(loaded);
+        runBelow(mesh, high);
+        if (100 * removedCount(mesh) >= percent * points) {
             break;
         }
         low = high;
@@ -76,9 +76,9 @@ double thresholdRemoving(const std::string& text, int percent) {
     double threshold = high;
     for (int step = 0; step < 60; ++step) {
         threshold = (low + high) / 2;
-        loadAndAnalyzeText(text);
-        runBelow(threshold);
-        const long long removed = removedCount();
+        Mesh mesh(loaded);
+        runBelow(mesh, threshold);
+        const long long removed = removedCount(mesh);
         if (std::abs(100 * removed - percent * points) <= points) {
             break;
         }
@@ -97,15 +97,15 @@ struct TriangleMesh {
     std::vector<unsigned> indices;
 };
 
-TriangleMesh trianglesOfLoadedMesh() {
+TriangleMesh trianglesOf(const Mesh& loaded) {
     TriangleMesh mesh;
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
-        mesh.positions.push_back(static_cast<float>(Points(i).getX()));
-        mesh.positions.push_back(static_cast<float>(Points(i).getY()));
-        mesh.positions.push_back(static_cast<float>(Points(i).getZ()));
+    for (long long i = 0; i <= loaded.lastLoadedPoint(); ++i) {
+        mesh.positions.push_back(static_cast<float>(loaded.Points(i).getX()));
+        mesh.positions.push_back(static_cast<float>(loaded.Points(i).getY()));
+        mesh.positions.push_back(static_cast<float>(loaded.Points(i).getZ()));
     }
-    for (long long f = 0; f <= Faces.upperBound(); ++f) {
-        const Face& face = Faces(f);
+    for (long long f = 0; f <= loaded.Faces.upperBound(); ++f) {
+        const Face& face = loaded.Faces(f);
         for (int16_t j = 1; j < face.getNum(); ++j) {
             mesh.indices.push_back(static_cast<unsigned>(face.getPNum(0)));
             mesh.indices.push_back(static_cast<unsigned>(face.getPNum(j)));
@@ -148,8 +148,7 @@ size_t targetKeeping(const TriangleMesh& mesh, long long keep) {
 }
 
 // A shape, size and depth side by side with the simplifier: the mesh, the threshold whose run
-// removes that share of its points, and the simplifier's target for keeping as many. Leaves the
-// store as that run leaves it.
+// removes that share of its points, and the simplifier's target for keeping as many.
 struct SideBySide {
     const std::string& text;
     double threshold;
@@ -163,11 +162,11 @@ SideBySide sideBySide(const benchmark::State& state) {
     const std::string& text =
         meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const double threshold = thresholdRemoving(text, static_cast<int>(state.range(2)));
-    loadAndAnalyzeText(text);
-    TriangleMesh mesh = trianglesOfLoadedMesh();
-    runBelow(threshold);
-    const long long points = lastLoadedPoint() + 1;
-    const long long removed = removedCount();
+    Mesh loaded = loadAndAnalyzeText(text);
+    TriangleMesh mesh = trianglesOf(loaded);
+    runBelow(loaded, threshold);
+    const long long points = loaded.lastLoadedPoint() + 1;
+    const long long removed = removedCount(loaded);
     const size_t target = targetKeeping(mesh, points - removed);
     return {text, threshold, std::move(mesh), points, removed, target};
 }
@@ -178,10 +177,11 @@ void BM_RemovalNextToSimplifier(benchmark::State& state) {
     std::vector<double> ours;
     std::vector<double> theirs;
     std::vector<unsigned> out;
+    Mesh mesh;
     for (auto _ : state) {
-        loadAndAnalyzeText(run.text);
+        mesh = loadAndAnalyzeText(run.text);
         auto start = Clock::now();
-        runBelow(run.threshold);
+        runBelow(mesh, run.threshold);
         ours.push_back(millisecondsSince(start));
         state.SetIterationTime(ours.back() / 1000);
 
@@ -218,48 +218,47 @@ struct Floor {
     std::vector<size_t> startSizes;  // every point's list size at the start
 };
 
-Floor recordFloor(const std::string& text, double threshold) {
-    loadAndAnalyzeText(text);
+Floor recordFloor(Mesh& mesh, double threshold) {
     Floor floor;
-    const long long last = lastLoadedPoint();
-    for (long long i = 0; i <= spareSlot(); ++i) {
-        floor.startSizes.push_back(static_cast<size_t>(Points(i).getNumConns()) + 1);
+    const long long last = mesh.lastLoadedPoint();
+    for (long long i = 0; i <= mesh.spareSlot(); ++i) {
+        floor.startSizes.push_back(static_cast<size_t>(mesh.Points(i).getNumConns()) + 1);
     }
-    std::vector<char> due(static_cast<size_t>(spareSlot()) + 1, 0);
+    std::vector<char> due(static_cast<size_t>(mesh.spareSlot()) + 1, 0);
     std::vector<int16_t> neighbours;
     std::vector<size_t> before;
     for (long long i = 0; i <= last; ++i) {
-        Point& point = Points(i);
+        Point& point = mesh.Points(i);
         if (point.removed()) {
             continue;
         }
         if (due[static_cast<size_t>(i)] != 0) {
-            // getValue below computes the value from this list.
+            // valueNow below computes the value from this list.
             const size_t count = static_cast<size_t>(point.getNumConns()) + 1;
             for (size_t k = 0; k < count; ++k) {
-                floor.valuedEntries.push_back(point.getConn(static_cast<int16_t>(k)));
+                floor.valuedEntries.push_back(point.getConn(mesh, static_cast<int16_t>(k)));
             }
             floor.valued.emplace_back(static_cast<int16_t>(i), count);
             due[static_cast<size_t>(i)] = 0;
         }
-        if (point.getValue() >= threshold) {
+        if (point.valueNow(mesh) >= threshold) {
             continue;
         }
         neighbours.clear();
         before.clear();
         for (int16_t k = 0; k <= point.getNumConns(); ++k) {
-            const int16_t n = point.getConn(k);
+            const int16_t n = point.getConn(mesh, k);
             neighbours.push_back(n);
             // What is left of the neighbour's list once the removed point is taken out of it.
-            const Point& neighbour = Points(n);
+            const Point& neighbour = mesh.Points(n);
             const bool holdsRemoved =
                 neighbour.getNumConns() > 0 && neighbour.alreadyConn(static_cast<int16_t>(i));
             before.push_back(static_cast<size_t>(neighbour.getNumConns()) + 1 -
                              (holdsRemoved ? 1 : 0));
         }
-        point.remove();
+        point.remove(mesh);
         for (size_t k = 0; k < neighbours.size(); ++k) {
-            const size_t after = static_cast<size_t>(Points(neighbours[k]).getNumConns()) + 1;
+            const size_t after = static_cast<size_t>(mesh.Points(neighbours[k]).getNumConns()) + 1;
             if (after > before[k]) {
                 floor.gained.emplace_back(neighbours[k], after - before[k]);
             }
@@ -270,17 +269,17 @@ Floor recordFloor(const std::string& text, double threshold) {
 }
 
 // The values of the recorded lists, computed as the analysis computes them.
-double valueRecordedLists(const Floor& floor) {
+double valueRecordedLists(const Mesh& mesh, const Floor& floor) {
     double total = 0;
     size_t at = 0;
     for (const auto& [p, count] : floor.valued) {
-        const Point& point = Points(p);
+        const Point& point = mesh.Points(p);
         const std::span<const int16_t> entries(floor.valuedEntries.data() + at, count);
         VectorSum sum;
-        const size_t paired =
-            addUnitVectorsInPairs(point.getX(), point.getY(), point.getZ(), entries, sum);
-        addUnitVectorsOneByOne(point.getX(), point.getY(), point.getZ(), entries.subspan(paired),
-                               sum);
+        const size_t paired = addUnitVectorsInPairs(mesh.Points, point.getX(), point.getY(),
+                                                    point.getZ(), entries, sum);
+        addUnitVectorsOneByOne(mesh.Points, point.getX(), point.getY(), point.getZ(),
+                               entries.subspan(paired), sum);
         total += std::sqrt((sum.x * sum.x + sum.y * sum.y) + sum.z * sum.z);
         at += count;
     }
@@ -299,9 +298,10 @@ size_t appendRecordedGains(const Floor& floor, std::vector<std::vector<int16_t>>
 
 void BM_RemovalFloorNextToSimplifier(benchmark::State& state) {
     const SideBySide run = sideBySide(state);
-    // The recording leaves the store as the run leaves it.
-    const Floor floor = recordFloor(run.text, run.threshold);
-    if (removedCount() != run.removed) {
+    // The recording leaves the mesh as the run leaves it.
+    Mesh mesh = loadAndAnalyzeText(run.text);
+    const Floor floor = recordFloor(mesh, run.threshold);
+    if (removedCount(mesh) != run.removed) {
         state.SkipWithError("the recording walk removed other points than the run");
     }
 
@@ -311,7 +311,7 @@ void BM_RemovalFloorNextToSimplifier(benchmark::State& state) {
     std::vector<unsigned> out;
     for (auto _ : state) {
         auto start = Clock::now();
-        benchmark::DoNotOptimize(valueRecordedLists(floor));
+        benchmark::DoNotOptimize(valueRecordedLists(mesh, floor));
         valuing.push_back(millisecondsSince(start));
 
         std::vector<std::vector<int16_t>> lists;
@@ -342,15 +342,35 @@ void BM_RemovalFloorNextToSimplifier(benchmark::State& state) {
 
 // The rewiring steps a run at threshold takes on the mesh of text, as the removals report them:
 // for every neighbour of every removed point, the size of the removed point's neighbourhood and
-// of the neighbour's list, which the neighbour is rewired and re-valued from.
-long long stepsOfRun(const std::string& text, double threshold) {
-    constexpr long long kUnreachable = 1LL << 60;
-    loadAndAnalyzeText(text);
-    stepsUntilCheckpoint = kUnreachable;
-    runBelow(threshold);
-    const long long steps = kUnreachable - stepsUntilCheckpoint;
-    stepsUntilCheckpoint = kStepsPerCheckpoint;
-    return steps;
+// of the neighbour's list, which the neighbour is rewired and re-valued from. Counted here on a
+// walk that removes the points the run removes, one by one through the public steps, from each
+// neighbour's list as its rewiring left it; and the number of points it removed.
+struct RunSteps {
+    long long steps = 0;
+    long long removed = 0;
+};
+
+RunSteps stepsOfRun(const std::string& text, double threshold) {
+    Mesh mesh = loadAndAnalyzeText(text);
+    RunSteps run;
+    std::vector<int16_t> neighbours;
+    for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
+        Point& point = mesh.Points(i);
+        if (point.removed() || point.valueNow(mesh) >= threshold) {
+            continue;
+        }
+        neighbours.clear();
+        for (int16_t k = 0; k <= point.getNumConns(); ++k) {
+            neighbours.push_back(point.getConn(mesh, k));
+        }
+        point.remove(mesh);
+        ++run.removed;
+        for (const int16_t n : neighbours) {
+            run.steps +=
+                static_cast<long long>(neighbours.size()) + mesh.Points(n).getNumConns() + 1;
+        }
+    }
+    return run;
 }
 
 // The time per removed point of a run that removes about half of the points, at every size of
@@ -374,15 +394,16 @@ void BM_TimePerRemovedPointAcrossSizes(benchmark::State& state) {
     for (const int points : sizes) {
         const std::string& text = meshOf(shape, points);
         const double threshold = thresholdRemovingHalf(text);
-        const long long steps = stepsOfRun(text, threshold);
-        measured.push_back({&text, threshold, removedCount(), steps, {}});
+        const RunSteps run = stepsOfRun(text, threshold);
+        measured.push_back({&text, threshold, run.removed, run.steps, {}});
     }
+    Mesh mesh;
     for (auto _ : state) {
         double total = 0;
         for (Size& size : measured) {
-            loadAndAnalyzeText(*size.text);
+            mesh = loadAndAnalyzeText(*size.text);
             const auto start = Clock::now();
-            runBelow(size.threshold);
+            runBelow(mesh, size.threshold);
             size.milliseconds.push_back(millisecondsSince(start));
             total += size.milliseconds.back();
         }
@@ -438,9 +459,10 @@ void BM_LoadNextToFromChars(benchmark::State& state) {
         meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     std::vector<double> ours;
     std::vector<double> floor;
+    Mesh mesh;
     for (auto _ : state) {
         auto start = Clock::now();
-        loadAndAnalyzeText(text);
+        mesh = loadAndAnalyzeText(text);
         ours.push_back(millisecondsSince(start));
         state.SetIterationTime(ours.back() / 1000);
 
@@ -455,11 +477,11 @@ void BM_LoadNextToFromChars(benchmark::State& state) {
 
 // One to_chars over every number the writer writes: the coordinates of the points kept and the
 // output number of every point reference in the faces kept.
-size_t toCharsPass() {
+size_t toCharsPass(const Mesh& mesh) {
     char buffer[64];
     size_t written = 0;
-    for (long long i = 0; i <= spareSlot(); ++i) {
-        const Point& point = Points(i);
+    for (long long i = 0; i <= mesh.spareSlot(); ++i) {
+        const Point& point = mesh.Points(i);
         if (!point.removed()) {
             for (double value : {point.getX(), point.getY(), point.getZ()}) {
                 written +=
@@ -467,14 +489,14 @@ size_t toCharsPass() {
             }
         }
     }
-    for (long long f = 0; f <= Faces.upperBound(); ++f) {
-        const Face& face = Faces(f);
+    for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
+        const Face& face = mesh.Faces(f);
         if (face.removedz()) {
             continue;
         }
         for (int16_t j = 0; j <= face.getNum(); ++j) {
             const int16_t p = face.getPNum(j);
-            const int32_t order = p >= 0 ? Points(p).getPtOrder() : 0;
+            const int32_t order = p >= 0 ? mesh.Points(p).getPtOrder() : 0;
             written += static_cast<size_t>(std::to_chars(buffer, buffer + 64, order).ptr - buffer);
         }
     }
@@ -484,8 +506,8 @@ size_t toCharsPass() {
 void BM_WriterNextToToChars(benchmark::State& state) {
     const std::string& text =
         meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    loadAndAnalyzeText(text);
-    runBelow(thresholdFor(0.5));
+    Mesh mesh = loadAndAnalyzeText(text);
+    runBelow(mesh, thresholdFor(mesh, 0.5));
     std::vector<double> ours;
     std::vector<double> floor;
     std::string written;
@@ -493,13 +515,13 @@ void BM_WriterNextToToChars(benchmark::State& state) {
         std::ostringstream out;
         auto start = Clock::now();
         writeMeshText(
-            out, kNumbers, [] {}, [](const std::string&) {});
+            mesh, out, kNumbers, [] {}, [](const std::string&) {});
         written = std::move(out).str();
         ours.push_back(millisecondsSince(start));
         state.SetIterationTime(ours.back() / 1000);
 
         start = Clock::now();
-        benchmark::DoNotOptimize(toCharsPass());
+        benchmark::DoNotOptimize(toCharsPass(mesh));
         floor.push_back(millisecondsSince(start));
     }
     state.counters["bytes"] = static_cast<double>(written.size());
@@ -510,13 +532,14 @@ void BM_WriterNextToToChars(benchmark::State& state) {
 
 void BM_RemoveWholeFan(benchmark::State& state) {
     const std::string text = generate::fan(static_cast<int>(state.range(0)));
+    Mesh mesh;
     for (auto _ : state) {
         state.PauseTiming();
-        loadAndAnalyzeText(text);
+        mesh = loadAndAnalyzeText(text);
         state.ResumeTiming();
-        runBelow(1e300);
+        runBelow(mesh, 1e300);
     }
-    state.counters["removed"] = static_cast<double>(removedCount());
+    state.counters["removed"] = static_cast<double>(removedCount(mesh));
 }
 
 // Removing every point of fans of 500 triangles and more, doubling up to the size given, each
@@ -533,15 +556,16 @@ void BM_RemoveWholeFans(benchmark::State& state) {
         texts.push_back(generate::fan(triangles));
     }
     std::vector<std::vector<double>> milliseconds(sizes.size());
+    Mesh mesh;
     for (auto _ : state) {
         double total = 0;
         for (size_t i = 0; i < sizes.size(); ++i) {
-            loadAndAnalyzeText(texts[i]);
+            mesh = loadAndAnalyzeText(texts[i]);
             const auto start = Clock::now();
-            runBelow(1e300);
+            runBelow(mesh, 1e300);
             milliseconds[i].push_back(millisecondsSince(start));
             total += milliseconds[i].back();
-            if (removedCount() != lastLoadedPoint() + 1) {
+            if (removedCount(mesh) != mesh.lastLoadedPoint() + 1) {
                 state.SkipWithError("a point of the fan was kept");
             }
         }
@@ -563,15 +587,16 @@ void BM_DeepRunOnGrid(benchmark::State& state) {
     static const std::string text = generate::grid(181, 181, 1.5, 12);
     const auto threshold = static_cast<double>(state.range(0));
     std::vector<double> runs;
+    Mesh mesh;
     for (auto _ : state) {
-        loadAndAnalyzeText(text);
+        mesh = loadAndAnalyzeText(text);
         const auto start = Clock::now();
-        runBelow(threshold);
+        runBelow(mesh, threshold);
         runs.push_back(millisecondsSince(start));
         state.SetIterationTime(runs.back() / 1000);
     }
-    state.counters["points"] = static_cast<double>(lastLoadedPoint() + 1);
-    state.counters["removed"] = static_cast<double>(removedCount());
+    state.counters["points"] = static_cast<double>(mesh.lastLoadedPoint() + 1);
+    state.counters["removed"] = static_cast<double>(removedCount(mesh));
     state.counters["run_ms"] = median(runs);
 }
 

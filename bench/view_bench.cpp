@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The mesh view at 32,767 points (the sphere of 32,514 points and 65,024 faces, the grid of
-// 32,767 points and 64,800 faces): a frame drawn and read back, the trial run with its snapshot
-// and restore in this process and in a process of its own, the window's work for new marks, the
-// geometry built from the store, and the memory the view adds. The drawing needs a display with
+// 32,767 points and 64,800 faces): a frame drawn and read back, the trial run on a copy of the
+// mesh in this thread and on a thread of its own, the window's work for new marks, the geometry
+// built from the mesh, and the memory the view adds. The drawing needs a display with
 // OpenGL: `make bench` runs this program under Xvfb, where Mesa's llvmpipe draws; without one,
 // the drawing benchmarks stop with an error that says so.
 #include <benchmark/benchmark.h>
@@ -16,8 +16,8 @@
 
 #include "bench/bench_meshes.h"
 #include "meshio/dry_run.h"
+#include "meshio/run/trial_run.h"
 #include "model/mesh.h"
-#include "ui/background_dry_run.h"
 #include "ui/mesh_geometry.h"
 #include "ui/mesh_view.h"
 
@@ -32,9 +32,14 @@ const std::string& meshFor(const benchmark::State& state) {
     return meshOf(static_cast<int>(state.range(0)), 32767);
 }
 
-void describe(benchmark::State& state) {
-    state.counters["points"] = static_cast<double>(lastLoadedPoint() + 1);
-    state.counters["faces"] = static_cast<double>(Faces.upperBound() + 1);
+// The mesh of the text, as the view is handed it.
+std::shared_ptr<const Mesh> sharedMesh(const std::string& text) {
+    return std::make_shared<const Mesh>(bench::loadAndAnalyzeText(text));
+}
+
+void describe(benchmark::State& state, const Mesh& mesh) {
+    state.counters["points"] = static_cast<double>(mesh.lastLoadedPoint() + 1);
+    state.counters["faces"] = static_cast<double>(mesh.Faces.upperBound() + 1);
 }
 
 // The threshold at which a run removes about half of the points (within one percent),
@@ -44,14 +49,14 @@ double thresholdRemovingHalf(const std::string& text) {
     if (auto known = found.find(&text); known != found.end()) {
         return known->second;
     }
-    bench::loadAndAnalyzeText(text);
-    const long long points = lastLoadedPoint() + 1;
+    const Mesh mesh = bench::loadAndAnalyzeText(text);
+    const long long points = mesh.lastLoadedPoint() + 1;
     double low = 0;
-    double high = bench::thresholdFor(1.0);
+    double high = bench::thresholdFor(mesh, 1.0);
     double threshold = high;
     for (int step = 0; step < 60; ++step) {
         threshold = (low + high) / 2;
-        const long long removed = static_cast<long long>(pointsARunRemoves(threshold).size());
+        const long long removed = static_cast<long long>(pointsARunRemoves(mesh, threshold).size());
         if (std::abs(2 * removed - points) <= points / 100) {
             break;
         }
@@ -73,53 +78,60 @@ long long statusKilobytes(const std::string& field) {
     return 0;
 }
 
-// The view open on the loaded mesh, shown and drawn once; null without OpenGL.
-std::unique_ptr<MeshViewWindow> openView(benchmark::State& state) {
+// The view open on mesh, shown and drawn once; null without OpenGL.
+std::unique_ptr<MeshViewWindow> openView(benchmark::State& state,
+                                         const std::shared_ptr<const Mesh>& mesh) {
     auto view = std::make_unique<MeshViewWindow>();
     if (view->glView() == nullptr) {
         state.SkipWithError("no display with OpenGL: run under Xvfb (make bench does)");
         return nullptr;
     }
     view->resize(720, 640);
-    view->meshChanged(QStringLiteral("bench.mesh"), true);
+    view->meshChanged(mesh, QStringLiteral("bench.mesh"), true);
     view->show();
     (void)QTest::qWaitForWindowExposed(view.get());
     view->glView()->grabFramebuffer();
     return view;
 }
 
-void BM_ViewTrialRunWithSnapshotAndRestore(benchmark::State& state) {
+void BM_ViewTrialRunOnACopy(benchmark::State& state) {
     const std::string& text = meshFor(state);
     const double threshold = thresholdRemovingHalf(text);
-    bench::loadAndAnalyzeText(text);
+    const Mesh mesh = bench::loadAndAnalyzeText(text);
     size_t removed = 0;
     for (auto _ : state) {
-        removed = pointsARunRemoves(threshold).size();
+        removed = pointsARunRemoves(mesh, threshold).size();
     }
-    describe(state);
+    describe(state, mesh);
     state.counters["removed"] = static_cast<double>(removed);
 }
 
-void BM_ViewTrialRunInAProcessOfItsOwn(benchmark::State& state) {
+// As the view makes it: started from the window's thread, the copy and the walk on the trial's.
+void BM_ViewTrialRunOnAThread(benchmark::State& state) {
     const std::string& text = meshFor(state);
     const double threshold = thresholdRemovingHalf(text);
-    bench::loadAndAnalyzeText(text);
-    BackgroundDryRun dryRun;
+    const auto mesh = sharedMesh(text);
+    TrialRun trials;
     size_t removed = 0;
     for (auto _ : state) {
-        dryRun.start(threshold);
-        removed = dryRun.wait().removed->size();
+        trials.start(mesh, threshold);
+        const TrialRun::Outcome outcome = trials.wait();
+        if (!outcome.removed) {
+            state.SkipWithError("the trial run failed");
+            break;
+        }
+        removed = outcome.removed->size();
     }
-    describe(state);
+    describe(state, *mesh);
     state.counters["removed"] = static_cast<double>(removed);
 }
 
 void BM_ViewBuildGeometry(benchmark::State& state) {
-    bench::loadAndAnalyzeText(meshFor(state));
+    const Mesh mesh = bench::loadAndAnalyzeText(meshFor(state));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(buildGeometry());
+        benchmark::DoNotOptimize(buildGeometry(mesh));
     }
-    describe(state);
+    describe(state, mesh);
 }
 
 // The window's side of a threshold move: the points below counted, every mark made again and
@@ -127,8 +139,8 @@ void BM_ViewBuildGeometry(benchmark::State& state) {
 void BM_ViewNewMarks(benchmark::State& state) {
     const std::string& text = meshFor(state);
     const double threshold = thresholdRemovingHalf(text);
-    bench::loadAndAnalyzeText(text);
-    auto view = openView(state);
+    const auto mesh = sharedMesh(text);
+    auto view = openView(state, mesh);
     if (!view) {
         return;
     }
@@ -137,19 +149,19 @@ void BM_ViewNewMarks(benchmark::State& state) {
         view->thresholdChanged(flip ? threshold : threshold * 0.9);
         flip = !flip;
     }
-    describe(state);
+    describe(state, *mesh);
 }
 
 // One frame as a user sees it after an orbit step: drawn by Mesa's llvmpipe, put into the
 // window and shown (the widget's frameSwapped), with nothing read back.
 void BM_ViewFrame(benchmark::State& state) {
-    bench::loadAndAnalyzeText(
-        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(2))));
-    auto view = openView(state);
+    const auto mesh =
+        sharedMesh(meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(2))));
+    auto view = openView(state, mesh);
     if (!view) {
         return;
     }
-    view->thresholdChanged(bench::thresholdFor(0.5));
+    view->thresholdChanged(bench::thresholdFor(*mesh, 0.5));
     view->glView()->setWireframe(state.range(1) != 0);
     QSignalSpy swapped(view->glView(), &QOpenGLWidget::frameSwapped);
     swapped.wait(1000);
@@ -160,59 +172,59 @@ void BM_ViewFrame(benchmark::State& state) {
             break;
         }
     }
-    describe(state);
+    describe(state, *mesh);
     state.counters["wireframe"] = static_cast<double>(state.range(1));
 }
 
 // The same frame read back into an image, as Save Picture and the tests take it.
 void BM_ViewFrameReadBack(benchmark::State& state) {
-    bench::loadAndAnalyzeText(meshFor(state));
-    auto view = openView(state);
+    const auto mesh = sharedMesh(meshFor(state));
+    auto view = openView(state, mesh);
     if (!view) {
         return;
     }
-    view->thresholdChanged(bench::thresholdFor(0.5));
+    view->thresholdChanged(bench::thresholdFor(*mesh, 0.5));
     for (auto _ : state) {
         benchmark::DoNotOptimize(view->glView()->grabFramebuffer());
     }
-    describe(state);
+    describe(state, *mesh);
 }
 
 // After a run: the geometry built again and uploaded, and the first frame drawn.
 void BM_ViewMeshChangedAndFirstFrame(benchmark::State& state) {
-    bench::loadAndAnalyzeText(meshFor(state));
-    auto view = openView(state);
+    const auto mesh = sharedMesh(meshFor(state));
+    auto view = openView(state, mesh);
     if (!view) {
         return;
     }
     for (auto _ : state) {
-        view->meshChanged(QStringLiteral("bench.mesh"), false);
+        view->meshChanged(mesh, QStringLiteral("bench.mesh"), false);
         benchmark::DoNotOptimize(view->glView()->grabFramebuffer());
     }
-    describe(state);
+    describe(state, *mesh);
 }
 
 // The resident memory that opening the view adds. The first view opened in a process also loads
 // the OpenGL driver (Mesa, LLVM, llvmpipe's threads), a cost of the driver whatever the mesh;
 // the views after it show what the mesh's arrays and buffers add.
 void BM_ViewAddedMemory(benchmark::State& state) {
-    bench::loadAndAnalyzeText(
-        meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    const auto mesh =
+        sharedMesh(meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
     long long added = 0;
     long long addedOwn = 0;
     for (auto _ : state) {
         const long long before = statusKilobytes("VmRSS");
         const long long ownBefore = statusKilobytes("RssAnon");
-        auto view = openView(state);
+        auto view = openView(state, mesh);
         if (!view) {
             return;
         }
-        view->thresholdChanged(bench::thresholdFor(0.5));
+        view->thresholdChanged(bench::thresholdFor(*mesh, 0.5));
         view->glView()->grabFramebuffer();
         added = statusKilobytes("VmRSS") - before;
         addedOwn = statusKilobytes("RssAnon") - ownBefore;
     }
-    describe(state);
+    describe(state, *mesh);
     state.counters["added_MB"] = static_cast<double>(added) / 1024.0;
     state.counters["added_own_MB"] = static_cast<double>(addedOwn) / 1024.0;
 }
@@ -229,8 +241,8 @@ BENCHMARK(BM_ViewAddedMemory)
     ->Args({kSphere, 32767})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ViewTrialRunWithSnapshotAndRestore)->Apply(shapes);
-BENCHMARK(BM_ViewTrialRunInAProcessOfItsOwn)->Apply(shapes);
+BENCHMARK(BM_ViewTrialRunOnACopy)->Apply(shapes);
+BENCHMARK(BM_ViewTrialRunOnAThread)->Apply(shapes);
 BENCHMARK(BM_ViewBuildGeometry)->Apply(shapes);
 BENCHMARK(BM_ViewNewMarks)->Apply(shapes);
 // The 1,000-point grid shows what a frame costs whatever the mesh: the window's composition.

@@ -49,16 +49,16 @@ public:
 // What the window wrote must read back as the writer's own form and write the same bytes again,
 // whichever decimal separator reads it.
 void checkReadsBack(const std::string& written, char separator) {
-    resetStore();
+    Mesh mesh;
     std::istringstream in(written);
     try {
-        readMesh(in, numtext::LocaleNumbers(separator == '.' ? ',' : '.'));
+        readMesh(mesh, in, numtext::LocaleNumbers(separator == '.' ? ',' : '.'));
     } catch (const std::exception&) {
         std::abort();  // a file the program wrote does not open
     }
     std::ostringstream again;
     writeMeshText(
-        again, numtext::LocaleNumbers(separator), [] {}, [](const std::string&) {});
+        mesh, again, numtext::LocaleNumbers(separator), [] {}, [](const std::string&) {});
     if (again.str() != written) {
         std::abort();
     }
@@ -66,12 +66,13 @@ void checkReadsBack(const std::string& written, char separator) {
 
 // What the window does when a List1 item is picked and the picture area is clicked; the window
 // shows a Failure from either in a message box and keeps running.
-void selectAndDraw(Window& window, int16_t wanted) {
+void selectAndDraw(Window& window, const Mesh& mesh, int16_t wanted) {
     try {
         int16_t selectedPoint = 0;
-        showSelectedPoint(window, std::to_string(wanted), selectedPoint);
+        showSelectedPoint(window, mesh, std::to_string(wanted), selectedPoint);
         NoCanvas canvas;
-        drawPreview(canvas, selectedPoint);
+        drawPreview(canvas, mesh, selectedPoint,
+                    [&window](const std::string& text) { window.messageBox(text); });
     } catch (const Failure&) {
     }
 }
@@ -91,22 +92,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const fs::path output = scratch.path("output.mesh");
     writeFile(input, std::string(reinterpret_cast<const char*>(data) + 2, size - 2));
     QuietWindow window(input.string(), output.string(), separator);
-    auto fillLists = [&] { FillLists(window); };
+    Mesh mesh;
+    auto fillLists = [&] { FillLists(window, mesh); };
 
     RunState state;
-    state.meshLoaded = Form_Load(window, fillLists);
+    state.meshLoaded = Form_Load(window, mesh, fillLists);
     const std::string thresholdText = numtext::generalForm(threshold, separator);
     window.lastMessage.clear();  // the load notice
     // The lists put the slider's threshold into Text1 after each run, so it is typed again.
     window.setText1(thresholdText);
-    Command1_Click(window, state, fillLists);
+    Command1_Click(window, state, mesh, fillLists);
     window.setText1(thresholdText);
-    Command1_Click(window, state, fillLists);  // a second run works on what the first left
+    Command1_Click(window, state, mesh, fillLists);  // a second run works on what the first left
     const bool windowWrote = state.meshLoaded && window.lastMessage.empty();
     if (state.meshLoaded) {
-        selectAndDraw(window, wanted);
+        selectAndDraw(window, mesh, wanted);
     }
-    resetStore();
 
     // The command line does the same two runs and must write the same bytes.
     BatchRequest request;
@@ -124,6 +125,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (windowWrote) {
         checkReadsBack(readFile(output), separator);
     }
-    resetStore();
     return 0;
 }

@@ -353,8 +353,8 @@ void readWrittenPoints(Mesh& mesh, LineReader& lines, const NumberCodec& numbers
     }
     if (pointCounter == 0) {
         mesh.Points.growTo(0);
-        mesh.Points(0).loadme(mesh, {}, 1, 0,
-                              numbers);  // no group: the spare slot as a failed attempt
+        // No group: the spare slot as a failed attempt.
+        mesh.Points(0).loadme(mesh, {}, 1, 0, numbers);
     }
 }
 
@@ -407,11 +407,21 @@ FaceLines readWrittenFaces(Mesh& mesh, LineReader& lines, const NumberCodec& num
     }
 }
 
+// Empties mesh again after a read that failed or starts over: what was read goes; the output
+// number and the observer of the work on it stay, as the caller had them.
+void emptyAgain(Mesh& mesh) {
+    const int32_t nextOrder = mesh.NextPtOrder;
+    RunObserver* const observer = mesh.observer();
+    mesh = Mesh();
+    mesh.NextPtOrder = nextOrder;
+    mesh.setObserver(observer);
+}
+
 // Reads a file whose line 1 was the writer's header. Returns nothing when a line holding
-// "points {" turns up; the lines up to and including it are then read, and the store is empty.
+// "points {" turns up; the lines up to and including it are then read, and the mesh is empty.
 std::optional<FaceLines> readWrittenForm(Mesh& mesh, LineReader& lines,
                                          const NumberCodec& numbers) {
-    const auto startAfresh = [&] { mesh = Mesh(); };
+    const auto startAfresh = [&] { emptyAgain(mesh); };
     try {
         readWrittenPoints(mesh, lines, numbers);
         FaceLines faceLines = readWrittenFaces(mesh, lines, numbers);
@@ -471,7 +481,7 @@ FaceLines readMesh(Mesh& mesh, std::istream& in, const NumberCodec& numbers) {
         lines.readToEnd();
         return faceLines;
     } catch (const ReadError&) {
-        mesh = Mesh();
+        emptyAgain(mesh);
         throw Failure("The file could not be read");
     }
 }

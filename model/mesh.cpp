@@ -96,7 +96,7 @@ Mesh::Mesh(const Mesh& other)
 Mesh& Mesh::operator=(const Mesh& other) {
     if (this != &other) {
         Mesh copy(other);
-        swap(copy);
+        swapKeepingObserver(copy);
     }
     return *this;
 }
@@ -107,8 +107,14 @@ Mesh::Mesh(Mesh&& other) noexcept : Mesh() {
 
 Mesh& Mesh::operator=(Mesh&& other) noexcept {
     Mesh gone(std::move(other));
-    swap(gone);
+    swapKeepingObserver(gone);
     return *this;
+}
+
+void Mesh::swapKeepingObserver(Mesh& other) noexcept {
+    RunObserver* const observer = runObserver;
+    swap(other);
+    setObserver(observer);
 }
 
 void Mesh::swap(Mesh& other) noexcept {

@@ -142,7 +142,8 @@ public:
     // values (due ones included), marks, output numbers. Undo keeps one from before every run,
     // and a trial run works on one. What only speeds up the removals (the point-to-face index,
     // the neighbour groups) is not copied: the copy makes it again at its first removal, and
-    // answers the same as the original would. No observer is copied.
+    // answers the same as the original would. No observer is copied, and a mesh assigned to keeps
+    // its own: the observer belongs to the run working on that mesh.
     Mesh(const Mesh& other);
     Mesh& operator=(const Mesh& other);
     Mesh(Mesh&& other) noexcept;
@@ -237,6 +238,7 @@ public:
 
 private:
     void makeScratch();
+    void swapKeepingObserver(Mesh& other) noexcept;
 
     std::unique_ptr<FaceIndex> faceIndex;
     std::unique_ptr<Scratch> scratchLists;

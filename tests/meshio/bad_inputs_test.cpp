@@ -36,7 +36,7 @@ const std::string kMesh =
     "3 0 0 -1 ( (0) (3) (1) )\n"
     "}\n"
     "}\n";
-const std::string kMeshStore = "(0 0 0)(1 0 0)(0 1 0)(0 0 1.5)(0 0 0) [(0)(1)(2)][(0)(3)(1)]";
+const std::string kMeshSummary = "(0 0 0)(1 0 0)(0 1 0)(0 0 1.5)(0 0 0) [(0)(1)(2)][(0)(3)(1)]";
 
 // A mesh of three points whose point 0 is the given group, and one triangle.
 // The group on line 3.
@@ -79,11 +79,11 @@ protected:
     }
 
     bool loadPath(const fs::path& path, char separator = '.') {
-        resetStore();
+        freshMesh();
         window = FakeWindow();
         window.separator = separator;
         window.openAnswer = path.string();
-        return Form_Load(window, [this] { FillLists(window); });
+        return Form_Load(window, mesh, [this] { FillLists(window, mesh); });
     }
 
     // The outcome the case asks for: the notice alone, or the notice and one error box.
@@ -107,19 +107,19 @@ protected:
     }
 
     // After a failed load a click on "Attempt Reduction" shows one message and touches neither
-    // the store, the button nor any file.
+    // the mesh, the button nor any file.
     void expectRunRefused() {
-        const std::string storeBefore = storeSummary();
+        const std::string meshBefore = meshSummary(mesh);
         const std::vector<std::string> filesBefore = namesIn(dir.folder());
         const size_t messagesBefore = window.messages.size();
         RunState state;
         window.text1Text = "0.5";
-        Command1_Click(window, state, [this] { FillLists(window); });
+        Command1_Click(window, state, mesh, [this] { FillLists(window, mesh); });
         ASSERT_EQ(window.messages.size(), messagesBefore + 1);
         EXPECT_EQ(window.messages.back(), kNoMeshMessage);
         EXPECT_TRUE(window.captions.empty());
         EXPECT_FALSE(state.running);
-        EXPECT_EQ(storeSummary(), storeBefore);
+        EXPECT_EQ(meshSummary(mesh), meshBefore);
         EXPECT_EQ(namesIn(dir.folder()), filesBefore);
     }
 
@@ -171,7 +171,7 @@ TEST_F(BadInputTest, LineEndsByteOrderMarkAndNulBytesReadTheSameMesh) {
     };
     for (const Case& c : cases) {
         expectOutcome(c, loadFile(c.content));
-        EXPECT_EQ(storeSummary(), kMeshStore) << c.name;
+        EXPECT_EQ(meshSummary(mesh), kMeshSummary) << c.name;
     }
     // A NUL byte inside a number is not a number; the description shows it as "?".
     runTable({{"a NUL byte inside a number", withFirstGroup("(1 2\0 3)"s),
@@ -200,25 +200,25 @@ TEST_F(BadInputTest, PointGroupsAndNumberTexts) {
         {"a blank before \")\"", withFirstGroup("(1 2 3 )"), ""},
     });
     loadFile(withFirstGroup("(1,5 -2,25 0)"), ',');
-    EXPECT_EQ(storeSummary(), "(1.5 -2.25 0)(1 0 0)(0 1 0)(0 0 0) [(0)(1)(2)]");
+    EXPECT_EQ(meshSummary(mesh), "(1.5 -2.25 0)(1 0 0)(0 1 0)(0 0 0) [(0)(1)(2)]");
 }
 
 TEST_F(BadInputTest, AFailureNamesItsLineCountedAsATextEditorCountsIt) {
     // Line 1 the title, 2 "points {", 3 a blank line, 4 to 6 the points, 7 "}", 8 "faces {",
     // 9 and 10 the faces, 11 "}".
-    const auto mesh = [](const std::string& thirdPoint, const std::string& secondFace) {
+    const auto file = [](const std::string& thirdPoint, const std::string& secondFace) {
         return "title\npoints {\n\n(0 0 0)\n(1 0 0)\n" + thirdPoint +
                "\n}\nfaces {\n3 ( (0) (1) (2) )\n" + secondFace + "\n}\n";
     };
-    const std::string badNumber = mesh("(0 1,5. 0)", "3 ( (0) (2) (1) )");
-    const std::string missingPoint = mesh("(0 1 0)", "3 ( (0) (2) (7) )");
+    const std::string badNumber = file("(0 1,5. 0)", "3 ( (0) (2) (1) )");
+    const std::string missingPoint = file("(0 1 0)", "3 ( (0) (2) (7) )");
     runTable({
         {"a number on the first line of the points", withFirstGroup("(x 0 0)"),
          "Not a number: \"x\" (line 3)"},
         {"LF", badNumber, "Not a number: \"1,5.\" (line 6)"},
         {"CR LF", withLineBreaks(badNumber, "\r\n"), "Not a number: \"1,5.\" (line 6)"},
         {"CR only", withLineBreaks(badNumber, "\r"), "Not a number: \"1,5.\" (line 6)"},
-        {"a number in a face line", mesh("(0 1 0)", "3 ( (0) (x) (1) )"),
+        {"a number in a face line", file("(0 1 0)", "3 ( (0) (x) (1) )"),
          "Not a number: \"x\" (line 10)"},
         {"a face naming a point that does not exist, CR only", withLineBreaks(missingPoint, "\r"),
          "Face names a point that does not exist (line 10)"},
@@ -262,7 +262,7 @@ TEST_F(BadInputTest, FaceCountsAndPointNumbers) {
     });
     // A count of 0 reads a face without points.
     loadFile(withFaceLine("0 ( (0) (1) (2) )"));
-    EXPECT_EQ(storeSummary(), "(0 0 0)(1 0 0)(0 1 0)(0 0 0) []");
+    EXPECT_EQ(meshSummary(mesh), "(0 0 0)(1 0 0)(0 1 0)(0 0 0) []");
 }
 
 TEST_F(BadInputTest, LongLinesAndManyPoints) {
@@ -284,7 +284,7 @@ TEST_F(BadInputTest, LongLinesAndManyPoints) {
         {"32768 points", pointLines(32768), "Overflow (line 32770)"},  // the last point's line
     });
     EXPECT_TRUE(loadFile(pointLines(32767)));
-    EXPECT_EQ(Points.upperBound(), 32767);
+    EXPECT_EQ(mesh.Points.upperBound(), 32767);
 }
 
 TEST_F(BadInputTest, InputsThatAreNotReadableFiles) {

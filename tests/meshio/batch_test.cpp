@@ -33,7 +33,6 @@ struct Outcome {
 class BatchTest : public StoreTest {
 protected:
     Outcome run(const BatchRequest& request) {
-        resetStore();
         std::ostringstream out;
         std::ostringstream err;
         Outcome outcome;
@@ -49,19 +48,32 @@ protected:
                             char separator = '.') {
         const std::string path = dir.path("window.mesh").string();
         writeFile(path, content);
-        resetStore();
+        freshMesh();
         FakeWindow window;
         window.separator = separator;
         window.openAnswer = path;
         RunState state;
-        state.meshLoaded = Form_Load(window, [&] { FillLists(window); });
+        state.meshLoaded = Form_Load(window, mesh, [&] { FillLists(window, mesh); });
         EXPECT_TRUE(state.meshLoaded);
         for (const std::string& text : texts) {
             window.text1Text = text;
-            Command1_Click(window, state, [&] { FillLists(window); });
+            Command1_Click(window, state, mesh, [&] { FillLists(window, mesh); });
         }
         EXPECT_EQ(window.messages.size(), 1u);  // the load notice only
         return readFile(path);
+    }
+
+    // The mesh that the runs at thresholds leave, each followed by its write, from a file
+    // holding content.
+    Mesh meshAfterRuns(const std::string& content, const std::vector<double>& thresholds) {
+        const std::string path = dir.path("again.mesh").string();
+        writeFile(path, content);
+        Mesh after = loadMesh(path, dotNumbers);
+        for (double threshold : thresholds) {
+            std::ostringstream written;
+            reduce(after, threshold, dotNumbers, written);
+        }
+        return after;
     }
 
     TempDir dir;
@@ -102,16 +114,16 @@ std::string quadGrid() {
 
 // The mesh text after the runs when only the last one is written.
 std::string writtenOnceAfter(const std::string& content, const std::vector<double>& thresholds) {
-    resetStore();
+    Mesh mesh;
     std::istringstream in(content);
     const numtext::LocaleNumbers numbers('.');
-    runStartupPasses(readMesh(in, numbers));
+    runStartupPasses(mesh, readMesh(mesh, in, numbers));
     for (double threshold : thresholds) {
-        removePointsBelow(threshold, [](long long) {});
+        removePointsBelow(mesh, threshold, [](long long) {});
     }
     std::ostringstream out;
     writeMeshText(
-        out, numbers, [] {}, [](const std::string&) {});
+        mesh, out, numbers, [] {}, [](const std::string&) {});
     return out.str();
 }
 
@@ -155,9 +167,10 @@ TEST_F(BatchTest, EachRunPrintsItsThresholdWhatItRemovedAndWhatIsLeft) {
         run({dir.path("in.mesh").string(), {"0.3", "0.6", "0.6"}, dir.path("in.mesh").string()});
     ASSERT_EQ(batch.status, 0) << batch.err;
 
-    // The counts are those of the store the runs left: every point below the spare slot is
+    // The counts are those of the mesh the runs leave: every point below the spare slot is
     // either left or removed by one of the runs.
-    const long long points = lastLoadedPoint() + 1;
+    const Mesh after = meshAfterRuns(kSphere, {0.3, 0.6, 0.6});
+    const long long points = after.lastLoadedPoint() + 1;
     std::istringstream lines(batch.out);
     std::string line;
     std::vector<long long> removed;
@@ -176,7 +189,7 @@ TEST_F(BatchTest, EachRunPrintsItsThresholdWhatItRemovedAndWhatIsLeft) {
     EXPECT_GT(removed[1], 0);
     EXPECT_EQ(removed[2], 0);  // nothing below 0.6 is left after a run at 0.6
     EXPECT_EQ(removed[0] + removed[1] + left, points);
-    EXPECT_EQ(left, pointsLeft());
+    EXPECT_EQ(left, pointsLeft(after));
     // --in-place wrote the result over the input.
     EXPECT_NE(readFile(dir.path("in.mesh")), kSphere);
 }
@@ -218,6 +231,7 @@ TEST_F(BatchTest, TheValuesReadBackExactlyAndCountTrueConnections) {
     const Outcome batch = run({dir.path("in.mesh").string(), {}, std::nullopt, true});
     ASSERT_EQ(batch.status, 0) << batch.err;
     const auto rows = csvRows(batch.out);
+    const Mesh loaded = meshAfterRuns(text, {});
     ASSERT_EQ(rows.size(), 6u);  // the header and five points; the spare slot is no point
     EXPECT_EQ(rows[0], (std::vector<std::string>{"point", "x", "y", "z", "value", "connections"}));
     const std::vector<std::string> connections = {"2", "2", "3", "1", "0"};
@@ -225,17 +239,17 @@ TEST_F(BatchTest, TheValuesReadBackExactlyAndCountTrueConnections) {
         SCOPED_TRACE(i);
         ASSERT_EQ(rows[i + 1].size(), 6u);
         EXPECT_EQ(rows[i + 1][0], std::to_string(i));
-        EXPECT_EQ(parsed(rows[i + 1][1]), Points(i).getX());
-        EXPECT_EQ(parsed(rows[i + 1][2]), Points(i).getY());
-        EXPECT_EQ(parsed(rows[i + 1][3]), Points(i).getZ());
-        EXPECT_EQ(parsed(rows[i + 1][4]), Points(i).getValue());
+        EXPECT_EQ(parsed(rows[i + 1][1]), loaded.Points(i).getX());
+        EXPECT_EQ(parsed(rows[i + 1][2]), loaded.Points(i).getY());
+        EXPECT_EQ(parsed(rows[i + 1][3]), loaded.Points(i).getZ());
+        EXPECT_EQ(parsed(rows[i + 1][4]), loaded.Points(i).getValue());
         EXPECT_EQ(rows[i + 1][5], connections[static_cast<size_t>(i)]);
     }
     EXPECT_EQ(rows[2][1], "0.1");  // shortest: not 0.10000000000000001
     EXPECT_EQ(rows[4][2], "1e-07");
     // The window's figure reads 0 for point 3 (one connection) and point 4 (none) alike.
-    EXPECT_EQ(Points(3).getNumConns(), 0);
-    EXPECT_EQ(Points(4).getNumConns(), 0);
+    EXPECT_EQ(loaded.Points(3).getNumConns(), 0);
+    EXPECT_EQ(loaded.Points(4).getNumConns(), 0);
 }
 
 TEST_F(BatchTest, ValuesAfterTheRunsLeaveRemovedPointsOutAndPrintNothingElse) {
@@ -243,10 +257,11 @@ TEST_F(BatchTest, ValuesAfterTheRunsLeaveRemovedPointsOutAndPrintNothingElse) {
     const Outcome batch = run({dir.path("in.mesh").string(), {"0.3", "0.6"}, std::nullopt, true});
     ASSERT_EQ(batch.status, 0) << batch.err;
     const auto rows = csvRows(batch.out);
-    ASSERT_EQ(static_cast<long long>(rows.size()), 1 + pointsLeft());
+    const Mesh after = meshAfterRuns(kSphere, {0.3, 0.6});
+    ASSERT_EQ(static_cast<long long>(rows.size()), 1 + pointsLeft(after));
     for (size_t r = 1; r < rows.size(); ++r) {
         const long long point = std::stoll(rows[r][0]);
-        EXPECT_FALSE(Points(point).removed());
+        EXPECT_FALSE(after.Points(point).removed());
         EXPECT_GE(parsed(rows[r][4]), 0.6);
     }
     EXPECT_EQ(readFile(dir.path("in.mesh")), kSphere);  // nothing is written without a target

@@ -25,21 +25,21 @@
 namespace meshthin::testing {
 namespace {
 
-std::string writtenText(char separator) {
+std::string writtenText(Mesh& mesh, char separator) {
     std::ostringstream out;
     writeMeshText(
-        out, numtext::LocaleNumbers(separator), [] {}, [](const std::string&) {});
+        mesh, out, numtext::LocaleNumbers(separator), [] {}, [](const std::string&) {});
     return out.str();
 }
 
-FaceLines readText(const std::string& text, char separator) {
+FaceLines readText(Mesh& mesh, const std::string& text, char separator) {
     std::istringstream in(text);
-    return readMesh(in, numtext::LocaleNumbers(separator));
+    return readMesh(mesh, in, numtext::LocaleNumbers(separator));
 }
 
-// The store holds what text says, read the plain way: one point per line from line 2 up to
+// mesh holds what text says, read the plain way: one point per line from line 2 up to
 // "}faces {" (the last the spare slot), and per face line the numbers inside " ( k ) ".
-void expectStoreHoldsWhatWasWritten(const std::string& text, char separator) {
+void expectMeshHoldsWhatWasWritten(const Mesh& mesh, const std::string& text, char separator) {
     const std::vector<std::string> lines = crlfLines(text);
     ASSERT_GE(lines.size(), 5u);
     ASSERT_EQ(lines[0], meshHeader());
@@ -53,12 +53,12 @@ void expectStoreHoldsWhatWasWritten(const std::string& text, char separator) {
         const double y = numtext::toDouble(group.substr(first + 1, second - first - 1), separator);
         const double z =
             numtext::toDouble(group.substr(second + 1, group.size() - second - 2), separator);
-        ASSERT_TRUE(Points.holds(point)) << group;
-        EXPECT_EQ(std::bit_cast<uint64_t>(Points(point).getX()), std::bit_cast<uint64_t>(x));
-        EXPECT_EQ(std::bit_cast<uint64_t>(Points(point).getY()), std::bit_cast<uint64_t>(y));
-        EXPECT_EQ(std::bit_cast<uint64_t>(Points(point).getZ()), std::bit_cast<uint64_t>(z));
+        ASSERT_TRUE(mesh.Points.holds(point)) << group;
+        EXPECT_EQ(std::bit_cast<uint64_t>(mesh.Points(point).getX()), std::bit_cast<uint64_t>(x));
+        EXPECT_EQ(std::bit_cast<uint64_t>(mesh.Points(point).getY()), std::bit_cast<uint64_t>(y));
+        EXPECT_EQ(std::bit_cast<uint64_t>(mesh.Points(point).getZ()), std::bit_cast<uint64_t>(z));
     }
-    EXPECT_EQ(spareSlot(), point - 1);  // the writer's last point line is the spare slot's
+    EXPECT_EQ(mesh.spareSlot(), point - 1);  // the writer's last point line is the spare slot's
     long long face = 0;
     for (++line; lines[line] != " } "; ++line, ++face) {
         std::vector<int16_t> written;
@@ -67,35 +67,33 @@ void expectStoreHoldsWhatWasWritten(const std::string& text, char separator) {
              at != std::string::npos; at = lines[line].find(" ( ", at + 3)) {
             written.push_back(static_cast<int16_t>(std::stoi(lines[line].substr(at + 3))));
         }
-        ASSERT_TRUE(Faces.holds(face)) << lines[line];
+        ASSERT_TRUE(mesh.Faces.holds(face)) << lines[line];
         std::vector<int16_t> read;
-        for (int16_t j = 0; j <= Faces(face).getNum(); ++j) {
-            read.push_back(Faces(face).getPNum(j));
+        for (int16_t j = 0; j <= mesh.Faces(face).getNum(); ++j) {
+            read.push_back(mesh.Faces(face).getPNum(j));
         }
         EXPECT_EQ(read, written) << lines[line];
         EXPECT_EQ(std::stoi(lines[line]), static_cast<int>(written.size())) << lines[line];
     }
-    EXPECT_EQ(Faces.upperBound(), face - 1);
+    EXPECT_EQ(mesh.Faces.upperBound(), face - 1);
 }
 
-// Reads text (written with writtenWith) under readWith into a fresh store, checks what it holds
-// and that writing it again gives text; the store the caller had is put back.
+// Reads text (written with writtenWith) under readWith into a mesh of its own, checks what it
+// holds and that writing it again gives text.
 void expectReadBackAsWritten(const std::string& text, char writtenWith, char readWith) {
-    const StoreSnapshot before = takeSnapshot();
-    resetStore();
-    ASSERT_NO_THROW(runStartupPasses(readText(text, readWith)));
-    expectStoreHoldsWhatWasWritten(text, writtenWith);
-    EXPECT_EQ(writtenText(writtenWith), text)
+    Mesh again;
+    ASSERT_NO_THROW(runStartupPasses(again, readText(again, text, readWith)));
+    expectMeshHoldsWhatWasWritten(again, text, writtenWith);
+    EXPECT_EQ(writtenText(again, writtenWith), text)
         << "written with '" << writtenWith << "', read with '" << readWith << "'";
-    restoreSnapshot(before);
 }
 
 // A value below which a run removes about the given share of the points.
-double thresholdFor(double share) {
+double thresholdFor(const Mesh& mesh, double share) {
     std::vector<double> values;
-    for (long long i = 0; i <= lastLoadedPoint(); ++i) {
-        if (!Points(i).removed()) {
-            values.push_back(Points(i).getValue());
+    for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
+        if (!mesh.Points(i).removed()) {
+            values.push_back(mesh.Points(i).getValue());
         }
     }
     std::sort(values.begin(), values.end());
@@ -110,32 +108,31 @@ class RoundTripTest : public StoreTest {};
 TEST_F(RoundTripTest, EveryWrittenFileReadsBackAndWritesTheSameBytes) {
     std::mt19937 random(18);
     int checked = 0;
-    for (int mesh = 0; mesh < 24; ++mesh) {
+    for (int n = 0; n < 24; ++n) {
         const unsigned seed = random();
-        const std::string text =
-            mesh % 3 == 0   ? generate::sphere(4 + mesh % 5, 5 + mesh % 7, 0.2, seed)
-            : mesh % 3 == 1 ? generate::grid(3 + mesh % 6, 4 + mesh % 4, 0.5, seed)
-                            : generate::selfSimilarSphere(60 + 10 * mesh, seed);
-        const char writtenWith = mesh % 2 == 0 ? '.' : ',';
+        const std::string text = n % 3 == 0   ? generate::sphere(4 + n % 5, 5 + n % 7, 0.2, seed)
+                                 : n % 3 == 1 ? generate::grid(3 + n % 6, 4 + n % 4, 0.5, seed)
+                                              : generate::selfSimilarSphere(60 + 10 * n, seed);
+        const char writtenWith = n % 2 == 0 ? '.' : ',';
         const char other = writtenWith == '.' ? ',' : '.';
-        SCOPED_TRACE("mesh " + std::to_string(mesh));
-        resetStore();
-        runStartupPasses(readText(text, '.'));
+        SCOPED_TRACE("mesh " + std::to_string(n));
+        freshMesh();
+        runStartupPasses(mesh, readText(mesh, text, '.'));
         // Runs on the mesh as loaded.
         for (double share : {0.1, 0.3, 0.3, 0.6}) {
-            removePointsBelow(thresholdFor(share), [](long long) {});
-            const std::string written = writtenText(writtenWith);
+            removePointsBelow(mesh, thresholdFor(mesh, share), [](long long) {});
+            const std::string written = writtenText(mesh, writtenWith);
             expectReadBackAsWritten(written, writtenWith, writtenWith);
             expectReadBackAsWritten(written, writtenWith, other);
             ++checked;
         }
         // Runs on the file read back, each from the one written before.
-        std::string written = writtenText(writtenWith);
+        std::string written = writtenText(mesh, writtenWith);
         for (double share : {0.2, 0.4}) {
-            resetStore();
-            runStartupPasses(readText(written, other));
-            removePointsBelow(thresholdFor(share), [](long long) {});
-            written = writtenText(writtenWith);
+            freshMesh();
+            runStartupPasses(mesh, readText(mesh, written, other));
+            removePointsBelow(mesh, thresholdFor(mesh, share), [](long long) {});
+            written = writtenText(mesh, writtenWith);
             expectReadBackAsWritten(written, writtenWith, other);
             ++checked;
         }
@@ -146,15 +143,15 @@ TEST_F(RoundTripTest, EveryWrittenFileReadsBackAndWritesTheSameBytes) {
 // The writer's file with nothing left in it, and every face removed: still its own bytes.
 TEST_F(RoundTripTest, AMeshWithoutFacesOrPointsLeftReadsBack) {
     load(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)"}, {"3 ( (0) (1) (2) )"}));
-    runStartupPasses();
-    removePointsBelow(1e300, [](long long) {});
-    const std::string written = writtenText('.');
+    runStartupPasses(mesh);
+    removePointsBelow(mesh, 1e300, [](long long) {});
+    const std::string written = writtenText(mesh, '.');
     EXPECT_EQ(written, meshHeader() + "\r\n(0 0 0)\r\n}faces {\r\n } \r\n } \r\n } \r\n");
     expectReadBackAsWritten(written, '.', ',');
-    resetStore();
-    readText(written, '.');
-    EXPECT_EQ(spareSlot(), 0);
-    EXPECT_EQ(Faces.upperBound(), -1);
+    freshMesh();
+    readText(mesh, written, '.');
+    EXPECT_EQ(mesh.spareSlot(), 0);
+    EXPECT_EQ(mesh.Faces.upperBound(), -1);
 }
 
 // The writer's form as a hand may leave it: the limits, the failures and their lines are those
@@ -162,9 +159,9 @@ TEST_F(RoundTripTest, AMeshWithoutFacesOrPointsLeftReadsBack) {
 TEST_F(RoundTripTest, TheWritersFormKeepsTheLimitsAndTellsItsFailures) {
     const std::string header = meshHeader() + "\n";
     const auto failureOf = [&](const std::string& text) -> std::string {
-        resetStore();
+        freshMesh();
         try {
-            runStartupPasses(readText(text, '.'));
+            runStartupPasses(mesh, readText(mesh, text, '.'));
         } catch (const Failure& failure) {
             return failure.what();
         }
@@ -173,13 +170,13 @@ TEST_F(RoundTripTest, TheWritersFormKeepsTheLimitsAndTellsItsFailures) {
     const std::string face = "3 0 0 -1 (  ( 0 )  ( 1 )  ( 2 )   ) \n";
     EXPECT_EQ(failureOf(header + "(0 0 0)\n(1 0 0)\n(0 1 0)\n(0 0 0)\n}faces {\n" + face + " } \n"),
               "");
-    EXPECT_EQ(Points.upperBound(), 3);
+    EXPECT_EQ(mesh.Points.upperBound(), 3);
     // Two groups on a line, a line without any, and "(n m)" groups, as ever.
     EXPECT_EQ(failureOf(header + "(0 0 0) (1 0 0)\n\n(0 1 0)\n(0 0 0)\n}faces {\n" +
                         "3 ( (0 1) (1) ( 2 ) )\n } \n"),
               "");
-    EXPECT_EQ(Points.upperBound(), 3);
-    EXPECT_EQ(Faces(0).report(), "(0)(1)(2)");
+    EXPECT_EQ(mesh.Points.upperBound(), 3);
+    EXPECT_EQ(mesh.Faces(0).report(), "(0)(1)(2)");
     EXPECT_EQ(failureOf(header + "(0 0 0)\n(1 x 0)\n}faces {\n } \n"),
               "Not a number: \"x\" (line 3)");
     EXPECT_EQ(failureOf(header + "(0 0 0)\n}faces {\n3 0 0 -1 (  ( 0 )  ( y )  ( 2 )   ) \n } \n"),
@@ -198,7 +195,7 @@ TEST_F(RoundTripTest, TheWritersFormKeepsTheLimitsAndTellsItsFailures) {
         many += "(" + std::to_string(i) + " 0 0)\n";
     }
     EXPECT_EQ(failureOf(many + "}faces {\n } \n"), "");
-    EXPECT_EQ(spareSlot(), 32767);
+    EXPECT_EQ(mesh.spareSlot(), 32767);
     EXPECT_EQ(failureOf(many + "(1 1 1)\n}faces {\n } \n"), "Overflow (line 32770)");
 }
 
@@ -220,21 +217,22 @@ TEST_F(RoundTripTest, AHeaderFollowedByAPointsLineReadsAsBefore) {
          }) {
         SCOPED_TRACE(text);
         const std::vector<reference::StepResult> before = reference::runJob(text, {}, '.');
-        resetStore();
+        freshMesh();
         std::string failure;
         try {
-            readText(text, '.');
+            readText(mesh, text, '.');
         } catch (const Failure& thrown) {
             failure = thrown.what();
         }
         ASSERT_EQ(failure, before.front().failure.value_or("")) << text;
         ASSERT_TRUE(before.front().state);
-        ASSERT_EQ(spareSlot() + 1, static_cast<long long>(before.front().state->points.size()));
-        for (long long i = 0; i <= spareSlot(); ++i) {
-            EXPECT_EQ(std::bit_cast<uint64_t>(Points(i).getX()),
+        ASSERT_EQ(mesh.spareSlot() + 1,
+                  static_cast<long long>(before.front().state->points.size()));
+        for (long long i = 0; i <= mesh.spareSlot(); ++i) {
+            EXPECT_EQ(std::bit_cast<uint64_t>(mesh.Points(i).getX()),
                       before.front().state->points[static_cast<size_t>(i)].xBits);
         }
-        EXPECT_EQ(Faces(0).report(), before.front().state->faces[0]);
+        EXPECT_EQ(mesh.Faces(0).report(), before.front().state->faces[0]);
     }
 }
 
@@ -246,17 +244,17 @@ TEST_F(RoundTripTest, TheExamplesLoadAsBeforeAndTheirOutputReadsBack) {
         ASSERT_FALSE(text.empty());
         const std::vector<reference::StepResult> before = reference::runJob(text, {}, '.');
         ASSERT_FALSE(before.back().failure);
-        resetStore();
-        runStartupPasses(readText(text, '.'));
+        freshMesh();
+        runStartupPasses(mesh, readText(mesh, text, '.'));
         const std::vector<reference::PointState>& points = before.back().state->points;
-        ASSERT_EQ(spareSlot() + 1, static_cast<long long>(points.size()));
-        for (long long i = 0; i <= spareSlot(); ++i) {
-            ASSERT_EQ(std::bit_cast<uint64_t>(Points(i).getValue()),
+        ASSERT_EQ(mesh.spareSlot() + 1, static_cast<long long>(points.size()));
+        for (long long i = 0; i <= mesh.spareSlot(); ++i) {
+            ASSERT_EQ(std::bit_cast<uint64_t>(mesh.Points(i).getValue()),
                       points[static_cast<size_t>(i)].valueBits);
         }
-        removePointsBelow(thresholdFor(0.5), [](long long) {});
+        removePointsBelow(mesh, thresholdFor(mesh, 0.5), [](long long) {});
         for (char separator : {'.', ','}) {
-            expectReadBackAsWritten(writtenText(separator), separator, '.');
+            expectReadBackAsWritten(writtenText(mesh, separator), separator, '.');
         }
     }
 }
@@ -269,20 +267,20 @@ TEST_F(RoundTripTest, TheWindowOpensWhatItWroteUnderEitherSeparator) {
     FakeWindow comma;
     comma.separator = ',';
     comma.openAnswer = dir.path("in.mesh").string();
-    ASSERT_TRUE(Form_Load(comma, [] {}));
-    removePointsBelow(thresholdFor(0.4), [](long long) {});
+    ASSERT_TRUE(Form_Load(comma, mesh, [] {}));
+    removePointsBelow(mesh, thresholdFor(mesh, 0.4), [](long long) {});
     comma.saveAnswers = {dir.path("thin.mesh").string()};
-    WriteMesh(comma, [] {});
+    WriteMesh(comma, mesh, [] {});
     ASSERT_EQ(comma.messages.size(), 1u);  // the load notice only
     const std::string thin = readFile(dir.path("thin.mesh"));
     ASSERT_NE(thin.find(','), std::string::npos);
 
-    resetStore();
+    freshMesh();
     FakeWindow dot;
-    ASSERT_TRUE(openMeshFile(dot, dir.path("thin.mesh").string(), [] {}));
+    ASSERT_TRUE(openMeshFile(dot, mesh, dir.path("thin.mesh").string(), [] {}));
     dot.separator = ',';  // the same desktop writes again
     dot.saveAnswers = {dir.path("again.mesh").string()};
-    WriteMesh(dot, [] {});
+    WriteMesh(dot, mesh, [] {});
     EXPECT_TRUE(dot.messages.empty()) << dot.messages.front();
     EXPECT_EQ(readFile(dir.path("again.mesh")), thin);
 }

@@ -24,14 +24,11 @@ constexpr const char* kAboveEveryValue = "1E+300";
 
 class StoppingTest : public StoreTest {
 protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        writeFile(dir.path("fan.mesh"), kLongFan);
-    }
+    void SetUp() override { writeFile(dir.path("fan.mesh"), kLongFan); }
 
     bool everyPointRemoved() const {
-        for (long long i = 0; i <= lastLoadedPoint(); ++i) {
-            if (!Points(i).removed()) {
+        for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
+            if (!mesh.Points(i).removed()) {
                 return false;
             }
         }
@@ -45,14 +42,14 @@ TEST_F(StoppingTest, ClosingTheWindowDuringARunStopsItWithNothingWrittenOrShown)
     FakeWindow window;
     window.openAnswer = dir.path("fan.mesh").string();
     RunState state;
-    state.meshLoaded = Form_Load(window, [&] { FillLists(window); });
+    state.meshLoaded = Form_Load(window, mesh, [&] { FillLists(window, mesh); });
     ASSERT_TRUE(state.meshLoaded);
     const std::vector<std::string> listedBefore = window.list(ListBox::List1);
     const size_t captionsBefore = window.captions.size();
 
     window.text1Text = kAboveEveryValue;
     window.closeInEventRound = 2;
-    Command1_Click(window, state, [&] { FillLists(window); });
+    Command1_Click(window, state, mesh, [&] { FillLists(window, mesh); });
 
     // The walk let the window's events run, and stopped in the round in which it was closed.
     EXPECT_TRUE(window.closed);
@@ -78,7 +75,6 @@ TEST_F(StoppingTest, ASignalStopsTheBatchInTheWalkOrInTheWriteLeavingNoFileBehin
     const std::string out = dir.path("out.mesh").string();
     for (int stopAtQuestion : {1, 2, 40}) {
         SCOPED_TRACE(stopAtQuestion);
-        resetStore();
         int questions = 0;
         std::ostringstream printed;
         std::ostringstream errors;
@@ -89,15 +85,22 @@ TEST_F(StoppingTest, ASignalStopsTheBatchInTheWalkOrInTheWriteLeavingNoFileBehin
         EXPECT_EQ(questions, stopAtQuestion);
         EXPECT_EQ(printed.str(), "");
         EXPECT_EQ(errors.str(), "");
-        EXPECT_FALSE(everyPointRemoved());
         EXPECT_EQ(namesIn(dir.folder()), std::vector<std::string>{"fan.mesh"});
     }
+    // The walk alone asks more than 40 times, so every stop above came before the walk or
+    // inside it, with points still to remove.
+    Mesh fan = loadMesh(in, dotNumbers);
+    int walkQuestions = 0;
+    {
+        const StopCheckpoints counting(fan, [&] { return ++walkQuestions > 40; });
+        EXPECT_THROW(removePointsBelow(fan, 1e300, [](long long) {}), RunStopped);
+    }
+    EXPECT_EQ(walkQuestions, 41);
 
     // A run short enough to reach the writer: the stop comes while the temporary file is being
     // filled, and takes it away again.
     const std::string cube = generate::cube();
     writeFile(in, cube);
-    resetStore();
     int questions = 0;
     std::ostringstream printed;
     std::ostringstream errors;
@@ -118,11 +121,11 @@ void waitOneInterval() {
 
 TEST_F(StoppingTest, CheckpointsLetEventsRunOnlyAfterTheInterval) {
     FakeWindow window;
-    WindowCheckpoints checkpoints(window);
-    reachCheckpoint();                 // the model's checkpoint, as a removal reaches it
+    WindowCheckpoints checkpoints(window, mesh);
+    mesh.reachCheckpoint();            // the model's checkpoint, as a removal reaches it
     EXPECT_EQ(window.eventRounds, 0);  // just begun: no round yet
     waitOneInterval();
-    reachCheckpoint();
+    mesh.reachCheckpoint();
     EXPECT_EQ(window.eventRounds, 1);
 
     // The writer's lines share the pump: it looks at the clock at the first of every
@@ -141,7 +144,7 @@ TEST_F(StoppingTest, CheckpointsLetEventsRunOnlyAfterTheInterval) {
     // Once the window is closing, the next round ends the work.
     window.closeInEventRound = 4;
     waitOneInterval();
-    EXPECT_THROW(reachCheckpoint(), RunStopped);
+    EXPECT_THROW(mesh.reachCheckpoint(), RunStopped);
 }
 
 }  // namespace

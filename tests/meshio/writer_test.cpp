@@ -20,14 +20,11 @@ const std::string kTriangle =
 
 class WriterTest : public StoreTest {
 protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        loadAndAnalyze(kTriangle);
-    }
+    void SetUp() override { loadAndAnalyze(kTriangle); }
     // Writes through the window's save dialog answering with target.
     void writeTo(const fs::path& target) {
         window.saveAnswers.push_back(target.string());
-        WriteMesh(window, [] {});
+        WriteMesh(window, mesh, [] {});
     }
     TempDir dir;
     FakeWindow window;
@@ -116,9 +113,9 @@ TEST_F(WriterTest, AWriteThatFailsHalfWayKeepsTheOldFile) {
     fs::permissions(loaded, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     for (int i = 0; i < 300; ++i) {
         PointList list{0, 1, 2};
-        const long long f = Faces.upperBound() + 1;
-        Faces.growTo(f);
-        Faces(f).reInit(list, {});
+        const long long f = mesh.Faces.upperBound() + 1;
+        mesh.Faces.growTo(f);
+        mesh.Faces(f).reInit(mesh, list, {});
     }
     struct rlimit previous {};
     getrlimit(RLIMIT_FSIZE, &previous);

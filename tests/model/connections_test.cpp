@@ -21,9 +21,9 @@ protected:
 
 TEST_F(ConnectionTest, AFreshPointHoldsTheSingleEntryZero) {
     places({"(1 2 3)"});
-    const Point& p = Points(0);
+    const Point& p = mesh.Points(0);
     EXPECT_EQ(p.getNumConns(), 0);
-    EXPECT_EQ(p.getConn(0), 0);
+    EXPECT_EQ(p.getConn(mesh, 0), 0);
     EXPECT_TRUE(p.alreadyConn(0));
     EXPECT_FALSE(p.removed());
     EXPECT_EQ(p.getPtOrder(), 0);
@@ -31,37 +31,37 @@ TEST_F(ConnectionTest, AFreshPointHoldsTheSingleEntryZero) {
 
 TEST_F(ConnectionTest, AdditionsFollowTheFourRules) {
     places({"(0 0 0)", "(0 0 0)", "(0 0 0)"});
-    Point& p = Points(0);
-    p.addConn(5);
-    p.addConn(9);
+    Point& p = mesh.Points(0);
+    p.addConn(mesh, 5);
+    p.addConn(mesh, 9);
     p.doneAdd();
-    EXPECT_EQ(listOf(0), (std::vector<int16_t>{5, 9}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{5, 9}));
     EXPECT_EQ(p.getNumConns(), 1);
-    p.addConn(9);  // already held: ignored
+    p.addConn(mesh, 9);  // already held: ignored
     p.doneAdd();
-    EXPECT_EQ(listOf(0), (std::vector<int16_t>{5, 9}));
-    p.addConn(3);
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{5, 9}));
+    p.addConn(mesh, 3);
     p.doneAdd();
-    EXPECT_EQ(listOf(0), (std::vector<int16_t>{5, 9, 3}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{5, 9, 3}));
 
     // A one-entry list is overwritten, not extended.
-    Point& q = Points(1);
-    q.addConn(5);
+    Point& q = mesh.Points(1);
+    q.addConn(mesh, 5);
     q.doneAdd();
-    EXPECT_EQ(listOf(1), (std::vector<int16_t>{5}));
-    q.addConn(9);
+    EXPECT_EQ(listOf(mesh, 1), (std::vector<int16_t>{5}));
+    q.addConn(mesh, 9);
     q.doneAdd();
-    EXPECT_EQ(listOf(1), (std::vector<int16_t>{9}));
+    EXPECT_EQ(listOf(mesh, 1), (std::vector<int16_t>{9}));
 
     // The same number twice leaves one entry, and the second slot stays unused.
-    Point& r = Points(2);
-    r.addConn(5);
-    r.addConn(5);
+    Point& r = mesh.Points(2);
+    r.addConn(mesh, 5);
+    r.addConn(mesh, 5);
     r.doneAdd();
-    EXPECT_EQ(listOf(2), (std::vector<int16_t>{5}));
-    r.addConn(7);
+    EXPECT_EQ(listOf(mesh, 2), (std::vector<int16_t>{5}));
+    r.addConn(mesh, 7);
     r.doneAdd();
-    EXPECT_EQ(listOf(2), (std::vector<int16_t>{7}));
+    EXPECT_EQ(listOf(mesh, 2), (std::vector<int16_t>{7}));
 }
 
 TEST_F(ConnectionTest, AFaceRegistersBothNeighboursAsTwoAdditionsWould) {
@@ -75,47 +75,47 @@ TEST_F(ConnectionTest, AFaceRegistersBothNeighboursAsTwoAdditionsWould) {
         const auto second = random() % 4 == 0 ? first : static_cast<int16_t>(number(random));
         if (random() % 6 == 0) {
             for (int16_t p : {0, 1}) {
-                for (const int16_t entry : listOf(p)) {
-                    Points(p).remPoint(entry);
+                for (const int16_t entry : listOf(mesh, p)) {
+                    mesh.Points(p).remPoint(mesh, entry);
                 }
             }
         }
-        Points(0).addConn(first);
-        Points(0).addConn(second);
-        Points(0).doneAdd();
-        Points(1).addNeighbours(first, second);
-        ASSERT_EQ(listOf(1), listOf(0)) << "step " << step;
-        ASSERT_EQ(Points(1).everConnected(), Points(0).everConnected());
+        mesh.Points(0).addConn(mesh, first);
+        mesh.Points(0).addConn(mesh, second);
+        mesh.Points(0).doneAdd();
+        mesh.Points(1).addNeighbours(mesh, first, second);
+        ASSERT_EQ(listOf(mesh, 1), listOf(mesh, 0)) << "step " << step;
+        ASSERT_EQ(mesh.Points(1).everConnected(), mesh.Points(0).everConnected());
     }
 }
 
 TEST_F(ConnectionTest, ReadingPastTheEndIsLoggedAndReadsAsZero) {
     places({"(0 0 0)"});
-    Point& p = Points(0);
-    p.addConn(5);
-    p.addConn(9);
+    Point& p = mesh.Points(0);
+    p.addConn(mesh, 5);
+    p.addConn(mesh, 9);
     p.doneAdd();
-    EXPECT_EQ(p.getConn(1), 9);
-    EXPECT_EQ(p.getConn(2), 0);
+    EXPECT_EQ(p.getConn(mesh, 1), 9);
+    EXPECT_EQ(p.getConn(mesh, 2), 0);
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_EQ(logged[0], "error: getconn called with 2");
-    EXPECT_THROW(p.getConn(-1), Failure);
+    EXPECT_THROW(p.getConn(mesh, -1), Failure);
 }
 
 TEST_F(ConnectionTest, RemovingANumberFromTheList) {
     places({"(0 0 0)"});
-    Point& p = Points(0);
+    Point& p = mesh.Points(0);
     for (int16_t n : {3, 7, 9}) {
-        p.addConn(n);
+        p.addConn(mesh, n);
     }
     p.doneAdd();
-    p.remPoint(7);
-    EXPECT_EQ(listOf(0), (std::vector<int16_t>{3, 9}));
-    p.remPoint(7);
-    EXPECT_EQ(listOf(0), (std::vector<int16_t>{3, 9}));
-    p.remPoint(3);
-    p.remPoint(9);  // the last entry stays: a list is never empty
-    EXPECT_EQ(listOf(0), (std::vector<int16_t>{9}));
+    p.remPoint(mesh, 7);
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{3, 9}));
+    p.remPoint(mesh, 7);
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{3, 9}));
+    p.remPoint(mesh, 3);
+    p.remPoint(mesh, 9);  // the last entry stays: a list is never empty
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{9}));
 }
 
 TEST_F(ConnectionTest, UnitVectorsScaleOnlyWhenTheyHaveALength) {
@@ -141,38 +141,38 @@ TEST_F(ConnectionTest, ValueIsTheLengthOfTheSumOfDirections) {
     // 0 at the origin; its neighbours around it in the plane.
     places(
         {"(0 0 0)", "(1 0 0)", "(-1 0 0)", "(0 1 0)", "(0 -1 0)", "(5 0 0)", "(0 0 0)", "(7 7 7)"});
-    connect(0, {1, 2, 3, 4});
-    Points(0).analyze();
-    EXPECT_NEAR(Points(0).getValue(), 0, 1e-15);
+    connect(mesh, 0, {1, 2, 3, 4});
+    mesh.Points(0).analyze(mesh);
+    EXPECT_NEAR(mesh.Points(0).getValue(), 0, 1e-15);
 
-    connect(6, {1, 3});  // point 6 is at the origin too
-    Points(6).analyze();
-    EXPECT_DOUBLE_EQ(Points(6).getValue(), std::sqrt(2.0));
+    connect(mesh, 6, {1, 3});  // point 6 is at the origin too
+    mesh.Points(6).analyze(mesh);
+    EXPECT_DOUBLE_EQ(mesh.Points(6).getValue(), std::sqrt(2.0));
 
     // Two neighbours in one direction count twice, whatever their distance.
-    connect(3, {6, 0});  // point 3 at (0,1,0) sees 0 and 6 both at the origin
-    Points(3).analyze();
-    EXPECT_DOUBLE_EQ(Points(3).getValue(), 2);
+    connect(mesh, 3, {6, 0});  // point 3 at (0,1,0) sees 0 and 6 both at the origin
+    mesh.Points(3).analyze(mesh);
+    EXPECT_DOUBLE_EQ(mesh.Points(3).getValue(), 2);
 
     // A point in no face keeps (0) and is measured against point 0.
-    Points(7).analyze();
-    EXPECT_DOUBLE_EQ(Points(7).getValue(), 1);
-    Points(6).remPoint(1);
-    Points(6).remPoint(3);  // back to a single entry
-    Points(6).addConn(0);
-    Points(6).doneAdd();
-    Points(6).analyze();  // its only neighbour lies where it lies
-    EXPECT_EQ(Points(6).getValue(), 0);
+    mesh.Points(7).analyze(mesh);
+    EXPECT_DOUBLE_EQ(mesh.Points(7).getValue(), 1);
+    mesh.Points(6).remPoint(mesh, 1);
+    mesh.Points(6).remPoint(mesh, 3);  // back to a single entry
+    mesh.Points(6).addConn(mesh, 0);
+    mesh.Points(6).doneAdd();
+    mesh.Points(6).analyze(mesh);  // its only neighbour lies where it lies
+    EXPECT_EQ(mesh.Points(6).getValue(), 0);
 }
 
 TEST_F(ConnectionTest, CoordinatesThatOverflowFailTheAnalysis) {
     places({"(1E200 0 0)", "(-1E200 0 0)", "(1.7E308 0 0)", "(-1.7E308 0 0)"});
-    Points(0).addConn(1);
-    Points(0).doneAdd();
-    EXPECT_THROW(Points(0).analyze(), Failure);  // the square of 2e200 overflows
-    Points(2).addConn(3);
-    Points(2).doneAdd();
-    EXPECT_THROW(Points(2).analyze(), Failure);  // the difference itself overflows
+    mesh.Points(0).addConn(mesh, 1);
+    mesh.Points(0).doneAdd();
+    EXPECT_THROW(mesh.Points(0).analyze(mesh), Failure);  // the square of 2e200 overflows
+    mesh.Points(2).addConn(mesh, 3);
+    mesh.Points(2).doneAdd();
+    EXPECT_THROW(mesh.Points(2).analyze(mesh), Failure);  // the difference itself overflows
 }
 
 TEST_F(ConnectionTest, EveryDirectionCountsInListOrderWhereverTheListIsCut) {
@@ -187,21 +187,22 @@ TEST_F(ConnectionTest, EveryDirectionCountsInListOrderWhereverTheListIsCut) {
         for (size_t shift = 0; shift < length; ++shift) {
             std::vector<int16_t> to(order.begin(), order.begin() + static_cast<long>(length));
             std::rotate(to.begin(), to.begin() + static_cast<long>(shift), to.end());
-            resetStore();
+            freshMesh();
             places(groups);
-            connect(0, to);
-            Points(0).analyze();
+            connect(mesh, 0, to);
+            mesh.Points(0).analyze(mesh);
             double sumX = 0;
             double sumY = 0;
             double sumZ = 0;
             for (const int16_t n : to) {
                 Vector v;
-                v.Start(0.3 - Points(n).getX(), -1.7 - Points(n).getY(), 2.9 - Points(n).getZ());
+                v.Start(0.3 - mesh.Points(n).getX(), -1.7 - mesh.Points(n).getY(),
+                        2.9 - mesh.Points(n).getZ());
                 sumX += v.gX();
                 sumY += v.gY();
                 sumZ += v.gZ();
             }
-            EXPECT_EQ(Points(0).getValue(), std::sqrt(sumX * sumX + sumY * sumY + sumZ * sumZ))
+            EXPECT_EQ(mesh.Points(0).getValue(), std::sqrt(sumX * sumX + sumY * sumY + sumZ * sumZ))
                 << "list of " << length << " turned by " << shift;
         }
     }
@@ -218,11 +219,11 @@ TEST_F(ConnectionTest, EveryDirectionCountsInListOrderWhereverTheListIsCut) {
                                                                    {{1, 3, 500}, overflow},
                                                                    {{1, 500, 3}, missing},
                                                                    {{500, 3}, missing}}) {
-        resetStore();
+        freshMesh();
         places({"(1 2 3)", "(4 5 6)", "(7 8 9)", "(1.7E308 0 1)"});
-        connect(0, to);
+        connect(mesh, 0, to);
         try {
-            Points(0).analyze();
+            mesh.Points(0).analyze(mesh);
             ADD_FAILURE() << "no failure for a list of " << to.size();
         } catch (const Failure& failure) {
             EXPECT_EQ(failure.what(), expected) << "list of " << to.size() << " from " << to[0];

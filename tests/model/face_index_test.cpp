@@ -16,10 +16,10 @@
 namespace meshthin::testing {
 namespace {
 
-FaceList fullScan(int16_t point) {
+FaceList fullScan(const Mesh& mesh, int16_t point) {
     FaceList found;
-    for (long long f = 0; f <= Faces.upperBound(); ++f) {
-        if (Faces(f).hasPoint(point)) {
+    for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
+        if (mesh.Faces(f).hasPoint(point)) {
             found.push_back(static_cast<int32_t>(f));
         }
     }
@@ -27,42 +27,40 @@ FaceList fullScan(int16_t point) {
 }
 
 // What a removal of point finds through the index.
-FaceList indexed(int16_t point) {
+FaceList indexed(Mesh& mesh, int16_t point) {
     FaceList found;
-    facesHolding(point, Faces.upperBound(), found);
+    mesh.facesHolding(point, mesh.Faces.upperBound(), found);
     return found;
 }
 
 class FaceIndexTest : public StoreTest {
 protected:
-    void SetUp() override {
-        StoreTest::SetUp();
-        setLogObserver(nullptr);  // the walk's diagnostics are not the subject here
-    }
+    FaceIndexTest() { stopListening(); }  // the walk's diagnostics are not the subject here
 
     void writeAll() {
         std::ostringstream out;
         writeMeshText(
-            out, dotNumbers, [] {}, [](const std::string&) {});
+            mesh, out, dotNumbers, [] {}, [](const std::string&) {});
     }
 
     // Removes count random points that are not removed yet, checking the index before each.
     void removeRandomPoints(std::mt19937& random, int count) {
-        const long long lastPoint = lastLoadedPoint();
+        const long long lastPoint = mesh.lastLoadedPoint();
         std::uniform_int_distribution<long long> pick(0, lastPoint);
         for (int n = 0; n < count; ++n) {
             const auto p = static_cast<int16_t>(pick(random));
-            if (Points(p).removed()) {
+            if (mesh.Points(p).removed()) {
                 continue;
             }
-            ASSERT_EQ(indexed(p), fullScan(p)) << "point " << p;
-            Points(p).remove();
+            ASSERT_EQ(indexed(mesh, p), fullScan(mesh, p)) << "point " << p;
+            mesh.Points(p).remove(mesh);
         }
     }
 
     void checkEveryPoint() {
-        for (long long p = 0; p <= lastLoadedPoint(); ++p) {
-            ASSERT_EQ(indexed(static_cast<int16_t>(p)), fullScan(static_cast<int16_t>(p)))
+        for (long long p = 0; p <= mesh.lastLoadedPoint(); ++p) {
+            ASSERT_EQ(indexed(mesh, static_cast<int16_t>(p)),
+                      fullScan(mesh, static_cast<int16_t>(p)))
                 << "point " << p;
         }
     }
@@ -70,7 +68,7 @@ protected:
 
 TEST_F(FaceIndexTest, RandomRemovalsWithWritesInBetween) {
     for (unsigned seed : {1u, 2u, 3u}) {
-        resetStore();
+        freshMesh();
         loadAndAnalyze(seed == 2 ? generate::grid(14, 11, 1.0, seed)
                                  : generate::sphere(9, 14, 0.08, seed));
         std::mt19937 random(seed);
@@ -88,7 +86,7 @@ TEST_F(FaceIndexTest, RandomRemovalsWithWritesInBetween) {
 TEST_F(FaceIndexTest, SecondRunsAtRisingThresholds) {
     loadAndAnalyze(generate::sphere(12, 20, 0.1, 7));
     for (double threshold : {0.2, 0.2, 0.5, 0.9, 1.5}) {
-        removePointsBelow(threshold, [](long long) {});
+        removePointsBelow(mesh, threshold, [](long long) {});
         writeAll();
         checkEveryPoint();
     }

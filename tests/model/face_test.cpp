@@ -12,7 +12,7 @@ class FaceTest : public StoreTest {
 protected:
     Face readFace(const std::string& line) {
         Face face;
-        face.loadme(line, dotNumbers);
+        face.loadme(mesh, line, dotNumbers);
         return face;
     }
 };
@@ -43,7 +43,7 @@ TEST_F(FaceTest, FaceLinesInTheirTolerantForms) {
     EXPECT_EQ(brace.report(), "");
     EXPECT_FALSE(brace.hasPoint(0));
     EXPECT_THROW(brace.getPNum(0), Failure);
-    EXPECT_THROW(brace.getX(0), Failure);
+    EXPECT_THROW(brace.getX(mesh, 0, showMessage), Failure);
 
     // Fewer groups than the count: the missing group reads the line's first token.
     const Face missing = readFace("3 ( (4) (5) )");
@@ -63,28 +63,28 @@ TEST_F(FaceTest, ReportShowsBothFlagsWithTheirBlanks) {
     load(meshText({"(0 0 0)", "(0 0 0)", "(0 0 0)", "(0 0 0)", "(0 0 0)", "(0 0 0)", "(0 0 0)",
                    "(0 0 0)", "(0 0 0)", "(0 0 0)"},
                   {"3 ( (3) (7) (9) )"}));
-    Faces.growTo(1);
+    mesh.Faces.growTo(1);
     PointList newpts{3, 7, 9};
-    Faces(1).reInit(newpts, {});
-    Faces(1).remove();
-    EXPECT_EQ(Faces(1).report(), "(3)(7)(9) NEW  GONE ");
-    EXPECT_TRUE(Faces(1).getIsNew());
-    EXPECT_TRUE(Faces(1).removedz());
-    Faces(0).remove();
-    Faces(0).remove();
-    EXPECT_EQ(Faces(0).report(), "(3)(7)(9) GONE ");
-    EXPECT_TRUE(Faces(0).hasPoint(7));  // a removed face still answers for its points
+    mesh.Faces(1).reInit(mesh, newpts, {});
+    mesh.Faces(1).remove();
+    EXPECT_EQ(mesh.Faces(1).report(), "(3)(7)(9) NEW  GONE ");
+    EXPECT_TRUE(mesh.Faces(1).getIsNew());
+    EXPECT_TRUE(mesh.Faces(1).removedz());
+    mesh.Faces(0).remove();
+    mesh.Faces(0).remove();
+    EXPECT_EQ(mesh.Faces(0).report(), "(3)(7)(9) GONE ");
+    EXPECT_TRUE(mesh.Faces(0).hasPoint(7));  // a removed face still answers for its points
 }
 
 TEST_F(FaceTest, CoordinatesOfAPositionAndTheMessageForPointZero) {
     load(meshText({"(1 2 3)", "(4 5 6)", "(7 8 9)"}, {"3 ( (1) (0) (2) )"}));
-    const Face& face = Faces(0);
-    EXPECT_EQ(face.getX(0), 4);
+    const Face& face = mesh.Faces(0);
+    EXPECT_EQ(face.getX(mesh, 0, showMessage), 4);
     EXPECT_TRUE(shown.empty());
-    EXPECT_EQ(face.getY(1), 2);
+    EXPECT_EQ(face.getY(mesh, 1), 2);
     EXPECT_TRUE(shown.empty());  // getY never shows it
-    EXPECT_EQ(face.getX(1), 1);
-    EXPECT_EQ(face.getZ(2), 9);
+    EXPECT_EQ(face.getX(mesh, 1, showMessage), 1);
+    EXPECT_EQ(face.getZ(mesh, 2), 9);
     EXPECT_EQ(shown, (std::vector<std::string>{"x = 1"}));
 }
 

@@ -81,15 +81,17 @@ TEST(ListSearch, FindOnlyEntryFindsWhatTheScanFromTheFrontFinds) {
 class UnitVectorTest : public StoreTest {
 protected:
     // The sum over entries, paired as far as the paired form goes and one by one for the rest.
-    static VectorSum paired(const Point& p, std::span<const int16_t> entries) {
+    VectorSum paired(const Point& p, std::span<const int16_t> entries) const {
         VectorSum sum;
-        const size_t done = addUnitVectorsInPairs(p.getX(), p.getY(), p.getZ(), entries, sum);
-        addUnitVectorsOneByOne(p.getX(), p.getY(), p.getZ(), entries.subspan(done), sum);
+        const size_t done =
+            addUnitVectorsInPairs(mesh.Points, p.getX(), p.getY(), p.getZ(), entries, sum);
+        addUnitVectorsOneByOne(mesh.Points, p.getX(), p.getY(), p.getZ(), entries.subspan(done),
+                               sum);
         return sum;
     }
-    static VectorSum oneByOne(const Point& p, std::span<const int16_t> entries) {
+    VectorSum oneByOne(const Point& p, std::span<const int16_t> entries) const {
         VectorSum sum;
-        addUnitVectorsOneByOne(p.getX(), p.getY(), p.getZ(), entries, sum);
+        addUnitVectorsOneByOne(mesh.Points, p.getX(), p.getY(), p.getZ(), entries, sum);
         return sum;
     }
     static void expectSameBits(const VectorSum& a, const VectorSum& b) {
@@ -120,23 +122,23 @@ TEST_F(UnitVectorTest, PairedVectorsAddWhatOneByOneAdds) {
         for (int16_t& entry : entries) {
             entry = static_cast<int16_t>(pick(random));
         }
-        const Point& p = Points(pick(random));
+        const Point& p = mesh.Points(pick(random));
         expectSameBits(paired(p, entries), oneByOne(p, entries));
     }
 }
 
 TEST_F(UnitVectorTest, PairedVectorsStopWhereTheOneByOneSumFails) {
     load(meshText({"(0 0 0)", "(1 2 3)", "(-4 5 0.5)", "(1E+300 0 0)", "(-1E+300 0 0)"}, {}));
-    const Point& origin = Points(0);
+    const Point& origin = mesh.Points(0);
     // A number with no slot: the pairs stop before its pair, the plain sum fails at it.
     const std::vector<int16_t> missing{1, 2, 1, 999, 2, 2};
     VectorSum sum;
-    EXPECT_LE(addUnitVectorsInPairs(0, 0, 0, missing, sum), 2u);
+    EXPECT_LE(addUnitVectorsInPairs(mesh.Points, 0, 0, 0, missing, sum), 2u);
     EXPECT_THROW(paired(origin, missing), Failure);
     // Points so far apart that the square of their distance overflows.
     const std::vector<int16_t> far{1, 2, 4, 2};
-    EXPECT_THROW(paired(Points(3), far), Failure);
-    EXPECT_THROW(oneByOne(Points(3), far), Failure);
+    EXPECT_THROW(paired(mesh.Points(3), far), Failure);
+    EXPECT_THROW(oneByOne(mesh.Points(3), far), Failure);
     const std::vector<int16_t> near{1, 2, 2, 1, 0};
     expectSameBits(paired(origin, near), oneByOne(origin, near));
 }
@@ -153,9 +155,9 @@ TEST(ListMemoryChecks, ReleasingWhileAListLivesIsAFaultOfOurs) {
         "no list is left");
 }
 
-TEST(StoreChecks, AskingTheBoundsOfAnAbsentArrayIsAFaultOfOurs) {
-    resetStore();
-    EXPECT_DEATH(Points.upperBound(), "only once a mesh is loaded");
+TEST(MeshChecks, AskingTheBoundsOfAnAbsentArrayIsAFaultOfOurs) {
+    const Mesh mesh;
+    EXPECT_DEATH(mesh.Points.upperBound(), "only once a mesh is loaded");
 }
 #endif
 

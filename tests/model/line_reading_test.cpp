@@ -41,11 +41,11 @@ std::string bitsOf(double value) {
 }
 
 // A point's reading: what loadme returned or threw, and the point afterwards.
-std::string readGroup(Point& point, const std::string& line, int16_t start,
+std::string readGroup(Mesh& mesh, Point& point, const std::string& line, int16_t start,
                       const NumberCodec& numbers) {
     std::string outcome;
     try {
-        outcome = "returned " + std::to_string(point.loadme(line, start, 7, numbers));
+        outcome = "returned " + std::to_string(point.loadme(mesh, line, start, 7, numbers));
     } catch (const Failure& failure) {
         outcome = std::string("failed: ") + failure.what();
     }
@@ -56,8 +56,8 @@ std::string readGroup(Point& point, const std::string& line, int16_t start,
 
 // A face in Faces: lastPos, every position up to two past it, and for every number the face
 // holds whether the index lists this face, and how many faces it lists.
-std::string describeFace(long long slot) {
-    const Face& face = Faces(slot);
+std::string describeFace(Mesh& mesh, long long slot) {
+    const Face& face = mesh.Faces(slot);
     std::string outcome = "lastPos " + std::to_string(face.getNum()) + ":";
     for (int i = 0; i <= face.getNum() + 2; ++i) {
         try {
@@ -65,7 +65,7 @@ std::string describeFace(long long slot) {
             outcome += " " + std::to_string(p);
             if (p >= 0) {
                 FaceList listed;
-                facesHolding(p, Faces.upperBound(), listed);
+                mesh.facesHolding(p, mesh.Faces.upperBound(), listed);
                 const bool here = std::find(listed.begin(), listed.end(), slot) != listed.end();
                 outcome += std::string(here ? "[this" : "[not this") + " of " +
                            std::to_string(listed.size()) + "]";
@@ -78,9 +78,10 @@ std::string describeFace(long long slot) {
 }
 
 // A face's reading: what loadme threw.
-std::string readFaceLine(long long slot, const std::string& line, const NumberCodec& numbers) {
+std::string readFaceLine(Mesh& mesh, long long slot, const std::string& line,
+                         const NumberCodec& numbers) {
     try {
-        Faces(slot).loadme(line, numbers);
+        mesh.Faces(slot).loadme(mesh, line, numbers);
     } catch (const Failure& failure) {
         return std::string("failed: ") + failure.what();
     }
@@ -214,10 +215,10 @@ TEST_F(LineReadingTest, APointGroupReadsAlikeBothWays) {
             const numtext::LocaleNumbers numbers(separator);
             const LongWay slow(separator);
             const std::string earlier = separator == '.' ? "(1.5 -2.5 3.5)" : "(1,5 -2,5 3,5)";
-            plain.loadme(earlier, 1, 3, numbers);
-            longWay.loadme(earlier, 1, 3, slow);
-            const std::string plainOutcome = readGroup(plain, line, start, numbers);
-            ASSERT_EQ(plainOutcome, readGroup(longWay, line, start, slow))
+            plain.loadme(mesh, earlier, 1, 3, numbers);
+            longWay.loadme(mesh, earlier, 1, 3, slow);
+            const std::string plainOutcome = readGroup(mesh, plain, line, start, numbers);
+            ASSERT_EQ(plainOutcome, readGroup(mesh, longWay, line, start, slow))
                 << "line \"" << line.substr(0, 200) << "\" from " << start << " under '"
                 << separator << "'";
             ++compared;
@@ -234,8 +235,8 @@ TEST_F(LineReadingTest, APointGroupReadsAlikeBothWays) {
                 Point plain;
                 Point longWay;
                 const std::string plainOutcome =
-                    readGroup(plain, line, start, numtext::LocaleNumbers('.'));
-                ASSERT_EQ(plainOutcome, readGroup(longWay, line, start, LongWay('.')))
+                    readGroup(mesh, plain, line, start, numtext::LocaleNumbers('.'));
+                ASSERT_EQ(plainOutcome, readGroup(mesh, longWay, line, start, LongWay('.')))
                     << "\")\" at " << close << ", then \"" << after << "\", from " << start;
             }
         }
@@ -248,15 +249,15 @@ TEST_F(LineReadingTest, AFaceLineReadsAlikeBothWays) {
     const numtext::LocaleNumbers numbers('.');
     const LongWay slow('.');
     for (int i = 0; i < 20000; ++i) {
-        resetStore();
-        Faces.growTo(1);
+        freshMesh();
+        mesh.Faces.growTo(1);
         // Two lines in a row into the same face: a line without a count builds on the one
         // before it.
         for (int line = 0; line < 2; ++line) {
             const std::string text = i % 4 == 3 ? texts.soup() : texts.faceLine();
-            const std::string plain = readFaceLine(0, text, numbers);
-            const std::string longWay = readFaceLine(1, text, slow);
-            ASSERT_EQ(plain + ", " + describeFace(0), longWay + ", " + describeFace(1))
+            const std::string plain = readFaceLine(mesh, 0, text, numbers);
+            const std::string longWay = readFaceLine(mesh, 1, text, slow);
+            ASSERT_EQ(plain + ", " + describeFace(mesh, 0), longWay + ", " + describeFace(mesh, 1))
                 << "line \"" << text.substr(0, 200) << "\" after " << line << " others";
         }
     }
@@ -267,11 +268,11 @@ TEST_F(LineReadingTest, AFaceLineReadsAlikeBothWays) {
         for (const char* groups : {"( (1) (2) (3) )", "( (1) (2) (3 4) )", "( (1) (2) (3"}) {
             const std::string tail = groups;
             const std::string line = "3 " + std::string(length - tail.size() - 2, 'x') + tail;
-            resetStore();
-            Faces.growTo(1);
-            const std::string plain = readFaceLine(0, line, numbers);
-            const std::string longWay = readFaceLine(1, line, slow);
-            ASSERT_EQ(plain + ", " + describeFace(0), longWay + ", " + describeFace(1))
+            freshMesh();
+            mesh.Faces.growTo(1);
+            const std::string plain = readFaceLine(mesh, 0, line, numbers);
+            const std::string longWay = readFaceLine(mesh, 1, line, slow);
+            ASSERT_EQ(plain + ", " + describeFace(mesh, 0), longWay + ", " + describeFace(mesh, 1))
                 << tail << " ending at " << length;
         }
     }
@@ -301,24 +302,24 @@ TEST_F(LineReadingTest, AWholeFileLoadsAlikeBothWays) {
         const LongWay slow(separator);
         const NumberCodec* codecs[2] = {&numbers, &slow};
         for (int way = 0; way < 2; ++way) {
-            resetStore();
+            freshMesh();
             std::istringstream in(text);
             try {
-                const FaceLines lines = readMesh(in, *codecs[way]);
+                const FaceLines lines = readMesh(mesh, in, *codecs[way]);
                 outcomes[way] = "read " + std::to_string(lines.size()) + " faces";
             } catch (const Failure& failure) {
                 outcomes[way] = std::string("failed: ") + failure.what();
             }
-            if (Points.exists()) {
-                for (long long p = 0; p <= Points.upperBound(); ++p) {
-                    outcomes[way] += " (" + bitsOf(Points(p).getX()) + " " +
-                                     bitsOf(Points(p).getY()) + " " + bitsOf(Points(p).getZ()) +
-                                     ")";
+            if (mesh.Points.exists()) {
+                for (long long p = 0; p <= mesh.Points.upperBound(); ++p) {
+                    outcomes[way] += " (" + bitsOf(mesh.Points(p).getX()) + " " +
+                                     bitsOf(mesh.Points(p).getY()) + " " +
+                                     bitsOf(mesh.Points(p).getZ()) + ")";
                 }
             }
-            if (Faces.exists()) {
-                for (long long f = 0; f <= Faces.upperBound(); ++f) {
-                    outcomes[way] += " " + describeFace(f);
+            if (mesh.Faces.exists()) {
+                for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
+                    outcomes[way] += " " + describeFace(mesh, f);
                 }
             }
         }

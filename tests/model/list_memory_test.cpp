@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The memory the store's short lists take: blocks that never overlap, aligned as the lists
-// need, kept for reuse when given back, and all free again at once when the store empties; and
-// the connection list kept in it.
+// The memory a mesh's short lists take: blocks that never overlap, aligned as the lists need,
+// kept for reuse when given back, and all free again at once when the mesh empties; and the
+// connection list kept in it.
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -275,7 +275,7 @@ void addScatter(Random& r, MeshPlan& m, int pointCount, int faceCount) {
 
 // The odd things files hold: a point named twice in a face, a copy of a point at the same
 // position used in its place, a face of one or two points, a face naming the spare slot (the
-// number behind the last point, which the store has), faces in another order, and rarely a
+// number behind the last point, which the mesh has), faces in another order, and rarely a
 // point that does not exist.
 void addOddities(Random& r, MeshPlan& m, double missingChance) {
     if (m.faces.empty()) {
@@ -459,10 +459,10 @@ std::vector<double> valuesAfterStartUp(const std::vector<StepResult>& steps) {
 // ---------------------------------------------------------------------------------------------
 // The model's side
 
-MeshState storeState() {
+MeshState meshState(const Mesh& mesh) {
     MeshState s;
-    for (long long i = 0; i <= Points.upperBound(); ++i) {
-        const Point& p = Points(i);
+    for (long long i = 0; i <= mesh.Points.upperBound(); ++i) {
+        const Point& p = mesh.Points(i);
         PointState ps{std::bit_cast<uint64_t>(p.getX()),
                       std::bit_cast<uint64_t>(p.getY()),
                       std::bit_cast<uint64_t>(p.getZ()),
@@ -471,13 +471,13 @@ MeshState storeState() {
                       p.removed(),
                       p.everConnected()};
         for (int16_t k = 0; k <= p.getNumConns(); ++k) {
-            ps.connections.push_back(p.getConn(k));
+            ps.connections.push_back(p.getConn(mesh, k));
         }
         s.points.push_back(ps);
     }
-    for (long long f = 0; f <= Faces.upperBound(); ++f) {
+    for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
         try {
-            s.faces.push_back(Faces(f).report());
+            s.faces.push_back(mesh.Faces(f).report());
         } catch (const std::exception& failure) {
             s.faces.push_back("report failed: " + describe(failure));
         }
@@ -490,43 +490,43 @@ MeshState storeState() {
 // the next run starting from what it left.
 std::vector<StepResult> modelJob(const std::string& text, const std::vector<double>& thresholds,
                                  char separator) {
-    resetStore();
+    Mesh mesh;
     std::vector<StepResult> results;
     const numtext::LocaleNumbers numbers(separator);
     FaceLines faceLines;
     try {
         std::istringstream in(text);
-        faceLines = readMesh(in, numbers);
+        faceLines = readMesh(mesh, in, numbers);
     } catch (const std::exception& failure) {
         results.push_back({Step::Read, -1, describe(failure), std::nullopt, ""});
         return results;
     }
-    results.push_back({Step::Read, -1, std::nullopt, storeState(), ""});
+    results.push_back({Step::Read, -1, std::nullopt, meshState(mesh), ""});
     try {
-        runStartupPasses(faceLines);
+        runStartupPasses(mesh, faceLines);
     } catch (const std::exception& failure) {
         results.push_back({Step::StartUp, -1, describe(failure), std::nullopt, ""});
         return results;
     }
-    results.push_back({Step::StartUp, -1, std::nullopt, storeState(), ""});
+    results.push_back({Step::StartUp, -1, std::nullopt, meshState(mesh), ""});
     for (size_t r = 0; r < thresholds.size(); ++r) {
         const int run = static_cast<int>(r);
         try {
-            removePointsBelow(thresholds[r], [](long long) {});
+            removePointsBelow(mesh, thresholds[r], [](long long) {});
         } catch (const std::exception& failure) {
-            results.push_back({Step::Run, run, describe(failure), storeState(), ""});
+            results.push_back({Step::Run, run, describe(failure), meshState(mesh), ""});
             continue;
         }
-        results.push_back({Step::Run, run, std::nullopt, storeState(), ""});
+        results.push_back({Step::Run, run, std::nullopt, meshState(mesh), ""});
         std::ostringstream out;
         try {
             writeMeshText(
-                out, numbers, [] {}, [](const std::string&) {});
+                mesh, out, numbers, [] {}, [](const std::string&) {});
         } catch (const std::exception& failure) {
-            results.push_back({Step::Write, run, describe(failure), storeState(), ""});
+            results.push_back({Step::Write, run, describe(failure), meshState(mesh), ""});
             continue;
         }
-        results.push_back({Step::Write, run, std::nullopt, storeState(), out.str()});
+        results.push_back({Step::Write, run, std::nullopt, meshState(mesh), out.str()});
     }
     return results;
 }
@@ -729,15 +729,9 @@ struct Tally {
     }
 };
 
+// As in the program, nobody reads the diagnostic texts: the model's meshes are not observed.
 class OracleTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        resetStore();
-        setLogObserver(nullptr);  // as in the program: nobody reads the diagnostic texts
-        setMessageHook(nullptr);
-    }
-    void TearDown() override { resetStore(); }
-
     // Runs every seed's mesh through both implementations; reports the first mesh that differs
     // in full and how many differ in all.
     Tally runFamily(const char* family, uint64_t firstSeed, long long count,
@@ -988,7 +982,6 @@ TEST_F(OracleTest, TheBatchWritesWhatTheReferenceWrites) {
         }
         std::ostringstream out;
         std::ostringstream err;
-        resetStore();
         const int status = runBatch(request, out, err);
 
         // The batch stops at the first failure; the run lines before it are printed.

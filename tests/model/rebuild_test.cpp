@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "model/store.h"
+#include "model/mesh.h"
 #include "support/store_fixture.h"
 
 namespace meshthin::testing {
@@ -19,10 +19,10 @@ class RebuildTest : public StoreTest {
 protected:
     // A rebuilt face at the end of Faces with the given list.
     Face& newFace(PointList list) {
-        const long long f = Faces.upperBound() + 1;
-        Faces.growTo(f);
-        Faces(f).reInit(list, {});
-        return Faces(f);
+        const long long f = mesh.Faces.upperBound() + 1;
+        mesh.Faces.growTo(f);
+        mesh.Faces(f).reInit(mesh, list, {});
+        return mesh.Faces(f);
     }
 };
 
@@ -31,55 +31,55 @@ enum { A = 1, B = 2, C = 3, D = 4, X = 5 };
 TEST_F(RebuildTest, RegistrationAddsRingNeighboursInItsOrder) {
     // A triangle A B C: A gets B then C; B gets A then C; C gets A then B.
     load(meshText(points(6), {"3 ( (1) (2) (3) )"}));
-    Faces(0).registerPts();
-    EXPECT_EQ(listOf(A), (std::vector<int16_t>{B, C}));
-    EXPECT_EQ(listOf(B), (std::vector<int16_t>{A, C}));
-    EXPECT_EQ(listOf(C), (std::vector<int16_t>{A, B}));
+    mesh.Faces(0).registerPts(mesh);
+    EXPECT_EQ(listOf(mesh, A), (std::vector<int16_t>{B, C}));
+    EXPECT_EQ(listOf(mesh, B), (std::vector<int16_t>{A, C}));
+    EXPECT_EQ(listOf(mesh, C), (std::vector<int16_t>{A, B}));
 
     // A quad A B C D: A gets B then D; B gets A then C; C gets B then D; D gets A then C.
-    resetStore();
+    freshMesh();
     load(meshText(points(6), {"4 ( (1) (2) (3) (4) )"}));
-    Faces(0).registerPts();
-    EXPECT_EQ(listOf(A), (std::vector<int16_t>{B, D}));
-    EXPECT_EQ(listOf(B), (std::vector<int16_t>{A, C}));
-    EXPECT_EQ(listOf(C), (std::vector<int16_t>{B, D}));
-    EXPECT_EQ(listOf(D), (std::vector<int16_t>{A, C}));
+    mesh.Faces(0).registerPts(mesh);
+    EXPECT_EQ(listOf(mesh, A), (std::vector<int16_t>{B, D}));
+    EXPECT_EQ(listOf(mesh, B), (std::vector<int16_t>{A, C}));
+    EXPECT_EQ(listOf(mesh, C), (std::vector<int16_t>{B, D}));
+    EXPECT_EQ(listOf(mesh, D), (std::vector<int16_t>{A, C}));
 
     //  A---D       two triangles sharing the edge A-C, in face order (A B C), (A C D)
     //  | \ |
     //  B---C
-    resetStore();
+    freshMesh();
     load(meshText(points(6), {"3 ( (1) (2) (3) )", "3 ( (1) (3) (4) )"}));
-    Faces(0).registerPts();
-    Faces(1).registerPts();
-    EXPECT_EQ(listOf(A), (std::vector<int16_t>{B, C, D}));
-    EXPECT_EQ(listOf(B), (std::vector<int16_t>{A, C}));
-    EXPECT_EQ(listOf(C), (std::vector<int16_t>{A, B, D}));
-    EXPECT_EQ(listOf(D), (std::vector<int16_t>{A, C}));
+    mesh.Faces(0).registerPts(mesh);
+    mesh.Faces(1).registerPts(mesh);
+    EXPECT_EQ(listOf(mesh, A), (std::vector<int16_t>{B, C, D}));
+    EXPECT_EQ(listOf(mesh, B), (std::vector<int16_t>{A, C}));
+    EXPECT_EQ(listOf(mesh, C), (std::vector<int16_t>{A, B, D}));
+    EXPECT_EQ(listOf(mesh, D), (std::vector<int16_t>{A, C}));
 }
 
 TEST_F(RebuildTest, ReInitGathersTheLivePointsOfTheReplacedFaces) {
     // P = 0 removed; faces (P A B), (P B C), (P C D A).
     load(meshText(points(6), {"3 ( (0) (1) (2) )", "3 ( (0) (2) (3) )", "4 ( (0) (3) (4) (1) )"}));
-    Points(0).remove();  // also appends a face; the interest here is reInit on its own
-    const long long f = Faces.upperBound() + 1;
-    Faces.growTo(f);
+    mesh.Points(0).remove(mesh);  // also appends a face; the interest here is reInit on its own
+    const long long f = mesh.Faces.upperBound() + 1;
+    mesh.Faces.growTo(f);
     PointList newpts{A, B, C};
-    Faces(f).reInit(newpts, {0, 1, 2, 1});  // a face listed twice gathers nothing new
+    mesh.Faces(f).reInit(mesh, newpts, {0, 1, 2, 1});  // a face listed twice gathers nothing new
     EXPECT_EQ(newpts, (PointList{A, B, C, D}));
-    EXPECT_EQ(Faces(f).report(), "(1)(2)(3)(4) NEW ");
-    EXPECT_EQ(Faces(f).getNum(), 3);
+    EXPECT_EQ(mesh.Faces(f).report(), "(1)(2)(3)(4) NEW ");
+    EXPECT_EQ(mesh.Faces(f).getNum(), 3);
 }
 
 TEST_F(RebuildTest, TheWalkFollowsTheFirstQualifyingConnection) {
     load(meshText(points(6), {}));
     // A: D, B, X; B: A, C; C: B, D; D: C, A. A's first qualifying entry is D.
-    connect(A, {D, B, X});
-    connect(B, {A, C});
-    connect(C, {B, D});
-    connect(D, {C, A});
+    connect(mesh, A, {D, B, X});
+    connect(mesh, B, {A, C});
+    connect(mesh, C, {B, D});
+    connect(mesh, D, {C, A});
     Face& face = newFace({A, B, C, D});
-    face.fixOrder();
+    face.fixOrder(mesh);
     EXPECT_EQ(face.report(), "(1)(4)(3)(2) NEW ");
     EXPECT_EQ(logged.front(), "****************************NEW FACE (1)(2)(3)(4) NEW ");
     EXPECT_EQ(logged[1], "restarting for loop");
@@ -92,11 +92,11 @@ TEST_F(RebuildTest, TheWalkFollowsTheFirstQualifyingConnection) {
 TEST_F(RebuildTest, TheWalkTakesTheSameStepsWhetherAnybodyListensOrNot) {
     // Two faces from the file, (A B C) and (A C D): A's list is (B, C, D), C's (A, B, D).
     load(meshText(points(6), {"3 ( (1) (2) (3) )", "3 ( (1) (3) (4) )"}));
-    Faces(0).registerPts();
-    Faces(1).registerPts();
+    mesh.Faces(0).registerPts(mesh);
+    mesh.Faces(1).registerPts(mesh);
     // A face read from the file is walked too, A to C to D, but keeps its order.
-    Faces(1).fixOrder();
-    EXPECT_EQ(Faces(1).report(), "(1)(3)(4)");
+    mesh.Faces(1).fixOrder(mesh);
+    EXPECT_EQ(mesh.Faces(1).report(), "(1)(3)(4)");
     const std::string stars(39, '*');
     EXPECT_NE(std::find(logged.begin(), logged.end(),
                         "-x-x-x- gone from points(1) to points(3) " + stars),
@@ -108,11 +108,11 @@ TEST_F(RebuildTest, TheWalkTakesTheSameStepsWhetherAnybodyListensOrNot) {
     // With nobody listening the rebuilt face is put in the same order as when logged.
     stopListening();
     logged.clear();
-    Faces(1).fixOrder();
-    EXPECT_EQ(Faces(1).report(), "(1)(3)(4)");
-    connect(A, {D, B, X});  // A's list is now (B, C, D, X): its first qualifying entry is B
+    mesh.Faces(1).fixOrder(mesh);
+    EXPECT_EQ(mesh.Faces(1).report(), "(1)(3)(4)");
+    connect(mesh, A, {D, B, X});  // A's list is now (B, C, D, X): its first qualifying entry is B
     Face& face = newFace({A, D, C, B});
-    face.fixOrder();
+    face.fixOrder(mesh);
     EXPECT_EQ(face.report(), "(1)(2)(3)(4) NEW ");
     EXPECT_TRUE(logged.empty());
 }
@@ -121,18 +121,18 @@ TEST_F(RebuildTest, AFaceShrunkBelowThreePointsIsMarkedRemoved) {
     // A rebuilt face takes the caller's list as it is, so a face made after C's removal can
     // still hold C; writing shrinks it.
     load(meshText(points(6), {"3 ( (1) (2) (3) )"}));
-    Faces(0).registerPts();
-    Points(C).remove();
+    mesh.Faces(0).registerPts(mesh);
+    mesh.Points(C).remove(mesh);
     Face& triangle = newFace({A, B, C});
     Face& quad = newFace({A, B, C, D});
-    NextPtOrder = 0;
+    mesh.NextPtOrder = 0;
     std::ostringstream out;
-    triangle.writeOut(out);
+    triangle.writeOut(mesh, out);
     EXPECT_EQ(out.str(), "");  // two points left: no polygon, and gone from now on
     EXPECT_EQ(triangle.getNum(), 1);
     EXPECT_TRUE(triangle.removedz());
     // A face left with three points stays.
-    quad.writeOut(out);
+    quad.writeOut(mesh, out);
     EXPECT_EQ(quad.getNum(), 2);
     EXPECT_FALSE(quad.removedz());
 }
@@ -141,14 +141,15 @@ TEST_F(RebuildTest, BrokenExpectationsStopAtTheirCause) {
 #if MESHTHIN_CHECKS
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     load(meshText(points(6), {"3 ( (1) (2) (3) )"}));
-    Faces(0).registerPts();
+    mesh.Faces(0).registerPts(mesh);
     // Faces to be replaced are marked removed before the rebuilt face gathers their points.
-    Faces.growTo(1);
+    mesh.Faces.growTo(1);
     PointList newpts{A};
-    EXPECT_DEATH(Faces(1).reInit(newpts, {0}), "the faces to replace are marked removed first");
+    EXPECT_DEATH(mesh.Faces(1).reInit(mesh, newpts, {0}),
+                 "the faces to replace are marked removed first");
     // A point is removed once; the run never asks for a second time.
-    Points(A).remove();
-    EXPECT_DEATH(Points(A).remove(), "a point is removed once");
+    mesh.Points(A).remove(mesh);
+    EXPECT_DEATH(mesh.Points(A).remove(mesh), "a point is removed once");
 #else
     GTEST_SKIP() << "built without internal checks";
 #endif
@@ -157,12 +158,12 @@ TEST_F(RebuildTest, BrokenExpectationsStopAtTheirCause) {
 TEST_F(RebuildTest, AStuckWalkLeavesNoPointMarks) {
     load(meshText(points(6), {}));
     // A: B; B: A, C; C: B; D: A. D is listed by no walked point.
-    connect(A, {B});
-    connect(B, {A, C});
-    connect(C, {B});
-    connect(D, {A});
+    connect(mesh, A, {B});
+    connect(mesh, B, {A, C});
+    connect(mesh, C, {B});
+    connect(mesh, D, {A});
     Face& face = newFace({A, B, C, D});
-    face.fixOrder();
+    face.fixOrder(mesh);
     EXPECT_EQ(face.getPNum(3), -1);
     EXPECT_EQ(face.getNum(), 3);
     EXPECT_EQ(face.report(), "(1)(2)(3)(-1) NEW ");
@@ -170,10 +171,10 @@ TEST_F(RebuildTest, AStuckWalkLeavesNoPointMarks) {
 
 TEST_F(RebuildTest, AFaceFromTheFileKeepsItsOrder) {
     load(meshText(points(6), {"3 ( (1) (2) (3) )", "3 ( (1) (3) (4) )"}));
-    Faces(0).registerPts();
-    Faces(1).registerPts();
-    Faces(1).fixOrder();  // A's list (B, C, D) would walk A, C, D: only logged
-    EXPECT_EQ(Faces(1).report(), "(1)(3)(4)");
+    mesh.Faces(0).registerPts(mesh);
+    mesh.Faces(1).registerPts(mesh);
+    mesh.Faces(1).fixOrder(mesh);  // A's list (B, C, D) would walk A, C, D: only logged
+    EXPECT_EQ(mesh.Faces(1).report(), "(1)(3)(4)");
     EXPECT_FALSE(logged.empty());
 }
 
@@ -181,25 +182,25 @@ TEST_F(RebuildTest, WritingPrunesRemovedPointsButNeverTheExtraPosition) {
     // Point 0 removed; face (1 2 3) from the file holds 0 only in its extra position.
     load(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)", "(1 1 0)", "(5 5 5)"},
                   {"3 ( (1) (2) (3) )", "4 ( (1) (2) (4) (3) )"}));
-    Faces(0).registerPts();
-    Faces(1).registerPts();
-    Points(0).remove();
-    Points(4).remove();
-    NextPtOrder = 0;
+    mesh.Faces(0).registerPts(mesh);
+    mesh.Faces(1).registerPts(mesh);
+    mesh.Points(0).remove(mesh);
+    mesh.Points(4).remove(mesh);
+    mesh.NextPtOrder = 0;
     std::ostringstream out;
-    for (long long i = 0; i <= Points.upperBound(); ++i) {
-        Points(i).writeOut(out, dotNumbers);
+    for (long long i = 0; i <= mesh.Points.upperBound(); ++i) {
+        mesh.Points(i).writeOut(mesh, out, dotNumbers);
     }
     logged.clear();
     std::ostringstream faceOut;
-    Faces(0).writeOut(faceOut);
+    mesh.Faces(0).writeOut(mesh, faceOut);
     EXPECT_EQ(faceOut.str(), "3 0 0 -1 (  ( 0 )  ( 1 )  ( 2 )   ) \r\n");
     for (const std::string& text : logged) {
         EXPECT_EQ(text.find("shrinking"), std::string::npos) << text;
     }
     // Face 1 held point 4, so the removal already marked it: nothing is written.
     std::ostringstream removedOut;
-    Faces(1).writeOut(removedOut);
+    mesh.Faces(1).writeOut(mesh, removedOut);
     EXPECT_EQ(removedOut.str(), "");
 }
 
@@ -212,8 +213,8 @@ TEST_F(RebuildTest, ALargePolygonIsGatheredOnceAndWalkedInRingOrder) {
         polygon += " (" + std::to_string(p) + ")";
     }
     loadAndAnalyze(meshText(groups, {polygon + " )"}));
-    Points(0).remove();
-    const Face& rebuilt = Faces(1);
+    mesh.Points(0).remove(mesh);
+    const Face& rebuilt = mesh.Faces(1);
     ASSERT_EQ(rebuilt.getNum(), size - 2);
     // 0's list was (1, 999); then the polygon's other points in their order.
     EXPECT_EQ(rebuilt.getPNum(0), 1);
@@ -223,7 +224,7 @@ TEST_F(RebuildTest, ALargePolygonIsGatheredOnceAndWalkedInRingOrder) {
     }
     // 0's neighbours 1 and 999 were each cut to one entry, and each addition replaced it:
     // the walk from 1 goes to 999 and is stuck there.
-    Faces(1).fixOrder();
+    mesh.Faces(1).fixOrder(mesh);
     EXPECT_EQ(rebuilt.getPNum(0), 1);
     EXPECT_EQ(rebuilt.getPNum(1), 999);
     EXPECT_EQ(rebuilt.getPNum(2), -1);
@@ -234,12 +235,12 @@ TEST_F(RebuildTest, ALargePolygonIsGatheredOnceAndWalkedInRingOrder) {
     for (int16_t p = size - 2; p >= 2; --p) {
         inner.push_back(p);
     }
-    Faces.growTo(2);
-    Faces(2).reInit(inner, {});
-    Faces(2).fixOrder();
+    mesh.Faces.growTo(2);
+    mesh.Faces(2).reInit(mesh, inner, {});
+    mesh.Faces(2).fixOrder(mesh);
     // From 998 the first qualifying connection is 997 (its list is 997, 999): down to 2.
-    for (int16_t j = 0; j <= Faces(2).getNum(); ++j) {
-        ASSERT_EQ(Faces(2).getPNum(j), size - 2 - j) << j;
+    for (int16_t j = 0; j <= mesh.Faces(2).getNum(); ++j) {
+        ASSERT_EQ(mesh.Faces(2).getPNum(j), size - 2 - j) << j;
     }
 }
 

@@ -18,20 +18,20 @@ TEST_F(RemovalTest, AClosedFanOfThreeTrianglesBecomesOneTriangle) {
     stopListening();  // as in the program
     loadAndAnalyze(meshText({"(0 0 1)", "(0 2 0)", "(-2 -1 0)", "(2 -1 0)"},
                             {"3 ( (0) (1) (2) )", "3 ( (0) (2) (3) )", "3 ( (0) (3) (1) )"}));
-    const double valueOfA = Points(1).getValue();
-    Points(0).remove();
+    const double valueOfA = mesh.Points(1).getValue();
+    mesh.Points(0).remove(mesh);
 
-    EXPECT_TRUE(Points(0).removed());
-    EXPECT_EQ(listOf(0), (std::vector<int16_t>{1, 2, 3}));  // its own list stays
-    EXPECT_EQ(listOf(1), (std::vector<int16_t>{2, 3}));
-    EXPECT_EQ(listOf(2), (std::vector<int16_t>{1, 3}));
-    EXPECT_EQ(listOf(3), (std::vector<int16_t>{2, 1}));
-    EXPECT_NE(Points(1).getValue(), valueOfA);  // re-valued without P
+    EXPECT_TRUE(mesh.Points(0).removed());
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{1, 2, 3}));  // its own list stays
+    EXPECT_EQ(listOf(mesh, 1), (std::vector<int16_t>{2, 3}));
+    EXPECT_EQ(listOf(mesh, 2), (std::vector<int16_t>{1, 3}));
+    EXPECT_EQ(listOf(mesh, 3), (std::vector<int16_t>{2, 1}));
+    EXPECT_NE(mesh.Points(1).valueNow(mesh), valueOfA);  // re-valued without P
     for (long long f = 0; f <= 2; ++f) {
-        EXPECT_NE(Faces(f).report().find(" GONE "), std::string::npos);
+        EXPECT_NE(mesh.Faces(f).report().find(" GONE "), std::string::npos);
     }
-    ASSERT_EQ(Faces.upperBound(), 3);
-    EXPECT_EQ(Faces(3).report(), "(1)(2)(3) NEW ");
+    ASSERT_EQ(mesh.Faces.upperBound(), 3);
+    EXPECT_EQ(mesh.Faces(3).report(), "(1)(2)(3) NEW ");
 }
 
 TEST_F(RemovalTest, ANeighbourCutToOneEntryKeepsOnlyTheLastAddition) {
@@ -39,53 +39,53 @@ TEST_F(RemovalTest, ANeighbourCutToOneEntryKeepsOnlyTheLastAddition) {
     // addition replaces that single entry, leaving (S).
     load(meshText({"(0 0 0)", "(1 0 0)", "(2 0 0)", "(3 0 0)", "(4 0 0)"}, {}));
     enum { P = 0, N = 1, R = 2, S = 3, Q = 4 };
-    connect(P, {N, R, S});
-    connect(N, {P, Q});
-    connect(R, {P});  // its only entry is P: kept by remPoint, replaced by the first addition
-    Points(P).remove();
-    EXPECT_EQ(listOf(N), (std::vector<int16_t>{S}));
-    EXPECT_EQ(listOf(R), (std::vector<int16_t>{S}));
+    connect(mesh, P, {N, R, S});
+    connect(mesh, N, {P, Q});
+    connect(mesh, R, {P});  // its only entry is P: kept by remPoint, replaced by the first addition
+    mesh.Points(P).remove(mesh);
+    EXPECT_EQ(listOf(mesh, N), (std::vector<int16_t>{S}));
+    EXPECT_EQ(listOf(mesh, R), (std::vector<int16_t>{S}));
     // No face held P: still one face is appended behind the empty one the file had.
-    EXPECT_EQ(Faces.upperBound(), 1);
-    EXPECT_EQ(Faces(1).report(), "(1)(2)(3) NEW ");
+    EXPECT_EQ(mesh.Faces.upperBound(), 1);
+    EXPECT_EQ(mesh.Faces(1).report(), "(1)(2)(3) NEW ");
 }
 
 TEST_F(RemovalTest, APointConnectedToItselfIsRemovedWithoutFailing) {
     // The face (0 0 1 2) names point 0 twice, so 0 becomes its own neighbour.
     loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)", "(1 1 1)"},
                             {"4 ( (0) (0) (1) (2) )", "3 ( (1) (3) (2) )"}));
-    ASSERT_TRUE(Points(0).alreadyConn(0));
-    ASSERT_NO_THROW(Points(0).remove());
-    EXPECT_TRUE(Points(0).removed());
+    ASSERT_TRUE(mesh.Points(0).alreadyConn(0));
+    ASSERT_NO_THROW(mesh.Points(0).remove(mesh));
+    EXPECT_TRUE(mesh.Points(0).removed());
     // The rebuilt face starts from 0's list as the rewiring left it: 0 dropped itself.
-    EXPECT_EQ(Faces(Faces.upperBound()).report(), "(2)(1) NEW ");
+    EXPECT_EQ(mesh.Faces(mesh.Faces.upperBound()).report(), "(2)(1) NEW ");
 }
 
 TEST_F(RemovalTest, PointZeroDropsARemovedNeighbourLikeAnyOther) {
     loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)", "(1 1 0)"},
                             {"3 ( (0) (1) (2) )", "3 ( (1) (3) (2) )"}));
-    ASSERT_TRUE(Points(0).alreadyConn(1));
-    Points(1).remove();
+    ASSERT_TRUE(mesh.Points(0).alreadyConn(1));
+    mesh.Points(1).remove(mesh);
     // 0's list (1, 2) is cut to (2); each later addition replaces a single entry, so the
     // additions 2 and 3 leave (3).
-    EXPECT_EQ(listOf(0), (std::vector<int16_t>{3}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{3}));
 }
 
 TEST_F(RemovalTest, FaceNumbersBeyondSixteenBitsAreFine) {
     // 40,000 copies of one triangle, then the removal of one of its points finds them all.
     std::vector<std::string> faces(40000, "3 ( (0) (1) (2) )");
     loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)"}, faces));
-    ASSERT_NO_THROW(Points(2).remove());
-    EXPECT_EQ(Faces.upperBound(), 40000);
-    EXPECT_NE(Faces(39999).report().find(" GONE "), std::string::npos);
-    EXPECT_EQ(Faces(40000).report(), "(0)(1) NEW ");
+    ASSERT_NO_THROW(mesh.Points(2).remove(mesh));
+    EXPECT_EQ(mesh.Faces.upperBound(), 40000);
+    EXPECT_NE(mesh.Faces(39999).report().find(" GONE "), std::string::npos);
+    EXPECT_EQ(mesh.Faces(40000).report(), "(0)(1) NEW ");
 }
 
 TEST_F(RemovalTest, EveryPointOfAFanIsRewiredToAllTheOthers) {
     // The apex 0 over a ring 1..n of triangles (0 i i+1). Ring point i knows 0, i-1 and i+1;
     // without 0 it keeps (i-1, i+1) and gains every other ring point in the apex's order.
     for (int n : {10, 100}) {
-        resetStore();
+        freshMesh();
         std::vector<std::string> groups(static_cast<size_t>(n) + 1, "(0 0 0)");
         std::vector<std::string> faces;
         for (int i = 1; i <= n; ++i) {
@@ -93,7 +93,7 @@ TEST_F(RemovalTest, EveryPointOfAFanIsRewiredToAllTheOthers) {
                             ") )");
         }
         loadAndAnalyze(meshText(groups, faces));
-        Points(0).remove();
+        mesh.Points(0).remove(mesh);
         for (int i = 1; i <= n; ++i) {
             const int16_t before = static_cast<int16_t>(i == 1 ? n : i - 1);
             const int16_t after = static_cast<int16_t>(i == n ? 1 : i + 1);
@@ -105,7 +105,8 @@ TEST_F(RemovalTest, EveryPointOfAFanIsRewiredToAllTheOthers) {
                     expected.push_back(other);
                 }
             }
-            ASSERT_EQ(listOf(static_cast<int16_t>(i)), expected) << "n = " << n << ", point " << i;
+            ASSERT_EQ(listOf(mesh, static_cast<int16_t>(i)), expected)
+                << "n = " << n << ", point " << i;
         }
     }
 }

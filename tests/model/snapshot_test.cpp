@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A snapshot puts the whole mesh back as it was: a run after the restore does and writes exactly
-// what it would have done had the runs in between never happened.
+// A copy of a mesh kept before a run puts the whole mesh back as it was: a run after the restore
+// does and writes exactly what it would have done had the runs in between never happened.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -16,50 +16,50 @@ namespace {
 
 using SnapshotTest = StoreTest;
 
-// The bytes a run at threshold writes, and the summary of the store after it.
-std::string runAndWrite(double threshold, const NumberCodec& numbers) {
+// The bytes a run at threshold writes, and the summary of the mesh after it.
+std::string runAndWrite(Mesh& mesh, double threshold, const NumberCodec& numbers) {
     std::ostringstream written;
-    reduce(threshold, numbers, written);
-    return written.str() + storeSummary();
+    reduce(mesh, threshold, numbers, written);
+    return written.str() + meshSummary(mesh);
 }
 
 TEST_F(SnapshotTest, RunsAfterARestoreWriteWhatTheyWouldHaveWrittenWithoutTheUndoneOnes) {
     stopListening();
     for (unsigned seed = 1; seed <= 6; ++seed) {
-        const std::string mesh =
+        const std::string text =
             seed % 2 == 0 ? generate::sphere(9, 14, 0.08, seed) : generate::grid(13, 11, 0.6, seed);
         const double first = 0.05 * seed;
         const double second = 0.4 + 0.1 * seed;
 
         // The reference: load, first run, then the second run straight away.
-        resetStore();
-        loadAndAnalyze(mesh);
-        runAndWrite(first, dotNumbers);
-        const std::string expected = runAndWrite(second, dotNumbers);
+        freshMesh();
+        loadAndAnalyze(text);
+        runAndWrite(mesh, first, dotNumbers);
+        const std::string expected = runAndWrite(mesh, second, dotNumbers);
 
         // The same with a deeper run taken back in between, and a run taken back before anything.
-        resetStore();
-        loadAndAnalyze(mesh);
-        const StoreSnapshot loaded = takeSnapshot();
-        runAndWrite(first, dotNumbers);
-        const StoreSnapshot afterFirst = takeSnapshot();
-        const std::string summaryAfterFirst = storeSummary();
-        runAndWrite(second + 5, dotNumbers);
-        restoreSnapshot(afterFirst);
-        EXPECT_EQ(storeSummary(), summaryAfterFirst) << "seed " << seed;
-        EXPECT_EQ(runAndWrite(second, dotNumbers), expected) << "seed " << seed;
+        freshMesh();
+        loadAndAnalyze(text);
+        const Mesh loaded(mesh);
+        runAndWrite(mesh, first, dotNumbers);
+        const Mesh afterFirst(mesh);
+        const std::string summaryAfterFirst = meshSummary(mesh);
+        runAndWrite(mesh, second + 5, dotNumbers);
+        mesh = afterFirst;
+        EXPECT_EQ(meshSummary(mesh), summaryAfterFirst) << "seed " << seed;
+        EXPECT_EQ(runAndWrite(mesh, second, dotNumbers), expected) << "seed " << seed;
 
-        restoreSnapshot(loaded);
-        runAndWrite(first, dotNumbers);
-        EXPECT_EQ(runAndWrite(second, dotNumbers), expected) << "seed " << seed;
+        mesh = loaded;
+        runAndWrite(mesh, first, dotNumbers);
+        EXPECT_EQ(runAndWrite(mesh, second, dotNumbers), expected) << "seed " << seed;
     }
 }
 
-TEST_F(SnapshotTest, AnAbsentStoreIsRestoredAbsent) {
-    const StoreSnapshot empty = takeSnapshot();
+TEST_F(SnapshotTest, AnAbsentMeshIsRestoredAbsent) {
+    const Mesh empty(mesh);
     loadAndAnalyze(meshText({"(0 0 0)", "(1 0 0)", "(0 1 0)"}, {"3 ( (0) (1) (2) )"}));
-    restoreSnapshot(empty);
-    EXPECT_TRUE(storeIsEmpty());
+    mesh = empty;
+    EXPECT_TRUE(mesh.isEmpty());
 }
 
 }  // namespace

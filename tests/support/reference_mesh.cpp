@@ -593,7 +593,7 @@ void Mesh::walkRing(MeshFace& face) {
 // rebuilt one takes its ring order, and it is written if three or more positions hold a point:
 // the count of those, then each point's output number. A face from the file keeps its own
 // order; the model walks it too, but only for its diagnostic texts, and that walk cannot fail
-// (every number in the face is one the start-up passes found in the store), so it is left out
+// (every number in the face is one the start-up passes found in the mesh), so it is left out
 // here.
 void Mesh::writeFace(MeshFace& face, std::string& out) {
     if (face.gone || face.lastPos < 2) {

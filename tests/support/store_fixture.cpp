@@ -9,30 +9,27 @@
 
 namespace meshthin::testing {
 
-void StoreTest::SetUp() {
-    resetStore();
-    setLogObserver([this](const std::string& text) { logged.push_back(text); });
-    setMessageHook([this](const std::string& text) { shown.push_back(text); });
+StoreTest::StoreTest() {
+    mesh.setObserver(&recorder);
 }
 
-void StoreTest::TearDown() {
-    setLogObserver(nullptr);
-    setMessageHook(nullptr);
-    resetStore();
+void StoreTest::freshMesh() {
+    mesh = Mesh();
+    mesh.setObserver(&recorder);
 }
 
 void StoreTest::load(const std::string& text, char separator) {
     std::istringstream in(text);
-    readMesh(in, numtext::LocaleNumbers(separator));
+    readMesh(mesh, in, numtext::LocaleNumbers(separator));
 }
 
 void StoreTest::loadAndAnalyze(const std::string& text) {
     load(text);
-    runStartupPasses();
+    runStartupPasses(mesh);
 }
 
 void StoreTest::stopListening() {
-    setLogObserver(nullptr);
+    recorder.on = false;
 }
 
 std::string meshText(const std::vector<std::string>& points,
@@ -49,36 +46,37 @@ std::string meshText(const std::vector<std::string>& points,
     return text;
 }
 
-std::vector<int16_t> listOf(int16_t p) {
+std::vector<int16_t> listOf(const Mesh& mesh, int16_t p) {
     std::vector<int16_t> list;
-    for (int16_t j = 0; j <= Points(p).getNumConns(); ++j) {
-        list.push_back(Points(p).getConn(j));
+    const Point& point = mesh.Points(p);
+    for (int16_t j = 0; j <= point.getNumConns(); ++j) {
+        list.push_back(point.getConn(mesh, j));
     }
     return list;
 }
 
-void connect(int16_t p, const std::vector<int16_t>& to) {
+void connect(Mesh& mesh, int16_t p, const std::vector<int16_t>& to) {
     for (int16_t n : to) {
-        Points(p).addConn(n);
+        mesh.Points(p).addConn(mesh, n);
     }
-    Points(p).doneAdd();
+    mesh.Points(p).doneAdd();
 }
 
-std::string storeSummary() {
+std::string meshSummary(const Mesh& mesh) {
     std::ostringstream out;
-    if (Points.exists()) {
-        for (long long i = 0; i <= Points.upperBound(); ++i) {
-            out << '(' << Points(i).getX() << ' ' << Points(i).getY() << ' ' << Points(i).getZ()
-                << ')';
+    if (mesh.Points.exists()) {
+        for (long long i = 0; i <= mesh.Points.upperBound(); ++i) {
+            out << '(' << mesh.Points(i).getX() << ' ' << mesh.Points(i).getY() << ' '
+                << mesh.Points(i).getZ() << ')';
         }
     } else {
         out << "no points";
     }
     out << ' ';
-    if (Faces.exists()) {
-        for (long long f = 0; f <= Faces.upperBound(); ++f) {
+    if (mesh.Faces.exists()) {
+        for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
             try {
-                out << '[' << Faces(f).report() << ']';
+                out << '[' << mesh.Faces(f).report() << ']';
             } catch (const Failure&) {
                 out << "[a slot whose line failed]";  // no positions, yet lastPos 0
             }
@@ -87,6 +85,33 @@ std::string storeSummary() {
         out << "no faces";
     }
     return out.str();
+}
+
+std::string meshBits(const Mesh& mesh) {
+    std::string bits;
+    const auto add = [&bits](const auto& value) {
+        bits.append(reinterpret_cast<const char*>(&value), sizeof value);
+    };
+    for (long long i = 0; i <= mesh.Points.upperBound(); ++i) {
+        const Point& p = mesh.Points(i);
+        add(p.getX());
+        add(p.getY());
+        add(p.getZ());
+        add(p.getValue());
+        add(p.removed());
+        add(p.getPtOrder());
+        add(p.everConnected());
+        for (int16_t k = 0; k <= p.getNumConns(); ++k) {
+            add(p.getConn(mesh, k));
+        }
+        bits += '|';
+    }
+    for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
+        bits += mesh.Faces(f).report();
+        bits += '|';
+    }
+    add(mesh.NextPtOrder);
+    return bits;
 }
 
 std::vector<std::string> namesIn(const std::filesystem::path& folder) {
