@@ -106,11 +106,11 @@ TriangleMesh trianglesOf(const Mesh& loaded) {
     }
     for (long long f = 0; f <= loaded.Faces.upperBound(); ++f) {
         const Face& face = loaded.Faces(f);
-        for (int16_t j = 1; j < face.getNum(); ++j) {
+        for (PointNumber j = 1; j < face.getNum(); ++j) {
             mesh.indices.push_back(static_cast<unsigned>(face.getPNum(0)));
             mesh.indices.push_back(static_cast<unsigned>(face.getPNum(j)));
             mesh.indices.push_back(
-                static_cast<unsigned>(face.getPNum(static_cast<int16_t>(j + 1))));
+                static_cast<unsigned>(face.getPNum(static_cast<PointNumber>(j + 1))));
         }
     }
     return mesh;
@@ -211,10 +211,10 @@ void BM_RemovalNextToSimplifier(benchmark::State& state) {
 // out, so the floor is below what any removal that keeps the rules can take.
 struct Floor {
     // The valued lists, one after the other, and for each its point.
-    std::vector<int16_t> valuedEntries;
-    std::vector<std::pair<int16_t, size_t>> valued;  // point, number of entries
+    std::vector<PointNumber> valuedEntries;
+    std::vector<std::pair<PointNumber, size_t>> valued;  // point, number of entries
     // The gains: for each rewired neighbour of each removal, how many entries it gained.
-    std::vector<std::pair<int16_t, size_t>> gained;
+    std::vector<std::pair<PointNumber, size_t>> gained;
     std::vector<size_t> startSizes;  // every point's list size at the start
 };
 
@@ -225,7 +225,7 @@ Floor recordFloor(Mesh& mesh, double threshold) {
         floor.startSizes.push_back(static_cast<size_t>(mesh.Points(i).getNumConns()) + 1);
     }
     std::vector<char> due(static_cast<size_t>(mesh.spareSlot()) + 1, 0);
-    std::vector<int16_t> neighbours;
+    std::vector<PointNumber> neighbours;
     std::vector<size_t> before;
     for (long long i = 0; i <= last; ++i) {
         Point& point = mesh.Points(i);
@@ -236,9 +236,9 @@ Floor recordFloor(Mesh& mesh, double threshold) {
             // valueNow below computes the value from this list.
             const size_t count = static_cast<size_t>(point.getNumConns()) + 1;
             for (size_t k = 0; k < count; ++k) {
-                floor.valuedEntries.push_back(point.getConn(mesh, static_cast<int16_t>(k)));
+                floor.valuedEntries.push_back(point.getConn(mesh, static_cast<PointNumber>(k)));
             }
-            floor.valued.emplace_back(static_cast<int16_t>(i), count);
+            floor.valued.emplace_back(static_cast<PointNumber>(i), count);
             due[static_cast<size_t>(i)] = 0;
         }
         if (point.valueNow(mesh) >= threshold) {
@@ -246,13 +246,13 @@ Floor recordFloor(Mesh& mesh, double threshold) {
         }
         neighbours.clear();
         before.clear();
-        for (int16_t k = 0; k <= point.getNumConns(); ++k) {
-            const int16_t n = point.getConn(mesh, k);
+        for (PointNumber k = 0; k <= point.getNumConns(); ++k) {
+            const PointNumber n = point.getConn(mesh, k);
             neighbours.push_back(n);
             // What is left of the neighbour's list once the removed point is taken out of it.
             const Point& neighbour = mesh.Points(n);
             const bool holdsRemoved =
-                neighbour.getNumConns() > 0 && neighbour.alreadyConn(static_cast<int16_t>(i));
+                neighbour.getNumConns() > 0 && neighbour.alreadyConn(static_cast<PointNumber>(i));
             before.push_back(static_cast<size_t>(neighbour.getNumConns()) + 1 -
                              (holdsRemoved ? 1 : 0));
         }
@@ -274,7 +274,7 @@ double valueRecordedLists(const Mesh& mesh, const Floor& floor) {
     size_t at = 0;
     for (const auto& [p, count] : floor.valued) {
         const Point& point = mesh.Points(p);
-        const std::span<const int16_t> entries(floor.valuedEntries.data() + at, count);
+        const std::span<const PointNumber> entries(floor.valuedEntries.data() + at, count);
         VectorSum sum;
         const size_t paired = addUnitVectorsInPairs(mesh.Points, point.getX(), point.getY(),
                                                     point.getZ(), entries, sum);
@@ -288,9 +288,9 @@ double valueRecordedLists(const Mesh& mesh, const Floor& floor) {
 
 // Lists of the start's sizes, each given as many entries as the run's lists gained, all the
 // entries of one neighbour and removal at once.
-size_t appendRecordedGains(const Floor& floor, std::vector<std::vector<int16_t>>& lists) {
+size_t appendRecordedGains(const Floor& floor, std::vector<std::vector<PointNumber>>& lists) {
     for (const auto& [p, count] : floor.gained) {
-        std::vector<int16_t>& list = lists[static_cast<size_t>(p)];
+        std::vector<PointNumber>& list = lists[static_cast<size_t>(p)];
         list.insert(list.end(), count, p);
     }
     return lists.size();
@@ -314,9 +314,9 @@ void BM_RemovalFloorNextToSimplifier(benchmark::State& state) {
         benchmark::DoNotOptimize(valueRecordedLists(mesh, floor));
         valuing.push_back(millisecondsSince(start));
 
-        std::vector<std::vector<int16_t>> lists;
+        std::vector<std::vector<PointNumber>> lists;
         for (const size_t size : floor.startSizes) {
-            lists.emplace_back(size, int16_t{0});
+            lists.emplace_back(size, PointNumber{0});
         }
         start = Clock::now();
         benchmark::DoNotOptimize(appendRecordedGains(floor, lists));
@@ -353,19 +353,19 @@ struct RunSteps {
 RunSteps stepsOfRun(const std::string& text, double threshold) {
     Mesh mesh = loadAndAnalyzeText(text);
     RunSteps run;
-    std::vector<int16_t> neighbours;
+    std::vector<PointNumber> neighbours;
     for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
         Point& point = mesh.Points(i);
         if (point.removed() || point.valueNow(mesh) >= threshold) {
             continue;
         }
         neighbours.clear();
-        for (int16_t k = 0; k <= point.getNumConns(); ++k) {
+        for (PointNumber k = 0; k <= point.getNumConns(); ++k) {
             neighbours.push_back(point.getConn(mesh, k));
         }
         point.remove(mesh);
         ++run.removed;
-        for (const int16_t n : neighbours) {
+        for (const PointNumber n : neighbours) {
             run.steps +=
                 static_cast<long long>(neighbours.size()) + mesh.Points(n).getNumConns() + 1;
         }
@@ -494,8 +494,8 @@ size_t toCharsPass(const Mesh& mesh) {
         if (face.removedz()) {
             continue;
         }
-        for (int16_t j = 0; j <= face.getNum(); ++j) {
-            const int16_t p = face.getPNum(j);
+        for (PointNumber j = 0; j <= face.getNum(); ++j) {
+            const PointNumber p = face.getPNum(j);
             const int32_t order = p >= 0 ? mesh.Points(p).getPtOrder() : 0;
             written += static_cast<size_t>(std::to_chars(buffer, buffer + 64, order).ptr - buffer);
         }

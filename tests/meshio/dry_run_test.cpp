@@ -28,14 +28,14 @@ std::vector<bool> removedMarks(const Mesh& mesh) {
 }
 
 // The points that a run as the program makes it (the walk, then the write) removes.
-std::vector<int16_t> runAndList(Mesh& mesh, double threshold, const NumberCodec& numbers) {
+std::vector<PointNumber> runAndList(Mesh& mesh, double threshold, const NumberCodec& numbers) {
     const std::vector<bool> before = removedMarks(mesh);
     std::ostringstream written;
     reduce(mesh, threshold, numbers, written);
-    std::vector<int16_t> removed;
+    std::vector<PointNumber> removed;
     for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
         if (mesh.Points(i).removed() && !before[static_cast<size_t>(i)]) {
-            removed.push_back(static_cast<int16_t>(i));
+            removed.push_back(static_cast<PointNumber>(i));
         }
     }
     return removed;
@@ -52,10 +52,10 @@ TEST_F(DryRunTest, NamesWhatTheRunRemovesAndLeavesTheMeshBitForBit) {
         for (int round = 0; round < 2; ++round) {
             const double threshold = std::uniform_real_distribution<double>(0.05, 2.5)(engine);
             const std::string before = meshBits(mesh);
-            const std::vector<int16_t> trial = pointsARunRemoves(mesh, threshold);
+            const std::vector<PointNumber> trial = pointsARunRemoves(mesh, threshold);
             ASSERT_EQ(meshBits(mesh), before) << "seed " << seed << " round " << round;
 
-            const std::vector<int16_t> removed = runAndList(mesh, threshold, dotNumbers);
+            const std::vector<PointNumber> removed = runAndList(mesh, threshold, dotNumbers);
             EXPECT_EQ(trial, removed) << "seed " << seed << " threshold " << threshold;
             if (round == 0) {
                 EXPECT_FALSE(removed.empty()) << "seed " << seed;  // the case worth checking

@@ -61,15 +61,15 @@ void expectMeshHoldsWhatWasWritten(const Mesh& mesh, const std::string& text, ch
     EXPECT_EQ(mesh.spareSlot(), point - 1);  // the writer's last point line is the spare slot's
     long long face = 0;
     for (++line; lines[line] != " } "; ++line, ++face) {
-        std::vector<int16_t> written;
+        std::vector<PointNumber> written;
         // The groups follow the list's "-1 ( ".
         for (size_t at = lines[line].find(" ( ", lines[line].find("-1 ( ") + 4);
              at != std::string::npos; at = lines[line].find(" ( ", at + 3)) {
-            written.push_back(static_cast<int16_t>(std::stoi(lines[line].substr(at + 3))));
+            written.push_back(static_cast<PointNumber>(std::stoi(lines[line].substr(at + 3))));
         }
         ASSERT_TRUE(mesh.Faces.holds(face)) << lines[line];
-        std::vector<int16_t> read;
-        for (int16_t j = 0; j <= mesh.Faces(face).getNum(); ++j) {
+        std::vector<PointNumber> read;
+        for (PointNumber j = 0; j <= mesh.Faces(face).getNum(); ++j) {
             read.push_back(mesh.Faces(face).getPNum(j));
         }
         EXPECT_EQ(read, written) << lines[line];

@@ -35,33 +35,33 @@ TEST_F(ConnectionTest, AdditionsFollowTheFourRules) {
     p.addConn(mesh, 5);
     p.addConn(mesh, 9);
     p.doneAdd();
-    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{5, 9}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<PointNumber>{5, 9}));
     EXPECT_EQ(p.getNumConns(), 1);
     p.addConn(mesh, 9);  // already held: ignored
     p.doneAdd();
-    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{5, 9}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<PointNumber>{5, 9}));
     p.addConn(mesh, 3);
     p.doneAdd();
-    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{5, 9, 3}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<PointNumber>{5, 9, 3}));
 
     // A one-entry list is overwritten, not extended.
     Point& q = mesh.Points(1);
     q.addConn(mesh, 5);
     q.doneAdd();
-    EXPECT_EQ(listOf(mesh, 1), (std::vector<int16_t>{5}));
+    EXPECT_EQ(listOf(mesh, 1), (std::vector<PointNumber>{5}));
     q.addConn(mesh, 9);
     q.doneAdd();
-    EXPECT_EQ(listOf(mesh, 1), (std::vector<int16_t>{9}));
+    EXPECT_EQ(listOf(mesh, 1), (std::vector<PointNumber>{9}));
 
     // The same number twice leaves one entry, and the second slot stays unused.
     Point& r = mesh.Points(2);
     r.addConn(mesh, 5);
     r.addConn(mesh, 5);
     r.doneAdd();
-    EXPECT_EQ(listOf(mesh, 2), (std::vector<int16_t>{5}));
+    EXPECT_EQ(listOf(mesh, 2), (std::vector<PointNumber>{5}));
     r.addConn(mesh, 7);
     r.doneAdd();
-    EXPECT_EQ(listOf(mesh, 2), (std::vector<int16_t>{7}));
+    EXPECT_EQ(listOf(mesh, 2), (std::vector<PointNumber>{7}));
 }
 
 TEST_F(ConnectionTest, AFaceRegistersBothNeighboursAsTwoAdditionsWould) {
@@ -71,11 +71,11 @@ TEST_F(ConnectionTest, AFaceRegistersBothNeighboursAsTwoAdditionsWould) {
     std::mt19937 random(5);
     std::uniform_int_distribution<int> number(-1, 9);
     for (int step = 0; step < 4000; ++step) {
-        const auto first = static_cast<int16_t>(number(random));
-        const auto second = random() % 4 == 0 ? first : static_cast<int16_t>(number(random));
+        const auto first = static_cast<PointNumber>(number(random));
+        const auto second = random() % 4 == 0 ? first : static_cast<PointNumber>(number(random));
         if (random() % 6 == 0) {
-            for (int16_t p : {0, 1}) {
-                for (const int16_t entry : listOf(mesh, p)) {
+            for (PointNumber p : {0, 1}) {
+                for (const PointNumber entry : listOf(mesh, p)) {
                     mesh.Points(p).remPoint(mesh, entry);
                 }
             }
@@ -105,17 +105,17 @@ TEST_F(ConnectionTest, ReadingPastTheEndIsLoggedAndReadsAsZero) {
 TEST_F(ConnectionTest, RemovingANumberFromTheList) {
     places({"(0 0 0)"});
     Point& p = mesh.Points(0);
-    for (int16_t n : {3, 7, 9}) {
+    for (PointNumber n : {3, 7, 9}) {
         p.addConn(mesh, n);
     }
     p.doneAdd();
     p.remPoint(mesh, 7);
-    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{3, 9}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<PointNumber>{3, 9}));
     p.remPoint(mesh, 7);
-    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{3, 9}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<PointNumber>{3, 9}));
     p.remPoint(mesh, 3);
     p.remPoint(mesh, 9);  // the last entry stays: a list is never empty
-    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{9}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<PointNumber>{9}));
 }
 
 TEST_F(ConnectionTest, UnitVectorsScaleOnlyWhenTheyHaveALength) {
@@ -182,10 +182,10 @@ TEST_F(ConnectionTest, EveryDirectionCountsInListOrderWhereverTheListIsCut) {
     const std::vector<std::string> groups = {"(0.3 -1.7 2.9)",   "(1.1 0.25 -3)", "(0.3 -1.7 2.9)",
                                              "(-7 4.5 0.125)",   "(2e-3 9 1)",    "(1e10 -1e-10 3)",
                                              "(-0.5 -0.5 -0.5)", "(6 6 -6)"};
-    const std::vector<int16_t> order = {2, 1, 3, 4, 5, 6, 7};
+    const std::vector<PointNumber> order = {2, 1, 3, 4, 5, 6, 7};
     for (size_t length = 1; length <= order.size(); ++length) {
         for (size_t shift = 0; shift < length; ++shift) {
-            std::vector<int16_t> to(order.begin(), order.begin() + static_cast<long>(length));
+            std::vector<PointNumber> to(order.begin(), order.begin() + static_cast<long>(length));
             std::rotate(to.begin(), to.begin() + static_cast<long>(shift), to.end());
             freshMesh();
             places(groups);
@@ -194,7 +194,7 @@ TEST_F(ConnectionTest, EveryDirectionCountsInListOrderWhereverTheListIsCut) {
             double sumX = 0;
             double sumY = 0;
             double sumZ = 0;
-            for (const int16_t n : to) {
+            for (const PointNumber n : to) {
                 Vector v;
                 v.Start(0.3 - mesh.Points(n).getX(), -1.7 - mesh.Points(n).getY(),
                         2.9 - mesh.Points(n).getZ());
@@ -212,13 +212,13 @@ TEST_F(ConnectionTest, EveryDirectionCountsInListOrderWhereverTheListIsCut) {
     const std::string overflow = overflowFailure().what();
     const std::string missing = indexFailure().what();
     for (const auto& [to, expected] :
-         std::vector<std::pair<std::vector<int16_t>, std::string>>{{{1, 3}, overflow},
-                                                                   {{3, 1}, overflow},
-                                                                   {{1, 2, 3}, overflow},
-                                                                   {{3, 500}, overflow},
-                                                                   {{1, 3, 500}, overflow},
-                                                                   {{1, 500, 3}, missing},
-                                                                   {{500, 3}, missing}}) {
+         std::vector<std::pair<std::vector<PointNumber>, std::string>>{{{1, 3}, overflow},
+                                                                       {{3, 1}, overflow},
+                                                                       {{1, 2, 3}, overflow},
+                                                                       {{3, 500}, overflow},
+                                                                       {{1, 3, 500}, overflow},
+                                                                       {{1, 500, 3}, missing},
+                                                                       {{500, 3}, missing}}) {
         freshMesh();
         places({"(1 2 3)", "(4 5 6)", "(7 8 9)", "(1.7E308 0 1)"});
         connect(mesh, 0, to);

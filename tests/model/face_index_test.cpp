@@ -16,7 +16,7 @@
 namespace meshthin::testing {
 namespace {
 
-FaceList fullScan(const Mesh& mesh, int16_t point) {
+FaceList fullScan(const Mesh& mesh, PointNumber point) {
     FaceList found;
     for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
         if (mesh.Faces(f).hasPoint(point)) {
@@ -27,7 +27,7 @@ FaceList fullScan(const Mesh& mesh, int16_t point) {
 }
 
 // What a removal of point finds through the index.
-FaceList indexed(Mesh& mesh, int16_t point) {
+FaceList indexed(Mesh& mesh, PointNumber point) {
     FaceList found;
     mesh.facesHolding(point, mesh.Faces.upperBound(), found);
     return found;
@@ -48,7 +48,7 @@ protected:
         const long long lastPoint = mesh.lastLoadedPoint();
         std::uniform_int_distribution<long long> pick(0, lastPoint);
         for (int n = 0; n < count; ++n) {
-            const auto p = static_cast<int16_t>(pick(random));
+            const auto p = static_cast<PointNumber>(pick(random));
             if (mesh.Points(p).removed()) {
                 continue;
             }
@@ -59,8 +59,8 @@ protected:
 
     void checkEveryPoint() {
         for (long long p = 0; p <= mesh.lastLoadedPoint(); ++p) {
-            ASSERT_EQ(indexed(mesh, static_cast<int16_t>(p)),
-                      fullScan(mesh, static_cast<int16_t>(p)))
+            ASSERT_EQ(indexed(mesh, static_cast<PointNumber>(p)),
+                      fullScan(mesh, static_cast<PointNumber>(p)))
                 << "point " << p;
         }
     }

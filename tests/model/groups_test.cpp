@@ -12,8 +12,8 @@
 namespace meshthin::testing {
 namespace {
 
-std::vector<int16_t> numbers(int16_t first, size_t count) {
-    std::vector<int16_t> list(count);
+std::vector<PointNumber> numbers(PointNumber first, size_t count) {
+    std::vector<PointNumber> list(count);
     std::iota(list.begin(), list.end(), first);
     return list;
 }
@@ -39,14 +39,14 @@ TEST(NeighbourGroups, APointBelongsToItsLastGroupUntilItsListMayHaveLostAMember)
 
 TEST(NeighbourGroups, OnlyPointsOutsideTheGroupOrRemovedAreLeftToAsk) {
     NeighbourGroups groups;
-    const int32_t known = groups.make(std::vector<int16_t>{1, 2, 3, 4, 5});
+    const int32_t known = groups.make(std::vector<PointNumber>{1, 2, 3, 4, 5});
     groups.join(9, known);
-    const std::vector<int16_t> others{3, 7, 5, 4, 900, 1};
-    const auto holds = [](int16_t p) { return p < 100; };
-    const auto removed = [](int16_t p) { return p == 4; };
+    const std::vector<PointNumber> others{3, 7, 5, 4, 900, 1};
+    const auto holds = [](PointNumber p) { return p < 100; };
+    const auto removed = [](PointNumber p) { return p == 4; };
     EXPECT_EQ(groups.outside(known, 50, others, holds, removed), (std::vector<uint32_t>{1, 3, 4}));
     // Worked out once per removal: asked again for the same removal, the answer stands.
-    const auto nothingRemoved = [](int16_t) { return false; };
+    const auto nothingRemoved = [](PointNumber) { return false; };
     EXPECT_EQ(groups.outside(known, 50, others, holds, nothingRemoved),
               (std::vector<uint32_t>{1, 3, 4}));
     EXPECT_EQ(groups.outside(known, 51, others, holds, nothingRemoved),
@@ -55,14 +55,14 @@ TEST(NeighbourGroups, OnlyPointsOutsideTheGroupOrRemovedAreLeftToAsk) {
 
 TEST(NeighbourGroups, BeyondTheirShareOfMemoryTheOldestGroupsAreForgotten) {
     NeighbourGroups groups;
-    const std::vector<int16_t> members = numbers(0, 4096);
+    const std::vector<PointNumber> members = numbers(0, 4096);
     std::vector<int32_t> made;
     for (size_t i = 0; i * members.size() <= 2 * NeighbourGroups::kMostMembers; ++i) {
         made.push_back(groups.make(members));
-        groups.join(static_cast<int16_t>(i), made.back());
+        groups.join(static_cast<PointNumber>(i), made.back());
     }
     EXPECT_EQ(groups.groupOf(0), 0);
-    const auto last = static_cast<int16_t>(made.size() - 1);
+    const auto last = static_cast<PointNumber>(made.size() - 1);
     EXPECT_EQ(groups.groupOf(last), made.back());
     // Faces keep their tags; a tag only ever matches a group a point still knows.
     groups.tag(7, made.front());
@@ -75,7 +75,7 @@ TEST(NeighbourGroups, AGroupGivenBackFreesItsMembers) {
     // A point moving from group to group leaves one group alive at a time; the members of the
     // groups given back must not stay allocated (a thousand groups of 4,096 members are 8 MB).
     NeighbourGroups groups;
-    const std::vector<int16_t> members = numbers(0, 4096);
+    const std::vector<PointNumber> members = numbers(0, 4096);
     const auto inUse = [] { return static_cast<long long>(mallinfo2().uordblks); };
     const long long before = inUse();
     for (int i = 0; i < 1000; ++i) {

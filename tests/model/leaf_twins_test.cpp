@@ -22,6 +22,12 @@
 namespace meshthin::testing {
 namespace {
 
+// A small number, or one that agrees with it in its low 16 bits: a search that compared only
+// those would find the one for the other.
+PointNumber wide(int small, std::mt19937& random) {
+    return small >= 0 && random() % 2 == 0 ? small + 0x10000 : small;
+}
+
 TEST(ListSearch, HoldsEitherAnswersAsThePlainScan) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> number(-1, 12);
@@ -30,13 +36,13 @@ TEST(ListSearch, HoldsEitherAnswersAsThePlainScan) {
         // what lies behind the list is filled with the numbers sought, which must not count.
         const size_t size = static_cast<size_t>(round % 12);
         const size_t room = size + static_cast<size_t>(round % 3 == 0 ? 0 : round % 9);
-        std::vector<int16_t> storage(std::max<size_t>(room, 1));
-        for (int16_t& entry : storage) {
-            entry = static_cast<int16_t>(number(random));
+        std::vector<PointNumber> storage(std::max<size_t>(room, 1));
+        for (PointNumber& entry : storage) {
+            entry = wide(number(random), random);
         }
-        const std::span<const int16_t> list(storage.data(), size);
-        const auto first = static_cast<int16_t>(number(random));
-        const auto second = static_cast<int16_t>(number(random));
+        const std::span<const PointNumber> list(storage.data(), size);
+        const auto first = wide(number(random), random);
+        const auto second = wide(number(random), random);
         const HeldPair fast = holdsEither(list, room, first, second);
         const HeldPair plain = holdsEitherPlain(list, first, second);
         ASSERT_EQ(fast.first, plain.first) << "round " << round;
@@ -51,12 +57,12 @@ TEST(ListSearch, FindEntryFindsWhatThePlainScanFinds) {
         // Lists of every length around the blocks of eight and thirty-two, searched from every
         // place, with repeated numbers: the first match at or after the start counts.
         const size_t size = static_cast<size_t>(round % 80);
-        std::vector<int16_t> list(size);
-        for (int16_t& entry : list) {
-            entry = static_cast<int16_t>(number(random));
+        std::vector<PointNumber> list(size);
+        for (PointNumber& entry : list) {
+            entry = wide(number(random), random);
         }
         const size_t from = size == 0 ? 0 : static_cast<size_t>(random()) % (size + 1);
-        const auto sought = static_cast<int16_t>(number(random));
+        const auto sought = wide(number(random), random);
         ASSERT_EQ(findEntry(list, from, sought), findEntryPlain(list, from, sought))
             << "round " << round;
     }
@@ -69,10 +75,10 @@ TEST(ListSearch, FindOnlyEntryFindsWhatTheScanFromTheFrontFinds) {
         // of eight and thirty-two taken from either end; the number sought is at every place, or
         // nowhere.
         const size_t size = static_cast<size_t>(round % 160);
-        std::vector<int16_t> list(size);
-        std::iota(list.begin(), list.end(), int16_t{100});
+        std::vector<PointNumber> list(size);
+        std::iota(list.begin(), list.end(), PointNumber{100});
         std::shuffle(list.begin(), list.end(), random);
-        const auto sought = static_cast<int16_t>(99 + static_cast<int>(random() % (size + 2)));
+        const auto sought = static_cast<PointNumber>(99 + static_cast<int>(random() % (size + 2)));
         ASSERT_EQ(findOnlyEntry(list, sought), findEntryPlain(list, 0, sought))
             << "round " << round;
     }
@@ -81,7 +87,7 @@ TEST(ListSearch, FindOnlyEntryFindsWhatTheScanFromTheFrontFinds) {
 class UnitVectorTest : public StoreTest {
 protected:
     // The sum over entries, paired as far as the paired form goes and one by one for the rest.
-    VectorSum paired(const Point& p, std::span<const int16_t> entries) const {
+    VectorSum paired(const Point& p, std::span<const PointNumber> entries) const {
         VectorSum sum;
         const size_t done =
             addUnitVectorsInPairs(mesh.Points, p.getX(), p.getY(), p.getZ(), entries, sum);
@@ -89,7 +95,7 @@ protected:
                                sum);
         return sum;
     }
-    VectorSum oneByOne(const Point& p, std::span<const int16_t> entries) const {
+    VectorSum oneByOne(const Point& p, std::span<const PointNumber> entries) const {
         VectorSum sum;
         addUnitVectorsOneByOne(mesh.Points, p.getX(), p.getY(), p.getZ(), entries, sum);
         return sum;
@@ -118,9 +124,9 @@ TEST_F(UnitVectorTest, PairedVectorsAddWhatOneByOneAdds) {
     load(meshText(groups, {}));
     std::uniform_int_distribution<int> pick(0, 59);
     for (int round = 0; round < 3000; ++round) {
-        std::vector<int16_t> entries(static_cast<size_t>(round % 17));
-        for (int16_t& entry : entries) {
-            entry = static_cast<int16_t>(pick(random));
+        std::vector<PointNumber> entries(static_cast<size_t>(round % 17));
+        for (PointNumber& entry : entries) {
+            entry = static_cast<PointNumber>(pick(random));
         }
         const Point& p = mesh.Points(pick(random));
         expectSameBits(paired(p, entries), oneByOne(p, entries));
@@ -131,15 +137,15 @@ TEST_F(UnitVectorTest, PairedVectorsStopWhereTheOneByOneSumFails) {
     load(meshText({"(0 0 0)", "(1 2 3)", "(-4 5 0.5)", "(1E+300 0 0)", "(-1E+300 0 0)"}, {}));
     const Point& origin = mesh.Points(0);
     // A number with no slot: the pairs stop before its pair, the plain sum fails at it.
-    const std::vector<int16_t> missing{1, 2, 1, 999, 2, 2};
+    const std::vector<PointNumber> missing{1, 2, 1, 999, 2, 2};
     VectorSum sum;
     EXPECT_LE(addUnitVectorsInPairs(mesh.Points, 0, 0, 0, missing, sum), 2u);
     EXPECT_THROW(paired(origin, missing), Failure);
     // Points so far apart that the square of their distance overflows.
-    const std::vector<int16_t> far{1, 2, 4, 2};
+    const std::vector<PointNumber> far{1, 2, 4, 2};
     EXPECT_THROW(paired(mesh.Points(3), far), Failure);
     EXPECT_THROW(oneByOne(mesh.Points(3), far), Failure);
-    const std::vector<int16_t> near{1, 2, 2, 1, 0};
+    const std::vector<PointNumber> near{1, 2, 2, 1, 0};
     expectSameBits(paired(origin, near), oneByOne(origin, near));
 }
 
@@ -148,7 +154,7 @@ TEST(ListMemoryChecks, ReleasingWhileAListLivesIsAFaultOfOurs) {
     EXPECT_DEATH(
         {
             ListMemory memory;
-            MemoryList<int16_t> alive{ListAllocator<int16_t>(&memory)};
+            MemoryList<PointNumber> alive{ListAllocator<PointNumber>(&memory)};
             alive.assign({1, 2, 3});
             memory.releaseAfter([] {});
         },

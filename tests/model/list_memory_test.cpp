@@ -120,8 +120,8 @@ TEST(ConnList, KeepsTheOrderOfAPlainListThroughTakingOutAndAppending) {
     std::mt19937 random(17);
     for (int list = 0; list < 40; ++list) {
         ConnList conns(&memory);
-        std::vector<int16_t> plain;
-        int16_t next = 0;
+        std::vector<PointNumber> plain;
+        PointNumber next = 0;
         for (int step = 0; step < 400; ++step) {
             const unsigned kind = random() % 3;
             if (kind == 0 && !plain.empty()) {
@@ -132,14 +132,14 @@ TEST(ConnList, KeepsTheOrderOfAPlainListThroughTakingOutAndAppending) {
                 conns.push_back(next);
                 plain.push_back(next++);
             } else {
-                std::vector<int16_t> run(random() % 70);
-                for (int16_t& entry : run) {
+                std::vector<PointNumber> run(random() % 70);
+                for (PointNumber& entry : run) {
                     entry = next++;
                 }
                 conns.append(run.data(), run.size());
                 plain.insert(plain.end(), run.begin(), run.end());
             }
-            ASSERT_EQ(std::vector<int16_t>(conns.begin(), conns.end()), plain)
+            ASSERT_EQ(std::vector<PointNumber>(conns.begin(), conns.end()), plain)
                 << "list " << list << ", step " << step;
         }
     }

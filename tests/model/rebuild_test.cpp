@@ -32,18 +32,18 @@ TEST_F(RebuildTest, RegistrationAddsRingNeighboursInItsOrder) {
     // A triangle A B C: A gets B then C; B gets A then C; C gets A then B.
     load(meshText(points(6), {"3 ( (1) (2) (3) )"}));
     mesh.Faces(0).registerPts(mesh);
-    EXPECT_EQ(listOf(mesh, A), (std::vector<int16_t>{B, C}));
-    EXPECT_EQ(listOf(mesh, B), (std::vector<int16_t>{A, C}));
-    EXPECT_EQ(listOf(mesh, C), (std::vector<int16_t>{A, B}));
+    EXPECT_EQ(listOf(mesh, A), (std::vector<PointNumber>{B, C}));
+    EXPECT_EQ(listOf(mesh, B), (std::vector<PointNumber>{A, C}));
+    EXPECT_EQ(listOf(mesh, C), (std::vector<PointNumber>{A, B}));
 
     // A quad A B C D: A gets B then D; B gets A then C; C gets B then D; D gets A then C.
     freshMesh();
     load(meshText(points(6), {"4 ( (1) (2) (3) (4) )"}));
     mesh.Faces(0).registerPts(mesh);
-    EXPECT_EQ(listOf(mesh, A), (std::vector<int16_t>{B, D}));
-    EXPECT_EQ(listOf(mesh, B), (std::vector<int16_t>{A, C}));
-    EXPECT_EQ(listOf(mesh, C), (std::vector<int16_t>{B, D}));
-    EXPECT_EQ(listOf(mesh, D), (std::vector<int16_t>{A, C}));
+    EXPECT_EQ(listOf(mesh, A), (std::vector<PointNumber>{B, D}));
+    EXPECT_EQ(listOf(mesh, B), (std::vector<PointNumber>{A, C}));
+    EXPECT_EQ(listOf(mesh, C), (std::vector<PointNumber>{B, D}));
+    EXPECT_EQ(listOf(mesh, D), (std::vector<PointNumber>{A, C}));
 
     //  A---D       two triangles sharing the edge A-C, in face order (A B C), (A C D)
     //  | \ |
@@ -52,10 +52,10 @@ TEST_F(RebuildTest, RegistrationAddsRingNeighboursInItsOrder) {
     load(meshText(points(6), {"3 ( (1) (2) (3) )", "3 ( (1) (3) (4) )"}));
     mesh.Faces(0).registerPts(mesh);
     mesh.Faces(1).registerPts(mesh);
-    EXPECT_EQ(listOf(mesh, A), (std::vector<int16_t>{B, C, D}));
-    EXPECT_EQ(listOf(mesh, B), (std::vector<int16_t>{A, C}));
-    EXPECT_EQ(listOf(mesh, C), (std::vector<int16_t>{A, B, D}));
-    EXPECT_EQ(listOf(mesh, D), (std::vector<int16_t>{A, C}));
+    EXPECT_EQ(listOf(mesh, A), (std::vector<PointNumber>{B, C, D}));
+    EXPECT_EQ(listOf(mesh, B), (std::vector<PointNumber>{A, C}));
+    EXPECT_EQ(listOf(mesh, C), (std::vector<PointNumber>{A, B, D}));
+    EXPECT_EQ(listOf(mesh, D), (std::vector<PointNumber>{A, C}));
 }
 
 TEST_F(RebuildTest, ReInitGathersTheLivePointsOfTheReplacedFaces) {

@@ -22,10 +22,10 @@ TEST_F(RemovalTest, AClosedFanOfThreeTrianglesBecomesOneTriangle) {
     mesh.Points(0).remove(mesh);
 
     EXPECT_TRUE(mesh.Points(0).removed());
-    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{1, 2, 3}));  // its own list stays
-    EXPECT_EQ(listOf(mesh, 1), (std::vector<int16_t>{2, 3}));
-    EXPECT_EQ(listOf(mesh, 2), (std::vector<int16_t>{1, 3}));
-    EXPECT_EQ(listOf(mesh, 3), (std::vector<int16_t>{2, 1}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<PointNumber>{1, 2, 3}));  // its own list stays
+    EXPECT_EQ(listOf(mesh, 1), (std::vector<PointNumber>{2, 3}));
+    EXPECT_EQ(listOf(mesh, 2), (std::vector<PointNumber>{1, 3}));
+    EXPECT_EQ(listOf(mesh, 3), (std::vector<PointNumber>{2, 1}));
     EXPECT_NE(mesh.Points(1).valueNow(mesh), valueOfA);  // re-valued without P
     for (long long f = 0; f <= 2; ++f) {
         EXPECT_NE(mesh.Faces(f).report().find(" GONE "), std::string::npos);
@@ -43,8 +43,8 @@ TEST_F(RemovalTest, ANeighbourCutToOneEntryKeepsOnlyTheLastAddition) {
     connect(mesh, N, {P, Q});
     connect(mesh, R, {P});  // its only entry is P: kept by remPoint, replaced by the first addition
     mesh.Points(P).remove(mesh);
-    EXPECT_EQ(listOf(mesh, N), (std::vector<int16_t>{S}));
-    EXPECT_EQ(listOf(mesh, R), (std::vector<int16_t>{S}));
+    EXPECT_EQ(listOf(mesh, N), (std::vector<PointNumber>{S}));
+    EXPECT_EQ(listOf(mesh, R), (std::vector<PointNumber>{S}));
     // No face held P: still one face is appended behind the empty one the file had.
     EXPECT_EQ(mesh.Faces.upperBound(), 1);
     EXPECT_EQ(mesh.Faces(1).report(), "(1)(2)(3) NEW ");
@@ -68,7 +68,7 @@ TEST_F(RemovalTest, PointZeroDropsARemovedNeighbourLikeAnyOther) {
     mesh.Points(1).remove(mesh);
     // 0's list (1, 2) is cut to (2); each later addition replaces a single entry, so the
     // additions 2 and 3 leave (3).
-    EXPECT_EQ(listOf(mesh, 0), (std::vector<int16_t>{3}));
+    EXPECT_EQ(listOf(mesh, 0), (std::vector<PointNumber>{3}));
 }
 
 TEST_F(RemovalTest, FaceNumbersBeyondSixteenBitsAreFine) {
@@ -98,8 +98,8 @@ TEST_F(RemovalTest, EveryPointOfAFanIsRewiredToAllTheOthers) {
             const int16_t before = static_cast<int16_t>(i == 1 ? n : i - 1);
             const int16_t after = static_cast<int16_t>(i == n ? 1 : i + 1);
             // The ring point's first face is the one before it, except for point 1.
-            std::vector<int16_t> expected =
-                i == 1 ? std::vector<int16_t>{after, before} : std::vector<int16_t>{before, after};
+            std::vector<PointNumber> expected = i == 1 ? std::vector<PointNumber>{after, before}
+                                                       : std::vector<PointNumber>{before, after};
             for (int16_t other = 1; other <= n; ++other) {
                 if (other != i && other != before && other != after) {
                     expected.push_back(other);

@@ -46,17 +46,17 @@ std::string meshText(const std::vector<std::string>& points,
     return text;
 }
 
-std::vector<int16_t> listOf(const Mesh& mesh, int16_t p) {
-    std::vector<int16_t> list;
+std::vector<PointNumber> listOf(const Mesh& mesh, PointNumber p) {
+    std::vector<PointNumber> list;
     const Point& point = mesh.Points(p);
-    for (int16_t j = 0; j <= point.getNumConns(); ++j) {
+    for (PointNumber j = 0; j <= point.getNumConns(); ++j) {
         list.push_back(point.getConn(mesh, j));
     }
     return list;
 }
 
-void connect(Mesh& mesh, int16_t p, const std::vector<int16_t>& to) {
-    for (int16_t n : to) {
+void connect(Mesh& mesh, PointNumber p, const std::vector<PointNumber>& to) {
+    for (PointNumber n : to) {
         mesh.Points(p).addConn(mesh, n);
     }
     mesh.Points(p).doneAdd();
@@ -101,7 +101,7 @@ std::string meshBits(const Mesh& mesh) {
         add(p.removed());
         add(p.getPtOrder());
         add(p.everConnected());
-        for (int16_t k = 0; k <= p.getNumConns(); ++k) {
+        for (PointNumber k = 0; k <= p.getNumConns(); ++k) {
             add(p.getConn(mesh, k));
         }
         bits += '|';

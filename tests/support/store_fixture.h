@@ -64,9 +64,9 @@ private:
 std::string meshText(const std::vector<std::string>& points, const std::vector<std::string>& faces);
 
 // Point p's connection list, entry by entry.
-std::vector<int16_t> listOf(const Mesh& mesh, int16_t p);
+std::vector<PointNumber> listOf(const Mesh& mesh, PointNumber p);
 // Adds the numbers to point p's list one by one with addConn, then closes the run with doneAdd.
-void connect(Mesh& mesh, int16_t p, const std::vector<int16_t>& to);
+void connect(Mesh& mesh, PointNumber p, const std::vector<PointNumber>& to);
 // Every coordinate and every face report of mesh, or what is absent: two meshes that
 // summarise alike hold the same points and faces.
 std::string meshSummary(const Mesh& mesh);

@@ -371,10 +371,10 @@ TEST_F(Form1Test, TheSliderWritesItsThresholdAndADragRefreshesTheStatistics) {
 TEST_F(Form1Test, SelectingAPointShowsItWithTheMouseAndTheKeyboard) {
     loadMesh(kFanPoints, kFanFaces);
     showForm();
-    const auto connectionsOf = [](int16_t point) {
+    const auto connectionsOf = [this](PointNumber point) {
         QStringList texts;
         const Mesh& mesh = form->mesh();
-        for (int16_t j = 0; j <= mesh.Points(point).getNumConns(); ++j) {
+        for (PointNumber j = 0; j <= mesh.Points(point).getNumConns(); ++j) {
             texts.append(QString::number(mesh.Points(point).getConn(mesh, j)));
         }
         return texts;

@@ -105,7 +105,7 @@ TEST_F(MenusTest, OpenReplacesTheMeshAndAFailedOpenLosesNothing) {
     clickItem("List1", "1");
     control<QLineEdit>("Text1")->setText(QStringLiteral("0.25"));
     const QStringList before = onScreen();
-    const std::string storeBefore = testing::storeSummary();
+    const std::string storeBefore = testing::meshSummary(form->mesh());
     ASSERT_TRUE(action("editUndo")->isEnabled());
 
     // A file that fails: its message, and everything as it was, the undo history included.
@@ -115,7 +115,7 @@ TEST_F(MenusTest, OpenReplacesTheMeshAndAFailedOpenLosesNothing) {
     ASSERT_EQ(script.messages.size(), 1u);
     EXPECT_TRUE(script.messages[0].startsWith(kLoadErrorPrefix));
     EXPECT_EQ(onScreen(), before);
-    EXPECT_EQ(testing::storeSummary(), storeBefore);
+    EXPECT_EQ(testing::meshSummary(form->mesh()), storeBefore);
     EXPECT_TRUE(action("editUndo")->isEnabled());
     EXPECT_EQ(script.openProposals.back(), folder.filePath("input.mesh"));
 
@@ -216,7 +216,7 @@ TEST_F(MenusTest, UndoAndRedoRestoreTheMeshAndLaterRunsWriteAsIfTheUndoneRunsNev
     EXPECT_EQ(action("editRedo")->text(), "Redo Reduction");
 }
 
-TEST_F(MenusTest, DuringARunOnlyQuitAndHelpStayAvailableAndQuitStopsIt) {
+TEST_F(MenusTest, DuringARunOnlyStopQuitAndHelpStayAvailableAndQuitStopsIt) {
     loadMesh(kFanPoints, kFanFaces);
     showForm();
     std::map<QString, bool> enabledDuringWrite;
@@ -228,13 +228,15 @@ TEST_F(MenusTest, DuringARunOnlyQuitAndHelpStayAvailableAndQuitStopsIt) {
         }
     };
     run(QStringLiteral("0.5"), std::nullopt);
-    const std::map<QString, bool> expected = {
-        {"fileOpen", false},  {"fileSaveAs", false},  {"fileQuit", true},
-        {"editUndo", false},  {"editRedo", false},    {"helpContents", true},
-        {"helpAbout", false}, {"helpAboutQt", false}, {"viewMeshView", false}};
+    const std::map<QString, bool> expected = {{"fileOpen", false},    {"fileSaveAs", false},
+                                              {"fileQuit", true},     {"editUndo", false},
+                                              {"editRedo", false},    {"editStop", true},
+                                              {"helpContents", true}, {"helpAbout", false},
+                                              {"helpAboutQt", false}, {"viewMeshView", false}};
     EXPECT_EQ(enabledDuringWrite, expected);
     EXPECT_TRUE(action("fileOpen")->isEnabled());
     EXPECT_TRUE(action("editUndo")->isEnabled());
+    EXPECT_FALSE(action("editStop")->isEnabled()) << "nothing to stop";
 
     // Quit in the middle of a long run: the run stops and nothing is written.
     const std::string fan = generate::fan(4000);
@@ -344,7 +346,9 @@ TEST_F(MenusTest, EscapeStopsALongRunLeavingTheMeshListsAndFilesAsTheyWere) {
     const QString input = writeText(QStringLiteral("fan.mesh"), generate::fan(4000));
     script.openAnswer = input;
     form->load();
+    script.messages.clear();
     showForm();
+    control<QLineEdit>("Text1")->setText(QStringLiteral("1E+300"));
     const Mesh* onScreenBefore = &form->mesh();
     std::ostringstream before;
     Mesh copy(form->mesh());

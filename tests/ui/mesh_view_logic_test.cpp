@@ -195,9 +195,9 @@ TEST_F(MeshGeometryTest, OnlyAClosedSurfaceTurningOneWayCountsAsClosedAndItsNorm
         faces.push_back(faceText(quad, false));
         inward.push_back(faceText(quad, true));
     }
-    const auto geometryOf = [this](const std::string& mesh) {
+    const auto geometryOf = [this](const std::string& text) {
         mesh = Mesh();
-        loadAndAnalyze(mesh);
+        loadAndAnalyze(text);
         return buildGeometry(mesh);
     };
     MeshGeometry g = geometryOf(meshText(points, faces));
@@ -266,12 +266,12 @@ TEST_F(MeshGeometryTest, MarksShrinkWhereThePointsCrowdTheScreenAndGrowBackWhenZ
 TEST_F(MeshGeometryTest, RemovedPointsAndFacesAreNotShownAndRebuiltFacesAreRings) {
     stopListening();
     loadAndAnalyze(generate::grid(12, 10, 0.5, 4));
-    const std::string before = storeSummary();
+    const std::string before = meshSummary(mesh);
     // A run that is not written: its rebuilt faces are not in ring order in the store yet.
     removePointsBelow(mesh, 1.0, [](long long) {});
-    const std::string summary = storeSummary();
+    const std::string summary = meshSummary(mesh);
     const MeshGeometry g = buildGeometry(mesh);
-    EXPECT_EQ(storeSummary(), summary);  // building reads only
+    EXPECT_EQ(meshSummary(mesh), summary);  // building reads only
     EXPECT_NE(summary, before);
     long long hidden = 0;
     for (size_t i = 0; i < g.pointCount(); ++i) {

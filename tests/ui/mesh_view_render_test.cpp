@@ -149,7 +149,7 @@ TEST_F(MeshViewRenderTest, MarksShowWhatARunRemovesAndTheRestShowsTheMapColour) 
     std::sort(sorted.begin(), sorted.end());
     const double threshold = sorted[sorted.size() * 4 / 10];
     ASSERT_TRUE(driver.moveThreshold(threshold));
-    const std::vector<int16_t> removed = pointsARunRemoves(driver.mesh(), threshold);
+    const std::vector<PointNumber> removed = pointsARunRemoves(driver.mesh(), threshold);
     ASSERT_EQ(driver.view().removesCount(), static_cast<long long>(removed.size()));
     const std::set<int> removedSet(removed.begin(), removed.end());
 
@@ -201,11 +201,11 @@ TEST_F(MeshViewRenderTest, AThresholdMoveChangesTheMarksAndARunChangesThePicture
     const QImage atHigh = driver.picture();
     EXPECT_GT(redPixels(atHigh), redAtLow);
     // Every seen point that only the higher threshold removes turned red.
-    const std::vector<int16_t> lowSet = pointsARunRemoves(driver.mesh(), low);
-    const std::vector<int16_t> highSet = pointsARunRemoves(driver.mesh(), high);
+    const std::vector<PointNumber> lowSet = pointsARunRemoves(driver.mesh(), low);
+    const std::vector<PointNumber> highSet = pointsARunRemoves(driver.mesh(), high);
     int turned = 0;
     for (int p : seenPoints(driver, g)) {
-        const auto in = [p](const std::vector<int16_t>& set) {
+        const auto in = [p](const std::vector<PointNumber>& set) {
             return std::find(set.begin(), set.end(), p) != set.end();
         };
         if (in(highSet) && !in(lowSet)) {
