@@ -231,5 +231,34 @@ TEST_F(ConnectionTest, EveryDirectionCountsInListOrderWhereverTheListIsCut) {
     }
 }
 
+TEST_F(ConnectionTest, AListPassesSixteenBitsOnlyInAMeshWithoutTheBraceLimit) {
+    // One point gains 34,000 connections, one at a time: in a mesh read from the
+    // brace format the entry that makes the last index pass 32,767 is the overflow, in any other
+    // the list simply grows.
+    constexpr PointNumber kOthers = 34000;
+    for (const long long limit : {kBracePositionLimit, kWidePositionLimit}) {
+        freshMesh();
+        mesh.setPositionLimit(limit);
+        mesh.Points.growTo(kOthers);
+        for (PointNumber p = 0; p <= kOthers; ++p) {
+            mesh.Points(p).loadme(mesh, "(0 0 0)", 1, p, dotNumbers);
+        }
+        Point& hub = mesh.Points(0);
+        try {
+            for (PointNumber p = 1; p <= kOthers; ++p) {
+                hub.addConn(mesh, p);
+            }
+            hub.doneAdd();
+            EXPECT_EQ(limit, kWidePositionLimit) << "no overflow in a brace mesh";
+            EXPECT_EQ(hub.getNumConns(), kOthers - 1);
+            EXPECT_EQ(hub.getConn(mesh, kOthers - 1), kOthers);
+        } catch (const Failure& failure) {
+            EXPECT_EQ(limit, kBracePositionLimit) << failure.what();
+            EXPECT_EQ(failure.what(), std::string(overflowFailure().what()));
+            EXPECT_EQ(hub.getNumConns(), INT16_MAX) << "the list stops at the entry that fails";
+        }
+    }
+}
+
 }  // namespace
 }  // namespace meshthin::testing
