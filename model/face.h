@@ -43,7 +43,8 @@ public:
     void loadme(std::string_view inputstring, const NumberCodec& numbers);
     // Unless the face is removed or has fewer than three points: shrink, fixOrder, then write
     // "count 0 0 -1 ( " and " ( k ) " per point (k its output number), " ", " ) " CR LF.
-    // A face left with fewer than three point references after shrink and fixOrder is skipped.
+    // Positions holding -1 or a removed point are left out, and a face left with fewer than
+    // three point references after shrink and fixOrder is skipped.
     void writeOut(std::ostream& txtfile);
 
     // --- queries ---
