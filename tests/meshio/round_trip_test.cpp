@@ -270,6 +270,13 @@ TEST_F(RoundTripTest, TheWritersFormKeepsTheLimitsAndTellsItsFailures) {
               "Not a number: \"x\" (line 3)");
     EXPECT_EQ(failureOf(header + "(0 0 0)\n}faces {\n3 0 0 -1 (  ( 0 )  ( y )  ( 2 )   ) \n } \n"),
               "Not a number: \"y\" (line 4)");
+    // A "(" right behind the number is part of it, with or without blanks before the number.
+    for (const char* group : {"( 1(2 )", "(1(2 )", "( 1(2)", "(1(2)"}) {
+        EXPECT_EQ(failureOf(header + "(0 0 0)\n(1 0 0)\n(0 1 0)\n(0 0 0)\n}faces {\n" +
+                            "3 0 0 -1 (  ( 0 )  " + group + "   ) \n } \n"),
+                  "Not a number: \"1(2\" (line 7)")
+            << group;
+    }
     EXPECT_EQ(failureOf(header + "(0 0 0)\n}faces {\n" + face + " } \n"),
               std::string(kMissingPointDescription) + " (line 4)");
     EXPECT_EQ(failureOf(header + "(0 0 0)\n(1 0 0)\n"),
