@@ -7,6 +7,7 @@
 
 #include "meshio/batch.h"
 #include "meshio/startup.h"
+#include "model/scratch.h"
 #include "model/store.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
@@ -53,6 +54,23 @@ TEST_F(SnapshotTest, RunsAfterARestoreWriteWhatTheyWouldHaveWrittenWithoutTheUnd
         runAndWrite(first, dotNumbers);
         EXPECT_EQ(runAndWrite(second, dotNumbers), expected) << "seed " << seed;
     }
+}
+
+// A deep run makes its rewired neighbours groups (model/groups.h), which say what their lists
+// hold. Restored lists no longer hold what the groups say, so a restore forgets them, and the
+// same deep run after it does and writes what it did the first time.
+TEST_F(SnapshotTest, ADeepRunAfterARestoreWritesWhatItWroteTheFirstTime) {
+    stopListening();
+    loadAndAnalyze(generate::grid(12, 10, 0.6, 1));
+    const StoreSnapshot loaded = takeSnapshot();
+    const std::string first = runAndWrite(10, dotNumbers);
+    bool grouped = false;
+    for (int16_t p = 0; p <= lastLoadedPoint(); ++p) {
+        grouped = grouped || scratch().groups.groupOf(p) != 0;
+    }
+    ASSERT_TRUE(grouped) << "the run made no group, so the case shows nothing";
+    restoreSnapshot(loaded);
+    EXPECT_EQ(runAndWrite(10, dotNumbers), first);
 }
 
 TEST_F(SnapshotTest, AnAbsentStoreIsRestoredAbsent) {
