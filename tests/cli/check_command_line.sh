@@ -110,6 +110,17 @@ run -t abc --in-place "$input"
 expect 2 "meshthin: --threshold: \"abc\" is not a number
 $hint
 " "a threshold that is not a number"
+# Every threshold counts, in order: a bad one before a good one is the same mistake, and two
+# different ones are two runs, each with its own line.
+run -t abc -t 0.5 -o not-written.mesh "$input"
+expect 2 "meshthin: --threshold: \"abc\" is not a number
+$hint
+" "a threshold that is not a number before one that is"
+[ ! -e not-written.mesh ] || fail "a threshold that is not a number before one that is wrote a file"
+run -t 0 -t 0.5 -o two.mesh "$input"
+expect 0 "" "two different thresholds"
+printf 'threshold 0: removed 0, 6 left\nthreshold 0.5: removed 1, 5 left\n' | cmp -s - out ||
+    fail "the run lines of two different thresholds"
 run --threshold 0,5. --in-place "$input"
 expect 2 "meshthin: --threshold: \"0,5.\" is not a number
 $hint
