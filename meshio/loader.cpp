@@ -361,6 +361,9 @@ void readWrittenPoints(Mesh& mesh, LineReader& lines, const NumberCodec& numbers
 // The writer's groups hold blanks around the point number, "( 4 )"; the face's own reading takes
 // the number right after "(". Moving the number's characters over the blanks before it keeps the
 // line's length, so every position, and every 16-bit limit on one, stays where it was.
+// The number's text ends where the face's reading ends it, at a blank or ")": a "(" inside it
+// stays in it ("( 1(2 )" reads "1(2", as "(1(2 )" does), and the next group is looked for
+// behind it.
 void moveNumbersToTheirParentheses(std::string& line) {
     for (size_t open = line.find('('); open != std::string::npos; open = line.find('(', open + 1)) {
         size_t first = open + 1;
@@ -371,7 +374,7 @@ void moveNumbersToTheirParentheses(std::string& line) {
             continue;
         }
         size_t end = first;
-        while (end < line.size() && line[end] != ' ' && line[end] != ')' && line[end] != '(') {
+        while (end < line.size() && line[end] != ' ' && line[end] != ')') {
             ++end;
         }
         const size_t blanks = first - open - 1;
@@ -379,6 +382,7 @@ void moveNumbersToTheirParentheses(std::string& line) {
                   line.begin() + static_cast<std::ptrdiff_t>(end),
                   line.begin() + static_cast<std::ptrdiff_t>(open + 1));
         std::fill_n(line.begin() + static_cast<std::ptrdiff_t>(end - blanks), blanks, ' ');
+        open = end - 1;
     }
 }
 

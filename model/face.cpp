@@ -19,6 +19,16 @@ const char* trueFalse(bool answer) {
     return answer ? "True" : "False";
 }
 
+// Whether the written face line names the point at a position holding p. Neither an open
+// position nor a removed point is named. The ring walk of a rebuilt face can put a removed point
+// back in: shrink drops it from positions 0..lastPos but leaves its copy behind them, the walk
+// looks at every position, and a connection list may still hold a removed point (a list can
+// hold a neighbour that does not hold it, and that neighbour's removal then leaves it there).
+// Its number would be that of an earlier write, or 0, and name another point or none.
+bool names(const Mesh& mesh, PointNumber p) {
+    return p != -1 && !mesh.Points(p).removed();
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -163,7 +173,7 @@ void Face::writeOut(Mesh& mesh, std::ostream& txtfile) {
     // references that follow, so that a reader trusting it reads exactly these points.
     long long references = 0;
     for (long long j = 0; j <= lastPos; ++j) {
-        references += at(j) != -1 ? 1 : 0;
+        references += names(mesh, at(j)) ? 1 : 0;
     }
     if (references < 3) {
         return;
@@ -180,7 +190,7 @@ void Face::writeOut(Mesh& mesh, std::ostream& txtfile) {
     // and fixOrder only puts -1 or points of the face in their places.
     for (long long j = 0; j <= lastPos; ++j) {
         const PointNumber p = pts[static_cast<size_t>(j)];
-        if (p != -1) {
+        if (names(mesh, p)) {
             const int32_t order = mesh.Points(p).getPtOrder();
             end = std::copy_n(" ( ", 3, end);
             end = std::to_chars(end, end + 10, order).ptr;

@@ -49,7 +49,8 @@ public:
     void loadme(Mesh& mesh, std::string_view inputstring, const NumberCodec& numbers);
     // Unless the face is removed or has fewer than three points: shrink, fixOrder, then write
     // "count 0 0 -1 ( " and " ( k ) " per point (k its output number), " ", " ) " CR LF.
-    // A face left with fewer than three point references after shrink and fixOrder is skipped.
+    // Positions holding -1 or a removed point are left out, and a face left with fewer than
+    // three point references after shrink and fixOrder is skipped.
     void writeOut(Mesh& mesh, std::ostream& txtfile);
 
     // --- queries ---

@@ -8,6 +8,7 @@
 #include "meshio/batch.h"
 #include "meshio/startup.h"
 #include "model/mesh.h"
+#include "model/scratch.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
 
@@ -53,6 +54,23 @@ TEST_F(SnapshotTest, RunsAfterARestoreWriteWhatTheyWouldHaveWrittenWithoutTheUnd
         runAndWrite(mesh, first, dotNumbers);
         EXPECT_EQ(runAndWrite(mesh, second, dotNumbers), expected) << "seed " << seed;
     }
+}
+
+// A deep run makes its rewired neighbours groups (model/groups.h), which say what their lists
+// hold. A copy's lists were never told what the groups say, so a copy starts without them, and
+// the same deep run on the copy put back does and writes what it did the first time.
+TEST_F(SnapshotTest, ADeepRunAfterARestoreWritesWhatItWroteTheFirstTime) {
+    stopListening();
+    loadAndAnalyze(generate::grid(12, 10, 0.6, 1));
+    const Mesh loaded(mesh);
+    const std::string first = runAndWrite(mesh, 10, dotNumbers);
+    bool grouped = false;
+    for (PointNumber p = 0; p <= mesh.lastLoadedPoint(); ++p) {
+        grouped = grouped || mesh.scratch().groups.groupOf(p) != 0;
+    }
+    ASSERT_TRUE(grouped) << "the run made no group, so the case shows nothing";
+    mesh = loaded;
+    EXPECT_EQ(runAndWrite(mesh, 10, dotNumbers), first);
 }
 
 TEST_F(SnapshotTest, AnAbsentMeshIsRestoredAbsent) {

@@ -590,8 +590,9 @@ void Mesh::walkRing(MeshFace& face) {
 }
 
 // A face that is gone or has fewer than three positions is not written. Otherwise it shrinks, a
-// rebuilt one takes its ring order, and it is written if three or more positions hold a point:
-// the count of those, then each point's output number. A face from the file keeps its own
+// rebuilt one takes its ring order, and it is written if three or more positions hold a point
+// that is not removed: the count of those, then each point's output number. (The ring walk can
+// step onto a removed point that shrink left behind lastPos.) A face from the file keeps its own
 // order; the model walks it too, but only for its diagnostic texts, and that walk cannot fail
 // (every number in the face is one the start-up passes found in the mesh), so it is left out
 // here.
@@ -605,8 +606,9 @@ void Mesh::writeFace(MeshFace& face, std::string& out) {
     }
     std::vector<int16_t> named;
     for (long long j = 0; j <= face.lastPos; ++j) {
-        if (slotAt(face, j) != -1) {
-            named.push_back(slotAt(face, j));
+        const int16_t p = slotAt(face, j);
+        if (p != -1 && !point(p).removed) {
+            named.push_back(p);
         }
     }
     if (named.size() < 3) {

@@ -118,10 +118,21 @@ TEST_F(MenusTest, OpenReplacesTheMeshAndAFailedOpenLosesNothing) {
     EXPECT_EQ(testing::meshSummary(form->mesh()), storeBefore);
     EXPECT_TRUE(action("editUndo")->isEnabled());
     EXPECT_EQ(script.openProposals.back(), folder.filePath("input.mesh"));
+    // Nothing names the file that failed: Save As, the mesh view and the next Open name the
+    // file on screen.
+    script.saveAnswers.push_back(std::nullopt);
+    action("fileSaveAs")->trigger();
+    EXPECT_EQ(script.saveProposals.back(), folder.filePath("input.mesh"));
+    action("viewMeshView")->trigger();
+    auto* view = form->findChild<MeshViewWindow*>(QStringLiteral("meshView"));
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->windowTitle(), "Mesh view - input.mesh");
+    view->close();
 
     // A cancelled dialog changes nothing either.
     script.openAnswer.clear();
     action("fileOpen")->trigger();
+    EXPECT_EQ(script.openProposals.back(), folder.filePath("input.mesh"));
     EXPECT_EQ(onScreen(), before);
 
     // A good file replaces the mesh, with no notice, and is proposed for saving.
