@@ -12,6 +12,7 @@
 
 #include <glm/glm.hpp>
 
+#include "meshio/formats/triangulate.h"
 #include "ui/mesh_view_camera.h"
 
 namespace meshthin {
@@ -51,14 +52,6 @@ struct MeshGeometry {
 // The geometry of the mesh in the store; empty when no mesh is loaded. Reads the store only:
 // a rebuilt face is put into ring order on a copy of it.
 MeshGeometry buildGeometry();
-
-// Cuts a simple polygon (convex or not, in any plane, either winding) into ring.size() - 2
-// triangles by ear clipping, appending the positions' indices, offset by base, to triangles.
-// A polygon that is not simple still gives ring.size() - 2 triangles covering its points.
-// A hand-written cut: no Debian package carries a polygon triangulator for C++ (Qt's is
-// private); the rings are small, and the cut is quadratic in the ring's length.
-void triangulatePolygon(std::span<const glm::vec3> ring, uint32_t base,
-                        std::vector<uint32_t>& triangles);
 
 // The diameter in pixels of the mark of a point that a run removes, seen by camera in a view of
 // the given height: 8 where the points lie far apart on screen, down to 3 where they crowd
