@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// STL, read (ascii and binary) and written (binary) by hand.
+//
+// An STL file lists every facet with its own corners and shares no points, so reading welds the
+// corners: corners with the same coordinates become one point, numbered in the order of their
+// first appearance (0 and -0 are the same coordinate), or no point would have neighbours. Facet
+// normals and the binary attribute bytes are not read; a facet keeps its corners as the file
+// gives them, even when two of them weld into one point. Ascii files may hold several solids,
+// and a facet's loop of more than three corners reads as a polygon. A file is binary unless it
+// starts with "solid" and its size is not 84 + 50 times the count at byte 80 (binary headers
+// may start with "solid" too).
+//
+// Writing is binary: STL holds triangles only, so a polygon is cut the way the mesh view cuts it
+// (triangulatePolygon on float positions), and each facet's normal is worked out from the
+// corners as written. Colours and normals of points have no place in STL.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "meshio/formats/polygon_mesh.h"
+
+namespace meshthin::formats {
+
+// Reads an STL file's bytes; fileName names the file in a FormatError.
+PolygonMesh readStl(std::string_view bytes, std::string_view fileName);
+
+// Whether the bytes are a binary STL by their size: 84 + 50 times the count at byte 80.
+bool hasBinaryStlSize(std::string_view bytes);
+
+// Appends the mesh as binary STL to out.
+void writeStl(std::string& out, const PolygonMesh& mesh);
+
+}  // namespace meshthin::formats
