@@ -13,11 +13,13 @@
 // with ` r g b` (0 to 1, 4 decimals, enough to give the same bytes back) when the mesh has
 // colours (alpha and normals have no place in OBJ and are left out), then 1-based `f` lines.
 //
-// Why our own reader: tinyobjloader (Debian's libtinyobjloader-dev 2.0.0~rc10, double build,
-// triangulate=false) keeps polygons and shared points, but on a generated 1,000,000-point OBJ
-// (a 1000 x 1000 grid of quads, 60 MB) it took 1.10-1.16 s, 3.4 times the floor of reading the
-// same numbers with std::from_chars (0.32-0.34 s); this reader takes 0.36-0.38 s, 1.1 times the
-// floor, and reads straight into the arrays (best of 3 on the 2-core development machine).
+// Why a reader of our own: tinyobjloader (Debian's libtinyobjloader-dev 2.0.0~rc10, its double
+// build, triangulate=false) keeps polygons and shared points, but reads far beyond twice the
+// floor. Measured on a generated OBJ of 1,000,000 points (a 1000 x 1000 grid, 6 decimals) and
+// 998,001 quads, 60.8 MB, parsed from memory in one process, six rounds on the shared 2-core
+// development machine (load average 2.8): every number through std::from_chars, the floor,
+// 0.084-0.155 s; this reader 0.136-0.279 s, 1.57-1.8 times the floor in each round, into the
+// arrays the caller gets; tinyobjloader 0.82-1.05 s, 5.5-12.5 times the floor.
 #pragma once
 
 #include <string>
