@@ -24,11 +24,12 @@ constexpr std::string_view kKeywords = "OFF, COFF, NOFF, STOFF or a combination 
 Layout readKeyword(TextCursor& in) {
     Layout layout;
     in.skipSpaceAndComments();
-    if (detail::isDigit(in.peek())) {
-        return layout;  // no keyword: the counts come first
-    }
     const size_t at = in.offset();
     std::string_view word = in.word();
+    if (!word.empty() && std::all_of(word.begin(), word.end(), detail::isDigit)) {
+        in.moveTo(at);
+        return layout;  // no keyword: the counts come first
+    }
     const auto take = [&](std::string_view prefix) {
         if (word.starts_with(prefix)) {
             word.remove_prefix(prefix.size());
@@ -122,8 +123,8 @@ PolygonMesh readOff(std::string_view bytes, std::string_view fileName) {
     mesh.normals.reserve(layout.normals ? 3 * room : 0);
     mesh.colours.reserve(layout.colours ? 4 * room : 0);
     const auto announced = [](std::string_view what, int64_t i, int64_t count) {
-        return std::string(what) + " " + std::to_string(i + 1) + " of " + std::to_string(count) +
-               " (the header announces " + std::to_string(count) + ")";
+        return std::string(what) + " " + std::to_string(i + 1) + " (the header announces " +
+               std::to_string(count) + ")";
     };
     for (int64_t i = 0; i < points; ++i) {
         in.skipSpaceAndComments();
@@ -135,7 +136,7 @@ PolygonMesh readOff(std::string_view bytes, std::string_view fileName) {
         }
         if (layout.normals) {
             for (int k = 0; k < 3; ++k) {
-                mesh.normals.push_back(static_cast<float>(in.real("a normal value")));
+                mesh.normals.push_back(in.real<float>("a normal value"));
             }
         }
         if (layout.colours) {

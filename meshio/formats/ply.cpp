@@ -300,7 +300,7 @@ struct Place {
     uint64_t item = 0;
 
     std::string describe(std::string_view what) const {
-        return std::string(what) + " of " + element->name + " " + std::to_string(item) +
+        return std::string(what) + " in " + element->name + " " + std::to_string(item) +
                " (the header announces " + std::to_string(element->count) + ")";
     }
 };
@@ -351,6 +351,8 @@ public:
         }
         p += count * sizeOf(type);
     }
+    // Where the next value starts.
+    size_t mark() { return p; }
     size_t offset() const { return p; }
     size_t left() const { return bytes.size() - p; }
     void finish() const {
@@ -389,23 +391,10 @@ public:
         in.moveTo(start);
     }
 
-    double real(Type, const Place& place) {
-        skipSpace();
-        const char* start = bytes.data() + in.offset();
-        const char* end = bytes.data() + bytes.size();
-        if (start != end && *start == '+') {
-            ++start;
-        }
-        double value = 0;
-        const auto [stop, error] = fast_float::from_chars(start, end, value);
-        if (error != std::errc() || (stop != end && !detail::isBlank(*stop) && *stop != '\n')) {
-            fail(place, "a number");
-        }
-        if (!std::isfinite(value)) {
-            fail(place, "a finite number");
-        }
-        in.moveTo(static_cast<size_t>(stop - bytes.data()));
-        return value;
+    double real(Type type, const Place& place) {
+        // A float property reads as a float, as in a binary file: its shortest text gives the
+        // same float back.
+        return type == Type::Float32 ? parse<float>(place) : parse<double>(place);
     }
     int64_t whole(Type, const Place& place) {
         skipSpace();
@@ -434,6 +423,11 @@ public:
             skip(type, place);
         }
     }
+    // Where the next value starts, after the space before it.
+    size_t mark() {
+        skipSpace();
+        return in.offset();
+    }
     size_t offset() const { return in.offset(); }
     size_t left() const { return bytes.size() - in.offset(); }
     void finish() {
@@ -450,6 +444,26 @@ public:
     }
 
 private:
+    template <typename Real>
+    double parse(const Place& place) {
+        skipSpace();
+        const char* start = bytes.data() + in.offset();
+        const char* end = bytes.data() + bytes.size();
+        if (start != end && *start == '+') {
+            ++start;
+        }
+        Real value = 0;
+        const auto [stop, error] = fast_float::from_chars(start, end, value);
+        if (error != std::errc() || (stop != end && !detail::isBlank(*stop) && *stop != '\n')) {
+            fail(place, "a number");
+        }
+        if (!std::isfinite(value)) {
+            fail(place, "a finite number");
+        }
+        in.moveTo(static_cast<size_t>(stop - bytes.data()));
+        return value;
+    }
+
     void skipSpace() {
         while (!in.atEnd() && (detail::isBlank(in.peek()) || in.peek() == '\n')) {
             in.advance();
@@ -533,7 +547,7 @@ void readFaces(Source& source, const Element& element, uint64_t points, PolygonM
                 skipProperty(source, property, place);
                 continue;
             }
-            const size_t countAt = source.offset();
+            const size_t countAt = source.mark();
             const int64_t count = source.whole(property.countType, place);
             if (!strips && count < 3) {
                 source.failValue(countAt, place, "a face of at least 3 points");
@@ -544,7 +558,7 @@ void readFaces(Source& source, const Element& element, uint64_t points, PolygonM
             uint32_t strip[2] = {0, 0};
             int64_t inStrip = 0;
             for (int64_t k = 0; k < count; ++k) {
-                const size_t at = source.offset();
+                const size_t at = source.mark();
                 const int64_t index = source.whole(property.type, place);
                 if (strips && index == -1) {
                     inStrip = 0;

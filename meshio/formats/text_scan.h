@@ -124,10 +124,12 @@ public:
         return {start, static_cast<size_t>(p - start)};
     }
 
-    // A finite real number after blanks, or a failure naming what was expected.
-    double real(std::string_view expected) {
+    // A finite real number after blanks, or a failure naming what was expected. Read as the
+    // type asked for: a float written in its shortest text reads back to the same float.
+    template <typename Real = double>
+    Real real(std::string_view expected) {
         skipBlanks();
-        double value = 0;
+        Real value = 0;
         const char* start = p;
         if (start != end && *start == '+') {
             ++start;  // fast_float, like from_chars, takes no "+"
