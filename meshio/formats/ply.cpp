@@ -654,6 +654,9 @@ PolygonMesh readPly(std::string_view bytes, std::string_view fileName) {
                             header.encoding == PlyEncoding::BinaryBigEndian, fileName);
         readBody(source, header, mesh);
     }
+    if (mesh.colours.empty()) {
+        mesh.colourChannels = 0;  // colour properties of no vertex at all
+    }
     return mesh;
 }
 

@@ -282,8 +282,13 @@ void writeStl(std::string& out, const PolygonMesh& mesh) {
     out.reserve(out.size() + kFacetSize * triangles);
     const auto at = [&](uint32_t point) {
         const double* p = mesh.positions.data() + 3 * size_t{point};
-        return glm::vec3(static_cast<float>(p[0]), static_cast<float>(p[1]),
-                         static_cast<float>(p[2]));
+        const glm::vec3 corner(static_cast<float>(p[0]), static_cast<float>(p[1]),
+                               static_cast<float>(p[2]));
+        if (!std::isfinite(corner.x) || !std::isfinite(corner.y) || !std::isfinite(corner.z)) {
+            throw Failure("STL holds 32-bit coordinates, and point " + std::to_string(point) +
+                          " lies beyond their range");
+        }
+        return corner;
     };
     std::vector<glm::vec3> ring;
     std::vector<uint32_t> cut;

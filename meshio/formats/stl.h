@@ -12,7 +12,8 @@
 //
 // Writing is binary: STL holds triangles only, so a polygon is cut the way the mesh view cuts it
 // (triangulatePolygon on float positions), and each facet's normal is worked out from the
-// corners as written. Colours and normals of points have no place in STL.
+// corners as written. Colours and normals of points have no place in STL. A coordinate beyond
+// the range of STL's 32-bit numbers is refused with a Failure.
 #pragma once
 
 #include <string>
