@@ -23,7 +23,14 @@ constexpr size_t kFacetSize = 50;
 // hash table of point numbers over the mesh's own positions, so the coordinates are not copied.
 class Welder {
 public:
-    explicit Welder(PolygonMesh& mesh) : mesh(mesh) { slots.assign(1024, kEmpty); }
+    // Room for the points expected (at most half the slots in use) saves growing the table.
+    Welder(PolygonMesh& mesh, size_t expectedPoints) : mesh(mesh) {
+        size_t size = 1024;
+        while (size < 2 * expectedPoints) {
+            size *= 2;
+        }
+        slots.assign(size, kEmpty);
+    }
 
     uint32_t pointAt(double x, double y, double z) {
         // Adding 0 turns -0 into 0, so that the two weld.
@@ -101,7 +108,9 @@ void expectWord(TextCursor& in, std::string_view lowerCase) {
 PolygonMesh readAscii(std::string_view bytes, std::string_view fileName) {
     PolygonMesh mesh;
     TextCursor in(bytes, fileName);
-    Welder welder(mesh);
+    // A facet takes about 250 bytes of text, and a closed surface has half as many points as
+    // facets.
+    Welder welder(mesh, bytes.size() / 500);
     expectWord(in, "solid");
     in.skipLine();  // the solid's name
     for (;;) {
@@ -185,8 +194,9 @@ PolygonMesh readBinary(std::string_view bytes, std::string_view fileName) {
     PolygonMesh mesh;
     mesh.corners.reserve(3 * count);
     mesh.faceStarts.reserve(count + 1);
+    // A closed surface of triangles has about half as many points as triangles.
     mesh.positions.reserve(3 * (count / 2 + 3));
-    Welder welder(mesh);
+    Welder welder(mesh, count / 2);
     for (uint64_t t = 0; t < count; ++t) {
         const size_t facet = kHeaderSize + kFacetSize * t;
         for (size_t k = 0; k < 3; ++k) {
