@@ -57,7 +57,10 @@ bool looksLikeOff(std::string_view bytes) {
 bool looksLikeAsciiStl(std::string_view bytes) {
     const std::string head = lowerCase(bytes.substr(0, 4096));
     const size_t solid = head.find_first_not_of(" \t\r\n");
-    return solid != std::string::npos && head.compare(solid, 6, "solid ") == 0 &&
+    // "solid" and a blank or a line break: the solid's name may be missing.
+    return solid != std::string::npos && head.compare(solid, 5, "solid") == 0 &&
+           solid + 5 < head.size() &&
+           (detail::isBlank(head[solid + 5]) || head[solid + 5] == '\n') &&
            head.find("facet", solid) != std::string::npos;
 }
 

@@ -21,8 +21,8 @@ std::optional<MeshFormat> formatOfName(std::string_view path);
 
 // The format the bytes look like: "ply" and a format line; an OFF keyword (OFF, COFF, NOFF,
 // STOFF, ...) followed by counts; a binary STL's size (84 + 50 times the count at byte 80);
-// "solid" and a "facet" within the first 4 KiB (ascii STL); `v` or `f` lines before any line
-// with a brace (OBJ). Anything else is the brace format.
+// "solid" (and a blank) and a "facet" within the first 4 KiB (ascii STL); `v` or `f` lines before
+// any line with a brace (OBJ). Anything else is the brace format.
 MeshFormat formatOfContent(std::string_view bytes);
 
 // By name where the extension says, by content otherwise.

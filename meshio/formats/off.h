@@ -13,6 +13,9 @@
 // Writing gives OFF, COFF, NOFF or CNOFF as the mesh carries colours and normals, the counts
 // line with 0 edges, points in the shortest text that reads back to the same double and colours
 // as bytes.
+//
+// The functions keep nothing between calls: any thread may call them on bytes and a mesh that
+// it owns.
 #pragma once
 
 #include <string>

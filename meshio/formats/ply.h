@@ -13,6 +13,9 @@
 //
 // Writing gives x, y, z as doubles, colours as uchar, normals as float, and faces as a list of
 // uint behind a uchar count (a uint count when a face has more than 255 corners).
+//
+// The functions keep nothing between calls: any thread may call them on bytes and a mesh that
+// it owns.
 #pragma once
 
 #include <string>

@@ -14,6 +14,9 @@
 // (triangulatePolygon on float positions), and each facet's normal is worked out from the
 // corners as written. Colours and normals of points have no place in STL. A coordinate beyond
 // the range of STL's 32-bit numbers is refused with a Failure.
+//
+// The functions keep nothing between calls: any thread may call them on bytes and a mesh that
+// it owns.
 #pragma once
 
 #include <string>

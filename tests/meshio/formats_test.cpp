@@ -404,6 +404,7 @@ TEST(MeshFormats, DetectsFormatByNameThenContent) {
         {"# c\n  COFF 3 1 0\n", MeshFormat::Off},
         {"\xEF\xBB\xBFOFF\n3 1 0\n", MeshFormat::Off},
         {"solid cube\n  facet normal 0 0 1\n", MeshFormat::Stl},
+        {"solid\r\nfacet normal 0 0 1\n", MeshFormat::Stl},
         {binaryStl, MeshFormat::Stl},
         {"# made by hand\nmtllib a.mtl\nv 0 0 0\n", MeshFormat::Obj},
         {"cube\nmesh {\n  points {\n    (0 0 0)\n", MeshFormat::Brace},
