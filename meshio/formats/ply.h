@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// PLY, read and written by hand (no small PLY library is packaged in Debian).
+// PLY, read and written by hand: Debian packages no small PLY library, only whole
+// mesh-processing libraries.
 //
 // Reading takes ascii, binary little-endian and binary big-endian files. The `vertex` element's
 // x, y and z may have any numeric type; red, green, blue (and alpha) are kept as colours (bytes

@@ -15,6 +15,10 @@
 // corners as written. Colours and normals of points have no place in STL. A coordinate beyond
 // the range of STL's 32-bit numbers is refused with a Failure.
 //
+// Why our own code: Debian's STL library, admesh (libadmesh-dev 0.98.4), opens only a path,
+// tells bad input by one error flag with no place in the file, and makes shared points from
+// its walk over neighbouring facets rather than by coordinates in the order of appearance.
+//
 // The functions keep nothing between calls: any thread may call them on bytes and a mesh that
 // it owns.
 #pragma once
