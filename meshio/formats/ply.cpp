@@ -510,12 +510,13 @@ void readVertices(Source& source, const Element& element, PolygonMesh& mesh) {
                 skipProperty(source, property, place);
                 continue;
             }
+            const size_t at = source.mark();
             const double value = source.real(property.type, place);
+            if (!std::isfinite(value)) {
+                source.failValue(at, place, "a finite " + property.name);
+            }
             if (role <= Role::Z) {
                 position[static_cast<int>(role) - static_cast<int>(Role::X)] = value;
-                if (!std::isfinite(value)) {
-                    source.fail(place, "a finite coordinate");
-                }
             } else if (role <= Role::Alpha) {
                 const double byte = isWhole(property.type) ? std::clamp(value, 0.0, 255.0)
                                                            : detail::colourByte(value);

@@ -212,7 +212,7 @@ void appendNumber(std::string& out, Number value) {
 // A colour channel given as a real number from 0 to 1, as a byte.
 inline uint8_t colourByte(double fraction) {
     const double scaled = std::round(fraction * 255.0);
-    return static_cast<uint8_t>(scaled < 0 ? 0 : scaled > 255 ? 255 : scaled);
+    return static_cast<uint8_t>(scaled > 255 ? 255 : scaled >= 0 ? scaled : 0);  // NaN gives 0
 }
 
 }  // namespace meshthin::formats::detail

@@ -371,6 +371,8 @@ TEST(MeshFormats, BadInputNamesFileLineOrByteAndWhatWasExpected) {
         {MeshFormat::Ply, kBinaryPlyHead + std::string(25, '\0'),
          "byte " + std::to_string(kBinaryPlyHead.size() + 24), "(1 bytes more)"},
         {MeshFormat::Ply, "ply\nformat binary 1.0\n", "line 2", "binary_little_endian"},
+        {MeshFormat::Ply, kBinaryPlyHead + std::string(12, '\0') + std::string(12, '\xff'),
+         "byte " + std::to_string(kBinaryPlyHead.size() + 12), "a finite x in vertex 1"},
         {MeshFormat::Off, "4OFF\n1 0 0\n0 0 0 1\n", "line 1", "(4OFF) are not supported"},
         {MeshFormat::Off, "OFF\n3 1 0\n0 0 0\n1 0 0\n", "line 5",
          "point 3 (the header announces 3)"},
