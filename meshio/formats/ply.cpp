@@ -613,7 +613,8 @@ void readBody(Source& source, const Header& header, PolygonMesh& mesh) {
             readVertices(source, element, mesh);
         } else if (element.kind == Kind::Face || element.kind == Kind::Strips) {
             readFaces(source, element, points, mesh);
-        } else {
+        } else if (!element.properties.empty()) {
+            // An element without properties takes no bytes, however many it announces.
             Place place{&element, 0};
             for (; place.item < element.count; ++place.item) {
                 for (const Property& property : element.properties) {

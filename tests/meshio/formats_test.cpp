@@ -103,7 +103,8 @@ TEST(ObjFormat, ReadsEveryForm) {
 TEST(PlyFormat, ReadsEveryForm) {
     const std::string ascii =
         "ply\r\nformat ascii 1.0\ncomment made by hand\nobj_info none\n"
-        "element vertex 4\nproperty float z\nproperty uchar red\nproperty float y\n"
+        "element nothing 9000000000000000000\nelement vertex 4\nproperty float z\nproperty uchar "
+        "red\nproperty float y\n"
         "property uchar green\nproperty uchar blue\nproperty double x\nproperty list uchar int "
         "extra\nproperty float nx\nproperty float ny\nproperty float nz\n"
         "element material 1\nproperty float shine\n"
