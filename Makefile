@@ -7,6 +7,7 @@ BUILD     := build
 ASAN_BUILD := build-asan
 FUZZ_BUILD := build-fuzz
 FUZZ_SECONDS ?= 60
+FUZZ_FORMATS_SECONDS ?= $(FUZZ_SECONDS)
 JOBS      := $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev \
              libmeshoptimizer-dev libfast-float-dev libqt6opengl6-dev libglm-dev xvfb xauth \
@@ -80,16 +81,22 @@ test-asan: deps
 	cd $(ASAN_BUILD) && QT_QPA_PLATFORM=offscreen UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-# Fuzzes the whole job for FUZZ_SECONDS on a scratch copy of the seed corpus (the committed
-# corpus never grows by itself). A finding is saved in $(FUZZ_BUILD)/findings/.
+# Fuzzes the whole job for FUZZ_SECONDS, then the mesh formats' readers and writers for
+# FUZZ_FORMATS_SECONDS, each on a scratch copy of its seed corpus (the committed corpora never
+# grow by themselves). A finding is saved in $(FUZZ_BUILD)/findings/.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DMESHTHIN_FUZZ=ON -DMESHTHIN_WITH_QT=OFF -DMESHTHIN_WITH_TESTS=OFF -DMESHTHIN_WITH_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_mesh
-	rm -rf $(FUZZ_BUILD)/corpus && cp -r fuzz/corpus $(FUZZ_BUILD)/corpus
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_mesh fuzz_formats
+	rm -rf $(FUZZ_BUILD)/corpus $(FUZZ_BUILD)/corpus-formats
+	cp -r fuzz/corpus $(FUZZ_BUILD)/corpus
+	cp -r fuzz/corpus-formats $(FUZZ_BUILD)/corpus-formats
 	mkdir -p $(FUZZ_BUILD)/findings
 	$(FUZZ_BUILD)/fuzz/fuzz_mesh -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
 	  -dict=fuzz/mesh.dict -artifact_prefix=$(FUZZ_BUILD)/findings/ $(FUZZ_BUILD)/corpus
+	$(FUZZ_BUILD)/fuzz/fuzz_formats -max_total_time=$(FUZZ_FORMATS_SECONDS) -timeout=10 \
+	  -print_final_stats=1 -dict=fuzz/formats.dict -artifact_prefix=$(FUZZ_BUILD)/findings/ \
+	  $(FUZZ_BUILD)/corpus-formats
 
 fuzz-smoke:
-	$(MAKE) fuzz FUZZ_SECONDS=30
+	$(MAKE) fuzz FUZZ_SECONDS=30 FUZZ_FORMATS_SECONDS=10

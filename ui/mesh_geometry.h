@@ -12,6 +12,7 @@
 
 #include <glm/glm.hpp>
 
+#include "meshio/formats/triangulate.h"
 #include "model/mesh.h"
 #include "ui/mesh_view_camera.h"
 
@@ -52,14 +53,6 @@ struct MeshGeometry {
 // The geometry of mesh; empty when no mesh is loaded. Only reads the mesh: a rebuilt face is
 // put into the ring order its walk gives, as the writer would, without storing it.
 MeshGeometry buildGeometry(const Mesh& mesh);
-
-// Cuts a simple polygon (convex or not, in any plane, either winding) into ring.size() - 2
-// triangles by ear clipping, appending the positions' indices, offset by base, to triangles.
-// A polygon that is not simple still gives ring.size() - 2 triangles covering its points.
-// A hand-written cut: no Debian package carries a polygon triangulator for C++ (Qt's is
-// private); the rings are small, and the cut is quadratic in the ring's length.
-void triangulatePolygon(std::span<const glm::vec3> ring, uint32_t base,
-                        std::vector<uint32_t>& triangles);
 
 // The diameter in pixels of the mark of a point that a run removes, seen by camera in a view of
 // the given height: 8 where the points lie far apart on screen, down to 3 where they crowd

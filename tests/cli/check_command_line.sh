@@ -1,15 +1,16 @@
-#!/ bin / sh
-#SPDX - License - Identifier : GPL - 3.0 - or -later
-#The program on the command line, as a user runs it, with no display at all : exit statuses,
-#what goes to standard output and standard error, and files left alone by failures.
-#Argument : the built program.
+#!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The program on the command line, as a user runs it, with no display at all: exit statuses,
+# what goes to standard output and standard error, and files left alone by failures.
+# Argument: the built program.
 set -u
 program=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
 failures=0
-#Runs the program without any display variable; status, out and err hold the outcome.
+
+# Runs the program without any display variable; status, out and err hold the outcome.
 run() {
     env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=C.UTF-8 "$program" "$@" \
         >out 2>err
@@ -17,20 +18,33 @@ run() {
 }
 
 fail() {
-    echo "FAILED: $*" > &2 echo "  status $status; stdout:" > &2;
-    sed 's/^/    /' out > &2 echo "  stderr:" > &2;
-    sed 's/^/    /' err > & 2 failures = $((failures + 1))
+    echo "FAILED: $*" >&2
+    echo "  status $status; stdout:" >&2; sed 's/^/    /' out >&2
+    echo "  stderr:" >&2; sed 's/^/    /' err >&2
+    failures=$((failures + 1))
 }
 
-expect(){#status, expected stderr(exact),
-         description["$status" = "$1"] ||
-             fail "$3: status $status, not $1" printf '%s' "$2" | cmp - s - err ||
-             fail "$3: stderr"}
-#A square of four triangles around a raised centre(point 4), and a far point 5 in no face.
-    cat
-    > 'flat mesh ä.mesh' << 'MESH' a test mesh points{
-          (0 0 0)(2 0 0)(2 2 0)(0 2 0)(1 1 0.1)(9 9 9)} faces {
-    3((0)(1)(4))3((1)(2)(4))3((2)(3)(4))3((3)(0)(4))
+expect() {  # status, expected stderr (exact), description
+    [ "$status" = "$1" ] || fail "$3: status $status, not $1"
+    printf '%s' "$2" | cmp -s - err || fail "$3: stderr"
+}
+
+# A square of four triangles around a raised centre (point 4), and a far point 5 in no face.
+cat > 'flat mesh ä.mesh' <<'MESH'
+a test mesh
+points {
+(0 0 0)
+(2 0 0)
+(2 2 0)
+(0 2 0)
+(1 1 0.1)
+(9 9 9)
+}
+faces {
+3 ( (0) (1) (4) )
+3 ( (1) (2) (4) )
+3 ( (2) (3) (4) )
+3 ( (3) (0) (4) )
 }
 }
 MESH
@@ -43,11 +57,10 @@ run --help
 [ "$status" = 0 ] && grep -q '^Usage: meshthin ' out && [ ! -s err ] || fail "--help"
 
 hint="Try 'meshthin --help' for more information."
-#Usage errors come before the file is looked at, so the cases name a plain m.mesh.
+# Usage errors come before the file is looked at, so the cases name a plain m.mesh.
 for usage in "--bogus m.mesh" "--threshold 0.5 m.mesh" "--output x.mesh --values m.mesh" \
              "--threshold 0.5 --output x.mesh --in-place m.mesh" "--values" \
-             "--threshold" "a.mesh b.mesh" "--threshold 0.5 --values a.mesh b.mesh";
-do
+             "--threshold" "a.mesh b.mesh" "--threshold 0.5 --values a.mesh b.mesh"; do
     set -- $usage
     run "$@"
     [ "$status" = 2 ] && [ ! -s out ] && [ "$(wc -l < err)" = 2 ] &&
@@ -56,19 +69,19 @@ do
 done
 [ ! -e x.mesh ] || fail "a usage error wrote a file"
 
-#Two runs : the first takes the centre, the second nothing more; the far point stays.
+# Two runs: the first takes the centre, the second nothing more; the far point stays.
 run --threshold 0.5 --threshold 0.5 --output result.mesh "$input"
 expect 0 "" "two runs"
 printf 'threshold 0.5: removed 1, 5 left\nthreshold 0.5: removed 0, 5 left\n' | cmp -s - out ||
     fail "the run lines"
-#The short options are the long ones.
+# The short options are the long ones.
 run -t 0.5 -t 0.5 -o short.mesh "$input"
 expect 0 "" "-t and -o"
 cmp -s result.mesh short.mesh || fail "-t and -o wrote other bytes than --threshold and --output"
 head -n 1 result.mesh | grep -q '^object { "object01"' || fail "the written file"
 cmp -s original "$input" || fail "--output changed the input"
 
-#The values : CSV only, "." whatever the locale, the isolated point with 0 connections.
+# The values: CSV only, "." whatever the locale, the isolated point with 0 connections.
 run --values "$input"
 expect 0 "" "--values"
 [ "$(head -n 1 out)" = "point,x,y,z,value,connections" ] || fail "CSV header"
@@ -79,8 +92,8 @@ run --values --threshold 0.5 "$input"
 expect 0 "" "--values after a run"
 [ "$(wc -l < out)" = 6 ] && ! grep -q '^4,' out || fail "the removed point is left out"
 
-#A number reads with its own decimal mark under any locale, in the file and in-- threshold;
-#the files written use the locale's separator, and every file written opens again.
+# A number reads with its own decimal mark under any locale, in the file and in --threshold;
+# the files written use the locale's separator, and every file written opens again.
 run --values --threshold 0.5 "$input"
 cp out values-dot
 LC_ALL=de_DE.UTF-8 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" \
@@ -91,14 +104,14 @@ cmp -s out values-dot || fail "the values under a \",\" locale differ"
 run --threshold 0,5 --values "$input"
 expect 0 "" "a threshold with \",\" under a \".\" locale"
 cmp -s out values-dot || fail "the values with a threshold written with \",\" differ"
-#A threshold that is not a number is a mistake in the command : a usage error, before any file
-#is read; one with both decimal marks is not a number.
+# A threshold that is not a number is a mistake in the command: a usage error, before any file
+# is read; one with both decimal marks is not a number.
 run -t abc --in-place "$input"
 expect 2 "meshthin: --threshold: \"abc\" is not a number
 $hint
 " "a threshold that is not a number"
-#Every threshold counts, in order : a bad one before a good one is the same mistake, and two
-#different ones are two runs, each with its own line.
+# Every threshold counts, in order: a bad one before a good one is the same mistake, and two
+# different ones are two runs, each with its own line.
 run -t abc -t 0.5 -o not-written.mesh "$input"
 expect 2 "meshthin: --threshold: \"abc\" is not a number
 $hint
@@ -125,7 +138,7 @@ cmp -s again.mesh dot.mesh || fail "a written file read back does not write the 
 run --threshold 0 --output twice.mesh dot.mesh
 cmp -s twice.mesh dot.mesh || fail "a file written and read back twice changed"
 
-#Failures leave the input alone and name the line.
+# Failures leave the input alone and name the line.
 sed 's/(2 2 0)/(2 2,5. 0)/' original > broken.mesh
 cp broken.mesh broken-original
 run --threshold 0.5 --in-place broken.mesh
@@ -139,39 +152,40 @@ run --values does-not-exist.mesh
 expect 1 "meshthin: does-not-exist.mesh: Error Occured: Cannot open file: does-not-exist.mesh (No such file or directory)
 " "a missing file"
 
-#Without options the window is wanted : with no display, say so instead of failing in Qt.
+# Without options the window is wanted: with no display, say so instead of failing in Qt.
 run "$input"
 expect 1 "meshthin: there is no display to open the window on; --threshold and --values work without one (see 'meshthin --help')
 " "the window without a display"
 
-#-- in - place replaces the input with what -- output writes.
+# --in-place replaces the input with what --output writes.
 run --threshold 0.5 --in-place "$input"
 expect 0 "" "--in-place"
 cmp -s result.mesh "$input" || fail "--in-place wrote other bytes than --output"
 
-#Ctrl + C and SIGTERM stop a long run : the program ends by the signal, with the input as it was
-#and no temporary file beside it.Removing every point of a fan of 6000 triangles takes far
-#longer than the second the signal waits.
+# Ctrl+C and SIGTERM stop a long run: the program ends by the signal, with the input as it was
+# and no temporary file beside it. Removing every point of a fan of 6000 triangles takes far
+# longer than the second the signal waits.
 awk 'BEGIN {
-    n = 6000;
-print "fan";
-print "points {";
-print "(0 0 0)" for (i = 0; i < n; i++) printf "(%.5f %.5f 0)\n",
-    100 * cos(6.283185307179586 * i / n), 100 * sin(6.283185307179586 * i / n) print "}";
-print "faces {" for (i = 1; i <= n; i++) printf "3 ( (0) (%d) (%d) )\n", i, i % n + 1 print "}"
-}' > fan.mesh
+    n = 6000; print "fan"; print "points {"; print "(0 0 0)"
+    for (i = 0; i < n; i++) printf "(%.5f %.5f 0)\n", 100 * cos(6.283185307179586 * i / n), 100 * sin(6.283185307179586 * i / n)
+    print "}"; print "faces {"
+    for (i = 1; i <= n; i++) printf "3 ( (0) (%d) (%d) )\n", i, i % n + 1
+    print "}" }' > fan.mesh
 cp fan.mesh fan-original
-#A shell reports a program ended by a signal with 128 plus the signal's number.
-for ending in "INT 130" "TERM 143";
-do
-signal = ${ending % * } expected =
-    ${ending #* } env - u DISPLAY - u WAYLAND_DISPLAY -
-        u QT_QPA_PLATFORM "$program" --threshold 1E+300 --in - place fan.mesh >
-    out 2 > err& sleep 1 kill - s "$signal" $ !wait $ !status =
-        $ ? ["$status" = "$expected"] ||
-                fail "SIG$signal: status $status, not $expected" cmp - s fan.mesh fan - original ||
-                fail "SIG$signal changed the input" ls - A | grep - q '\.tmp$' &&
-                    fail "SIG$signal left a temporary file" done
+# A shell reports a program ended by a signal with 128 plus the signal's number.
+for ending in "INT 130" "TERM 143"; do
+    signal=${ending% *}
+    expected=${ending#* }
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --threshold 1E+300 \
+        --in-place fan.mesh >out 2>err &
+    sleep 1
+    kill -s "$signal" $!
+    wait $!
+    status=$?
+    [ "$status" = "$expected" ] || fail "SIG$signal: status $status, not $expected"
+    cmp -s fan.mesh fan-original || fail "SIG$signal changed the input"
+    ls -A | grep -q '\.tmp$' && fail "SIG$signal left a temporary file"
+done
 
-                        ["$failures" = 0] &&
-                    echo "command line: all checks passed" exit "$failures"
+[ "$failures" = 0 ] && echo "command line: all checks passed"
+exit "$failures"
