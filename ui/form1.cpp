@@ -675,12 +675,16 @@ void Form1::setButtonCaption(const std::string& text) {
     if (QThread::currentThread() != thread()) {
         // The run's progress, from its own thread: shown in order on the window's.
         QMetaObject::invokeMethod(
-            this, [this, caption = toQt(text)] { Command1->setText(caption); },
-            Qt::QueuedConnection);
+            this, [this, caption = toQt(text)] { showCaption(caption); }, Qt::QueuedConnection);
         return;
     }
-    Command1->setText(toQt(text));
-    // The writer lets events run only every 50 ms, so the new caption is painted right away.
+    showCaption(toQt(text));
+}
+
+void Form1::showCaption(const QString& caption) {
+    Command1->setText(caption);
+    // Painted right away: the writer lets events run only every 50 ms, and the run's last
+    // progress caption would otherwise wait for a paint that its end overtakes.
     Command1->repaint();
 }
 

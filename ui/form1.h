@@ -129,6 +129,9 @@ private:
     template <class Action>
     void reportingFailures(Action action);
 
+    // Sets and paints Command1's caption, on the window's thread.
+    void showCaption(const QString& caption);
+
     // Window
     void setButtonCaption(const std::string& text) override;
     std::string text1() const override;

@@ -13,8 +13,9 @@ namespace {
 
 using detail::TextCursor;
 
-constexpr std::string_view kCoordinate = "a coordinate";
-constexpr std::string_view kPointNumber = "a point number";
+// Arrays rather than string views: they hold no address to relocate, so they stay read-only.
+constexpr char kCoordinate[] = "a coordinate";
+constexpr char kPointNumber[] = "a point number";
 
 // Reads a `v` statement after its keyword.
 void readPoint(TextCursor& in, PolygonMesh& mesh, size_t& colouredPoints) {

@@ -18,7 +18,8 @@ struct Layout {
     bool normals = false;
 };
 
-constexpr std::string_view kKeywords = "OFF, COFF, NOFF, STOFF or a combination (ST, C, N, OFF)";
+// An array rather than a string view: it holds no address to relocate, so it stays read-only.
+constexpr char kKeywords[] = "OFF, COFF, NOFF, STOFF or a combination (ST, C, N, OFF)";
 
 // Reads the keyword and what it implies up to the counts.
 Layout readKeyword(TextCursor& in) {

@@ -19,7 +19,13 @@ using detail::TextCursor;
 
 enum class Type : uint8_t { Int8, UInt8, Int16, UInt16, Int32, UInt32, Float32, Float64 };
 
-constexpr std::array<std::pair<std::string_view, Type>, 16> kTypeNames = {{
+// Names in arrays of their own rather than string views: the table holds no address to
+// relocate, so it stays read-only.
+struct TypeName {
+    char name[8];
+    Type type;
+};
+constexpr std::array<TypeName, 16> kTypeNames = {{
     {"char", Type::Int8},
     {"int8", Type::Int8},
     {"uchar", Type::UInt8},
@@ -170,7 +176,7 @@ Header readHeader(std::string_view bytes, std::string_view fileName) {
                 const size_t at = in.offset();
                 const std::string_view name = in.word();
                 for (const auto& [known, type] : kTypeNames) {
-                    if (name == known) {
+                    if (name == std::string_view(known)) {
                         return type;
                     }
                 }
