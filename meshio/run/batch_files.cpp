@@ -169,14 +169,16 @@ int runBatchFiles(const FilesRequest& request, std::ostream& out, std::ostream& 
             return stop.stop_requested() || (stopRequested && stopRequested());
         };
         for (;;) {
+            // The file is taken before the question, so that the stop is asked for only while a
+            // file is left to do: a stop that comes once every file is done changes nothing.
+            const size_t index = next.fetch_add(1);
+            if (index >= all) {
+                return;
+            }
             if (asked()) {
                 const std::lock_guard lock(mutex);
                 stopped = true;
                 changed.notify_all();
-                return;
-            }
-            const size_t index = next.fetch_add(1);
-            if (index >= all) {
                 return;
             }
             FileOutcome outcome = runOneFile(request, request.files[index], asked);
