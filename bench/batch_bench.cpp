@@ -25,7 +25,7 @@ using namespace meshthin;
 
 constexpr int kFiles = 8;
 constexpr int kPoints = 16000;
-constexpr int kRepetitions = 7;
+constexpr int kRepetitions = 11;
 constexpr double kGoal = 1.7;  // two jobs on two cores against one
 
 // The process's processor time so far, all threads, in seconds.
@@ -37,8 +37,7 @@ double processorSeconds() {
 
 struct Took {
     double wall = 0;
-    double processor = 0;  // of every thread together: near twice the wall time when two jobs
-                           // have a core each
+    double processor = 0;  // of every thread together
 };
 
 Took timeOf(const FilesRequest& request) {
@@ -80,8 +79,8 @@ int main() {
 
     std::vector<double> one;
     std::vector<double> two;
-    std::vector<double> oneCores;
-    std::vector<double> twoCores;
+    std::vector<double> oneProcessor;
+    std::vector<double> twoProcessor;
     for (int r = 0; r < kRepetitions; ++r) {
         request.jobs = 1;
         const Took byOne = timeOf(request);
@@ -89,21 +88,24 @@ int main() {
         const Took byTwo = timeOf(request);
         one.push_back(byOne.wall);
         two.push_back(byTwo.wall);
-        oneCores.push_back(byOne.processor / byOne.wall);
-        twoCores.push_back(byTwo.processor / byTwo.wall);
+        oneProcessor.push_back(byOne.processor);
+        twoProcessor.push_back(byTwo.processor);
     }
     const auto [oneLow, oneHigh] = std::minmax_element(one.begin(), one.end());
     const auto [twoLow, twoHigh] = std::minmax_element(two.begin(), two.end());
     const double speedUp = median(one) / median(two);
+    // The processor time tells what a second job costs in work (near nothing, as the files share
+    // nothing) apart from the share of the cores that the machine's other work leaves.
     std::printf(
-        "The batch of %d files of about %d points, two runs each (median of %d, range; "
-        "processor time over wall time):\n",
+        "The batch of %d files of about %d points, two runs each (wall time: median of "
+        "%d, range; processor time of all threads: median):\n",
         kFiles, kPoints, kRepetitions);
-    std::printf("  1 job:  %6.1f ms (%.1f-%.1f), %.2f cores\n", 1e3 * median(one), 1e3 * *oneLow,
-                1e3 * *oneHigh, median(oneCores));
-    std::printf("  2 jobs: %6.1f ms (%.1f-%.1f), %.2f cores\n", 1e3 * median(two), 1e3 * *twoLow,
-                1e3 * *twoHigh, median(twoCores));
-    std::printf("  speed-up %.2f, goal at least %.1f: %s\n", speedUp, kGoal,
-                speedUp >= kGoal ? "met" : "not met");
+    std::printf("  1 job:  %6.1f ms (%.1f-%.1f), processor %.1f ms\n", 1e3 * median(one),
+                1e3 * *oneLow, 1e3 * *oneHigh, 1e3 * median(oneProcessor));
+    std::printf("  2 jobs: %6.1f ms (%.1f-%.1f), processor %.1f ms\n", 1e3 * median(two),
+                1e3 * *twoLow, 1e3 * *twoHigh, 1e3 * median(twoProcessor));
+    // The best runs are those the other work on a shared machine disturbed least.
+    std::printf("  speed-up %.2f (of the best runs %.2f), goal at least %.1f: %s\n", speedUp,
+                *oneLow / *twoLow, kGoal, speedUp >= kGoal ? "met" : "not met");
     return 0;
 }
