@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -99,6 +100,24 @@ private:
     size_t width = 0;  // of the line on screen, 0 when none is
 };
 
+// The indices of files, the largest file first; files of one size, and those that cannot be
+// looked at (they fail at once), in the order they were named.
+std::vector<size_t> largestFirst(const std::vector<std::string>& files) {
+    std::vector<std::uintmax_t> sizes;
+    for (const std::string& file : files) {
+        std::error_code error;
+        const std::uintmax_t size = fs::file_size(file, error);
+        sizes.push_back(error ? 0 : size);
+    }
+    std::vector<size_t> order(files.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return sizes[a] > sizes[b]; });
+    return order;
+}
+
 }  // namespace
 
 std::string outputPathFor(const std::string& outputDir, const std::string& file) {
@@ -161,7 +180,12 @@ int runBatchFiles(const FilesRequest& request, std::ostream& out, std::ostream& 
     std::vector<FileOutcome> outcomes(all);
     size_t finished = 0;
     bool stopped = false;
-    // Taken by the workers without the mutex: each index goes to exactly one worker.
+    // The files in the order they are taken: the largest first, so that the last files to be
+    // taken, which one worker may finish while the others have nothing left, are the quick
+    // ones. Read-only once the workers start.
+    const std::vector<size_t> order = largestFirst(request.files);
+    // Taken by the workers without the mutex: each place in the order goes to exactly one
+    // worker.
     std::atomic<size_t> next{0};
 
     const auto work = [&](std::stop_token stop) {
@@ -171,10 +195,11 @@ int runBatchFiles(const FilesRequest& request, std::ostream& out, std::ostream& 
         for (;;) {
             // The file is taken before the question, so that the stop is asked for only while a
             // file is left to do: a stop that comes once every file is done changes nothing.
-            const size_t index = next.fetch_add(1);
-            if (index >= all) {
+            const size_t taken = next.fetch_add(1);
+            if (taken >= all) {
                 return;
             }
+            const size_t index = order[taken];
             if (asked()) {
                 const std::lock_guard lock(mutex);
                 stopped = true;

@@ -10,6 +10,8 @@
 // named it, so that the files can be told apart; a failure reads exactly as in the single-file
 // job, "meshthin: FILE: " and the window's message, and the other files go on.
 //
+// The files are taken largest first, so that a worker left alone at the end holds a quick one.
+//
 // Threads: runBatchFiles starts up to `jobs` std::jthreads, which take the files one after the
 // other through an atomic index. A worker owns the mesh it works on and the text it gathers for
 // its file; it hands the text over under a mutex once the file is done, and from then on the

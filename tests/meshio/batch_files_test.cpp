@@ -300,6 +300,34 @@ TEST_F(ManyFiles, AStopEndsEveryWorkerAndLeavesNoPartialFile) {
     }
 }
 
+TEST_F(ManyFiles, OneJobTakesTheLargestFilesFirst) {
+    // Stopped at any point, a single job has written the largest files and no smaller one.
+    // The files that have a result, largest first.
+    std::vector<std::string> bySize;
+    std::copy_if(
+        request.files.begin(), request.files.end(), std::back_inserter(bySize),
+        [&](const std::string& file) { return fs::exists(single / fs::path(file).filename()); });
+    std::stable_sort(bySize.begin(), bySize.end(), [](const std::string& a, const std::string& b) {
+        return fs::file_size(a) > fs::file_size(b);
+    });
+    request.jobs = 1;
+    for (const long after : {2000L, 20000L, 60000L, 120000L}) {
+        SCOPED_TRACE("stop after " + std::to_string(after) + " questions");
+        const fs::path folder = dir.path("largest-" + std::to_string(after));
+        fs::create_directory(folder);
+        request.outputDir = folder.string();
+        std::atomic<long> asked{0};
+        runFiles(request, [&] { return asked++ >= after; });
+        size_t written = 0;
+        while (written < bySize.size() &&
+               fs::exists(folder / fs::path(bySize[written]).filename())) {
+            ++written;
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()),
+                  static_cast<long>(written));
+    }
+}
+
 TEST(FilesRequestProblem, RefusesWhatCannotRunBeforeAnyFileIsRead) {
     TempDir dir;
     const fs::path a = dir.path("a");
