@@ -63,7 +63,7 @@ examples: build
 	$(BUILD)/make_examples examples
 
 # Speed of every step at 1,000 to 32,767 points; the peak-memory figure needs a process of its
-# own, so it runs separately.
+# own, so it runs separately. Last, many files with one job and with two.
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/meshthin_bench --benchmark_filter=-PeakMemory \
 	  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
@@ -71,6 +71,7 @@ bench: build
 	xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb \
 	  $(BUILD)/bench/meshthin_view_bench --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
+	$(BUILD)/bench/meshthin_batch_bench
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any report
 # fails the test that caused it.

@@ -2,6 +2,8 @@
 #include "app/command_line.h"
 
 #include <QCommandLineParser>
+#include <algorithm>
+#include <optional>
 
 #include "meshio/numtext.h"
 #include "ui/form1.h"
@@ -23,6 +25,16 @@ const QCommandLineOption kInPlace(QStringLiteral("in-place"),
 const QCommandLineOption kValues(QStringLiteral("values"),
                                  QStringLiteral("Print every point's value as CSV instead of the "
                                                 "run lines (after the runs, if any)."));
+const QCommandLineOption kOutputDir(QStringList{QStringLiteral("O"), QStringLiteral("output-dir")},
+                                    QStringLiteral("Thin out every FILE into DIR, under the "
+                                                   "FILE's own name, several files at once."),
+                                    QStringLiteral("DIR"));
+const QCommandLineOption kJobs(QStringLiteral("jobs"),
+                               QStringLiteral("With --output-dir, work on N files at once "
+                                              "(default: one per core)."),
+                               QStringLiteral("N"));
+const QCommandLineOption kQuiet(QStringList{QStringLiteral("q"), QStringLiteral("quiet")},
+                                QStringLiteral("With --output-dir, print nothing but failures."));
 const QCommandLineOption kHelp(QStringList{QStringLiteral("h"), QStringLiteral("help")},
                                QStringLiteral("Display this help and exit."));
 const QCommandLineOption kVersion(QStringLiteral("version"),
@@ -31,10 +43,13 @@ const QCommandLineOption kVersion(QStringLiteral("version"),
 void describeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Thin out a polygon mesh. Without options, open FILE in the window (or ask for a file).\n"
-        "With --threshold or --values, work on FILE without a window."));
-    parser.addOptions({kThreshold, kOutput, kInPlace, kValues, kHelp, kVersion});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The mesh file."),
-                                 QStringLiteral("[FILE]"));
+        "With --threshold or --values, work on FILE without a window.\n"
+        "With --output-dir, thin out every FILE into DIR, several files at a time."));
+    parser.addOptions(
+        {kThreshold, kOutput, kInPlace, kValues, kOutputDir, kJobs, kQuiet, kHelp, kVersion});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("The mesh file (with --output-dir, one or more)."),
+                                 QStringLiteral("[FILE...]"));
 }
 
 CommandLine withMode(CommandLine::Mode mode) {
@@ -84,6 +99,66 @@ CommandLine batchRequest(const QCommandLineParser& parser, const QString& file) 
     return line;
 }
 
+// A number of jobs: a whole number from 1 up, in plain digits.
+std::optional<unsigned> jobCount(const QString& text) {
+    bool ok = false;
+    const uint count = text.toUInt(&ok);
+    const bool digitsOnly =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!ok || !digitsOnly || count == 0) {
+        return std::nullopt;
+    }
+    return count;
+}
+
+// Many files into one folder: every run is applied to each file and each result goes to the
+// folder, so the single-file ways of placing or listing a result make no sense beside it. The
+// checks that need the file system (the folder, names that clash) follow in
+// filesRequestProblem, still before any file is read.
+CommandLine batchFilesRequest(const QCommandLineParser& parser, const QStringList& files) {
+    if (parser.values(kOutputDir).size() > 1) {
+        return usageError(QStringLiteral("--output-dir may be given once"));
+    }
+    if (parser.isSet(kOutput)) {
+        return usageError(QStringLiteral("--output-dir and --output exclude each other"));
+    }
+    if (parser.isSet(kInPlace)) {
+        return usageError(QStringLiteral("--output-dir and --in-place exclude each other"));
+    }
+    if (parser.isSet(kValues)) {
+        return usageError(QStringLiteral("--output-dir and --values exclude each other"));
+    }
+    if (!parser.isSet(kThreshold)) {
+        return usageError(QStringLiteral("--output-dir needs --threshold"));
+    }
+    if (files.isEmpty()) {
+        return usageError(QStringLiteral("missing FILE"));
+    }
+    const char separator = userDecimalSeparator();
+    for (const QString& threshold : parser.values(kThreshold)) {
+        if (!numtext::isNumeric(threshold.toStdString(), separator)) {
+            return usageError(QStringLiteral("--threshold: \"%1\" is not a number").arg(threshold));
+        }
+    }
+    CommandLine line = withMode(CommandLine::Mode::BatchFiles);
+    if (parser.isSet(kJobs)) {
+        if (parser.values(kJobs).size() > 1) {
+            return usageError(QStringLiteral("--jobs may be given once"));
+        }
+        const std::optional<unsigned> jobs = jobCount(parser.value(kJobs));
+        if (!jobs) {
+            return usageError(QStringLiteral("--jobs: \"%1\" is not a whole number of 1 or more")
+                                  .arg(parser.value(kJobs)));
+        }
+        line.jobs = *jobs;
+    }
+    line.files = files;
+    line.thresholds = parser.values(kThreshold);
+    line.outputDir = parser.value(kOutputDir);
+    line.quiet = parser.isSet(kQuiet);
+    return line;
+}
+
 }  // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments) {
@@ -99,6 +174,15 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return withMode(CommandLine::Mode::Version);
     }
     const QStringList files = parser.positionalArguments();
+    if (parser.isSet(kOutputDir)) {
+        return batchFilesRequest(parser, files);
+    }
+    if (parser.isSet(kJobs)) {
+        return usageError(QStringLiteral("--jobs needs --output-dir"));
+    }
+    if (parser.isSet(kQuiet)) {
+        return usageError(QStringLiteral("--quiet needs --output-dir"));
+    }
     if (files.size() > 1) {
         return usageError(QStringLiteral("only one FILE can be given"));
     }
@@ -120,7 +204,11 @@ QString helpText() {
            QStringLiteral(
                "\nAfter each run a line \"threshold T: removed N, M left\" goes to standard "
                "output.\n"
-               "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n");
+               "With --output-dir it starts with the file's name: \"FILE: threshold T: removed "
+               "N, M left\".\n"
+               "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n"
+               "With --output-dir a file that fails is reported and the others go on; the "
+               "status is 1 if any failed.\n");
 }
 
 }  // namespace meshthin

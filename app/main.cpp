@@ -1,15 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // meshthin: thins out a polygon mesh. One window, which opens on the file named on the command
-// line or asks for one; or, with the batch options, the same job without a window.
+// line or asks for one; or, with the batch options, the same job without a window, on one file or
+// on many at once.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <csignal>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "app/command_line.h"
 #include "meshio/batch.h"
+#include "meshio/run/batch_files.h"
 #include "ui/form1.h"
 
 namespace {
@@ -18,11 +25,33 @@ std::string fileBytes(const QString& name) {
     return QFile::encodeName(name).toStdString();
 }
 
-// The signal that asked the batch to stop, 0 while none has.
-volatile std::sig_atomic_t stopSignal = 0;
+// The signal that asked the batch to stop, 0 while none has. Atomic, as the many-files job asks
+// it from several threads; lock-free, so that the handler may set it.
+std::atomic<int> stopSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void askToStop(int signal) {
-    stopSignal = signal;
+    stopSignal.store(signal);
+}
+
+bool stopAsked() {
+    return stopSignal.load() != 0;
+}
+
+// Ends the program by the signal that stopped the job, as a shell expects of it.
+int endedBy(int status) {
+    if (status == meshthin::kStoppedStatus && stopAsked()) {
+        const int signal = stopSignal.load();
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+    return status;
+}
+
+int usageError(const std::string& problem) {
+    std::cerr << meshthin::kProgramName << ": " << problem << '\n'
+              << "Try '" << meshthin::kProgramName << " --help' for more information.\n";
+    return 2;
 }
 
 // A core application only: the batch path needs no display and must not ask for one. It is
@@ -43,14 +72,32 @@ int runWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) 
     }
     request.values = line.values;
     request.separator = meshthin::userDecimalSeparator();
-    const int status =
-        meshthin::runBatch(request, std::cout, std::cerr, [] { return stopSignal != 0; });
-    if (status == meshthin::kStoppedStatus && stopSignal != 0) {
-        const int signal = stopSignal;
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
+    return endedBy(meshthin::runBatch(request, std::cout, std::cerr, stopAsked));
+}
+
+// Many files into one folder, as runWithoutWindow does one. The checks that look at the files
+// and the folder come before any file is read and are usage errors like the others. The
+// progress line is for a person watching a terminal, never for a log or a pipe.
+int runFilesWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) {
+    std::signal(SIGINT, askToStop);
+    std::signal(SIGTERM, askToStop);
+    QCoreApplication app(argc, argv);
+    meshthin::FilesRequest request;
+    for (const QString& file : line.files) {
+        request.files.push_back(fileBytes(file));
     }
-    return status;
+    for (const QString& threshold : line.thresholds) {
+        request.thresholdTexts.push_back(threshold.toStdString());
+    }
+    request.outputDir = fileBytes(line.outputDir);
+    request.jobs = line.jobs;
+    request.quiet = line.quiet;
+    request.progress = ::isatty(STDERR_FILENO) == 1;
+    request.separator = meshthin::userDecimalSeparator();
+    if (const std::optional<std::string> problem = meshthin::filesRequestProblem(request)) {
+        return usageError(*problem);
+    }
+    return endedBy(meshthin::runBatchFiles(request, std::cout, std::cerr, stopAsked));
 }
 
 // Qt would abort with a message about platform plugins when there is no display to show the
@@ -111,11 +158,11 @@ int main(int argc, char* argv[]) {
             std::cout << meshthin::kProgramName << ' ' << MESHTHIN_VERSION << '\n';
             return 0;
         case meshthin::CommandLine::Mode::UsageError:
-            std::cerr << meshthin::kProgramName << ": " << line.problem.toStdString() << '\n'
-                      << "Try '" << meshthin::kProgramName << " --help' for more information.\n";
-            return 2;
+            return usageError(line.problem.toStdString());
         case meshthin::CommandLine::Mode::Batch:
             return runWithoutWindow(argc, argv, line);
+        case meshthin::CommandLine::Mode::BatchFiles:
+            return runFilesWithoutWindow(argc, argv, line);
         case meshthin::CommandLine::Mode::Window:
             break;
     }

@@ -60,7 +60,13 @@ hint="Try 'meshthin --help' for more information."
 # Usage errors come before the file is looked at, so the cases name a plain m.mesh.
 for usage in "--bogus m.mesh" "--threshold 0.5 m.mesh" "--output x.mesh --values m.mesh" \
              "--threshold 0.5 --output x.mesh --in-place m.mesh" "--values" \
-             "--threshold" "a.mesh b.mesh" "--threshold 0.5 --values a.mesh b.mesh"; do
+             "--threshold" "a.mesh b.mesh" "--threshold 0.5 --values a.mesh b.mesh" \
+             "-O out m.mesh" "-t 0.5 -O out" "-t 0.5 -O out -o x.mesh m.mesh" \
+             "-t 0.5 -O out --in-place m.mesh" "-t 0.5 -O out --values m.mesh" \
+             "-t 0.5 -O out -O out m.mesh" "-t 0.5 -O out --jobs 0 m.mesh" \
+             "-t 0.5 -O out --jobs two m.mesh" "-t 0.5 -O out --jobs 1 --jobs 2 m.mesh" \
+             "-t 0.5 -o x.mesh --jobs 2 m.mesh" "-t 0.5 -q -o x.mesh m.mesh" \
+             "-t abc -O out m.mesh"; do
     set -- $usage
     run "$@"
     [ "$status" = 2 ] && [ ! -s out ] && [ "$(wc -l < err)" = 2 ] &&
@@ -186,6 +192,85 @@ for ending in "INT 130" "TERM 143"; do
     cmp -s fan.mesh fan-original || fail "SIG$signal changed the input"
     ls -A | grep -q '\.tmp$' && fail "SIG$signal left a temporary file"
 done
+
+# Many files at once: a folder of generated grids, the examples' sort of mesh and one file that
+# fails to load. Each result holds the bytes that a run on that file alone writes, each run line
+# is that run's line after the file's name, in the order the files were named, and the failing
+# file is named with its reason while the others go on.
+mkdir many thin single
+for size in "3 4 1" "12 9 2" "25 20 3" "7 30 4" "40 40 5"; do
+    set -- $size
+    awk -v columns="$1" -v rows="$2" -v seed="$3" 'BEGIN {
+        srand(seed); print "grid"; print "points {"
+        for (y = 0; y < rows; y++) for (x = 0; x < columns; x++)
+            printf "(%d %d %.4f)\n", x, y, rand() * rand()
+        print "}"; print "faces {"
+        for (y = 0; y + 1 < rows; y++) for (x = 0; x + 1 < columns; x++) {
+            p = y * columns + x
+            printf "3 ( (%d) (%d) (%d) )\n", p, p + 1, p + columns + 1
+            printf "3 ( (%d) (%d) (%d) )\n", p, p + columns + 1, p + columns
+        }
+        print "}" }' > "many/grid $1x$2.mesh"
+done
+cp "$input" many/flat.mesh
+sed 's/(2 2 0)/(2 2,5. 0)/' original > many/broken.mesh
+set -- many/grid\ 3x4.mesh many/flat.mesh "many/grid 12x9.mesh" many/broken.mesh \
+       "many/grid 25x20.mesh" "many/grid 7x30.mesh" "many/grid 40x40.mesh"
+: > expected-out
+: > expected-err
+for file in "$@"; do
+    run -t 0.3 -t 0.45 -o "single/${file#many/}" "$file"
+    sed "s|^|$file: |" out >> expected-out
+    cat err >> expected-err
+done
+[ "$(wc -l < expected-err)" = 1 ] && [ "$(ls single | wc -l)" = 6 ] || fail "the single runs"
+for jobs in "" "--jobs 1" "--jobs 2" "--jobs 5"; do
+    rm -f thin/*
+    run -t 0.3 -t 0.45 -O thin $jobs "$@"
+    expect 1 "$(cat expected-err)
+" "many files $jobs"
+    cmp -s out expected-out || fail "many files $jobs: the run lines"
+    [ "$(ls thin | wc -l)" = 6 ] || fail "many files $jobs: the files written"
+    for written in single/*; do
+        cmp -s "$written" "thin/${written#single/}" ||
+            fail "many files $jobs: ${written#single/} differs from its single run"
+    done
+done
+grep -q '^meshthin: many/broken.mesh: Error Occured: Not a number: "2,5." (line 5)$' err ||
+    fail "many files: the failing file and its reason"
+rm -f thin/*
+run --threshold 0.3 --threshold 0.45 --output-dir thin --quiet "$@"
+expect 1 "$(cat expected-err)
+" "many files, quiet"
+[ ! -s out ] && [ "$(ls thin | wc -l)" = 6 ] || fail "many files, quiet: printed or wrote"
+run -t 0.3 -O thin "many/grid 3x4.mesh" "many/grid 12x9.mesh"
+expect 0 "" "many files without a failure"
+# Refused before any file is read: a folder that is not there, two files of one name, a result
+# over its own input.
+mkdir other
+cp many/flat.mesh other/flat.mesh
+rm -f thin/*
+for usage in "-t 0.3 -O nowhere many/flat.mesh" "-t 0.3 -O thin many/flat.mesh other/flat.mesh" \
+             "-t 0.3 -O many many/flat.mesh"; do
+    set -- $usage
+    run "$@"
+    [ "$status" = 2 ] && [ ! -s out ] && [ "$(wc -l < err)" = 2 ] &&
+        [ "$(tail -n 1 err)" = "$hint" ] || fail "usage error: $usage"
+done
+[ -z "$(ls thin)" ] && cmp -s many/flat.mesh "$input" || fail "a refused call wrote a file"
+
+# Ctrl+C stops every file: the program ends by the signal, no result and no temporary file.
+mkdir fans fans-thin
+for n in 1 2 3; do cp fan-original "fans/fan$n.mesh"; done
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" --threshold 1E+300 \
+    -O fans-thin --jobs 2 fans/fan1.mesh fans/fan2.mesh fans/fan3.mesh >out 2>err &
+sleep 1
+kill -s INT $!
+wait $!
+status=$?
+[ "$status" = 130 ] || fail "SIGINT on many files: status $status, not 130"
+[ -z "$(ls -A fans-thin)" ] || fail "SIGINT on many files left a file"
+for n in 1 2 3; do cmp -s "fans/fan$n.mesh" fan-original || fail "SIGINT changed fan$n.mesh"; done
 
 [ "$failures" = 0 ] && echo "command line: all checks passed"
 exit "$failures"
