@@ -68,7 +68,7 @@ void checkReadsBack(const std::string& written, char separator) {
 // shows a Failure from either in a message box and keeps running.
 void selectAndDraw(Window& window, const Mesh& mesh, int16_t wanted) {
     try {
-        int16_t selectedPoint = 0;
+        PointNumber selectedPoint = 0;
         showSelectedPoint(window, mesh, std::to_string(wanted), selectedPoint);
         NoCanvas canvas;
         drawPreview(canvas, mesh, selectedPoint,

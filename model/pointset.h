@@ -21,17 +21,21 @@ namespace meshthin {
 
 class PointSet {
 public:
+    PointSet() = default;
+    // The table's address is kept beside it: a copy would point into the original's.
+    PointSet(const PointSet&) = delete;
+    PointSet& operator=(const PointSet&) = delete;
     bool contains(PointNumber p) const {
-        const size_t slot = slotOf(p);
-        if (slot < stamps.size()) [[likely]] {
-            return stamps[slot] == generation;
+        const uint32_t slot = slotOf(p);
+        if (slot < tableSize) [[likely]] {
+            return table[slot] == generation;
         }
         return containsFar(p);
     }
     void insert(PointNumber p) {
-        const size_t slot = slotOf(p);
-        if (slot < stamps.size()) [[likely]] {
-            stamps[slot] = generation;
+        const uint32_t slot = slotOf(p);
+        if (slot < tableSize) [[likely]] {
+            table[slot] = generation;
         } else {
             insertFar(p);
         }
@@ -64,9 +68,7 @@ public:
 
 private:
     // -1 at 0, point p at p + 1; any other negative number past every slot.
-    static size_t slotOf(PointNumber p) {
-        return static_cast<size_t>(static_cast<uint32_t>(p) + 1u);
-    }
+    static uint32_t slotOf(PointNumber p) { return static_cast<uint32_t>(p) + 1u; }
 
     // A number beyond the table, kept out of the inner loops' way.
     [[gnu::noinline]] bool containsFar(PointNumber p) const {
@@ -78,11 +80,17 @@ private:
             others.push_back(p);
             return;
         }
-        stamps.resize(std::max(stamps.size() * 2, slotOf(p) + 1), uint16_t{0});
+        stamps.resize(std::max(stamps.size() * 2, size_t{slotOf(p)} + 1), uint16_t{0});
+        table = stamps.data();
+        tableSize = stamps.size();
         stamps[slotOf(p)] = generation;
     }
 
     std::vector<uint16_t> stamps = std::vector<uint16_t>(size_t{1} << 16, 0);
+    // The table and its size as the lookups read them, kept beside it so that the inner loops
+    // need not work them out of the vector again after every store they make.
+    uint16_t* table = stamps.data();
+    size_t tableSize = stamps.size();
     uint16_t generation = 1;
     std::vector<PointNumber> others;
 };
