@@ -171,7 +171,15 @@ void showSelectedPoint(Window& window, const Mesh& mesh, const std::string& item
     if (!numtext::isNumeric(itemText, separator)) {
         return;
     }
-    const int16_t number = numtext::toInt16(itemText, separator);
+    // A List1 item is a point number as the list wrote it. Read as the window reads every whole
+    // number in a mesh within the brace format's 16 bits; past them, plainly.
+    PointNumber number = 0;
+    if (mesh.positionLimit() <= kBracePositionLimit) {
+        number = numtext::toInt16(itemText, separator);
+    } else if (std::from_chars(itemText.data(), itemText.data() + itemText.size(), number).ec !=
+               std::errc()) {
+        return;
+    }
     const Point& point = mesh.Points(number);
     selectedPoint = number;
     window.setLabel(Caption::Label1, "Point " + std::to_string(number) +

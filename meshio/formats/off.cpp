@@ -210,14 +210,7 @@ void writeOff(std::string& out, const PolygonMesh& mesh) {
         }
         out += '\n';
     }
-    for (size_t f = 0; f < mesh.faceCount(); ++f) {
-        detail::appendNumber(out, mesh.faceStarts[f + 1] - mesh.faceStarts[f]);
-        for (uint32_t corner : mesh.face(f)) {
-            out += ' ';
-            detail::appendNumber(out, corner);
-        }
-        out += '\n';
-    }
+    detail::appendCountedFaces(out, mesh);
 }
 
 }  // namespace meshthin::formats

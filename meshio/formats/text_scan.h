@@ -209,6 +209,19 @@ void appendNumber(std::string& out, Number value) {
     out.append(buffer, result.ptr);
 }
 
+// Every face of mesh as a line of its corner count and its corners, as OFF and ascii PLY write
+// them.
+inline void appendCountedFaces(std::string& out, const PolygonMesh& mesh) {
+    for (size_t f = 0; f < mesh.faceCount(); ++f) {
+        appendNumber(out, mesh.faceStarts[f + 1] - mesh.faceStarts[f]);
+        for (const uint32_t corner : mesh.face(f)) {
+            out += ' ';
+            appendNumber(out, corner);
+        }
+        out += '\n';
+    }
+}
+
 // A colour channel given as a real number from 0 to 1, as a byte.
 inline uint8_t colourByte(double fraction) {
     const double scaled = std::round(fraction * 255.0);

@@ -132,6 +132,17 @@ TEST_F(ListsTest, SelectingAPointShowsItsDetails) {
     showSelectedPoint(window, mesh, "", selectedPoint);
     EXPECT_EQ(selectedPoint, 3);
     EXPECT_EQ(window.label(Caption::Label1), "Point 3 x: 9 y: 9 z: 9");
+
+    // A mesh past the brace format's 32,767 points selects its points past them too.
+    freshMesh();
+    mesh.setPositionLimit(kWidePositionLimit);
+    mesh.Points.growTo(40001);
+    for (PointNumber p = 0; p <= 40001; ++p) {
+        mesh.Points(p).loadme(mesh, "(" + std::to_string(p) + " 1 2)", 1, p, dotNumbers);
+    }
+    showSelectedPoint(window, mesh, "40000", selectedPoint);
+    EXPECT_EQ(selectedPoint, 40000);
+    EXPECT_EQ(window.label(Caption::Label1), "Point 40000 x: 40000 y: 1 z: 2");
 }
 
 }  // namespace
