@@ -5,6 +5,7 @@
 // and every bundled example.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "meshio/any_mesh.h"
 #include "meshio/batch.h"
 #include "meshio/formats/mesh_convert.h"
 #include "meshio/formats/mesh_file.h"
@@ -20,7 +22,10 @@
 #include "meshio/reduction.h"
 #include "meshio/startup.h"
 #include "meshio/writer.h"
+#include "model/failure.h"
 #include "model/mesh.h"
+#include "support/fake_window.h"
+#include "support/temp_files.h"
 #include "tools/mesh_generators.h"
 
 namespace meshthin::testing {
@@ -182,6 +187,141 @@ TEST(MeshConvert, ColoursAndNormalsFollowTheKeptPoints) {
         EXPECT_EQ(result.colours[k * 3], from);
         EXPECT_EQ(result.normals[k * 3], static_cast<float>(from));
         EXPECT_EQ(result.positions[k * 3], original.positions[from * 3]);
+    }
+}
+
+// Every format read where a mesh is loaded: by extension, else by content, each the mesh the
+// brace reader makes of the same points and faces.
+TEST(LoadAnyMesh, EveryFormatLoadsTheMeshOfItsBraceText) {
+    TempDir dir;
+    const std::string text = generate::sphere(5, 7, 0.3, 11);
+    Mesh brace = braceMesh(text);
+    const PolygonMesh polygons = asRead(brace);
+    const std::string expected = braceText(brace);
+    const std::vector<std::pair<std::string, MeshFormat>> files = {
+        {"a.obj", MeshFormat::Obj},
+        {"a.PLY", MeshFormat::Ply},
+        {"a.off", MeshFormat::Off},
+        {"obj-content.mesh", MeshFormat::Obj},
+        {"off-content", MeshFormat::Off}};
+    for (const auto& [name, format] : files) {
+        SCOPED_TRACE(name);
+        std::string bytes;
+        formats::writeMesh(bytes, polygons, format);
+        writeFile(dir.path(name), bytes);
+        MeshSource source;
+        source.format = MeshFormat::Stl;
+        Mesh loaded = loadAnyMesh(dir.path(name).string(), kDot, &source);
+        EXPECT_EQ(source.format, format);
+        EXPECT_EQ(loaded.positionLimit(), kWidePositionLimit);
+        EXPECT_EQ(braceText(loaded), expected);
+    }
+    writeFile(dir.path("brace.mesh"), text);
+    MeshSource source;
+    source.format = MeshFormat::Obj;
+    Mesh loaded = loadAnyMesh(dir.path("brace.mesh").string(), kDot, &source);
+    EXPECT_EQ(source.format, MeshFormat::Brace);
+    EXPECT_EQ(loaded.positionLimit(), kBracePositionLimit);
+    EXPECT_EQ(braceText(loaded), expected);
+}
+
+// A brace file fails as it always has; another format's failure is shown the same way, with the
+// reader's description.
+TEST(LoadAnyMesh, FailuresShowAsLoadingFailures) {
+    TempDir dir;
+    const std::string missing = dir.path("missing.mesh").string();
+    FakeWindow window;
+    Mesh mesh;
+    EXPECT_FALSE(openMeshFile(window, mesh, missing, [] {}));
+    Mesh direct;
+    try {
+        direct = loadMesh(missing, kDot);
+        ADD_FAILURE() << "a missing file loads";
+    } catch (const Failure& failure) {
+        ASSERT_EQ(window.messages.size(), 1U);
+        EXPECT_EQ(window.messages[0], std::string(kLoadErrorPrefix) + failure.what());
+    }
+
+    writeFile(dir.path("bad.obj"), "v 1 2 3\nv 4 5 6\nf 1 2 9\n");
+    FakeWindow objWindow;
+    EXPECT_FALSE(openMeshFile(objWindow, mesh, dir.path("bad.obj").string(), [] {}));
+    ASSERT_EQ(objWindow.messages.size(), 1U);
+    try {
+        formats::readMesh(readFile(dir.path("bad.obj")), MeshFormat::Obj,
+                          dir.path("bad.obj").string());
+        ADD_FAILURE() << "a face naming a missing point reads";
+    } catch (const formats::FormatError& error) {
+        EXPECT_EQ(objWindow.messages[0], std::string(kLoadErrorPrefix) + error.what());
+    }
+}
+
+// A brace file holds at most 32,767 points: one more is refused before anything is written,
+// with the limit named, and the other formats take it.
+TEST(WriteMeshAs, TheBraceFormatRefusesMoreThanItsPoints) {
+    TempDir dir;
+    for (const long long points : {kBracePointLimit, kBracePointLimit + 1}) {
+        SCOPED_TRACE(points);
+        PolygonMesh polygons;
+        for (long long i = 0; i < points; ++i) {
+            polygons.positions.insert(polygons.positions.end(),
+                                      {static_cast<double>(i % 181), static_cast<double>(i / 181),
+                                       static_cast<double>(i % 7)});
+        }
+        polygons.corners = {0, 1, static_cast<uint32_t>(points - 1)};
+        polygons.faceStarts.push_back(3);
+        Mesh mesh = formats::meshFromPolygons(polygons);
+        const std::string brace = dir.path("big.mesh").string();
+        writeFile(brace, "before");
+        const bool fits = points <= kBracePointLimit;
+        try {
+            writeMeshAs(
+                brace, mesh, kDot, [] {}, [](const std::string&) {});
+            EXPECT_TRUE(fits);
+            Mesh back = loadAnyMesh(brace, kDot);
+            EXPECT_EQ(back.lastLoadedPoint() + 1, points);
+        } catch (const Failure& failure) {
+            EXPECT_FALSE(fits);
+            EXPECT_EQ(failure.what(), bracePointLimitText(points));
+            EXPECT_NE(std::string(failure.what()).find("32,767"), std::string::npos);
+            EXPECT_EQ(readFile(brace), "before");
+        }
+        const std::string obj = dir.path("big.obj").string();
+        writeMeshAs(
+            obj, mesh, kDot, [] {}, [](const std::string&) {});
+        const PolygonMesh back = formats::readMesh(readFile(obj), MeshFormat::Obj, obj);
+        EXPECT_EQ(back.pointCount(), static_cast<size_t>(points));
+        EXPECT_EQ(back.corners, polygons.corners);
+    }
+}
+
+// A mesh whose file held texture coordinates says once, at its first write, that they are not
+// written; a mesh without them never does.
+TEST(WriteMeshAs, CornerDataIsMentionedOnce) {
+    TempDir dir;
+    writeFile(dir.path("textured.obj"),
+              "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\nf 1/1 3/1 4/1\n");
+    writeFile(dir.path("plain.obj"), "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nf 1 2 3\nf 1 3 4\n");
+    for (const bool textured : {true, false}) {
+        FakeWindow window;
+        Mesh mesh;
+        MeshSource source;
+        const std::string name = textured ? "textured.obj" : "plain.obj";
+        ASSERT_TRUE(openMeshFile(
+            window, mesh, dir.path(name).string(), [] {}, &source));
+        EXPECT_EQ(source.cornerDataDropped, textured);
+        for (const char* target : {"out.ply", "out.mesh", "out.off"}) {
+            window.saveAnswers.push_back(dir.path(target).string());
+            ASSERT_TRUE(WriteMesh(
+                window, mesh, [] {}, &source));
+        }
+        const auto notes = std::count(window.messages.begin(), window.messages.end(),
+                                      std::string(kCornerDataNote));
+        EXPECT_EQ(notes, textured ? 1 : 0);
+        EXPECT_EQ(window.messages.size(), static_cast<size_t>(notes));
+        // Each file in its own format, the same mesh.
+        Mesh fromPly = loadAnyMesh(dir.path("out.ply").string(), kDot);
+        Mesh fromBrace = loadAnyMesh(dir.path("out.mesh").string(), kDot);
+        EXPECT_EQ(braceText(fromPly), braceText(fromBrace));
     }
 }
 
