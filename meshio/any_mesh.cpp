@@ -26,13 +26,15 @@ std::optional<std::string> wholeFile(const std::string& path) {
     }
     const auto size = std::filesystem::file_size(path, error);
     std::ifstream in(path, std::ios::binary);
-    if (error || !in) {
+    // A file of no size is either empty or one whose size the system does not know (such as
+    // those under /proc): the brace reader reads either as it comes.
+    if (error || !in || size == 0) {
         return std::nullopt;
     }
     std::string bytes(size, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(size));
     if (static_cast<size_t>(in.gcount()) != size ||
-        in.peek() != std::ifstream::traits_type::eof()) {
+        in.peek() != std::ifstream::traits_type::eof() || in.bad()) {
         return std::nullopt;
     }
     return bytes;
