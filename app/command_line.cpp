@@ -206,6 +206,13 @@ QString helpText() {
                "output.\n"
                "With --output-dir it starts with the file's name: \"FILE: threshold T: removed "
                "N, M left\".\n"
+               "FILE may be a brace mesh file, OBJ, PLY, OFF or STL (by its extension, else by "
+               "its content).\n"
+               "OUT is written as OBJ, PLY (binary; ascii for a name ending in .ascii.ply), OFF "
+               "or STL when its name ends so, else in the brace format, which holds at most "
+               "32,767 points.\n"
+               "Texture coordinates and corner normals are not written; the points' colours and "
+               "normals are.\n"
                "Exit status: 0 on success, 1 on a failure, 2 on a usage error.\n"
                "With --output-dir a file that fails is reported and the others go on; the "
                "status is 1 if any failed.\n");

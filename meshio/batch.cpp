@@ -5,10 +5,10 @@
 #include <set>
 #include <sstream>
 
+#include "meshio/any_mesh.h"
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
-#include "meshio/replace_file.h"
 #include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/mesh.h"
@@ -106,8 +106,9 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
     }
     const numtext::LocaleNumbers numbers(request.separator);
     Mesh mesh;
+    MeshSource source;
     try {
-        mesh = loadMesh(request.file, numbers);
+        mesh = loadAnyMesh(request.file, numbers, &source);
     } catch (const std::exception& thrown) {
         err << failurePrefix << kLoadErrorPrefix << describe(thrown) << '\n';
         return 1;
@@ -122,10 +123,18 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
             RunCount count;
             if (r + 1 == runs->size() && request.output) {
                 // The file replaces the target only once it is complete, so a failure in the
-                // last run or its write leaves the target, and so also FILE, as it was.
-                replaceFile(*request.output, [&](std::ostream& file) {
-                    count = reduce(mesh, threshold, numbers, file, [&] { checkpoint(); });
-                });
+                // last run or its write leaves the target, and so also FILE, as it was. The
+                // target's extension picks its format.
+                const long long leftBefore = pointsLeft(mesh);
+                removePointsBelow(mesh, threshold, [](long long) {});
+                writeMeshAs(
+                    *request.output, mesh, numbers, [&] { checkpoint(); },
+                    [](const std::string&) {}, &source);
+                const long long left = pointsLeft(mesh);
+                count = RunCount{threshold, leftBefore - left, left};
+                if (cornerNoteDue(&source)) {
+                    err << failurePrefix << kCornerDataNote << '\n';
+                }
             } else {
                 count = reduce(mesh, threshold, numbers, sink, [&] { checkpoint(); });
             }

@@ -18,6 +18,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "meshio/any_mesh.h"
 #include "meshio/numtext.h"
 #include "meshio/startup.h"
 #include "meshio/writer.h"
@@ -518,17 +519,22 @@ Mesh loadMesh(const std::string& path, const NumberCodec& numbers) {
     return mesh;
 }
 
-bool Form_Load(Window& window, Mesh& mesh, const std::function<void()>& FillLists) {
+bool Form_Load(Window& window, Mesh& mesh, const std::function<void()>& FillLists,
+               MeshSource* source) {
     window.messageBox(kLoadNotice);
-    return openMeshFile(window, mesh, window.openDialog(), FillLists);
+    return openMeshFile(window, mesh, window.openDialog(), FillLists, source);
 }
 
 bool openMeshFile(Window& window, Mesh& mesh, const std::string& fileName,
-                  const std::function<void()>& FillLists) {
+                  const std::function<void()>& FillLists, MeshSource* source) {
     try {
         const numtext::LocaleNumbers numbers(window.decimalSeparator());
-        mesh = loadMesh(fileName, numbers);
+        MeshSource loadedFrom;
+        mesh = loadAnyMesh(fileName, numbers, &loadedFrom);
         FillLists();
+        if (source != nullptr) {
+            *source = std::move(loadedFrom);
+        }
         return true;
     } catch (const std::exception& thrown) {
         window.messageBox(std::string(kLoadErrorPrefix) + describe(thrown));

@@ -20,6 +20,8 @@
 
 namespace meshthin {
 
+struct MeshSource;
+
 inline constexpr const char* kLoadNotice =
     "Choose a file to load.  Don't worry, it won't be modified until you click 'attempt "
     "reduction'";
@@ -42,10 +44,12 @@ Mesh loadMesh(const std::string& path, const NumberCodec& numbers);
 // The window's load step. Returns true when the mesh was read, connected, analysed, put in
 // place of mesh and listed; false after a cancelled dialog or any failure, which it has shown,
 // with mesh as it was.
-bool Form_Load(Window& window, Mesh& mesh, const std::function<void()>& FillLists);
+bool Form_Load(Window& window, Mesh& mesh, const std::function<void()>& FillLists,
+               MeshSource* source = nullptr);
 // The load step for a file named when the program was started: no notice and no open dialog,
-// the rest as Form_Load.
+// the rest as Form_Load. The file may be in any format meshthin reads (any_mesh.h); source,
+// when given, is told where the mesh came from once it is in place.
 bool openMeshFile(Window& window, Mesh& mesh, const std::string& fileName,
-                  const std::function<void()>& FillLists);
+                  const std::function<void()>& FillLists, MeshSource* source = nullptr);
 
 }  // namespace meshthin

@@ -86,7 +86,7 @@ std::string progressCaption(long long i, long long upper) {
 
 bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
                     const std::function<void()>& FillLists, const std::function<void()>& beforeWalk,
-                    const std::function<void(const std::string&)>& written) {
+                    const std::function<void(const std::string&)>& written, MeshSource* source) {
     if (state.running) {
         return false;
     }
@@ -125,7 +125,8 @@ bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
         window.addListItems(ListBox::List1, pointItemsWithMarks(mesh));
 
         window.setButtonCaption("writing file...");
-        const std::optional<std::string> target = WriteMesh(window, mesh, [&] { checkpoints(); });
+        const std::optional<std::string> target = WriteMesh(
+            window, mesh, [&] { checkpoints(); }, source);
         if (target && written) {
             written(*target);
         }

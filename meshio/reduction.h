@@ -12,6 +12,8 @@
 
 namespace meshthin {
 
+struct MeshSource;
+
 inline constexpr const char* kNotNumericMessage = "You must enter a numeric value in that text box";
 inline constexpr const char* kNoMeshMessage =
     "No mesh is loaded, so there is nothing to reduce. Use File > Open to load a mesh.";
@@ -45,10 +47,11 @@ std::string progressCaption(long long i, long long upper);
 // there): false for an ignored click, no mesh, a threshold that is not a number, or a run stopped
 // because the window is closing. beforeWalk runs once the threshold is read, just before the
 // walk changes anything: the moment to keep the mesh as it was. written runs with the name of
-// the file once the result is written.
+// the file once the result is written. source is where the mesh came from (WriteMesh).
 bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
                     const std::function<void()>& FillLists,
                     const std::function<void()>& beforeWalk = {},
-                    const std::function<void(const std::string&)>& written = {});
+                    const std::function<void(const std::string&)>& written = {},
+                    MeshSource* source = nullptr);
 
 }  // namespace meshthin

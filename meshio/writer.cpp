@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "meshio/writer.h"
 
+#include <optional>
+
+#include "meshio/any_mesh.h"
+#include "meshio/formats/mesh_convert.h"
+#include "meshio/formats/mesh_file.h"
 #include "meshio/numtext.h"
 #include "meshio/replace_file.h"
 #include "model/mesh.h"
@@ -44,18 +49,54 @@ void writeMeshText(Mesh& mesh, std::ostream& out, const NumberCodec& numbers,
     }
 }
 
+std::string bracePointLimitText(long long points) {
+    return "The brace format holds at most 32,767 points; this mesh has " + std::to_string(points) +
+           ". Save it as OBJ, PLY, OFF or STL.";
+}
+
+void writeMeshAs(const std::string& target, Mesh& mesh, const NumberCodec& numbers,
+                 const std::function<void()>& beforeItem,
+                 const std::function<void(const std::string&)>& caption, const MeshSource* source) {
+    if (const std::optional<formats::MeshFormat> format = formats::formatOfName(target)) {
+        caption("writing file");
+        const formats::PolygonMesh polygons =
+            formats::polygonsOf(mesh, source != nullptr ? source->attributes.get() : nullptr);
+        formats::writeMeshFile(target, polygons, *format);
+        return;
+    }
+    long long points = 0;
+    for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
+        points += mesh.Points(i).removed() ? 0 : 1;
+    }
+    if (points > kBracePointLimit) {
+        throw Failure(bracePointLimitText(points));
+    }
+    replaceFile(target,
+                [&](std::ostream& out) { writeMeshText(mesh, out, numbers, beforeItem, caption); });
+}
+
+bool cornerNoteDue(MeshSource* source) {
+    if (source == nullptr || !source->cornerDataDropped || source->cornerNoteGiven) {
+        return false;
+    }
+    source->cornerNoteGiven = true;
+    return true;
+}
+
 std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
-                                     const std::function<void()>& beforeItem) {
+                                     const std::function<void()>& beforeItem, MeshSource* source) {
     try {
         const std::optional<std::string> target = window.saveDialog();
         if (!target) {
             return std::nullopt;  // Cancel means the user does not want the file written
         }
         const numtext::LocaleNumbers numbers(window.decimalSeparator());
-        replaceFile(*target, [&](std::ostream& out) {
-            writeMeshText(mesh, out, numbers, beforeItem,
-                          [&](const std::string& text) { window.setButtonCaption(text); });
-        });
+        writeMeshAs(
+            *target, mesh, numbers, beforeItem,
+            [&](const std::string& text) { window.setButtonCaption(text); }, source);
+        if (cornerNoteDue(source)) {
+            window.messageBox(kCornerDataNote);
+        }
         return target;
     } catch (const std::exception& thrown) {
         window.messageBox(std::string(kWriteErrorPrefix) + describe(thrown));

@@ -16,7 +16,18 @@
 
 namespace meshthin {
 
+struct MeshSource;
+
 inline constexpr const char* kWriteErrorPrefix = "Error Occurred: ";
+
+// The most points a brace file holds: its reader numbers them in 16 bits.
+inline constexpr long long kBracePointLimit = 32767;
+// Said once, at the first write of a mesh whose file held per-corner data.
+inline constexpr const char* kCornerDataNote =
+    "The texture coordinates and corner normals of the loaded file are not written: meshthin "
+    "keeps only the points, the faces and the points' colours and normals.";
+// The failure of a brace write of a mesh of points points, more than it holds.
+std::string bracePointLimitText(long long points);
 
 // The fixed first line of every written file (237 characters, no line break).
 std::string meshHeader();
@@ -28,11 +39,27 @@ void writeMeshText(Mesh& mesh, std::ostream& out, const NumberCodec& numbers,
                    const std::function<void()>& beforeItem,
                    const std::function<void(const std::string&)>& caption);
 
+// Replaces the file at target with the mesh in the format its extension names: .obj, .ply, .off
+// and .stl through the format writers (the points' colours and normals of source carried over),
+// anything else as the brace text of writeMeshText. A mesh of more points than a brace file holds
+// fails before anything is written. Changes the mesh as writeMeshText does.
+void writeMeshAs(const std::string& target, Mesh& mesh, const NumberCodec& numbers,
+                 const std::function<void()>& beforeItem,
+                 const std::function<void(const std::string&)>& caption,
+                 const MeshSource* source = nullptr);
+
+// Whether kCornerDataNote is to be said now: source's file held corner data and the note was not
+// given yet. Marks it given.
+bool cornerNoteDue(MeshSource* source);
+
 // The writer as the reduction run calls it: asks for the target (a cancelled dialog writes
 // nothing), writes with beforeItem before each line (the run's WindowCheckpoints, which keeps the
 // window answering), and shows any failure as "Error Occurred: " and its description. Returns
-// the file written, nothing when the dialog was cancelled or the write failed.
+// the file written, nothing when the dialog was cancelled or the write failed. The format is the
+// target's (writeMeshAs); the first write of a mesh from a file with corner data says
+// kCornerDataNote.
 std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
-                                     const std::function<void()>& beforeItem);
+                                     const std::function<void()>& beforeItem,
+                                     MeshSource* source = nullptr);
 
 }  // namespace meshthin

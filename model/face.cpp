@@ -84,6 +84,23 @@ void Face::loadme(Mesh& mesh, std::string_view inputstring, const NumberCodec& n
     setPoints(mesh, [&] { readLine(inputstring, numbers); });
 }
 
+void Face::setFromFile(Mesh& mesh, std::span<const uint32_t> points) {
+    if (!pts.empty()) {
+        lostPoints = true;
+        mesh.scratch().groups.untag(mySlot);
+    }
+    setPoints(mesh, [&] {
+        // As loadPlainly stores a line of these points.
+        pts.assign(points.size() + 1, 0);
+        for (size_t k = 0; k < points.size(); ++k) {
+            MESHTHIN_EXPECT(points[k] <= static_cast<uint32_t>(INT32_MAX),
+                            "a face names point numbers that fit");
+            pts[k] = static_cast<PointNumber>(points[k]);
+        }
+        lastPos = static_cast<PointNumber>(points.size()) - 1;
+    });
+}
+
 void Face::readLine(std::string_view inputstring, const NumberCodec& numbers) {
     const std::string_view line = trimBlanks(inputstring);
     // Within a line shorter than 32767 characters no position passes the 16-bit range, and the
@@ -162,40 +179,46 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
     return true;
 }
 
-void Face::writeOut(Mesh& mesh, std::ostream& txtfile) {
+bool Face::writtenPoints(Mesh& mesh, PointList& written) {
+    written.clear();
     if (isRemoved || lastPos < 2) {
-        return;
+        return false;
     }
     shrink(mesh);
     fixOrder(mesh);
-
-    // A line of one or two references is not a polygon; the count written is the number of
-    // references that follow, so that a reader trusting it reads exactly these points.
-    long long references = 0;
-    for (long long j = 0; j <= lastPos; ++j) {
-        references += names(mesh, at(j)) ? 1 : 0;
-    }
-    if (references < 3) {
-        return;
-    }
-    // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
-    // piece costs more than the numbers. The buffer is kept from face to face.
-    std::vector<char>& line = mesh.scratch().line;
-    constexpr size_t kReferenceRoom = 16;  // " ( " and " ) " around at most 10 digits
-    line.resize(static_cast<size_t>(lastPos + 1) * kReferenceRoom + 40);
-    char* const start = line.data();
-    char* end = std::to_chars(start, start + 20, references).ptr;
-    end = std::copy_n(" 0 0 -1 ( ", 10, end);
     // Nothing here fails: shrink has read every point at positions 0..lastPos that is not -1,
     // and fixOrder only puts -1 or points of the face in their places.
     for (long long j = 0; j <= lastPos; ++j) {
         const PointNumber p = pts[static_cast<size_t>(j)];
         if (names(mesh, p)) {
-            const int32_t order = mesh.Points(p).getPtOrder();
-            end = std::copy_n(" ( ", 3, end);
-            end = std::to_chars(end, end + 10, order).ptr;
-            end = std::copy_n(" ) ", 3, end);
+            written.push_back(p);
         }
+    }
+    // A line of one or two references is not a polygon.
+    return written.size() >= 3;
+}
+
+void Face::writeOut(Mesh& mesh, std::ostream& txtfile) {
+    PointList& written = mesh.scratch().written;
+    if (!writtenPoints(mesh, written)) {
+        return;
+    }
+    // The count written is the number of references that follow, so that a reader trusting it
+    // reads exactly these points.
+    const auto references = static_cast<long long>(written.size());
+    // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
+    // piece costs more than the numbers. The buffer is kept from face to face.
+    std::vector<char>& line = mesh.scratch().line;
+    constexpr size_t kReferenceRoom = 16;  // " ( " and " ) " around at most 10 digits
+    line.resize(written.size() * kReferenceRoom + 40);
+    char* const start = line.data();
+    char* end = std::to_chars(start, start + 20, references).ptr;
+    end = std::copy_n(" 0 0 -1 ( ", 10, end);
+    for (const PointNumber p : written) {
+        const int32_t order = mesh.Points(p).getPtOrder();
+        end = std::copy_n(" ( ", 3, end);
+        end = std::to_chars(end, end + 10, order).ptr;
+        end = std::copy_n(" ) ", 3, end);
     }
     end = std::copy_n("  ) \r\n", 6, end);
     txtfile.write(start, end - start);

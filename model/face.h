@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,11 +48,20 @@ public:
     // Parses a face line "N ... ( (p0 ...) (p1 ...) ... )": pts gets N+1 positions (the last
     // holding 0) and lastPos N-1. A line without a blank reads no count and lowers lastPos by 1.
     void loadme(Mesh& mesh, std::string_view inputstring, const NumberCodec& numbers);
+    // The face as loadme leaves it after reading a line of points.size() points: those points
+    // at positions 0..N-1, one extra position holding 0, lastPos N-1. For a reader that has the
+    // point numbers already as numbers; each must fit a PointNumber.
+    void setFromFile(Mesh& mesh, std::span<const uint32_t> points);
     // Unless the face is removed or has fewer than three points: shrink, fixOrder, then write
     // "count 0 0 -1 ( " and " ( k ) " per point (k its output number), " ", " ) " CR LF.
     // Positions holding -1 or a removed point are left out, and a face left with fewer than
     // three point references after shrink and fixOrder is skipped.
     void writeOut(Mesh& mesh, std::ostream& txtfile);
+    // The points writeOut names, in its order, into written (its storage reused): shrink and
+    // fixOrder as writeOut does them, then every position 0..lastPos that holds neither -1 nor a
+    // removed point. Returns false, and writeOut writes nothing, for a face that is removed, has
+    // fewer than three positions or is left with fewer than three references.
+    bool writtenPoints(Mesh& mesh, PointList& written);
 
     // --- queries ---
     // Coordinates of the point at position x. getX first shows "x = <x>" through message when

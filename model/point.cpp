@@ -58,13 +58,7 @@ std::optional<PlainGroup> readPlainGroup(std::string_view line, size_t open,
 
 int16_t Point::loadme(Mesh& mesh, std::string_view inputstring, int16_t Start, PointNumber myPtNum,
                       const NumberCodec& numbers) {
-    myNum = myPtNum;
-    mesh.scratch().groups.forget(myNum);
-    // Room for the neighbours of a point of a triangle mesh (six, and two to spare) from the start,
-    // in a 32-byte block: registering them does not grow the list step by step.
-    conns.reserve(8);
-    conns.assign(1, 0);
-    connectionAdded = false;
+    setAsSpare(mesh, myPtNum);
 
     // Within a line shorter than 32767 characters no position passes the 16-bit range, and the
     // usual group is read in one pass; anything else takes the searches below.
@@ -106,11 +100,35 @@ int16_t Point::loadme(Mesh& mesh, std::string_view inputstring, int16_t Start, P
     return d;
 }
 
+void Point::setAsSpare(Mesh& mesh, PointNumber myPtNum) {
+    myNum = myPtNum;
+    mesh.scratch().groups.forget(myNum);
+    // Room for the neighbours of a point of a triangle mesh (six, and two to spare) from the start,
+    // in a 32-byte block: registering them does not grow the list step by step.
+    conns.reserve(8);
+    conns.assign(1, 0);
+    connectionAdded = false;
+}
+
+void Point::setFromFile(Mesh& mesh, PointNumber myPtNum, double x, double y, double z) {
+    setAsSpare(mesh, myPtNum);
+    xPos = x;
+    yPos = y;
+    zPos = z;
+    mesh.noteCoordinates(xPos, yPos, zPos);
+}
+
+int32_t Point::takeOutputNumber(Mesh& mesh) {
+    ptOrder = mesh.NextPtOrder;
+    mesh.NextPtOrder = checked32(mesh.NextPtOrder + 1LL);
+    return ptOrder;
+}
+
 void Point::writeOut(Mesh& mesh, std::ostream& txtfile, const NumberCodec& numbers) {
     if (isRemoved) {
         return;
     }
-    ptOrder = mesh.NextPtOrder;
+    takeOutputNumber(mesh);
     // The line is made in a buffer and handed to the stream in one piece: a stream insertion per
     // piece costs more than the number texts themselves.
     char line[3 * NumberCodec::kCoordinateRoom + 8];
@@ -123,7 +141,6 @@ void Point::writeOut(Mesh& mesh, std::ostream& txtfile, const NumberCodec& numbe
     end = numbers.writeCoordinate(end, zPos);
     end = std::copy_n(")\r\n", 3, end);
     txtfile.write(line, end - line);
-    mesh.NextPtOrder = checked32(mesh.NextPtOrder + 1LL);
 }
 
 // ---------------------------------------------------------------------------------------------

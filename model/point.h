@@ -43,6 +43,13 @@ public:
     // Writes "(x y z)" CR LF and takes the mesh's next output number, unless the point is
     // removed.
     void writeOut(Mesh& mesh, std::ostream& txtfile, const NumberCodec& numbers);
+    // The point as loadme leaves it after reading the group "(x y z)", for a reader that has the
+    // coordinates already as numbers.
+    void setFromFile(Mesh& mesh, PointNumber myPtNum, double x, double y, double z);
+    // The point as loadme leaves it when the line holds no further group: the spare slot.
+    void setAsSpare(Mesh& mesh, PointNumber myPtNum);
+    // Takes the mesh's next output number, as writeOut does for a point that is written.
+    int32_t takeOutputNumber(Mesh& mesh);
 
     // --- coordinates and marks ---
     double getX() const { return xPos; }

@@ -35,6 +35,8 @@ struct Scratch {
     PointSet walked;
     // Face::writeOut: the line being made.
     std::vector<char> line;
+    // The points of the face the writer is at.
+    PointList written;
     // Point::remove: whether its neighbours are distinct, asked of large neighbourhoods only.
     PointSet distinctNeighbours;
     // What the removals know about large neighbourhoods (model/groups.h). Unlike the lists above
@@ -50,6 +52,7 @@ struct Scratch {
         newPoints = PointList();
         walkOrder = PointList();
         line = std::vector<char>();
+        written = PointList();
         gained = std::vector<PointNumber>();
         heldByNeighbour.clear();
         heldByNewFace.clear();

@@ -355,7 +355,8 @@ void Form1::connectActions() {
 
 void Form1::load() {
     Mesh loaded;
-    if (Form_Load(*this, loaded, [&] { FillLists(*this, loaded); })) {
+    if (Form_Load(
+            *this, loaded, [&] { FillLists(*this, loaded); }, &meshSource)) {
         document.open(std::make_shared<const Mesh>(std::move(loaded)), chosenFile);
     }
     updateActions();
@@ -364,8 +365,9 @@ void Form1::load() {
 void Form1::load(const QString& file) {
     chosenFile = file;
     Mesh loaded;
-    if (openMeshFile(*this, loaded, QFile::encodeName(file).toStdString(),
-                     [&] { FillLists(*this, loaded); })) {
+    if (openMeshFile(
+            *this, loaded, QFile::encodeName(file).toStdString(), [&] { FillLists(*this, loaded); },
+            &meshSource)) {
         document.open(std::make_shared<const Mesh>(std::move(loaded)), file);
     }
     updateActions();
@@ -379,8 +381,9 @@ bool Form1::openFile(const QString& file) {
     // The new mesh is loaded beside the one on screen and takes its place only once it has
     // loaded, so that a file that fails to load changes nothing.
     Mesh loaded;
-    if (!openMeshFile(*this, loaded, QFile::encodeName(path).toStdString(),
-                      [&] { FillLists(*this, loaded); })) {
+    if (!openMeshFile(
+            *this, loaded, QFile::encodeName(path).toStdString(), [&] { FillLists(*this, loaded); },
+            &meshSource)) {
         return false;
     }
     document.open(std::make_shared<const Mesh>(std::move(loaded)), path);
@@ -432,7 +435,8 @@ void Form1::onSaveAs() {
     try {
         // The window stays alive while the file is written, and closing it stops the write.
         WindowCheckpoints checkpoints(*this, *working);
-        target = WriteMesh(*this, *working, [&] { checkpoints(); });
+        target = WriteMesh(
+            *this, *working, [&] { checkpoints(); }, &meshSource);
     } catch (const RunStopped&) {
         if (closeWanted) {
             return;  // the window is closing: nothing is written, nothing more is shown
@@ -615,7 +619,7 @@ void Form1::onCommand1Click() {
     enableActions(false);
     const bool ran = Command1_Click(
         *this, runState, *working, [&] { FillLists(*this, *working); }, {},
-        [&](const std::string& file) { writtenTo = QFile::decodeName(file.c_str()); });
+        [&](const std::string& file) { writtenTo = QFile::decodeName(file.c_str()); }, &meshSource);
     if (closeWanted) {
         return;
     }

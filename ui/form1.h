@@ -14,6 +14,7 @@
 #include <memory>
 #include <stop_token>
 
+#include "meshio/any_mesh.h"
 #include "meshio/reduction.h"
 #include "meshio/window.h"
 #include "ui/dialogs.h"
@@ -172,6 +173,8 @@ private:
     bool meshViewFit = true;
     // The mesh on screen, its file and one history entry per run since it was opened.
     Document document;
+    // Where the mesh that was opened came from: what its writes carry over and say.
+    MeshSource meshSource;
 
     PreviewPicture* Picture1 = nullptr;
     QListView* List1 = nullptr;

@@ -272,5 +272,43 @@ status=$?
 [ -z "$(ls -A fans-thin)" ] || fail "SIGINT on many files left a file"
 for n in 1 2 3; do cmp -s "fans/fan$n.mesh" fan-original || fail "SIGINT changed fan$n.mesh"; done
 
+# Other formats in and out, chosen by the names: the square as PLY, thinned into OBJ, holds the
+# mesh of the same run on the brace file (read back and written as brace text, unchanged).
+cat > in.ply <<'PLY'
+ply
+format ascii 1.0
+element vertex 6
+property double x
+property double y
+property double z
+element face 4
+property list uchar int vertex_indices
+end_header
+0 0 0
+2 0 0
+2 2 0
+0 2 0
+1 1 0.1
+9 9 9
+3 0 1 4
+3 1 2 4
+3 2 3 4
+3 3 0 4
+PLY
+run -t 0.3 -o out.obj in.ply
+expect 0 "" "PLY in, OBJ out"
+grep -q '^threshold 0.3: removed 1, 5 left$' out || fail "PLY in, OBJ out: run line"
+[ "$(grep -c '^v ' out.obj)" = 5 ] && [ "$(grep -c '^f ' out.obj)" -ge 1 ] ||
+    fail "PLY in, OBJ out: the points and faces"
+run -t 0.3 -o brace-run.mesh "$input"
+run -t -1 -o back.mesh out.obj
+expect 0 "" "OBJ back to the brace format"
+cmp -s back.mesh brace-run.mesh || fail "the OBJ run differs from the brace run"
+# Texture coordinates are mentioned once on standard error, and the result is written.
+printf 'v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nf 1/1 2/1 3/1\n' > textured.obj
+run -t -1 -o textured.off textured.obj
+[ "$status" = 0 ] && [ "$(grep -c 'texture coordinates' err)" = 1 ] &&
+    [ "$(head -n 1 textured.off)" = OFF ] || fail "corner data note"
+
 [ "$failures" = 0 ] && echo "command line: all checks passed"
 exit "$failures"

@@ -8,7 +8,12 @@
 #include <QMimeData>
 #include <QTextBrowser>
 #include <QUrl>
+#include <sstream>
 
+#include "meshio/formats/mesh_convert.h"
+#include "meshio/formats/mesh_file.h"
+#include "meshio/loader.h"
+#include "meshio/numtext.h"
 #include "ui/form1_fixture.h"
 #include "ui/mesh_view.h"
 
@@ -399,6 +404,42 @@ TEST_F(MenusTest, EscapeStopsALongRunLeavingTheMeshListsAndFilesAsTheyWere) {
     script.saveAnswers.clear();
     run(QStringLiteral("-1"), output);
     EXPECT_EQ(readBytes(output).toStdString(), before.str());
+}
+
+// An OBJ opened in the window and saved as PLY: the PLY holds the mesh of the OBJ, and the
+// texture coordinates the OBJ had are mentioned once, at the first save only.
+TEST_F(MenusTest, OpensAnObjAndSavesItAsPly) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    std::string obj = "vt 0 0\n";
+    const std::string grid = generate::grid(6, 5, 0.5, 9);
+    // The grid's points and triangles as OBJ statements, by way of its own brace mesh.
+    Mesh gridMesh;
+    std::istringstream in(grid);
+    runStartupPasses(gridMesh, readMesh(gridMesh, in, numtext::LocaleNumbers('.')));
+    const formats::PolygonMesh polygons = formats::polygonsOf(gridMesh);
+    formats::writeMesh(obj, polygons, formats::MeshFormat::Obj);
+    obj += "f 1/1 2/1 7/1\n";
+    script.openAnswer = writeText(QStringLiteral("grid.obj"), obj);
+    script.messages.clear();
+    action("fileOpen")->trigger();
+    ASSERT_TRUE(script.messages.empty()) << script.messages.front().toStdString();
+    EXPECT_EQ(items("List1").size(), static_cast<qsizetype>(polygons.pointCount()));
+
+    for (const char* name : {"saved.ply", "again.ply"}) {
+        script.saveAnswers.push_back(folder.filePath(QString::fromLatin1(name)));
+        action("fileSaveAs")->trigger();
+    }
+    ASSERT_EQ(script.messages, std::vector<QString>{QString::fromLatin1(kCornerDataNote)});
+    const std::string path = folder.filePath(QStringLiteral("saved.ply")).toStdString();
+    const formats::PolygonMesh saved =
+        formats::readMesh(formats::readMeshFile(path), formats::MeshFormat::Ply, path);
+    EXPECT_EQ(saved.positions, polygons.positions);
+    std::vector<uint32_t> corners = polygons.corners;
+    corners.insert(corners.end(), {0, 1, 6});
+    EXPECT_EQ(saved.corners, corners);
+    EXPECT_EQ(readBytes(folder.filePath(QStringLiteral("again.ply"))),
+              readBytes(folder.filePath(QStringLiteral("saved.ply"))));
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "meshio/any_mesh.h"
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <system_error>
+#include <utility>
+
+#include "meshio/formats/mesh_convert.h"
+#include "meshio/formats/mesh_file.h"
+#include "meshio/loader.h"
+#include "meshio/startup.h"
+
+namespace meshthin {
+
+namespace {
+
+// The whole file, or nothing when it cannot be read in one go: the brace reader then meets the
+// same trouble and reports it as it always has.
+std::optional<std::string> wholeFile(const std::string& path) {
+    std::error_code error;
+    if (path.empty() || !std::filesystem::is_regular_file(path, error)) {
+        return std::nullopt;
+    }
+    const auto size = std::filesystem::file_size(path, error);
+    std::ifstream in(path, std::ios::binary);
+    // A file of no size is either empty or one whose size the system does not know (such as
+    // those under /proc): the brace reader reads either as it comes.
+    if (error || !in || size == 0) {
+        return std::nullopt;
+    }
+    std::string bytes(size, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    if (static_cast<size_t>(in.gcount()) != size ||
+        in.peek() != std::ifstream::traits_type::eof() || in.bad()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+Mesh fromPolygons(const formats::PolygonMesh& polygons, formats::MeshFormat format,
+                  MeshSource* source) {
+    Mesh mesh = formats::meshFromPolygons(polygons);
+    if (source != nullptr) {
+        *source = MeshSource{format, nullptr, polygons.cornerDataDropped};
+        if (!polygons.colours.empty() || !polygons.normals.empty()) {
+            source->attributes = std::make_shared<const formats::PolygonMesh>(polygons);
+        }
+    }
+    return mesh;
+}
+
+}  // namespace
+
+Mesh loadAnyMesh(const std::string& path, const NumberCodec& numbers, MeshSource* source) {
+    if (const std::optional<formats::MeshFormat> named = formats::formatOfName(path)) {
+        const std::string bytes = formats::readMeshFile(path);
+        return fromPolygons(formats::readMesh(bytes, *named, path), *named, source);
+    }
+    std::optional<std::string> bytes = wholeFile(path);
+    const formats::MeshFormat format =
+        bytes ? formats::formatOfContent(*bytes) : formats::MeshFormat::Brace;
+    if (format != formats::MeshFormat::Brace) {
+        return fromPolygons(formats::readMesh(*bytes, format, path), format, source);
+    }
+    if (source != nullptr) {
+        *source = MeshSource{};
+    }
+    if (!bytes) {
+        return loadMesh(path, numbers);
+    }
+    Mesh mesh;
+    std::istringstream in(std::move(*bytes), std::ios::binary);
+    runStartupPasses(mesh, readMesh(mesh, in, numbers));
+    return mesh;
+}
+
+}  // namespace meshthin

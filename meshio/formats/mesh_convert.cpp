@@ -1,0 +1,99 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "meshio/formats/mesh_convert.h"
+
+#include <cstdint>
+#include <string>
+
+#include "meshio/startup.h"
+
+namespace meshthin::formats {
+
+Mesh meshFromPolygons(const PolygonMesh& polygons) {
+    const size_t pointCount = polygons.pointCount();
+    if (pointCount >= static_cast<size_t>(kWidePositionLimit)) {
+        throw FormatError("The mesh has " + std::to_string(pointCount) +
+                          " points, more than meshthin can number");
+    }
+    Mesh mesh;
+    mesh.setPositionLimit(kWidePositionLimit);
+    const auto spare = static_cast<long long>(pointCount);
+    mesh.Points.reserve(pointCount + 1);
+    mesh.Points.growTo(spare);
+    const double* xyz = polygons.positions.data();
+    for (long long i = 0; i < spare; ++i, xyz += 3) {
+        mesh.Points(i).setFromFile(mesh, static_cast<PointNumber>(i), xyz[0], xyz[1], xyz[2]);
+    }
+    // The brace reader's last attempt finds no further group; its slot stays at the origin.
+    mesh.Points(spare).setAsSpare(mesh, static_cast<PointNumber>(spare));
+
+    const size_t faceCount = polygons.faceCount();
+    mesh.Faces.reserve(faceCount);
+    mesh.Faces.growTo(static_cast<long long>(faceCount) - 1);
+    for (size_t f = 0; f < faceCount; ++f) {
+        mesh.Faces(static_cast<long long>(f)).setFromFile(mesh, polygons.face(f));
+    }
+    runStartupPasses(mesh);
+    return mesh;
+}
+
+PolygonMesh polygonsOf(Mesh& mesh, const PolygonMesh* original) {
+    PolygonMesh result;
+    const bool colours = original != nullptr && original->colourChannels > 0 &&
+                         original->colours.size() ==
+                             original->pointCount() * static_cast<size_t>(original->colourChannels);
+    const bool normals =
+        original != nullptr && original->normals.size() == original->pointCount() * 3;
+    if (colours) {
+        result.colourChannels = original->colourChannels;
+    }
+    const auto addPoint = [&](long long i) {
+        const Point& point = mesh.Points(i);
+        result.positions.insert(result.positions.end(), {point.getX(), point.getY(), point.getZ()});
+        const auto from = static_cast<size_t>(i);
+        const bool carried = from < (original != nullptr ? original->pointCount() : 0);
+        if (colours) {
+            const auto channels = static_cast<size_t>(original->colourChannels);
+            for (size_t c = 0; c < channels; ++c) {
+                result.colours.push_back(carried ? original->colours[from * channels + c] : 0);
+            }
+        }
+        if (normals) {
+            for (size_t c = 0; c < 3; ++c) {
+                result.normals.push_back(carried ? original->normals[from * 3 + c] : 0.0F);
+            }
+        }
+    };
+
+    // The writer's numbering: every point not removed, in order. The spare slot is numbered
+    // last, as the writer does, but kept only when a face names it (a brace file's face may).
+    mesh.NextPtOrder = 0;
+    const long long spare = mesh.spareSlot();
+    for (long long i = 0; i <= spare; ++i) {
+        Point& point = mesh.Points(i);
+        if (!point.removed()) {
+            point.takeOutputNumber(mesh);
+            if (i != spare) {
+                addPoint(i);
+            }
+        }
+    }
+    bool spareNamed = false;
+    PointList written;
+    const long long lastFace = mesh.Faces.exists() ? mesh.Faces.upperBound() : -1;
+    for (long long f = 0; f <= lastFace; ++f) {
+        if (!mesh.Faces(f).writtenPoints(mesh, written)) {
+            continue;
+        }
+        for (const PointNumber p : written) {
+            spareNamed = spareNamed || p == spare;
+            result.corners.push_back(static_cast<uint32_t>(mesh.Points(p).getPtOrder()));
+        }
+        result.faceStarts.push_back(static_cast<uint32_t>(result.corners.size()));
+    }
+    if (spareNamed) {
+        addPoint(spare);
+    }
+    return result;
+}
+
+}  // namespace meshthin::formats
