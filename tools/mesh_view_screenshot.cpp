@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "meshio/loader.h"
+#include "meshio/any_mesh.h"
 #include "meshio/numtext.h"
 #include "ui/mesh_view.h"
 
@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const auto mesh = std::make_shared<const meshthin::Mesh>(
-        meshthin::loadMesh(args[1].toStdString(), meshthin::numtext::LocaleNumbers('.')));
+        meshthin::loadAnyMesh(args[1].toStdString(), meshthin::numtext::LocaleNumbers('.')));
     meshthin::MeshViewWindow view;
     if (view.glView() == nullptr) {
         std::fprintf(stderr, "no OpenGL on this display\n");
