@@ -304,7 +304,7 @@ FaceLines readFaces(Mesh& mesh, LineReader& lines, const NumberCodec& numbers) {
 // with blanks inside their groups, "( 4 )". A file whose first line is exactly that header is
 // read as the writer wrote it instead: the points from line 2 up to the line that begins with
 // "}" and holds "faces {", the faces from the line after it up to the first line holding "}" (the
-// writer's " } "). The writer's last point line is that of the store's spare slot, so the last
+// writer's " } "). The writer's last point line is that of the mesh's spare slot, so the last
 // point read becomes the spare slot again; writing the mesh once more gives the same bytes.
 //
 // Every file that the reading above takes keeps its meaning: such a file with the header on

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a mesh file at start-up: the notice, the open dialog, the points and faces read into
-// the store, the start-up passes and the lists, with every failure shown in one "Error Occured: "
+// a new mesh, the start-up passes and the lists, with every failure shown in one "Error Occured: "
 // box. The read view of the format is deliberately tolerant: it looks only for "points {",
 // point groups "(x y z)", "faces {" and "}", and ignores the rest of each line. A file that starts
 // with the writer's header is read the writer's way (loader.cpp), so that every file the program

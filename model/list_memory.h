@@ -7,7 +7,7 @@
 // once, keeping the slabs for the next mesh. Lists longer than 4 KiB come from the heap.
 //
 // The memory must outlive every list made from it, and release() may only be called when none
-// is left: the store owns one for each kind of list and releases it when it empties the lists.
+// is left: each mesh owns one for each kind of list and releases it when it empties the lists.
 // A list uses it through ListAllocator; a list copied from it takes the heap.
 #pragma once
 

@@ -12,7 +12,7 @@ namespace meshthin {
 
 namespace {
 
-// --- reading the store ---
+// --- reading the mesh ---
 
 void readPoints(const Mesh& mesh, MeshGeometry& geometry) {
     const long long lastPoint = mesh.lastLoadedPoint();

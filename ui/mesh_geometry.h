@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the mesh view draws, in plain arrays of its own: one vertex per point slot read from the
 // file (the spare slot is not a point), every face that is not removed cut into triangles for
-// display, its outline for the wireframe, and the values that colour it. Built from the store
+// display, its outline for the wireframe, and the values that colour it. Built from a mesh
 // between changes; the view paints from these arrays only, so that nothing it does reads or
 // changes the mesh. Also the view's picking: the point nearest to the cursor that the eye sees.
 #pragma once
@@ -20,7 +20,7 @@ namespace meshthin {
 
 struct MeshGeometry {
     std::vector<float> positions;  // x, y, z of point i at 3i
-    std::vector<double> values;    // point i's value, exactly as the store has it
+    std::vector<double> values;    // point i's value, exactly as the mesh has it
     std::vector<float> shades;     // point i's place in the value range, 0..1, for the colour map
     std::vector<uint8_t> shown;    // 1 for a point that is not removed
     std::vector<uint32_t> triangles;  // three point numbers each

@@ -144,7 +144,7 @@ TEST_F(RoundTripTest, EveryWrittenFileReadsBackAndWritesTheSameBytes) {
 }
 
 // Every face line of text, as written by the last write, names distinct points the file holds,
-// and they are exactly the points of one face of the store that are not removed: a removed
+// and they are exactly the points of one face of the mesh that are not removed: a removed
 // point's number is that of an earlier write (or 0), which names another point or none.
 void expectFacesNameOnlyPointsTheFileHolds(const Mesh& mesh, const std::string& text) {
     std::map<int32_t, PointNumber> pointNumbered;  // output number -> point

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The mesh view's logic without a window: the camera, the geometry read from the store, the
+// The mesh view's logic without a window: the camera, the geometry read from the mesh, the
 // display triangulation of any polygon, picking only what the eye sees, the colours and the
 // histogram with its line of counts.
 #include <gtest/gtest.h>
@@ -267,7 +267,7 @@ TEST_F(MeshGeometryTest, RemovedPointsAndFacesAreNotShownAndRebuiltFacesAreRings
     stopListening();
     loadAndAnalyze(generate::grid(12, 10, 0.5, 4));
     const std::string before = meshSummary(mesh);
-    // A run that is not written: its rebuilt faces are not in ring order in the store yet.
+    // A run that is not written: its rebuilt faces are not in ring order in the mesh yet.
     removePointsBelow(mesh, 1.0, [](long long) {});
     const std::string summary = meshSummary(mesh);
     const MeshGeometry g = buildGeometry(mesh);
