@@ -413,13 +413,11 @@ FaceLines readWrittenFaces(Mesh& mesh, LineReader& lines, const NumberCodec& num
 }
 
 // Empties mesh again after a read that failed or starts over: what was read goes; the output
-// number and the observer of the work on it stay, as the caller had them.
+// number stays, as the caller had it (an assigned mesh keeps its observer by itself).
 void emptyAgain(Mesh& mesh) {
     const int32_t nextOrder = mesh.NextPtOrder;
-    RunObserver* const observer = mesh.observer();
     mesh = Mesh();
     mesh.NextPtOrder = nextOrder;
-    mesh.setObserver(observer);
 }
 
 // Reads a file whose line 1 was the writer's header. Returns nothing when a line holding

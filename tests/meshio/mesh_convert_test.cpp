@@ -25,6 +25,7 @@
 #include "model/failure.h"
 #include "model/mesh.h"
 #include "support/fake_window.h"
+#include "support/store_fixture.h"
 #include "support/temp_files.h"
 #include "tools/mesh_generators.h"
 
@@ -35,13 +36,6 @@ using formats::MeshFormat;
 using formats::PolygonMesh;
 
 const numtext::LocaleNumbers kDot('.');
-
-Mesh braceMesh(const std::string& text) {
-    Mesh mesh;
-    std::istringstream in(text);
-    runStartupPasses(mesh, readMesh(mesh, in, kDot));
-    return mesh;
-}
 
 std::string braceText(Mesh& mesh) {
     std::ostringstream out;
@@ -88,7 +82,7 @@ PolygonMesh facesOfText(const std::string& text, size_t& points) {
 // Runs the thresholds on the brace mesh of text and on the same mesh through OBJ, and compares
 // every written result.
 void expectSameRuns(const std::string& text, const std::vector<double>& thresholds) {
-    Mesh brace = braceMesh(text);
+    Mesh brace = loadedMesh(text);
     const PolygonMesh original = asRead(brace);
     const PolygonMesh obj = throughObj(original);
     ASSERT_EQ(obj.positions, original.positions);
@@ -169,7 +163,7 @@ TEST(MeshConvert, EveryExampleRunsAlikeFromBraceAndObj) {
 }
 
 TEST(MeshConvert, ColoursAndNormalsFollowTheKeptPoints) {
-    Mesh cube = braceMesh(generate::cube());
+    Mesh cube = loadedMesh(generate::cube());
     PolygonMesh original = asRead(cube);
     original.colourChannels = 3;
     for (size_t i = 0; i < original.pointCount(); ++i) {
@@ -195,7 +189,7 @@ TEST(MeshConvert, ColoursAndNormalsFollowTheKeptPoints) {
 TEST(LoadAnyMesh, EveryFormatLoadsTheMeshOfItsBraceText) {
     TempDir dir;
     const std::string text = generate::sphere(5, 7, 0.3, 11);
-    Mesh brace = braceMesh(text);
+    Mesh brace = loadedMesh(text);
     const PolygonMesh polygons = asRead(brace);
     const std::string expected = braceText(brace);
     const std::vector<std::pair<std::string, MeshFormat>> files = {

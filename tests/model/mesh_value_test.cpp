@@ -21,13 +21,6 @@ namespace {
 
 const numtext::LocaleNumbers kNumbers('.');
 
-Mesh loaded(const std::string& text) {
-    Mesh mesh;
-    std::istringstream in(text);
-    runStartupPasses(mesh, readMesh(mesh, in, kNumbers));
-    return mesh;
-}
-
 // The bytes the runs at thresholds write, one after the other; each run removes something.
 std::string runsWritten(Mesh& mesh, const std::vector<double>& thresholds) {
     std::string bytes;
@@ -48,27 +41,27 @@ const std::vector<double> kGridRuns = {0.4, 1.0};
 TEST(MeshValue, TwoMeshesAliveAtOnceDoNotAffectEachOther) {
     // Each mesh alone, nothing else alive.
     const std::string sphereAlone = [] {
-        Mesh mesh = loaded(kSphere);
+        Mesh mesh = loadedMesh(kSphere);
         return runsWritten(mesh, kSphereRuns);
     }();
     const std::string gridAlone = [] {
-        Mesh mesh = loaded(kGrid);
+        Mesh mesh = loadedMesh(kGrid);
         return runsWritten(mesh, kGridRuns);
     }();
 
     // Both loaded; the runs on one leave the other bit for bit as a fresh load of it.
-    Mesh sphere = loaded(kSphere);
-    Mesh grid = loaded(kGrid);
+    Mesh sphere = loadedMesh(kSphere);
+    Mesh grid = loadedMesh(kGrid);
     EXPECT_EQ(runsWritten(sphere, kSphereRuns), sphereAlone);
-    EXPECT_EQ(meshBits(grid), meshBits(loaded(kGrid)));
+    EXPECT_EQ(meshBits(grid), meshBits(loadedMesh(kGrid)));
     const std::string sphereAfter = meshBits(sphere);
     EXPECT_EQ(runsWritten(grid, kGridRuns), gridAlone);
     EXPECT_EQ(meshBits(sphere), sphereAfter);
 
     // On two threads at once, as a trial run works beside the window's mesh.
     for (int round = 0; round < 4; ++round) {
-        Mesh first = loaded(kSphere);
-        Mesh second = loaded(kGrid);
+        Mesh first = loadedMesh(kSphere);
+        Mesh second = loadedMesh(kGrid);
         std::string firstWritten;
         std::string secondWritten;
         std::thread other([&] { secondWritten = runsWritten(second, kGridRuns); });
@@ -84,12 +77,12 @@ TEST(MeshValue, ACopyRunsAndWritesAsTheOriginal) {
          {std::pair{kSphere, kSphereRuns}, std::pair{kGrid, kGridRuns}}) {
         // A copy of the mesh as loaded, and one made after a first run and its write, when the
         // original has built what speeds up its removals and the copy has not.
-        Mesh original = loaded(text);
+        Mesh original = loadedMesh(text);
         Mesh copy(original);
         EXPECT_EQ(runsWritten(copy, runs), runsWritten(original, runs));
         EXPECT_EQ(meshBits(copy), meshBits(original));
 
-        Mesh again = loaded(text);
+        Mesh again = loadedMesh(text);
         runsWritten(again, {runs[0]});
         Mesh later(again);
         EXPECT_EQ(runsWritten(later, {runs[1]}), runsWritten(again, {runs[1]}));

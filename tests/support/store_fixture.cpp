@@ -138,4 +138,11 @@ std::vector<std::string> crlfLines(const std::string& content) {
     return lines;
 }
 
+Mesh loadedMesh(const std::string& text) {
+    Mesh mesh;
+    std::istringstream in(text);
+    runStartupPasses(mesh, readMesh(mesh, in, numtext::LocaleNumbers('.')));
+    return mesh;
+}
+
 }  // namespace meshthin::testing

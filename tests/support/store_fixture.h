@@ -70,6 +70,8 @@ void connect(Mesh& mesh, PointNumber p, const std::vector<PointNumber>& to);
 // Every coordinate and every face report of mesh, or what is absent: two meshes that
 // summarise alike hold the same points and faces.
 std::string meshSummary(const Mesh& mesh);
+// A mesh read from a mesh file's text ("." numbers), start-up passes run.
+Mesh loadedMesh(const std::string& text);
 // Every bit of a settled mesh that a later run or write reads: coordinates, values, marks,
 // lists, output numbers, face reports.
 std::string meshBits(const Mesh& mesh);
