@@ -71,6 +71,12 @@ public:
     // Grows (or creates) the array so that its upper bound is newUpper, keeping every slot.
     void growTo(long long newUpper) {
         created = true;
+        // Room for all of them at once, but never less than double: a reader grows the array by
+        // one slot at a time.
+        const auto wanted = static_cast<size_t>(std::max(newUpper + 1, 0LL));
+        if (wanted > items.capacity()) {
+            items.reserve(std::max(wanted, 2 * items.capacity()));
+        }
         while (static_cast<long long>(items.size()) <= newUpper) {
             if constexpr (std::is_constructible_v<T, ListMemory*>) {
                 items.emplace_back(lists.get());
