@@ -63,7 +63,8 @@ examples: build
 	$(BUILD)/make_examples examples
 
 # Speed of every step at 1,000 to 32,767 points; the peak-memory figure needs a process of its
-# own, so it runs separately. Last, many files with one job and with two.
+# own, so it runs separately. Then many files with one job and with two; last, a million points
+# (several minutes: the runs are found by bisection with runs of their own).
 bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bench/meshthin_bench --benchmark_filter=-PeakMemory \
 	  --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
@@ -72,6 +73,7 @@ bench: build
 	  $(BUILD)/bench/meshthin_view_bench --benchmark_repetitions=5 \
 	  --benchmark_report_aggregates_only=true
 	$(BUILD)/bench/meshthin_batch_bench
+	$(BUILD)/bench/meshthin_million_bench
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any report
 # fails the test that caused it.

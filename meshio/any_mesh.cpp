@@ -40,30 +40,44 @@ std::optional<std::string> wholeFile(const std::string& path) {
     return bytes;
 }
 
-Mesh fromPolygons(const formats::PolygonMesh& polygons, formats::MeshFormat format,
-                  MeshSource* source) {
-    Mesh mesh = formats::meshFromPolygons(polygons);
+// At a million points the file's bytes, the polygons and the mesh's records are each hundreds
+// of megabytes: each is let go as soon as the next is made, so that no more than two are held
+// at once and the values are worked out with only the records left.
+Mesh fromPolygons(formats::PolygonMesh polygons, formats::MeshFormat format, MeshSource* source) {
+    Mesh mesh = formats::meshRecordsFromPolygons(polygons);
+    const bool dropped = polygons.cornerDataDropped;
+    std::shared_ptr<const formats::PolygonMesh> attributes;
+    if (!polygons.colours.empty() || !polygons.normals.empty()) {
+        attributes = std::make_shared<const formats::PolygonMesh>(std::move(polygons));
+    }
+    polygons = formats::PolygonMesh();
+    runStartupPasses(mesh);
     if (source != nullptr) {
-        *source = MeshSource{format, nullptr, polygons.cornerDataDropped};
-        if (!polygons.colours.empty() || !polygons.normals.empty()) {
-            source->attributes = std::make_shared<const formats::PolygonMesh>(polygons);
-        }
+        *source = MeshSource{format, std::move(attributes), dropped};
     }
     return mesh;
+}
+
+// The polygons of bytes, which are let go once read.
+formats::PolygonMesh readPolygons(std::string bytes, formats::MeshFormat format,
+                                  const std::string& path) {
+    formats::PolygonMesh polygons = formats::readMesh(bytes, format, path);
+    std::string().swap(bytes);
+    return polygons;
 }
 
 }  // namespace
 
 Mesh loadAnyMesh(const std::string& path, const NumberCodec& numbers, MeshSource* source) {
     if (const std::optional<formats::MeshFormat> named = formats::formatOfName(path)) {
-        const std::string bytes = formats::readMeshFile(path);
-        return fromPolygons(formats::readMesh(bytes, *named, path), *named, source);
+        return fromPolygons(readPolygons(formats::readMeshFile(path), *named, path), *named,
+                            source);
     }
     std::optional<std::string> bytes = wholeFile(path);
     const formats::MeshFormat format =
         bytes ? formats::formatOfContent(*bytes) : formats::MeshFormat::Brace;
     if (format != formats::MeshFormat::Brace) {
-        return fromPolygons(formats::readMesh(*bytes, format, path), format, source);
+        return fromPolygons(readPolygons(std::move(*bytes), format, path), format, source);
     }
     if (source != nullptr) {
         *source = MeshSource{};

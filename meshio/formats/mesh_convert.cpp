@@ -9,6 +9,12 @@
 namespace meshthin::formats {
 
 Mesh meshFromPolygons(const PolygonMesh& polygons) {
+    Mesh mesh = meshRecordsFromPolygons(polygons);
+    runStartupPasses(mesh);
+    return mesh;
+}
+
+Mesh meshRecordsFromPolygons(const PolygonMesh& polygons) {
     const size_t pointCount = polygons.pointCount();
     if (pointCount >= static_cast<size_t>(kWidePositionLimit)) {
         throw FormatError("The mesh has " + std::to_string(pointCount) +
@@ -32,7 +38,6 @@ Mesh meshFromPolygons(const PolygonMesh& polygons) {
     for (size_t f = 0; f < faceCount; ++f) {
         mesh.Faces(static_cast<long long>(f)).setFromFile(mesh, polygons.face(f));
     }
-    runStartupPasses(mesh);
     return mesh;
 }
 

@@ -15,6 +15,8 @@ namespace meshthin::formats {
 // 16-bit limits; the start-up passes run. A face naming a point the mesh does not have is the
 // brace reader's failure for it.
 Mesh meshFromPolygons(const PolygonMesh& polygons);
+// The same without the start-up passes: the records only, for whoever runs the passes apart.
+Mesh meshRecordsFromPolygons(const PolygonMesh& polygons);
 
 // What the brace writer would write of mesh, as a polygon mesh: the points not removed in order,
 // renumbered from 0 (the spare slot only when a face names it), and each face the writer writes,

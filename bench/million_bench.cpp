@@ -1,0 +1,491 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// meshthin at a million points, on the two meshes of bench/million_meshes.h, each as OBJ and as
+// binary PLY, next to the floors and the simplifier a user compares with, measured side by side
+// in one process so that the ratios hold whatever the machine:
+//  - load: the file's bytes made into the mesh's records, next to one std::from_chars over
+//    every number of the OBJ text (goal: at most 1.5 times) and next to a plain read of the
+//    binary PLY file (goal: at most 2 times, the read included in both);
+//  - start-up values at a quarter, half and all of the size (goal: linear, the time per point
+//    the same at every size);
+//  - runs removing a quarter, half and three quarters of the points, next to meshoptimizer's
+//    simplifier taking the same triangles to the same number of points (goal: at most its time
+//    at a quarter and half) and, at three quarters, next to the floor of such a run (goal: at
+//    most twice the floor);
+//  - write: the OBJ text of the loaded mesh next to one std::to_chars over every number it
+//    holds (goal: at most 1.5 times);
+//  - peak memory in a process of its own: loading with the values (goal: at most 250 bytes a
+//    point) and the run removing half (goal: at most 500 bytes a point).
+// Each figure is printed beside its goal; ratio counters read "<= 1 meets it".
+#include <benchmark/benchmark.h>
+#include <meshoptimizer.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/million_meshes.h"
+#include "bench/removal_floor.h"
+#include "meshio/any_mesh.h"
+#include "meshio/formats/mesh_convert.h"
+#include "meshio/formats/mesh_file.h"
+#include "meshio/formats/obj.h"
+#include "meshio/formats/ply.h"
+#include "meshio/numtext.h"
+#include "meshio/reduction.h"
+#include "meshio/startup.h"
+#include "model/mesh.h"
+
+namespace meshthin::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr long long kPoints = 1'000'000;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+const char* shapeName(int shape) {
+    return shape == kPolygonSurface ? "polygon-surface" : "triangle-scan";
+}
+
+// The shape as files, made once per shape: the polygons, the OBJ text and both files on disk.
+struct Sample {
+    formats::PolygonMesh polygons;
+    std::string obj;
+    std::filesystem::path objFile;
+    std::filesystem::path plyFile;
+};
+
+const Sample& sampleOf(int shape) {
+    static std::map<int, std::unique_ptr<Sample>> made;
+    auto& sample = made[shape];
+    if (!sample) {
+        sample = std::make_unique<Sample>();
+        sample->polygons = millionShape(shape, kPoints);
+        formats::writeObj(sample->obj, sample->polygons);
+        const auto base = std::filesystem::temp_directory_path() /
+                          ("meshthin-million-" + std::string(shapeName(shape)));
+        sample->objFile = base.string() + ".obj";
+        sample->plyFile = base.string() + ".ply";
+        formats::writeMeshFile(sample->objFile.string(), sample->polygons,
+                               formats::MeshFormat::Obj);
+        formats::writeMeshFile(sample->plyFile.string(), sample->polygons,
+                               formats::MeshFormat::Ply);
+    }
+    return *sample;
+}
+
+void describe(benchmark::State& state, const formats::PolygonMesh& polygons) {
+    state.counters["points"] = static_cast<double>(polygons.pointCount());
+    state.counters["faces"] = static_cast<double>(polygons.faceCount());
+}
+
+// One from_chars over every number of an OBJ text: a v line's as doubles, an f line's as
+// integers.
+double fromCharsOverObj(const std::string& text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    double sum = 0;
+    while (p < end) {
+        const bool vertex = *p == 'v';
+        ++p;
+        while (p < end && *p != '\n') {
+            if (*p == ' ') {
+                ++p;
+            } else if (vertex) {
+                double value = 0;
+                p = std::from_chars(p, end, value).ptr;
+                sum += value;
+            } else {
+                unsigned value = 0;
+                p = std::from_chars(p, end, value).ptr;
+                sum += value;
+            }
+        }
+        ++p;
+    }
+    return sum;
+}
+
+std::string readWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(std::filesystem::file_size(path), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+}
+
+void BM_MillionLoadObj(benchmark::State& state) {
+    const Sample& sample = sampleOf(static_cast<int>(state.range(0)));
+    std::vector<double> ours;
+    std::vector<double> floor;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        Mesh mesh = formats::meshRecordsFromPolygons(formats::readObj(sample.obj, "bench.obj"));
+        ours.push_back(millisecondsSince(start));
+        state.SetIterationTime(ours.back() / 1000);
+        benchmark::DoNotOptimize(mesh.Points.upperBound());
+        start = Clock::now();
+        benchmark::DoNotOptimize(fromCharsOverObj(sample.obj));
+        floor.push_back(millisecondsSince(start));
+    }
+    describe(state, sample.polygons);
+    state.counters["load_ms"] = median(ours);
+    state.counters["from_chars_ms"] = median(floor);
+    state.counters["ratio_goal_1.5"] = median(ours) / median(floor);
+}
+
+void BM_MillionLoadPly(benchmark::State& state) {
+    const Sample& sample = sampleOf(static_cast<int>(state.range(0)));
+    std::vector<double> ours;
+    std::vector<double> floor;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        const std::string bytes = formats::readMeshFile(sample.plyFile.string());
+        Mesh mesh = formats::meshRecordsFromPolygons(formats::readPly(bytes, "bench.ply"));
+        ours.push_back(millisecondsSince(start));
+        state.SetIterationTime(ours.back() / 1000);
+        benchmark::DoNotOptimize(mesh.Points.upperBound());
+        start = Clock::now();
+        benchmark::DoNotOptimize(readWholeFile(sample.plyFile).size());
+        floor.push_back(millisecondsSince(start));
+    }
+    describe(state, sample.polygons);
+    state.counters["load_ms"] = median(ours);
+    state.counters["read_ms"] = median(floor);
+    state.counters["ratio_goal_2"] = median(ours) / median(floor);
+}
+
+// The start-up values of a quarter, half and all of the shape's size: the time per point at
+// each, and how much the largest's exceeds the smallest's (linear: about 1).
+void BM_MillionStartupValues(benchmark::State& state) {
+    const int shape = static_cast<int>(state.range(0));
+    const std::vector<long long> sizes = {kPoints / 4, kPoints / 2, kPoints};
+    std::vector<formats::PolygonMesh> meshes;
+    for (const long long size : sizes) {
+        meshes.push_back(millionShape(shape, size));
+    }
+    std::vector<std::vector<double>> times(sizes.size());
+    for (auto _ : state) {
+        double total = 0;
+        for (size_t i = 0; i < sizes.size(); ++i) {
+            Mesh mesh = formats::meshRecordsFromPolygons(meshes[i]);
+            const auto start = Clock::now();
+            runStartupPasses(mesh);
+            times[i].push_back(millisecondsSince(start));
+            total += times[i].back();
+        }
+        state.SetIterationTime(total / 1000);
+    }
+    const auto nsPerPoint = [&](size_t i) {
+        return median(times[i]) * 1e6 / static_cast<double>(meshes[i].pointCount());
+    };
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        state.counters["ns_per_point_" + std::to_string(sizes[i])] = nsPerPoint(i);
+    }
+    state.counters["values_ms"] = median(times.back());
+    state.counters["rise_goal_1"] = nsPerPoint(sizes.size() - 1) / nsPerPoint(0);
+}
+
+long long removedCount(const Mesh& mesh) {
+    long long removed = 0;
+    for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
+        removed += mesh.Points(i).removed() ? 1 : 0;
+    }
+    return removed;
+}
+
+// The loaded and valued mesh of a shape, kept for the runs.
+const Mesh& loadedOf(int shape) {
+    static std::map<int, std::unique_ptr<Mesh>> made;
+    auto& mesh = made[shape];
+    if (!mesh) {
+        mesh = std::make_unique<Mesh>(formats::meshFromPolygons(sampleOf(shape).polygons));
+    }
+    return *mesh;
+}
+
+// A threshold whose run removes percent of the points, within one percent of them: a first
+// guess from the sorted start values, then secant steps on the removed count (a run lowers the
+// values near what it removes, so it removes more than the values below the guess).
+struct Depth {
+    double threshold = 0;
+    long long removed = 0;
+};
+
+Depth depthOf(int shape, int percent) {
+    static std::map<std::pair<int, int>, Depth> found;
+    if (auto known = found.find({shape, percent}); known != found.end()) {
+        return known->second;
+    }
+    const Mesh& loaded = loadedOf(shape);
+    const long long points = loaded.lastLoadedPoint() + 1;
+    std::vector<double> values;
+    for (long long i = 0; i < points; ++i) {
+        values.push_back(loaded.Points(i).getValue());
+    }
+    std::sort(values.begin(), values.end());
+    const long long wanted = points * percent / 100;
+    const auto removedAt = [&](double threshold) {
+        Mesh mesh(loaded);
+        removePointsBelow(mesh, threshold, [](long long) {});
+        return removedCount(mesh);
+    };
+    // Bracket [low, high] by rank in the sorted values; bisect on ranks.
+    long long low = 0;
+    long long high = wanted;
+    Depth best{values[static_cast<size_t>(high)], removedAt(values[static_cast<size_t>(high)])};
+    if (best.removed < wanted) {
+        low = high;
+        high = points - 1;
+    }
+    for (int step = 0; step < 24 && std::abs(best.removed - wanted) > points / 100; ++step) {
+        const long long middle = (low + high) / 2;
+        const double threshold = values[static_cast<size_t>(middle)];
+        const long long removed = removedAt(threshold);
+        if (std::abs(removed - wanted) < std::abs(best.removed - wanted)) {
+            best = {threshold, removed};
+        }
+        (removed < wanted ? low : high) = middle;
+        if (high - low <= 1) {
+            break;
+        }
+    }
+    return found[{shape, percent}] = best;
+}
+
+struct Triangles {
+    std::vector<float> positions;
+    std::vector<unsigned> indices;
+};
+
+Triangles trianglesOf(const formats::PolygonMesh& polygons) {
+    Triangles mesh;
+    mesh.positions.assign(polygons.positions.begin(), polygons.positions.end());
+    for (size_t f = 0; f < polygons.faceCount(); ++f) {
+        const auto face = polygons.face(f);
+        for (size_t j = 1; j + 1 < face.size(); ++j) {
+            mesh.indices.insert(mesh.indices.end(), {face[0], face[j], face[j + 1]});
+        }
+    }
+    return mesh;
+}
+
+long long simplifyKeeping(const Triangles& mesh, size_t target, std::vector<unsigned>& out) {
+    out.resize(mesh.indices.size());
+    out.resize(meshopt_simplify(out.data(), mesh.indices.data(), mesh.indices.size(),
+                                mesh.positions.data(), mesh.positions.size() / 3, 3 * sizeof(float),
+                                target, 1e9f, 0, nullptr));
+    std::vector<char> used(mesh.positions.size() / 3, 0);
+    long long kept = 0;
+    for (const unsigned i : out) {
+        kept += used[i] == 0 ? 1 : 0;
+        used[i] = 1;
+    }
+    return kept;
+}
+
+// The simplifier's target index count that keeps about keep points: it keeps points in
+// proportion to the indices it is asked for; two corrections get within a percent.
+size_t targetKeeping(const Triangles& mesh, long long keep, long long points) {
+    std::vector<unsigned> out;
+    auto target = static_cast<size_t>(static_cast<double>(mesh.indices.size()) * keep / points);
+    for (int step = 0; step < 4; ++step) {
+        const long long kept = simplifyKeeping(mesh, target, out);
+        if (std::abs(kept - keep) <= points / 200 || kept == 0) {
+            break;
+        }
+        target = static_cast<size_t>(static_cast<double>(target) * keep / kept) / 3 * 3;
+    }
+    return target;
+}
+
+void BM_MillionRun(benchmark::State& state) {
+    const int shape = static_cast<int>(state.range(0));
+    const int percent = static_cast<int>(state.range(1));
+    const Sample& sample = sampleOf(shape);
+    const Mesh& loaded = loadedOf(shape);
+    const Depth depth = depthOf(shape, percent);
+    const long long points = loaded.lastLoadedPoint() + 1;
+    const Triangles triangles = trianglesOf(sample.polygons);
+    const size_t target = targetKeeping(triangles, points - depth.removed, points);
+
+    std::vector<double> ours;
+    std::vector<double> theirs;
+    std::vector<unsigned> out;
+    long long simplifierKept = 0;
+    for (auto _ : state) {
+        Mesh mesh(loaded);
+        auto start = Clock::now();
+        removePointsBelow(mesh, depth.threshold, [](long long) {});
+        ours.push_back(millisecondsSince(start));
+        state.SetIterationTime(ours.back() / 1000);
+        start = Clock::now();
+        simplifierKept = simplifyKeeping(triangles, target, out);
+        theirs.push_back(millisecondsSince(start));
+    }
+    describe(state, sample.polygons);
+    state.counters["threshold"] = depth.threshold;
+    state.counters["removed"] = static_cast<double>(depth.removed);
+    state.counters["simplifier_kept"] = static_cast<double>(simplifierKept);
+    state.counters["run_ms"] = median(ours);
+    state.counters["simplifier_ms"] = median(theirs);
+    if (percent < 75) {
+        state.counters["ratio_goal_1"] = median(ours) / median(theirs);
+        return;
+    }
+    Mesh recorded(loaded);
+    const Floor floor = recordFloor(recorded, depth.threshold);
+    std::vector<std::vector<PointNumber>> lists;
+    for (const size_t size : floor.startSizes) {
+        lists.emplace_back(size, PointNumber{0});
+    }
+    const auto start = Clock::now();
+    benchmark::DoNotOptimize(valueRecordedLists(recorded, floor));
+    benchmark::DoNotOptimize(appendRecordedGains(floor, lists));
+    const double floorMs = millisecondsSince(start);
+    state.counters["floor_ms"] = floorMs;
+    state.counters["floor_ratio_goal_2"] = median(ours) / floorMs;
+}
+
+// An OBJ text of the loaded mesh, next to one to_chars over every number in it.
+void BM_MillionWriteObj(benchmark::State& state) {
+    const int shape = static_cast<int>(state.range(0));
+    const Sample& sample = sampleOf(shape);
+    Mesh mesh(loadedOf(shape));
+    std::vector<double> ours;
+    std::vector<double> floor;
+    std::string text;
+    for (auto _ : state) {
+        text.clear();
+        auto start = Clock::now();
+        formats::writeObj(text, formats::polygonsOf(mesh));
+        ours.push_back(millisecondsSince(start));
+        state.SetIterationTime(ours.back() / 1000);
+        std::string numbers;
+        numbers.reserve(text.size());
+        char buffer[32];
+        start = Clock::now();
+        for (const double value : sample.polygons.positions) {
+            numbers.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+        }
+        for (const uint32_t corner : sample.polygons.corners) {
+            numbers.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, corner + 1).ptr);
+        }
+        floor.push_back(millisecondsSince(start));
+        benchmark::DoNotOptimize(numbers.size());
+    }
+    describe(state, sample.polygons);
+    state.counters["write_ms"] = median(ours);
+    state.counters["to_chars_ms"] = median(floor);
+    state.counters["ratio_goal_1.5"] = median(ours) / median(floor);
+}
+
+long long statusKilobytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(field) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(prefix, 0) == 0) {
+            return std::stoll(line.substr(prefix.size()));
+        }
+    }
+    return 0;
+}
+
+// In a child process of its own, so that nothing of this one's counts: the peak resident memory
+// that loading the OBJ file with its values, and then a run at threshold when one is given, adds
+// to what the child started with.
+long long peakKilobytesAdded(const std::filesystem::path& file, const Depth* run) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        return -1;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        // The start: this process's pages as the fork left them, resident once touched; the
+        // high-water mark is reset so that it counts from here.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const long long start = statusKilobytes("VmRSS");
+        {
+            Mesh mesh = loadAnyMesh(file.string(), numtext::LocaleNumbers('.'));
+            if (run != nullptr) {
+                removePointsBelow(mesh, run->threshold, [](long long) {});
+            }
+        }
+        const long long added = statusKilobytes("VmHWM") - start;
+        (void)!write(pipeEnds[1], &added, sizeof added);
+        _exit(0);
+    }
+    close(pipeEnds[1]);
+    long long added = -1;
+    (void)!read(pipeEnds[0], &added, sizeof added);
+    close(pipeEnds[0]);
+    waitpid(child, nullptr, 0);
+    return added;
+}
+
+void BM_MillionPeakMemory(benchmark::State& state) {
+    const int shape = static_cast<int>(state.range(0));
+    const Sample& sample = sampleOf(shape);
+    const Depth half = depthOf(shape, 50);
+    long long loading = 0;
+    long long running = 0;
+    for (auto _ : state) {
+        loading = peakKilobytesAdded(sample.objFile, nullptr);
+        running = peakKilobytesAdded(sample.objFile, &half);
+    }
+    const auto points = static_cast<double>(sample.polygons.pointCount());
+    describe(state, sample.polygons);
+    state.counters["load_bytes_per_point_goal_250"] = static_cast<double>(loading) * 1024 / points;
+    state.counters["half_run_bytes_per_point_goal_500"] =
+        static_cast<double>(running) * 1024 / points;
+}
+
+void shapes(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"shape"})->Arg(kPolygonSurface)->Arg(kTriangleScan);
+    b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+}
+
+void depths(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"shape", "percent"});
+    for (const int shape : {kPolygonSurface, kTriangleScan}) {
+        for (const int percent : {25, 50, 75}) {
+            b->Args({shape, percent});
+        }
+    }
+    b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+}
+
+BENCHMARK(BM_MillionLoadObj)->Apply(shapes);
+BENCHMARK(BM_MillionLoadPly)->Apply(shapes);
+BENCHMARK(BM_MillionStartupValues)->Apply(shapes);
+BENCHMARK(BM_MillionRun)->Apply(depths);
+BENCHMARK(BM_MillionWriteObj)->Apply(shapes);
+BENCHMARK(BM_MillionPeakMemory)
+    ->ArgNames({"shape"})
+    ->Arg(kPolygonSurface)
+    ->Arg(kTriangleScan)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace meshthin::bench
+
+BENCHMARK_MAIN();
