@@ -6,7 +6,7 @@
 //    every number of the OBJ text (goal: at most 1.5 times) and next to a plain read of the
 //    binary PLY file (goal: at most 2 times, the read included in both);
 //  - start-up values at a quarter, half and all of the size (goal: linear, the time per point
-//    the same at every size);
+//    the same at every size), on one thread and on every core;
 //  - runs removing a quarter, half and three quarters of the points, next to meshoptimizer's
 //    simplifier taking the same triangles to the same number of points (goal: at most its time
 //    at a quarter and half) and, at three quarters, next to the floor of such a run (goal: at
@@ -175,6 +175,7 @@ void BM_MillionLoadPly(benchmark::State& state) {
 // each, and how much the largest's exceeds the smallest's (linear: about 1).
 void BM_MillionStartupValues(benchmark::State& state) {
     const int shape = static_cast<int>(state.range(0));
+    const auto threads = static_cast<unsigned>(state.range(1));
     const std::vector<long long> sizes = {kPoints / 4, kPoints / 2, kPoints};
     std::vector<formats::PolygonMesh> meshes;
     for (const long long size : sizes) {
@@ -186,7 +187,7 @@ void BM_MillionStartupValues(benchmark::State& state) {
         for (size_t i = 0; i < sizes.size(); ++i) {
             Mesh mesh = formats::meshRecordsFromPolygons(meshes[i]);
             const auto start = Clock::now();
-            runStartupPasses(mesh);
+            runStartupPasses(mesh, {}, threads);
             times[i].push_back(millisecondsSince(start));
             total += times[i].back();
         }
@@ -475,7 +476,13 @@ void depths(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(BM_MillionLoadObj)->Apply(shapes);
 BENCHMARK(BM_MillionLoadPly)->Apply(shapes);
-BENCHMARK(BM_MillionStartupValues)->Apply(shapes);
+// On one thread and on every core (threads 0).
+BENCHMARK(BM_MillionStartupValues)
+    ->ArgNames({"shape", "threads"})
+    ->ArgsProduct({{kPolygonSurface, kTriangleScan}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 BENCHMARK(BM_MillionRun)->Apply(depths);
 BENCHMARK(BM_MillionWriteObj)->Apply(shapes);
 BENCHMARK(BM_MillionPeakMemory)

@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "meshio/startup.h"
 
+#include <algorithm>
+#include <exception>
+#include <thread>
+#include <vector>
+
 #include "model/mesh.h"
 
 namespace meshthin {
@@ -47,16 +52,51 @@ void connectPoints(Mesh& mesh, const FaceLines& faceLines) {
     }
 }
 
-void analyzePoints(Mesh& mesh) {
-    const long long lastPoint = mesh.lastLoadedPoint();
-    for (long long i = 0; i <= lastPoint; ++i) {
-        mesh.Points(i).analyze(mesh);
+void analyzePoints(Mesh& mesh, unsigned threads) {
+    const long long points = mesh.lastLoadedPoint() + 1;
+    const auto valueRange = [&mesh](long long first, long long end) {
+        for (long long i = first; i < end; ++i) {
+            mesh.Points(i).analyze(mesh);
+        }
+    };
+    if (threads == 0) {
+        threads = std::max(1U, std::thread::hardware_concurrency());
+    }
+    // Below some tens of thousands of points a thread costs more than it saves.
+    constexpr long long kPointsPerThread = 50'000;
+    const auto useful =
+        static_cast<unsigned>(std::min<long long>(threads, points / kPointsPerThread));
+    if (useful <= 1 || mesh.farApartPointsLoaded()) {
+        valueRange(0, points);
+        return;
+    }
+    // What a range throws (an expectation that fails) is thrown here, the first range's first.
+    std::vector<std::exception_ptr> thrown(useful);
+    const long long share = (points + useful - 1) / useful;
+    const auto valueShare = [&](unsigned t) {
+        try {
+            valueRange(t * share, std::min(points, (t + 1) * share));
+        } catch (...) {
+            thrown[t] = std::current_exception();
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (unsigned t = 1; t < useful; ++t) {
+            helpers.emplace_back(valueShare, t);
+        }
+        valueShare(0);
+    }
+    for (const std::exception_ptr& failure : thrown) {
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
     }
 }
 
-void runStartupPasses(Mesh& mesh, const FaceLines& faceLines) {
+void runStartupPasses(Mesh& mesh, const FaceLines& faceLines, unsigned threads) {
     connectPoints(mesh, faceLines);
-    analyzePoints(mesh);
+    analyzePoints(mesh, threads);
 }
 
 }  // namespace meshthin

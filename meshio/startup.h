@@ -22,8 +22,14 @@ std::string lineSuffix(long long lineNumber);
 inline constexpr const char* kMissingPointDescription = "Face names a point that does not exist";
 
 void connectPoints(Mesh& mesh, const FaceLines& faceLines = {});
-void analyzePoints(Mesh& mesh);
+// Every point's value. Each is worked out from its own list and the positions of its neighbours
+// and written to its own record only, so a large mesh is valued on several threads at once: up
+// to threads, or one per core when threads is 0. The threads share the mesh for the pass: they
+// write disjoint records and read what no thread writes. A mesh whose analysis can fail
+// (farApartPointsLoaded) is valued on this thread, so that the failure is the first point's,
+// with the points before it valued, as on one thread.
+void analyzePoints(Mesh& mesh, unsigned threads = 0);
 // Both passes, in that order: a value is computed from a complete connection list.
-void runStartupPasses(Mesh& mesh, const FaceLines& faceLines = {});
+void runStartupPasses(Mesh& mesh, const FaceLines& faceLines = {}, unsigned threads = 0);
 
 }  // namespace meshthin

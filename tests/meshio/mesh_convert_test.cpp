@@ -321,3 +321,43 @@ TEST(WriteMeshAs, CornerDataIsMentionedOnce) {
 
 }  // namespace
 }  // namespace meshthin::testing
+
+namespace meshthin::testing {
+namespace {
+
+// A mesh large enough to be valued on several threads gets every value bit for bit as on one,
+// whatever the number of threads and however the points divide among them.
+TEST(StartupValues, OnSeveralThreadsAsOnOne) {
+    PolygonMesh polygons;
+    std::mt19937 random(5);
+    std::uniform_real_distribution<double> jitter(-0.3, 0.3);
+    const uint32_t columns = 501;  // 150,300 points: up to three threads
+    const uint32_t rows = 300;
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t c = 0; c < columns; ++c) {
+            polygons.positions.insert(polygons.positions.end(),
+                                      {c + jitter(random), r + jitter(random), jitter(random)});
+        }
+    }
+    for (uint32_t r = 0; r + 1 < rows; ++r) {
+        for (uint32_t c = 0; c + 1 < columns; ++c) {
+            const uint32_t a = r * columns + c;
+            polygons.corners.insert(polygons.corners.end(),
+                                    {a, a + 1, a + columns + 1, a + columns});
+            polygons.faceStarts.push_back(static_cast<uint32_t>(polygons.corners.size()));
+        }
+    }
+    Mesh one = formats::meshRecordsFromPolygons(polygons);
+    runStartupPasses(one, {}, 1);
+    for (const unsigned threads : {2U, 3U}) {
+        Mesh several = formats::meshRecordsFromPolygons(polygons);
+        runStartupPasses(several, {}, threads);
+        for (long long i = 0; i <= one.lastLoadedPoint(); ++i) {
+            ASSERT_EQ(one.Points(i).getValue(), several.Points(i).getValue())
+                << "point " << i << " with " << threads << " threads";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace meshthin::testing
