@@ -57,12 +57,12 @@ void writeValues(const Mesh& mesh, std::ostream& out);
 struct BatchRequest {
     std::string file;                         // the mesh file, as the user named it
     std::vector<std::string> thresholdTexts;  // one run each, in order
+    std::optional<std::string> output;        // where to write the last run's result; needs a run
+    bool values = false;                      // print the CSV instead of the run lines
+    char separator = '.';                     // the user's decimal separator
     // Instead of thresholds: how much to keep (meshio/run/keep_amount.h), one run at the
     // threshold found for it, printed first as "keep N: threshold T".
-    std::optional<std::string> keepText;
-    std::optional<std::string> output;  // where to write the last run's result; needs a run
-    bool values = false;                // print the CSV instead of the run lines
-    char separator = '.';               // the user's decimal separator
+    std::optional<std::string> keepText = std::nullopt;
 };
 
 // runBatch's status when the job was stopped on request: the status a shell reports for a

@@ -30,14 +30,14 @@ namespace meshthin {
 struct FilesRequest {
     std::vector<std::string> files;           // the mesh files, as the user named them, in order
     std::vector<std::string> thresholdTexts;  // one run each, in order, on every file
-    // Instead of thresholds: how much of every file to keep, each file at the threshold found
-    // for it, its line "FILE: keep N: threshold T" before its run line.
-    std::optional<std::string> keepText;
-    std::string outputDir;  // an existing folder that receives the results
-    unsigned jobs = 0;      // files worked on at once; 0: one per core
-    bool quiet = false;     // print nothing but failures
+    std::string outputDir;                    // an existing folder that receives the results
+    unsigned jobs = 0;                        // files worked on at once; 0: one per core
+    bool quiet = false;                       // print nothing but failures
     bool progress = false;  // keep a line "done/all files" on err while working (a terminal)
     char separator = '.';   // the user's decimal separator
+    // Instead of thresholds: how much of every file to keep, each file at the threshold found
+    // for it, its line "FILE: keep N: threshold T" before its run line.
+    std::optional<std::string> keepText = std::nullopt;
 };
 
 // Where the result of file goes: outputDir joined with the file's own name.
