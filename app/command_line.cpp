@@ -19,8 +19,8 @@ const QCommandLineOption kThreshold(QStringList{QStringLiteral("t"), QStringLite
                                                    "Repeat it for further runs, in order."),
                                     QStringLiteral("T"));
 const QCommandLineOption kKeep(QStringLiteral("keep"),
-                               QStringLiteral("Instead of --threshold: keep N points, or P% of "
-                                              "them (N%), in one run at the threshold whose run "
+                               QStringLiteral("Instead of --threshold: keep N points, or N% of "
+                                              "them, in one run at the threshold whose run "
                                               "keeps the count closest to it, printed first."),
                                QStringLiteral("N"));
 const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral("output")},
