@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/keep_field.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -46,6 +47,14 @@ void KeepField::setMesh(std::shared_ptr<const Mesh> newMesh) {
     stopSearch();
     mesh = std::move(newMesh);
     say({});
+}
+
+void KeepField::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && !isEnabled() && searching()) {
+        stopSearch();
+        say({});
+    }
 }
 
 QString KeepField::statusText() const {

@@ -50,6 +50,11 @@ public:
 signals:
     void thresholdFound(double threshold);
 
+protected:
+    // Disabled (while a run works), the field stops its search: the main window would not take
+    // the threshold then, and the mesh is about to change.
+    void changeEvent(QEvent* event) override;
+
 private:
     struct Outcome {
         uint64_t request = 0;

@@ -786,6 +786,7 @@ void MeshViewWindow::selectedPointChanged(int point) {
 
 void MeshViewWindow::setBusy(bool nowBusy) {
     busy = nowBusy;
+    keep->setEnabled(!busy);
     if (busy) {
         stopDryRun();
     } else {

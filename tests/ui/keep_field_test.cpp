@@ -60,11 +60,15 @@ TEST_F(KeepFieldTest, EnterPutsTheThresholdFoundThroughTheView) {
         EXPECT_FALSE(field->searching());
         EXPECT_FALSE(field->statusText().isEmpty());
     }
-    // A new mesh while a search goes on: its outcome is never handed on.
+    // A new mesh, or a run, while a search goes on: its outcome is never handed on.
     enter(edit, QStringLiteral("10"));
     ASSERT_TRUE(field->searching());
     view.meshChanged(shown, QStringLiteral("sphere.mesh"), false);
     EXPECT_FALSE(field->searching());
+    enter(edit, QStringLiteral("10"));
+    view.setBusy(true);
+    EXPECT_FALSE(field->searching());
+    EXPECT_FALSE(edit->isEnabled());
     QTest::qWait(300);
     EXPECT_EQ(picked.count(), 1);
 }
