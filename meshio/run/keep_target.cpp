@@ -17,7 +17,7 @@ namespace meshthin {
 namespace {
 
 constexpr int kMostDigits = 15;       // what Text1 shows of a threshold (numtext::generalForm)
-constexpr double kLadderStep = 0.25;  // between the candidates above the largest start value
+constexpr double kLadderStep = 0.25;  // between the candidates across a wide gap of values
 
 // mantissa x 10^exponent, correctly rounded.
 double decimal(long long mantissa, long long exponent) {
@@ -76,6 +76,29 @@ bool closer(const KeepTrial& a, const KeepTrial& b, long long target) {
     return a.threshold < b.threshold;
 }
 
+// The candidates of the gap (low, high] between two start values: one where the gap is narrow;
+// where it is wide, a ladder of thresholds about a quarter apart, as a removal re-values its
+// neighbours, mostly upwards, and runs at thresholds across the gap remove more and more. On the
+// benchmarks' sphere of 32,514 points the values jump from 5.86 to 65 (the poles): a run at 5.86
+// keeps 17,403 points, one at 7 16,305 and one at 60 8,598, so that one candidate for the gap
+// left keeping half the points 1,146 away.
+void addGap(std::vector<double>& candidates, double low, double high) {
+    double rung = low;
+    for (;;) {
+        const double step = std::max(1.0, std::fabs(rung)) * kLadderStep;
+        const bool last = high - rung <= step;
+        const std::optional<double> next = fewestDigitsBetween(rung, last ? high : rung + step);
+        if (!next) {
+            return;
+        }
+        candidates.push_back(*next);
+        if (last) {
+            return;
+        }
+        rung = *next;
+    }
+}
+
 }  // namespace
 
 std::optional<double> fewestDigitsBetween(double low, double high) {
@@ -117,24 +140,11 @@ std::vector<double> keepCandidates(const Mesh& mesh) {
     std::vector<double> candidates{
         fewestDigitsBetween(std::min(lowest, 0.0) - 1, lowest).value_or(lowest)};
     for (size_t k = 0; k + 1 < values.size(); ++k) {
-        if (const std::optional<double> between = fewestDigitsBetween(values[k], values[k + 1])) {
-            candidates.push_back(*between);
-        }
+        addGap(candidates, values[k], values[k + 1]);
     }
-    // A removal re-values its neighbours, mostly upwards, so runs above the largest start value
-    // still remove more: a ladder of thresholds a quarter apart reaches up to the number of
-    // points, about the largest value a point can take.
-    double rung = values.back();
-    const double top = std::max(rung * 2, static_cast<double>(points));
-    while (rung < top) {
-        const std::optional<double> above =
-            fewestDigitsBetween(rung, rung + std::max(1.0, std::fabs(rung)) * kLadderStep);
-        if (!above) {
-            break;
-        }
-        candidates.push_back(*above);
-        rung = *above;
-    }
+    // Runs above the largest start value still remove more; the ladder goes beyond the number
+    // of points, about the largest value a point can take.
+    addGap(candidates, values.back(), 2 * std::max(values.back(), static_cast<double>(points)));
     return candidates;
 }
 

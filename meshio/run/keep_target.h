@@ -11,17 +11,18 @@
 //  - Candidates. Every threshold between two consecutive distinct start values v < w removes the
 //    same points when the walk begins; the candidate for that gap is the number of the fewest
 //    significant digits in (v, w], at most 15, so that it prints short, and Text1 (15 digits)
-//    and the run line show it exactly and read back to the same double. Below them 0 (or the
-//    lowest value, were it negative), which removes nothing. Above the largest value, where a
-//    run still removes more points (each removal re-values its neighbours, mostly upwards), a
-//    ladder of such numbers, each about a quarter above the one before, up to the number of
-//    points. Gaps that no number of 15 digits separates are taken as one.
+//    and the run line show it exactly and read back to the same double. A wide gap (w more than
+//    a quarter above v, or 0.25 below 1) gets a ladder of such numbers about a quarter apart
+//    instead, as runs across it still remove more and more points (each removal re-values its
+//    neighbours, mostly upwards); so does the range above the largest value, to beyond the
+//    number of points. Below them all 0 (or the lowest value, were it negative), which removes
+//    nothing. Gaps that no number of 15 digits separates are taken as one.
 //  - Search. Bisection over the m candidates for the first one whose run keeps at most the
 //    target, as if the count fell strictly; then the neighbours of the bracket, walking on from
 //    the best while a neighbour is closer, up to kNeighbourTrials trial runs. The lowest
 //    candidate keeps every point without a trial. In all at most ceil(log2 m) + kNeighbourTrials
-//    trial runs, m being at most the number of points and the ladder's rungs (about 4 log2 of the
-//    number of points over the largest value): 16 + 6 at 32,767 points.
+//    trial runs, m being the number of distinct values and the ladders' rungs (a ladder from v to w
+//    has about 3 log2(w / v) of them): 15 + 6 at 32,767 points.
 //  - Result. The closest of the thresholds tried, a tie going to the one that keeps more (then
 //    to the lower threshold); as the search ends only once the best one's neighbours are tried
 //    (unless the walk's budget ran out), no adjacent candidate is closer.

@@ -5,6 +5,7 @@
 // "P%" read as the command line and the keep field take them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <random>
@@ -75,29 +76,43 @@ TEST_F(KeepTargetTest, KeepsWhatTheRunKeepsAndNoNeighbourIsCloser) {
     }
 }
 
-TEST_F(KeepTargetTest, CandidatesAscendPrintExactlyAndSplitTheStartValues) {
-    loadAndAnalyze(generate::grid(20, 15, 0.9, 7));
-    const std::vector<double> candidates = keepCandidates(mesh);
-    ASSERT_GE(candidates.size(), 3u);
-    std::vector<double> values;
-    for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
-        values.push_back(mesh.Points(i).getValue());
-    }
-    // The lowest removes nothing, and every candidate holds a start value between it and the
-    // one before up to the largest value: none is wasted on a gap without a value.
-    EXPECT_TRUE(pointsARunRemoves(mesh, candidates.front()).empty());
-    const double highest = *std::max_element(values.begin(), values.end());
-    for (size_t k = 0; k < candidates.size(); ++k) {
-        const double c = candidates[k];
-        EXPECT_EQ(numtext::toDouble(numtext::generalForm(c, '.'), '.'), c);
-        if (k == 0) {
-            continue;
+TEST_F(KeepTargetTest, CandidatesAscendPrintExactlySplitTheValuesAndCrossWideGapsInSteps) {
+    // The fan's centre has a value far above its ring's.
+    for (const std::string& text : {generate::grid(20, 15, 0.9, 7), generate::fan(30)}) {
+        freshMesh();
+        loadAndAnalyze(text);
+        const std::vector<double> candidates = keepCandidates(mesh);
+        ASSERT_GE(candidates.size(), 3u);
+        std::vector<double> values;
+        for (long long i = 0; i <= mesh.lastLoadedPoint(); ++i) {
+            values.push_back(mesh.Points(i).getValue());
         }
-        EXPECT_LT(candidates[k - 1], c);
-        if (candidates[k - 1] <= highest) {
-            EXPECT_TRUE(std::any_of(values.begin(), values.end(), [&](double v) {
-                return v >= candidates[k - 1] && v < c;
-            })) << c;
+        std::sort(values.begin(), values.end());
+        EXPECT_TRUE(pointsARunRemoves(mesh, candidates.front()).empty());  // removes nothing
+        EXPECT_GT(candidates.back(), static_cast<double>(values.size()));
+        const auto holdsValue = [&](double low, double high) {
+            const auto v = std::lower_bound(values.begin(), values.end(), low);
+            return v != values.end() && *v < high;
+        };
+        for (size_t k = 0; k < candidates.size(); ++k) {
+            const double c = candidates[k];
+            EXPECT_EQ(numtext::toDouble(numtext::generalForm(c, '.'), '.'), c);
+            if (k > 0) {
+                const double before = candidates[k - 1];
+                EXPECT_LT(before, c);
+                // A stretch without values is crossed in steps of at most a quarter.
+                EXPECT_TRUE(holdsValue(before, c) ||
+                            c - before <= 0.25 * std::max(1.0, before) * (1 + 1e-12))
+                    << before << " to " << c;
+            }
+        }
+        // Every two values that 15 digits tell apart have a candidate between them.
+        for (size_t i = 0; i + 1 < values.size(); ++i) {
+            if (values[i + 1] - values[i] > 2e-14 * values[i + 1]) {
+                EXPECT_TRUE(std::any_of(candidates.begin(), candidates.end(), [&](double c) {
+                    return c > values[i] && c <= values[i + 1];
+                })) << values[i];
+            }
         }
     }
 }
