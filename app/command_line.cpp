@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "meshio/numtext.h"
+#include "meshio/run/keep_amount.h"
 #include "ui/form1.h"
 
 namespace meshthin {
@@ -17,6 +18,11 @@ const QCommandLineOption kThreshold(QStringList{QStringLiteral("t"), QStringLite
                                                    "as one click of \"Attempt Reduction\" does. "
                                                    "Repeat it for further runs, in order."),
                                     QStringLiteral("T"));
+const QCommandLineOption kKeep(QStringLiteral("keep"),
+                               QStringLiteral("Instead of --threshold: keep N points, or N% of "
+                                              "them, in one run at the threshold whose run "
+                                              "keeps the count closest to it, printed first."),
+                               QStringLiteral("N"));
 const QCommandLineOption kOutput(QStringList{QStringLiteral("o"), QStringLiteral("output")},
                                  QStringLiteral("Write the result of the last run to OUT."),
                                  QStringLiteral("OUT"));
@@ -43,13 +49,32 @@ const QCommandLineOption kVersion(QStringLiteral("version"),
 void describeOptions(QCommandLineParser& parser) {
     parser.setApplicationDescription(QStringLiteral(
         "Thin out a polygon mesh. Without options, open FILE in the window (or ask for a file).\n"
-        "With --threshold or --values, work on FILE without a window.\n"
+        "With --threshold, --keep or --values, work on FILE without a window.\n"
         "With --output-dir, thin out every FILE into DIR, several files at a time."));
-    parser.addOptions(
-        {kThreshold, kOutput, kInPlace, kValues, kOutputDir, kJobs, kQuiet, kHelp, kVersion});
+    parser.addOptions({kThreshold, kKeep, kOutput, kInPlace, kValues, kOutputDir, kJobs, kQuiet,
+                       kHelp, kVersion});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("The mesh file (with --output-dir, one or more)."),
                                  QStringLiteral("[FILE...]"));
+}
+
+// --keep takes the place of the thresholds: once, alone, and N or P%. Nothing when it is
+// absent or fine.
+std::optional<QString> keepProblem(const QCommandLineParser& parser) {
+    if (!parser.isSet(kKeep)) {
+        return std::nullopt;
+    }
+    if (parser.values(kKeep).size() > 1) {
+        return QStringLiteral("--keep may be given once");
+    }
+    if (parser.isSet(kThreshold)) {
+        return QStringLiteral("--keep and --threshold exclude each other");
+    }
+    if (!parseKeepAmount(parser.value(kKeep).toStdString(), userDecimalSeparator())) {
+        return QStringLiteral("--keep: \"%1\" is not a number of points or a percentage")
+            .arg(parser.value(kKeep));
+    }
+    return std::nullopt;
 }
 
 CommandLine withMode(CommandLine::Mode mode) {
@@ -77,11 +102,17 @@ CommandLine batchRequest(const QCommandLineParser& parser, const QString& file) 
     if (parser.values(kOutput).size() > 1) {
         return usageError(QStringLiteral("--output may be given once"));
     }
-    if (writes && !parser.isSet(kThreshold)) {
-        return usageError(QStringLiteral("--output and --in-place need --threshold"));
+    if (const std::optional<QString> problem = keepProblem(parser)) {
+        return usageError(*problem);
+    }
+    if (writes && !parser.isSet(kThreshold) && !parser.isSet(kKeep)) {
+        return usageError(QStringLiteral("--output and --in-place need --threshold or --keep"));
     }
     if (parser.isSet(kThreshold) && !writes && !parser.isSet(kValues)) {
         return usageError(QStringLiteral("--threshold needs --output OUT, --in-place or --values"));
+    }
+    if (parser.isSet(kKeep) && !writes && !parser.isSet(kValues)) {
+        return usageError(QStringLiteral("--keep needs --output OUT, --in-place or --values"));
     }
     // A threshold that is not a number is a mistake in the command, told as such before any
     // file is read.
@@ -94,6 +125,7 @@ CommandLine batchRequest(const QCommandLineParser& parser, const QString& file) 
     CommandLine line = withMode(CommandLine::Mode::Batch);
     line.file = file;
     line.thresholds = parser.values(kThreshold);
+    line.keep = parser.value(kKeep);
     line.output = parser.isSet(kInPlace) ? file : parser.value(kOutput);
     line.values = parser.isSet(kValues);
     return line;
@@ -128,8 +160,11 @@ CommandLine batchFilesRequest(const QCommandLineParser& parser, const QStringLis
     if (parser.isSet(kValues)) {
         return usageError(QStringLiteral("--output-dir and --values exclude each other"));
     }
-    if (!parser.isSet(kThreshold)) {
-        return usageError(QStringLiteral("--output-dir needs --threshold"));
+    if (const std::optional<QString> problem = keepProblem(parser)) {
+        return usageError(*problem);
+    }
+    if (!parser.isSet(kThreshold) && !parser.isSet(kKeep)) {
+        return usageError(QStringLiteral("--output-dir needs --threshold or --keep"));
     }
     if (files.isEmpty()) {
         return usageError(QStringLiteral("missing FILE"));
@@ -154,6 +189,7 @@ CommandLine batchFilesRequest(const QCommandLineParser& parser, const QStringLis
     }
     line.files = files;
     line.thresholds = parser.values(kThreshold);
+    line.keep = parser.value(kKeep);
     line.outputDir = parser.value(kOutputDir);
     line.quiet = parser.isSet(kQuiet);
     return line;
@@ -187,7 +223,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return usageError(QStringLiteral("only one FILE can be given"));
     }
     const QString file = files.isEmpty() ? QString() : files.first();
-    const bool batch = parser.isSet(kThreshold) || parser.isSet(kOutput) ||
+    const bool batch = parser.isSet(kThreshold) || parser.isSet(kKeep) || parser.isSet(kOutput) ||
                        parser.isSet(kInPlace) || parser.isSet(kValues);
     if (batch) {
         return batchRequest(parser, file);
@@ -206,6 +242,9 @@ QString helpText() {
                "output.\n"
                "With --output-dir it starts with the file's name: \"FILE: threshold T: removed "
                "N, M left\".\n"
+               "With --keep a line \"keep N: threshold T\" comes first: the number of points "
+               "to keep and the threshold found for it, whose run then keeps the count closest "
+               "to N.\n"
                "FILE may be a brace mesh file, OBJ, PLY, OFF or STL (by its extension, else by "
                "its content).\n"
                "OUT is written as OBJ, PLY (binary; ascii for a name ending in .ascii.ply), OFF "

@@ -17,6 +17,7 @@ struct CommandLine {
     Mode mode = Mode::Window;
     QString file;            // the mesh file; empty in the window when none was named
     QStringList thresholds;  // --threshold, in order
+    QString keep;            // --keep, instead of thresholds; empty when not given
     QString output;          // --output, or FILE for --in-place; empty when nothing is written
     bool values = false;     // --values
     QString problem;         // what is wrong with a usage error

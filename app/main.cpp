@@ -67,6 +67,9 @@ int runWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) 
     for (const QString& threshold : line.thresholds) {
         request.thresholdTexts.push_back(threshold.toStdString());
     }
+    if (!line.keep.isEmpty()) {
+        request.keepText = line.keep.toStdString();
+    }
     if (!line.output.isEmpty()) {
         request.output = fileBytes(line.output);
     }
@@ -88,6 +91,9 @@ int runFilesWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& l
     }
     for (const QString& threshold : line.thresholds) {
         request.thresholdTexts.push_back(threshold.toStdString());
+    }
+    if (!line.keep.isEmpty()) {
+        request.keepText = line.keep.toStdString();
     }
     request.outputDir = fileBytes(line.outputDir);
     request.jobs = line.jobs;

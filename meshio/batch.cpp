@@ -9,6 +9,8 @@
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
+#include "meshio/run/keep_amount.h"
+#include "meshio/run/keep_target.h"
 #include "meshio/stopping.h"
 #include "meshio/writer.h"
 #include "model/mesh.h"
@@ -62,6 +64,10 @@ std::string runLine(const RunCount& count) {
            std::to_string(count.removed) + ", " + std::to_string(count.left) + " left";
 }
 
+std::string keepLine(long long target, double threshold) {
+    return "keep " + std::to_string(target) + ": threshold " + shortestText(threshold);
+}
+
 std::string shortestText(double value) {
     char text[32];
     const std::to_chars_result result = std::to_chars(std::begin(text), std::end(text), value);
@@ -100,9 +106,17 @@ void writeValues(const Mesh& mesh, std::ostream& out) {
 int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
              const std::function<bool()>& stopRequested) {
     const std::string failurePrefix = std::string(kProgramName) + ": " + request.file + ": ";
-    const std::optional<std::vector<double>> runs = thresholds(request, err);
+    std::optional<std::vector<double>> runs = thresholds(request, err);
     if (!runs) {
         return 1;
+    }
+    std::optional<KeepAmount> keep;
+    if (request.keepText) {
+        keep = parseKeepAmount(*request.keepText, request.separator);
+        if (!keep) {
+            err << failurePrefix << kNotKeepAmountMessage << '\n';
+            return 1;
+        }
     }
     const numtext::LocaleNumbers numbers(request.separator);
     Mesh mesh;
@@ -117,6 +131,21 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
     try {
         DiscardingBuffer discarded;
         std::ostream sink(&discarded);
+        if (keep) {
+            // The count is known only now that the file is read; a count beyond it is the
+            // file's problem, not the command's.
+            const long long points = pointsLeft(mesh);
+            const long long target = keep->of(points);
+            if (target > points) {
+                err << failurePrefix << tooFewPointsMessage(target, points) << '\n';
+                return 1;
+            }
+            const KeepSearch found = findKeepThreshold(mesh, target, stopRequested);
+            runs->push_back(found.threshold);
+            if (!request.values) {
+                out << keepLine(target, found.threshold) << '\n';
+            }
+        }
         for (size_t r = 0; r < runs->size(); ++r) {
             checkpoint();
             const double threshold = (*runs)[r];

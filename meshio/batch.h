@@ -40,6 +40,9 @@ RunCount reduce(
 // "threshold 0.5: removed 120, 380 left", the line printed after each run.
 std::string runLine(const RunCount& count);
 
+// "keep 380: threshold 0.5", the line printed before the run for a number of points to keep.
+std::string keepLine(long long target, double threshold);
+
 // The shortest text that reads back to the same double, with "." as decimal point.
 std::string shortestText(double value);
 
@@ -57,6 +60,9 @@ struct BatchRequest {
     std::optional<std::string> output;        // where to write the last run's result; needs a run
     bool values = false;                      // print the CSV instead of the run lines
     char separator = '.';                     // the user's decimal separator
+    // Instead of thresholds: how much to keep (meshio/run/keep_amount.h), one run at the
+    // threshold found for it, printed first as "keep N: threshold T".
+    std::optional<std::string> keepText = std::nullopt;
 };
 
 // runBatch's status when the job was stopped on request: the status a shell reports for a

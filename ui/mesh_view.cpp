@@ -22,6 +22,7 @@
 
 #include "ui/colour_map.h"
 #include "ui/form1.h"
+#include "ui/keep_field.h"
 
 namespace meshthin {
 
@@ -706,6 +707,9 @@ void MeshViewWindow::createControls() {
     layout->addWidget(histogram);
     layout->addWidget(counts);
     connect(histogram, &ValueHistogram::thresholdPicked, this, &MeshViewWindow::thresholdPicked);
+    keep = new KeepField(this);
+    layout->addWidget(keep);
+    connect(keep, &KeepField::thresholdFound, this, &MeshViewWindow::thresholdPicked);
 
     dryRunDelay = new QTimer(this);
     dryRunDelay->setSingleShot(true);
@@ -754,6 +758,7 @@ void MeshViewWindow::meshChanged(std::shared_ptr<const Mesh> newMesh, const QStr
     stopDryRun();
     setWindowTitle(QStringLiteral("Mesh view - ") + fileName);
     mesh = std::move(newMesh);
+    keep->setMesh(mesh);
     geometry = std::make_shared<const MeshGeometry>(buildGeometry(*mesh));
     histogram->setHistogram(
         makeHistogram(geometry->values, geometry->shown, ValueHistogram::kBins));
@@ -781,6 +786,7 @@ void MeshViewWindow::selectedPointChanged(int point) {
 
 void MeshViewWindow::setBusy(bool nowBusy) {
     busy = nowBusy;
+    keep->setEnabled(!busy);
     if (busy) {
         stopDryRun();
     } else {

@@ -21,7 +21,8 @@
 //                             one in progress is stopped.
 // and listens to
 //   pointPicked(p)            a click on point p in the view: select it in List1.
-//   thresholdPicked(t)        a click on the histogram: put t into Text1 as the slider does.
+//   thresholdPicked(t)        a click on the histogram, or the threshold found for the keep
+//                             field's target: put t into Text1 as the slider does.
 //   closed()                  the user closed the view (uncheck View > Mesh View).
 // A hidden view starts no dry run; showing it finds the marks for the threshold of the moment.
 // Where no OpenGL context can be made (Qt's offscreen platform, a display without OpenGL), the
@@ -51,6 +52,8 @@ class QLabel;
 class QTimer;
 
 namespace meshthin {
+
+class KeepField;
 
 // The kinds of mark a point carries, as the view's per-point attribute holds them.
 enum class Mark : uint8_t {
@@ -238,6 +241,7 @@ private:
     ValueLegend* legend = nullptr;
     ValueHistogram* histogram = nullptr;
     QLabel* counts = nullptr;
+    KeepField* keep = nullptr;
     QTimer* dryRunDelay = nullptr;
     TrialRun dryRun;
     // The trial whose outcome is to be shown; 0 for none.

@@ -52,6 +52,7 @@ FileOutcome runOneFile(const FilesRequest& request, const std::string& file,
     BatchRequest single;
     single.file = file;
     single.thresholdTexts = request.thresholdTexts;
+    single.keepText = request.keepText;
     single.output = outputPathFor(request.outputDir, file);
     single.separator = request.separator;
     std::ostringstream out;

@@ -35,6 +35,9 @@ struct FilesRequest {
     bool quiet = false;                       // print nothing but failures
     bool progress = false;  // keep a line "done/all files" on err while working (a terminal)
     char separator = '.';   // the user's decimal separator
+    // Instead of thresholds: how much of every file to keep, each file at the threshold found
+    // for it, its line "FILE: keep N: threshold T" before its run line.
+    std::optional<std::string> keepText = std::nullopt;
 };
 
 // Where the result of file goes: outputDir joined with the file's own name.

@@ -66,7 +66,9 @@ for usage in "--bogus m.mesh" "--threshold 0.5 m.mesh" "--output x.mesh --values
              "-t 0.5 -O out -O out m.mesh" "-t 0.5 -O out --jobs 0 m.mesh" \
              "-t 0.5 -O out --jobs two m.mesh" "-t 0.5 -O out --jobs 1 --jobs 2 m.mesh" \
              "-t 0.5 -o x.mesh --jobs 2 m.mesh" "-t 0.5 -q -o x.mesh m.mesh" \
-             "-t abc -O out m.mesh"; do
+             "-t abc -O out m.mesh" "--keep 5 -t 0.5 -o x.mesh m.mesh" \
+             "--keep 5 --keep 4 -o x.mesh m.mesh" "--keep 5 m.mesh" "--keep 1.5 -o x.mesh m.mesh" \
+             "--keep 101% -O out m.mesh" "--keep 5 -O out -t 1 m.mesh"; do
     set -- $usage
     run "$@"
     [ "$status" = 2 ] && [ ! -s out ] && [ "$(wc -l < err)" = 2 ] &&
@@ -86,6 +88,26 @@ expect 0 "" "-t and -o"
 cmp -s result.mesh short.mesh || fail "-t and -o wrote other bytes than --threshold and --output"
 head -n 1 result.mesh | grep -q '^object { "object01"' || fail "the written file"
 cmp -s original "$input" || fail "--output changed the input"
+
+# --keep finds the threshold whose run keeps the count closest to it, says it and runs it: the
+# centre (value 0.28) goes first, the far point (1) next, then the corners (2.41) together.
+run --keep 5 -o keep.mesh "$input"
+expect 0 "" "--keep"
+found=$(sed -n 's/^keep 5: threshold \([0-9.]*\)$/\1/p' out)
+[ -n "$found" ] && [ "$(wc -l < out)" = 2 ] &&
+    [ "$(tail -n 1 out)" = "threshold $found: removed 1, 5 left" ] || fail "--keep: lines"
+run -t "$found" -o threshold.mesh "$input"
+cmp -s keep.mesh threshold.mesh || fail "--keep wrote other bytes than its threshold"
+run --keep 50% -o keep.mesh "$input"
+grep -qx 'keep 3: threshold [0-9.]*' out && grep -qx 'threshold [0-9.]*: removed 2, 4 left' out ||
+    fail "--keep 50%: 4 left is the closest to 3, and keeps more than 0"
+run --keep 7 -o keep.mesh "$input"
+expect 1 "meshthin: $input: Cannot keep 7 points: the mesh has 6
+" "--keep beyond the points"
+run --keep 5x --in-place "$input"
+expect 2 "meshthin: --keep: \"5x\" is not a number of points or a percentage
+$hint
+" "--keep that is no number"
 
 # The values: CSV only, "." whatever the locale, the isolated point with 0 connections.
 run --values "$input"
@@ -245,6 +267,20 @@ expect 1 "$(cat expected-err)
 [ ! -s out ] && [ "$(ls thin | wc -l)" = 6 ] || fail "many files, quiet: printed or wrote"
 run -t 0.3 -O thin "many/grid 3x4.mesh" "many/grid 12x9.mesh"
 expect 0 "" "many files without a failure"
+# --keep on many files: each file at the threshold found for it, as alone.
+: > expected-out
+for file in many/flat.mesh "many/grid 12x9.mesh" "many/grid 40x40.mesh"; do
+    run --keep 40% -o "single/${file#many/}" "$file"
+    sed "s|^|$file: |" out >> expected-out
+done
+rm -f thin/*
+run --keep 40% -O thin --jobs 2 many/flat.mesh "many/grid 12x9.mesh" "many/grid 40x40.mesh"
+expect 0 "" "--keep on many files"
+cmp -s out expected-out && [ "$(grep -c ': keep [0-9]*: threshold ' out)" = 3 ] ||
+    fail "--keep on many files: the lines"
+for written in thin/*; do
+    cmp -s "$written" "single/${written#thin/}" || fail "--keep on many files: $written"
+done
 # Refused before any file is read: a folder that is not there, two files of one name, a result
 # over its own input.
 mkdir other
