@@ -72,6 +72,7 @@ int runWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) 
     }
     request.values = line.values;
     request.separator = meshthin::userDecimalSeparator();
+    request.progress = ::isatty(STDERR_FILENO) == 1;
     return endedBy(meshthin::runBatch(request, std::cout, std::cerr, stopAsked));
 }
 
