@@ -17,6 +17,7 @@
 #include "app/command_line.h"
 #include "meshio/batch.h"
 #include "meshio/run/batch_files.h"
+#include "model/failure.h"
 #include "ui/form1.h"
 
 namespace {
@@ -75,6 +76,7 @@ int runWithoutWindow(int argc, char* argv[], const meshthin::CommandLine& line) 
     }
     request.values = line.values;
     request.separator = meshthin::userDecimalSeparator();
+    request.progress = ::isatty(STDERR_FILENO) == 1;
     return endedBy(meshthin::runBatch(request, std::cout, std::cerr, stopAsked));
 }
 
@@ -166,9 +168,18 @@ int main(int argc, char* argv[]) {
         case meshthin::CommandLine::Mode::UsageError:
             return usageError(line.problem.toStdString());
         case meshthin::CommandLine::Mode::Batch:
-            return runWithoutWindow(argc, argv, line);
         case meshthin::CommandLine::Mode::BatchFiles:
-            return runFilesWithoutWindow(argc, argv, line);
+            // The jobs report every failure of a file themselves; this is the rest, such as
+            // memory running out while the many-files job prints, which must end in a message
+            // and status 1 rather than in std::terminate.
+            try {
+                return line.mode == meshthin::CommandLine::Mode::Batch
+                           ? runWithoutWindow(argc, argv, line)
+                           : runFilesWithoutWindow(argc, argv, line);
+            } catch (const std::exception& thrown) {
+                std::cerr << meshthin::kProgramName << ": " << meshthin::describe(thrown) << '\n';
+                return 1;
+            }
         case meshthin::CommandLine::Mode::Window:
             break;
     }

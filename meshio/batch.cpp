@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "meshio/batch.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <set>
 #include <sstream>
 
@@ -103,10 +105,179 @@ void writeValues(const Mesh& mesh, std::ostream& out) {
     }
 }
 
+namespace {
+
+// What the job was doing, for the message when it fails: said once the job's mesh is gone, so
+// that a job that ran out of memory has memory again to say what it could not do.
+struct Doing {
+    enum class Step { Load, Keep, Run, Write, Values };
+    Step step = Step::Load;
+    std::string threshold;  // the run's at work, as the user typed it or as the search found it
+};
+
+std::string failureText(const std::exception& thrown, const Doing& doing,
+                        const BatchRequest& request) {
+    switch (doing.step) {
+        case Doing::Step::Load:
+            return kLoadErrorPrefix + describe(thrown, "load " + request.file);
+        case Doing::Step::Keep:
+            return kWriteErrorPrefix + describe(thrown, "find the threshold that keeps " +
+                                                            request.keepText.value_or(""));
+        case Doing::Step::Run:
+            return kWriteErrorPrefix + describe(thrown, "run at threshold " + doing.threshold);
+        case Doing::Step::Write:
+            return kWriteErrorPrefix + describe(thrown, "write " + request.output.value_or(""));
+        case Doing::Step::Values:
+            return kWriteErrorPrefix + describe(thrown, "list the values of " + request.file);
+    }
+    return describe(thrown);
+}
+
+// The number with a comma between every three digits: 16,001.
+std::string grouped(long long number) {
+    std::string digits = std::to_string(number);
+    for (auto at = static_cast<long long>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<size_t>(at), 1, ',');
+    }
+    return digits;
+}
+
+// "removing: 12,000 of 16,001 points", the walk's progress on a terminal: shown once a walk has
+// taken kQuietTime (a quick run shows nothing), drawn over itself a few times a second and
+// wiped when the walk ends, however it ends, so that it never stays in front of a printed line.
+class WalkProgress {
+public:
+    static constexpr std::chrono::milliseconds kQuietTime{1000};
+    static constexpr std::chrono::milliseconds kRedrawTime{200};
+
+    WalkProgress(std::ostream& err, bool shown) : err(err), shown(shown) {}
+    WalkProgress(const WalkProgress&) = delete;
+    WalkProgress& operator=(const WalkProgress&) = delete;
+    ~WalkProgress() { end(); }
+
+    void begin(long long points) {
+        all = points;
+        walked = 0;
+        walking = shown;
+        drawn = std::chrono::steady_clock::now() + kQuietTime - kRedrawTime;
+    }
+    // The walk is at point i.
+    void at(long long i) { walked = i; }
+    // Draws the line when it is due; called at every checkpoint of the run.
+    void look() {
+        if (!walking) {
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now - drawn < kRedrawTime || (width > 0 && walked == walkedDrawn)) {
+            return;
+        }
+        drawn = now;
+        walkedDrawn = walked;
+        const std::string text = "removing: " + grouped(walked) + " of " + grouped(all) + " points";
+        err << '\r' << text << std::string(width > text.size() ? width - text.size() : 0, ' ')
+            << '\r' << std::flush;
+        width = std::max(width, text.size());
+    }
+    // Allocates nothing: it also runs while a failed allocation unwinds.
+    void end() noexcept {
+        walking = false;
+        if (width > 0) {
+            err.put('\r');
+            for (; width > 0; --width) {
+                err.put(' ');
+            }
+            err.put('\r').flush();
+        }
+    }
+
+private:
+    std::ostream& err;
+    bool shown;
+    bool walking = false;
+    long long all = 0;
+    long long walked = 0;
+    long long walkedDrawn = 0;
+    std::chrono::steady_clock::time_point drawn;
+    size_t width = 0;  // of the line on screen, 0 when none is
+};
+
+// The job on a mesh of its own, which is gone once it returns or throws; doing follows it.
+// False after a failure it has reported itself.
+bool runJob(const BatchRequest& request, std::vector<double> runs,
+            const std::optional<KeepAmount>& keep, Doing& doing, std::ostream& out,
+            std::ostream& err, const std::function<bool()>& stopRequested) {
+    const std::string failurePrefix = std::string(kProgramName) + ": " + request.file + ": ";
+    const numtext::LocaleNumbers numbers(request.separator);
+    MeshSource source;
+    Mesh mesh = loadAnyMesh(request.file, numbers, &source);
+    WalkProgress progress(err, request.progress);
+    const StopCheckpoints checkpoint(mesh, [&] {
+        progress.look();
+        return stopRequested && stopRequested();
+    });
+    std::vector<std::string> texts = request.thresholdTexts;
+    if (keep) {
+        // The count is known only now that the file is read; a count beyond it is the file's
+        // problem, not the command's.
+        doing.step = Doing::Step::Keep;
+        const long long points = pointsLeft(mesh);
+        const long long target = keep->of(points);
+        if (target > points) {
+            err << failurePrefix << tooFewPointsMessage(target, points) << '\n';
+            return false;
+        }
+        const KeepSearch found = findKeepThreshold(mesh, target, stopRequested);
+        runs.push_back(found.threshold);
+        texts.push_back(numtext::generalForm(found.threshold, request.separator));
+        if (!request.values) {
+            out << keepLine(target, found.threshold) << '\n';
+        }
+    }
+    DiscardingBuffer discarded;
+    std::ostream sink(&discarded);
+    for (size_t r = 0; r < runs.size(); ++r) {
+        doing = Doing{Doing::Step::Run, r < texts.size() ? texts[r] : std::string()};
+        checkpoint();
+        const double threshold = runs[r];
+        const long long leftBefore = pointsLeft(mesh);
+        progress.begin(mesh.lastLoadedPoint() + 1);
+        removePointsBelow(mesh, threshold, [&](long long i) { progress.at(i); });
+        progress.end();
+        if (r + 1 == runs.size() && request.output) {
+            // The file replaces the target only once it is complete, so a failure in the last
+            // run or its write leaves the target, and so also FILE, as it was. The target's
+            // extension picks its format.
+            doing.step = Doing::Step::Write;
+            writeMeshAs(
+                *request.output, mesh, numbers, [&] { checkpoint(); }, [](const std::string&) {},
+                &source);
+            if (cornerNoteDue(&source)) {
+                err << failurePrefix << kCornerDataNote << '\n';
+            }
+        } else {
+            // Every run is followed by the writer's pass, as the window writes after every run.
+            writeMeshText(
+                mesh, sink, numbers, [&] { checkpoint(); }, [](const std::string&) {});
+        }
+        const long long left = pointsLeft(mesh);
+        if (!request.values) {
+            out << runLine(RunCount{threshold, leftBefore - left, left}) << '\n';
+        }
+    }
+    if (request.values) {
+        doing.step = Doing::Step::Values;
+        checkpoint();
+        writeValues(mesh, out);
+    }
+    return true;
+}
+
+}  // namespace
+
 int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
              const std::function<bool()>& stopRequested) {
-    const std::string failurePrefix = std::string(kProgramName) + ": " + request.file + ": ";
-    std::optional<std::vector<double>> runs = thresholds(request, err);
+    const std::optional<std::vector<double>> runs = thresholds(request, err);
     if (!runs) {
         return 1;
     }
@@ -114,72 +285,23 @@ int runBatch(const BatchRequest& request, std::ostream& out, std::ostream& err,
     if (request.keepText) {
         keep = parseKeepAmount(*request.keepText, request.separator);
         if (!keep) {
-            err << failurePrefix << kNotKeepAmountMessage << '\n';
+            err << kProgramName << ": " << request.file << ": " << kNotKeepAmountMessage << '\n';
             return 1;
         }
     }
-    const numtext::LocaleNumbers numbers(request.separator);
-    Mesh mesh;
-    MeshSource source;
+    Doing doing;
     try {
-        mesh = loadAnyMesh(request.file, numbers, &source);
-    } catch (const std::exception& thrown) {
-        err << failurePrefix << kLoadErrorPrefix << describe(thrown) << '\n';
-        return 1;
-    }
-    const StopCheckpoints checkpoint(mesh, stopRequested);
-    try {
-        DiscardingBuffer discarded;
-        std::ostream sink(&discarded);
-        if (keep) {
-            // The count is known only now that the file is read; a count beyond it is the
-            // file's problem, not the command's.
-            const long long points = pointsLeft(mesh);
-            const long long target = keep->of(points);
-            if (target > points) {
-                err << failurePrefix << tooFewPointsMessage(target, points) << '\n';
-                return 1;
-            }
-            const KeepSearch found = findKeepThreshold(mesh, target, stopRequested);
-            runs->push_back(found.threshold);
-            if (!request.values) {
-                out << keepLine(target, found.threshold) << '\n';
-            }
-        }
-        for (size_t r = 0; r < runs->size(); ++r) {
-            checkpoint();
-            const double threshold = (*runs)[r];
-            RunCount count;
-            if (r + 1 == runs->size() && request.output) {
-                // The file replaces the target only once it is complete, so a failure in the
-                // last run or its write leaves the target, and so also FILE, as it was. The
-                // target's extension picks its format.
-                const long long leftBefore = pointsLeft(mesh);
-                removePointsBelow(mesh, threshold, [](long long) {});
-                writeMeshAs(
-                    *request.output, mesh, numbers, [&] { checkpoint(); },
-                    [](const std::string&) {}, &source);
-                const long long left = pointsLeft(mesh);
-                count = RunCount{threshold, leftBefore - left, left};
-                if (cornerNoteDue(&source)) {
-                    err << failurePrefix << kCornerDataNote << '\n';
-                }
-            } else {
-                count = reduce(mesh, threshold, numbers, sink, [&] { checkpoint(); });
-            }
-            if (!request.values) {
-                out << runLine(count) << '\n';
-            }
-        }
-        if (request.values) {
-            checkpoint();
-            writeValues(mesh, out);
+        if (!runJob(request, *runs, keep, doing, out, err, stopRequested)) {
+            return 1;
         }
     } catch (const RunStopped&) {
         out.flush();
         return kStoppedStatus;
     } catch (const std::exception& thrown) {
-        err << failurePrefix << kWriteErrorPrefix << describe(thrown) << '\n';
+        // The mesh, and whatever a run or a write had half changed, is gone by now: a run that
+        // failed is never written.
+        err << kProgramName << ": " << request.file << ": " << failureText(thrown, doing, request)
+            << '\n';
         return 1;
     }
     out.flush();

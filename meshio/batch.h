@@ -63,6 +63,9 @@ struct BatchRequest {
     // Instead of thresholds: how much to keep (meshio/run/keep_amount.h), one run at the
     // threshold found for it, printed first as "keep N: threshold T".
     std::optional<std::string> keepText = std::nullopt;
+    // Whether a run that takes long shows its progress on err, drawn over itself and wiped at
+    // its end: only for a person watching a terminal, so that a log or a pipe never holds it.
+    bool progress = false;
 };
 
 // runBatch's status when the job was stopped on request: the status a shell reports for a
@@ -72,7 +75,9 @@ inline constexpr int kStoppedStatus = 130;
 // Runs the request. Prints the run lines or the CSV to out; a failure goes to err as
 // "meshthin: FILE: " and the text the window's box would show. Returns the exit status: 0, 1
 // after a failure, kStoppedStatus when stopped. A failed or stopped run never changes a file and
-// leaves no temporary file behind.
+// leaves no temporary file behind. Memory running out is a failure like any other, told as "Not
+// enough memory to " and what could not be done (load FILE, run at threshold T, write OUT); the
+// mesh is dropped before it is told, and nothing of a run that failed is written.
 // stopRequested is asked now and then while the job runs (whether Ctrl+C or SIGTERM have
 // arrived, say); once it answers true the job stops where it is, and nothing is written or
 // printed after that.

@@ -535,7 +535,8 @@ bool openMeshFile(Window& window, Mesh& mesh, const std::string& fileName,
         }
         return true;
     } catch (const std::exception& thrown) {
-        window.messageBox(std::string(kLoadErrorPrefix) + describe(thrown));
+        // The mesh being read is gone by now, so a load that ran out of memory can say so.
+        window.messageBox(std::string(kLoadErrorPrefix) + describe(thrown, "load " + fileName));
     }
     return false;
 }

@@ -146,6 +146,14 @@ bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
         // The window is going away: nothing more is shown and nothing is written.
         return false;
     } catch (const std::exception& thrown) {
+        if (outOfMemory(thrown)) {
+            // What the run or its write had half changed is dropped, before anything is shown,
+            // so that there is memory again to show it: the mesh on screen stays as it was.
+            mesh = Mesh();
+            window.messageBox(std::string(kWriteErrorPrefix) +
+                              describe(thrown, "run at threshold " + window.text1()));
+            return false;
+        }
         window.messageBox(std::string(kWriteErrorPrefix) + describe(thrown));
     }
     return true;

@@ -48,6 +48,9 @@ std::string progressCaption(long long i, long long upper);
 // because the window is closing. beforeWalk runs once the threshold is read, just before the
 // walk changes anything: the moment to keep the mesh as it was. written runs with the name of
 // the file once the result is written. source is where the mesh came from (WriteMesh).
+// A run or a write that runs out of memory empties mesh (Mesh::isEmpty), dropping what it had
+// half changed, then says "Not enough memory to run at threshold T" (or to write FILE) and
+// returns false: the caller's mesh on screen, of which mesh is a copy, stays as it was.
 bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
                     const std::function<void()>& FillLists,
                     const std::function<void()>& beforeWalk = {},

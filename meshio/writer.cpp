@@ -85,8 +85,9 @@ bool cornerNoteDue(MeshSource* source) {
 
 std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
                                      const std::function<void()>& beforeItem, MeshSource* source) {
+    std::optional<std::string> target;
     try {
-        const std::optional<std::string> target = window.saveDialog();
+        target = window.saveDialog();
         if (!target) {
             return std::nullopt;  // Cancel means the user does not want the file written
         }
@@ -99,6 +100,10 @@ std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
         }
         return target;
     } catch (const std::exception& thrown) {
+        if (outOfMemory(thrown)) {
+            // The caller drops the mesh it half wrote, and so has memory again to say so.
+            throw NotEnoughMemory(target ? "write " + *target : std::string("write the mesh"));
+        }
         window.messageBox(std::string(kWriteErrorPrefix) + describe(thrown));
     }
     return std::nullopt;

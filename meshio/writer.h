@@ -57,7 +57,8 @@ bool cornerNoteDue(MeshSource* source);
 // window answering), and shows any failure as "Error Occurred: " and its description. Returns
 // the file written, nothing when the dialog was cancelled or the write failed. The format is the
 // target's (writeMeshAs); the first write of a mesh from a file with corner data says
-// kCornerDataNote.
+// kCornerDataNote. Memory running out is thrown as NotEnoughMemory ("Not enough memory to write
+// FILE") for the caller, who drops the mesh the write half changed before showing it.
 std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
                                      const std::function<void()>& beforeItem,
                                      MeshSource* source = nullptr);

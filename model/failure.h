@@ -17,11 +17,43 @@ public:
     explicit Failure(const std::string& description) : std::runtime_error(description) {}
 };
 
-// The plain description of anything thrown: a Failure's own, "Out of memory" for a failed
-// allocation, the library's text otherwise. The message boxes show it after their prefix.
+// "Not enough memory to " and what could not be done: "load bunny.mesh", "run at threshold 0.5".
+inline std::string notEnoughMemoryTo(const std::string& what) {
+    return "Not enough memory to " + what;
+}
+
+// A failure for want of memory, thrown in place of a failed allocation where what could not be
+// done is known ("write thin.mesh") but the message is shown further up, by a caller that drops
+// what the work had half changed.
+class NotEnoughMemory : public Failure {
+public:
+    explicit NotEnoughMemory(const std::string& what) : Failure(notEnoughMemoryTo(what)) {}
+};
+
+// Whether thrown says that the memory ran out: a failed allocation, a container asked for more
+// room than it can ever have (a count read from a file, say), or a NotEnoughMemory. Any of them
+// ends the work it met like any other failure, never the program; the work's caller drops what
+// it had half changed.
+inline bool outOfMemory(const std::exception& thrown) {
+    return dynamic_cast<const std::bad_alloc*>(&thrown) != nullptr ||
+           dynamic_cast<const std::length_error*>(&thrown) != nullptr ||
+           dynamic_cast<const NotEnoughMemory*>(&thrown) != nullptr;
+}
+
+// The plain description of anything thrown: a Failure's own, "Not enough memory to go on" when
+// the memory ran out, the library's text otherwise. The message boxes show it after their prefix.
 inline std::string describe(const std::exception& thrown) {
-    if (dynamic_cast<const std::bad_alloc*>(&thrown) != nullptr) {
-        return "Out of memory";
+    if (outOfMemory(thrown) && dynamic_cast<const Failure*>(&thrown) == nullptr) {
+        return notEnoughMemoryTo("go on");
+    }
+    return thrown.what();
+}
+
+// The same, saying what could not be done when the memory ran out (a NotEnoughMemory says it
+// itself).
+inline std::string describe(const std::exception& thrown, const std::string& what) {
+    if (outOfMemory(thrown) && dynamic_cast<const Failure*>(&thrown) == nullptr) {
+        return notEnoughMemoryTo(what);
     }
     return thrown.what();
 }

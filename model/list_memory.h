@@ -27,25 +27,13 @@ public:
     ListMemory(const ListMemory&) = delete;
     ListMemory& operator=(const ListMemory&) = delete;
 
-    // A block of at least bytes, aligned to 16 bytes.
+    // A block of at least bytes, aligned to 16 bytes. Throws std::bad_alloc when the memory has
+    // run out, with nothing handed out and nothing counted, so that the lists can be dropped and
+    // the memory released as after any other failure.
     void* allocate(size_t bytes) {
+        void* block = take(bytes);
         ++blocksOut;
-        const size_t sizeClass = classOf(bytes);
-        if (sizeClass == kClasses) {
-            return ::operator new(bytes);
-        }
-        if (FreeBlock* block = freeBlocks[sizeClass]) {
-            freeBlocks[sizeClass] = block->next;
-            return block;
-        }
-        const size_t size = kSmallest << sizeClass;
-        if (size <= slabLeft) {
-            void* block = slabNext;
-            slabNext += size;
-            slabLeft -= size;
-            return block;
-        }
-        return carve(size);
+        return block;
     }
 
     // Gives back a block that allocate(bytes) handed out; nothing for a null block.
@@ -89,7 +77,26 @@ private:
         }
         return sizeClass;
     }
-    // A fresh block from the next slab, making one when there is none.
+    void* take(size_t bytes) {
+        const size_t sizeClass = classOf(bytes);
+        if (sizeClass == kClasses) {
+            return ::operator new(bytes);
+        }
+        if (FreeBlock* block = freeBlocks[sizeClass]) {
+            freeBlocks[sizeClass] = block->next;
+            return block;
+        }
+        const size_t size = kSmallest << sizeClass;
+        if (size <= slabLeft) {
+            void* block = slabNext;
+            slabNext += size;
+            slabLeft -= size;
+            return block;
+        }
+        return carve(size);
+    }
+    // A fresh block from the next slab, making one when there is none. A slab that cannot be
+    // made leaves the slabs as they were.
     void* carve(size_t size);
 
     struct FreeBlock {

@@ -79,8 +79,7 @@ constexpr double kSafeCoordinate = 1e153;
 
 }  // namespace
 
-Mesh::Mesh() : faceIndex(std::make_unique<FaceIndex>()) {
-}
+Mesh::Mesh() noexcept = default;
 
 Mesh::~Mesh() = default;
 
@@ -88,7 +87,6 @@ Mesh::Mesh(const Mesh& other)
     : Points(other.Points),
       Faces(other.Faces),
       NextPtOrder(other.NextPtOrder),
-      faceIndex(std::make_unique<FaceIndex>()),
       farCoordinates(other.farCoordinates),
       positions(other.positions) {
 }
@@ -176,10 +174,10 @@ void indexInto(FaceIndex& index, FacesOfPoint& list, int32_t face) {
 }  // namespace
 
 void Mesh::indexFacePoints(int32_t face, const PointNumber* first, const PointNumber* last) {
-    FaceIndex& index = *faceIndex;
-    if (!index.built) {
+    if (!faceIndex || !faceIndex->built) {
         return;  // the faces are indexed as they are when the index is made
     }
+    FaceIndex& index = *faceIndex;
     for (; first != last; ++first) {
         const PointNumber point = *first;
         if (point < 0) {
@@ -193,8 +191,11 @@ void Mesh::indexFacePoints(int32_t face, const PointNumber* first, const PointNu
 }
 
 void Mesh::facesHolding(PointNumber point, long long lastFace, FaceList& found) {
-    FaceIndex& index = *faceIndex;
     found.clear();
+    if (!faceIndex) {
+        faceIndex = std::make_unique<FaceIndex>();
+    }
+    FaceIndex& index = *faceIndex;
     if (!index.built) {
         index.built = true;
         if (Faces.exists()) {
@@ -227,7 +228,8 @@ void Mesh::facesHolding(PointNumber point, long long lastFace, FaceList& found) 
 }
 
 bool Mesh::isEmpty() const {
-    return !Points.exists() && !Faces.exists() && faceIndex->lists.empty() && !farCoordinates;
+    return !Points.exists() && !Faces.exists() && (!faceIndex || faceIndex->lists.empty()) &&
+           !farCoordinates;
 }
 
 }  // namespace meshthin

@@ -46,7 +46,8 @@ public:
         return *this;
     }
     // Moving hands over the records with the memory their lists live in, which stays where it
-    // is; the array moved from is left absent.
+    // is; the array moved from is left absent. Nothing is allocated: a move may come while
+    // unwinding from a failed allocation, where another failure would end the program.
     SlotArray(SlotArray&& other) noexcept { swap(other); }
     SlotArray& operator=(SlotArray&& other) noexcept {
         SlotArray gone(std::move(other));
@@ -70,6 +71,9 @@ public:
 
     // Grows (or creates) the array so that its upper bound is newUpper, keeping every slot.
     void growTo(long long newUpper) {
+        if (!lists) {
+            lists = std::make_unique<ListMemory>();
+        }
         created = true;
         // Room for all of them at once, but never less than double: a reader grows the array by
         // one slot at a time.
@@ -128,8 +132,8 @@ private:
     }
 
     // On the heap, so that the records' lists keep their memory when the array moves; declared
-    // before items, so that the records go first.
-    std::unique_ptr<ListMemory> lists = std::make_unique<ListMemory>();
+    // before items, so that the records go first. Made when the array is first grown.
+    std::unique_ptr<ListMemory> lists;
     std::vector<T> items;
     bool created = false;
 };
@@ -142,7 +146,9 @@ inline constexpr long long kStepsPerCheckpoint = 1 << 15;
 
 class Mesh {
 public:
-    Mesh();
+    // An empty mesh allocates nothing until it is filled, so that making one, or moving one,
+    // never fails.
+    Mesh() noexcept;
     ~Mesh();
     // A copy is the mesh as it is at one moment, to be put back later exactly: points, faces,
     // values (due ones included), marks, output numbers. Undo keeps one from before every run,
@@ -246,7 +252,7 @@ private:
     void makeScratch();
     void swapKeepingObserver(Mesh& other) noexcept;
 
-    std::unique_ptr<FaceIndex> faceIndex;
+    std::unique_ptr<FaceIndex> faceIndex;  // made at the first lookup
     std::unique_ptr<Scratch> scratchLists;
     bool farCoordinates = false;
     long long positions = kBracePositionLimit;

@@ -3,6 +3,7 @@
 
 #include <exception>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #include <QAction>
@@ -430,9 +431,10 @@ void Form1::onSaveAs() {
     updateActions();
     // Writing numbers the points and prunes the rebuilt faces: it works on a copy, which becomes
     // the document's mesh once it is written.
-    auto working = std::make_shared<Mesh>(*document.mesh());
+    std::shared_ptr<Mesh> working;
     std::optional<std::string> target;
     try {
+        working = std::make_shared<Mesh>(*document.mesh());
         // The window stays alive while the file is written, and closing it stops the write.
         WindowCheckpoints checkpoints(*this, *working);
         target = WriteMesh(
@@ -441,6 +443,10 @@ void Form1::onSaveAs() {
         if (closeWanted) {
             return;  // the window is closing: nothing is written, nothing more is shown
         }
+    } catch (const std::exception& thrown) {
+        // Out of memory: the copy is dropped first, and the mesh on screen stays as it was.
+        working.reset();
+        messageBox(std::string(kWriteErrorPrefix) + describe(thrown, "write the mesh"));
     }
     runState.running = false;
     // The writer's stages showed on the button; it reads again as before the write.
@@ -611,8 +617,15 @@ void Form1::onCommand1Click() {
     const QString threshold = Text1->text().trimmed();
     const QString captionBefore = Command1->text();
     // The run works on a copy: the document's mesh stays as it was until the run has changed
-    // the copy, and a run that is stopped leaves it untouched.
-    auto working = std::make_shared<Mesh>(*document.mesh());
+    // the copy, and a run that is stopped, or runs out of memory, leaves it untouched.
+    std::shared_ptr<Mesh> working;
+    try {
+        working = std::make_shared<Mesh>(*document.mesh());
+    } catch (const std::exception& thrown) {
+        messageBox(std::string(kWriteErrorPrefix) +
+                   describe(thrown, "run at threshold " + threshold.toStdString()));
+        return;
+    }
     std::optional<QString> writtenTo;
     stopWanted = false;
     // The menus follow the run for its whole length; the run itself marks itself as running.
@@ -628,9 +641,10 @@ void Form1::onCommand1Click() {
         if (writtenTo) {
             document.written(working, *writtenTo);
         }
-    } else if (stopWanted) {
-        // The run may have listed its marks before it was stopped; the list shows the mesh on
-        // screen again, and the button reads as before the click.
+    } else if (stopWanted || (runState.meshLoaded && working->isEmpty())) {
+        // The run may have listed its marks before it was stopped or ran out of memory (which
+        // emptied its copy); the list shows the mesh on screen again, and the button reads as
+        // before the click.
         reportingFailures([&] { fillPointList(*this, *document.mesh()); });
         setButtonCaption(captionBefore.toStdString());
     }
@@ -753,6 +767,9 @@ void Form1::whileWorking(const std::function<void(std::stop_token)>& work) {
     }
     std::exception_ptr thrown;
     QEventLoop waiting;
+    // Made here, so that the work's end is told without an allocation on the work's thread:
+    // work that ran out of memory still holds it, and a thread that throws ends the program.
+    auto ended = std::make_unique<QEvent>(QEvent::Quit);
     workStop = &stop;
     {
         const std::jthread worker([&] {
@@ -761,8 +778,9 @@ void Form1::whileWorking(const std::function<void(std::stop_token)>& work) {
             } catch (...) {
                 thrown = std::current_exception();
             }
-            // Posted after every caption the work posted, so those are shown first.
-            QMetaObject::invokeMethod(&waiting, &QEventLoop::quit, Qt::QueuedConnection);
+            // Posted after every caption the work posted, so those are shown first; the loop
+            // takes the event's ownership.
+            QCoreApplication::postEvent(&waiting, ended.release());
         });
         // The window stays live meanwhile: it paints, answers the desktop, takes Escape and
         // File > Quit; its controls and menus that would change the mesh are disabled.

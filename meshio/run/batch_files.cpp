@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "meshio/batch.h"
+#include "meshio/writer.h"
 #include "model/failure.h"
 
 namespace meshthin {
@@ -46,29 +47,45 @@ std::string prefixed(const std::string& text, const std::string& prefix) {
     return lines;
 }
 
-// One file through the single-file job, on a mesh of the worker's own.
+// One file through the single-file job, on a mesh of the worker's own. Throws nothing: a worker
+// whose file threw would end the whole program (a std::jthread that throws calls
+// std::terminate), and the printing thread would wait for that file for ever.
 FileOutcome runOneFile(const FilesRequest& request, const std::string& file,
-                       const std::function<bool()>& stopRequested) {
-    BatchRequest single;
-    single.file = file;
-    single.thresholdTexts = request.thresholdTexts;
-    single.keepText = request.keepText;
-    single.output = outputPathFor(request.outputDir, file);
-    single.separator = request.separator;
-    std::ostringstream out;
-    std::ostringstream err;
+                       const std::function<bool()>& stopRequested) noexcept {
     FileOutcome outcome;
+    outcome.done = true;
+    outcome.status = 1;
     try {
-        outcome.status = runBatch(single, out, err, stopRequested);
-    } catch (const std::exception& thrown) {
-        // runBatch reports what goes wrong with the file; this is the rest, such as memory
-        // running out while its lines are gathered, which must not end the other files' work.
-        err << kProgramName << ": " << file << ": " << describe(thrown) << '\n';
+        BatchRequest single;
+        single.file = file;
+        single.thresholdTexts = request.thresholdTexts;
+        single.keepText = request.keepText;
+        single.output = outputPathFor(request.outputDir, file);
+        single.separator = request.separator;
+        std::ostringstream out;
+        std::ostringstream err;
+        try {
+            outcome.status = runBatch(single, out, err, stopRequested);
+        } catch (const std::exception& thrown) {
+            // runBatch reports what goes wrong with the file; this is the rest, such as memory
+            // running out while its lines are gathered, which must not end the other files' work.
+            err << kProgramName << ": " << file << ": " << describe(thrown) << '\n';
+            outcome.status = 1;
+        }
+        outcome.lines = prefixed(out.str(), file + ": ");
+        outcome.failures = err.str();
+    } catch (...) {
+        // Not even the lines could be kept: the file counts as failed, with the shortest report
+        // there is, made once whatever the job held is gone.
+        outcome.lines.clear();
+        try {
+            outcome.failures = std::string(kProgramName) + ": " + file + ": " + kWriteErrorPrefix +
+                               notEnoughMemoryTo("go on") + '\n';
+        } catch (...) {
+            outcome.failures.clear();
+        }
         outcome.status = 1;
     }
-    outcome.done = true;
-    outcome.lines = prefixed(out.str(), file + ": ");
-    outcome.failures = err.str();
     return outcome;
 }
 

@@ -10,6 +10,10 @@ namespace meshthin {
 
 namespace {
 
+// What a trial that ran out of memory could not do, after "Not enough memory to ": the view
+// shows the threshold beside it.
+constexpr const char* kTrialMemoryWhat = "run at this threshold";
+
 // Ends the trial's walk at its next checkpoint once a newer trial or the window asks.
 class StopWhenAsked : public RunObserver {
 public:
@@ -71,27 +75,55 @@ TrialRun::Outcome TrialRun::wait() {
 }
 
 void TrialRun::work(std::stop_token stop, const std::shared_ptr<Shared>& shared, uint64_t trial,
-                    const std::shared_ptr<const Mesh>& mesh, double threshold, const Done& done) {
+                    const std::shared_ptr<const Mesh>& mesh, double threshold,
+                    const Done& done) noexcept {
     Outcome outcome;
     outcome.trial = trial;
     outcome.threshold = threshold;
     bool wasStopped = false;
     try {
-        Mesh copy(*mesh);
-        StopWhenAsked observer(stop);
-        const ObservedRun observed(copy, observer);
-        outcome.removed = removeAndListPointsBelow(copy, threshold);
+        // The copy is gone before the failure is described, so that a trial that ran out of
+        // memory has memory again to say so.
+        outcome.removed = [&] {
+            Mesh copy(*mesh);
+            StopWhenAsked observer(stop);
+            const ObservedRun observed(copy, observer);
+            return removeAndListPointsBelow(copy, threshold);
+        }();
     } catch (const RunStopped&) {
         wasStopped = true;
     } catch (const std::exception& thrown) {
-        outcome.failure = describe(thrown);
+        outcome.failure = describe(thrown, kTrialMemoryWhat);
     }
+    // Handing the outcome over copies it; should that fail for want of memory, the trial fails
+    // instead, told with what is left once its list is dropped. A trial's thread never throws:
+    // a std::jthread that throws ends the program.
+    try {
+        handOver(shared, outcome, wasStopped, done);
+    } catch (...) {
+        outcome.removed.reset();
+        try {
+            outcome.failure = notEnoughMemoryTo(kTrialMemoryWhat);
+            handOver(shared, outcome, wasStopped, done);
+        } catch (...) {
+            // Nothing can be told; the trial has ended all the same, so nobody waits for it.
+            {
+                const std::lock_guard lock(shared->mutex);
+                shared->finished = std::max(shared->finished, trial);
+            }
+            shared->ended.notify_all();
+        }
+    }
+}
+
+void TrialRun::handOver(const std::shared_ptr<Shared>& shared, const Outcome& outcome,
+                        bool wasStopped, const Done& done) {
     {
         const std::lock_guard lock(shared->mutex);
-        shared->finished = std::max(shared->finished, trial);
         if (!wasStopped) {
             shared->outcome = outcome;
         }
+        shared->finished = std::max(shared->finished, outcome.trial);
     }
     shared->ended.notify_all();
     if (!wasStopped && done) {

@@ -33,7 +33,9 @@ public:
         double threshold = 0;
         // The points the run would remove, ascending; nothing when the walk failed.
         std::optional<std::vector<int32_t>> removed;
-        std::string failure;  // why the walk failed
+        // Why the walk failed: its Failure's text, or "Not enough memory to run at this
+        // threshold" when the memory ran out.
+        std::string failure;
     };
     // Called on the trial's thread with the outcome of a trial that was not stopped.
     using Done = std::function<void(const Outcome&)>;
@@ -70,7 +72,11 @@ private:
         std::jthread thread;
     };
     static void work(std::stop_token stop, const std::shared_ptr<Shared>& shared, uint64_t trial,
-                     const std::shared_ptr<const Mesh>& mesh, double threshold, const Done& done);
+                     const std::shared_ptr<const Mesh>& mesh, double threshold,
+                     const Done& done) noexcept;
+    // Keeps the outcome for wait, marks the trial ended and calls done, unless it was stopped.
+    static void handOver(const std::shared_ptr<Shared>& shared, const Outcome& outcome,
+                         bool wasStopped, const Done& done);
     // Joins the threads of stopped trials that have ended: none is waited for.
     void reapStopped();
 

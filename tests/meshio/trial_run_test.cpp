@@ -13,6 +13,7 @@
 #include "meshio/dry_run.h"
 #include "meshio/reduction.h"
 #include "model/mesh.h"
+#include "support/address_space_limit.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
 
@@ -96,6 +97,29 @@ TEST_F(TrialRunTest, ANewerTrialStopsTheOlderAndOnlyTheNewerAnswers) {
         leaving.start(shared, 1e9);
     }
     EXPECT_EQ(meshBits(*shared), before);
+}
+
+// A trial that runs out of memory fails like any other, saying so, and its thread ends without
+// ending the program; the next trial, with the memory back, answers.
+TEST_F(TrialRunTest, ATrialThatRunsOutOfMemoryFailsAndTheNextAnswers) {
+    if (!AddressSpaceLimit::available()) {
+        GTEST_SKIP() << "a sanitizer's shadow memory fits under no address-space limit";
+    }
+    stopListening();
+    // Removing every point of the fan first connects every ring point with every other.
+    loadAndAnalyze(generate::fan(4000));
+    const auto shared = std::make_shared<const Mesh>(mesh);
+    TrialRun trials;
+    TrialRun::Outcome outcome;
+    {
+        const AddressSpaceLimit limit(size_t{40} << 20);
+        trials.start(shared, 1e300);
+        outcome = trials.wait();
+    }
+    EXPECT_FALSE(outcome.removed.has_value());
+    EXPECT_EQ(outcome.failure, "Not enough memory to run at this threshold");
+    trials.start(shared, 0.5);
+    EXPECT_TRUE(trials.wait().removed.has_value());
 }
 
 }  // namespace

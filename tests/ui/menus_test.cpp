@@ -14,6 +14,7 @@
 #include "meshio/formats/mesh_file.h"
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
+#include "support/address_space_limit.h"
 #include "ui/form1_fixture.h"
 #include "ui/mesh_view.h"
 
@@ -300,9 +301,8 @@ TEST_F(MenusTest, HelpExplainsTheWorkflowAndAboutNamesVersionAndLicence) {
     EXPECT_TRUE(help->isVisible());
     const QString helpText =
         form->findChild<QTextBrowser*>(QStringLiteral("helpText"))->toPlainText();
-    for (const char* part :
-         {"Attempt Reduction", "Undo Reduction", "Ctrl+Shift+Z", "Escape", "--threshold", "-O",
-          "may exceed 1", "OBJ, PLY", "32,767 points"}) {
+    for (const char* part : {"Attempt Reduction", "Undo Reduction", "Ctrl+Shift+Z", "Escape",
+                             "--threshold", "-O", "may exceed 1", "OBJ, PLY", "32,767 points"}) {
         EXPECT_TRUE(helpText.contains(QString::fromLatin1(part))) << part;
     }
     action("helpAbout")->trigger();
@@ -405,6 +405,41 @@ TEST_F(MenusTest, EscapeStopsALongRunLeavingTheMeshListsAndFilesAsTheyWere) {
     script.saveAnswers.clear();
     run(QStringLiteral("-1"), output);
     EXPECT_EQ(readBytes(output).toStdString(), before.str());
+}
+
+// A run that needs more memory than there is says so, and leaves the mesh on screen, its lists,
+// its history and the files as they were; the window goes on.
+TEST_F(MenusTest, ARunThatRunsOutOfMemoryLeavesTheMeshOnScreen) {
+    if (!AddressSpaceLimit::available()) {
+        GTEST_SKIP() << "a sanitizer's shadow memory fits under no address-space limit";
+    }
+    // Removing every point of this fan first connects every ring point with every other: 16
+    // million connections, far beyond the room the limit below leaves.
+    const QString input = writeText(QStringLiteral("fan.mesh"), generate::fan(4000));
+    script.openAnswer = input;
+    form->load();
+    script.messages.clear();
+    control<QLineEdit>("Text1")->setText(QStringLiteral("1E+300"));
+    const Mesh* onScreenBefore = &form->mesh();
+    const QStringList shownBefore = onScreen();
+    const QString caption = control<QPushButton>("Command1")->text();
+    {
+        const AddressSpaceLimit limit(size_t{40} << 20);
+        run(QStringLiteral("1E+300"), folder.filePath(QStringLiteral("never.mesh")));
+    }
+    EXPECT_EQ(script.messages,
+              std::vector<QString>{"Error Occurred: Not enough memory to run at threshold 1E+300"});
+    EXPECT_EQ(&form->mesh(), onScreenBefore);
+    EXPECT_EQ(onScreen(), shownBefore);
+    EXPECT_EQ(control<QPushButton>("Command1")->text(), caption);
+    EXPECT_FALSE(action("editUndo")->isEnabled()) << "a run that failed is no entry of the history";
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{"fan.mesh"});
+
+    script.messages.clear();
+    script.saveAnswers.clear();
+    run(QStringLiteral("-1"), folder.filePath(QStringLiteral("kept.mesh")));
+    EXPECT_TRUE(script.messages.empty());
+    EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("kept.mesh"))));
 }
 
 // An OBJ opened in the window and saved as PLY: the PLY holds the mesh of the OBJ, and the
