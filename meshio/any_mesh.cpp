@@ -40,8 +40,22 @@ std::optional<std::string> wholeFile(const std::string& path) {
     return bytes;
 }
 
+// Tells progress, when there is one, that stage begins, and stops the load if asked.
+void look(const LoadProgress* progress, LoadStage stage, long long done = 0, long long total = 0) {
+    if (progress == nullptr) {
+        return;
+    }
+    if (progress->stop.stop_requested()) {
+        throw LoadStopped{};
+    }
+    if (progress->report) {
+        progress->report(stage, done, total);
+    }
+}
+
 Mesh fromPolygons(const formats::PolygonMesh& polygons, formats::MeshFormat format,
-                  MeshSource* source) {
+                  MeshSource* source, const LoadProgress* progress) {
+    look(progress, LoadStage::ConnectingPoints);
     Mesh mesh = formats::meshFromPolygons(polygons);
     if (source != nullptr) {
         *source = MeshSource{format, nullptr, polygons.cornerDataDropped};
@@ -54,16 +68,33 @@ Mesh fromPolygons(const formats::PolygonMesh& polygons, formats::MeshFormat form
 
 }  // namespace
 
-Mesh loadAnyMesh(const std::string& path, const NumberCodec& numbers, MeshSource* source) {
+Mesh loadAnyMesh(const std::string& path, const NumberCodec& numbers, MeshSource* source,
+                 const LoadProgress* progress) {
     if (const std::optional<formats::MeshFormat> named = formats::formatOfName(path)) {
-        const std::string bytes = formats::readMeshFile(path);
-        return fromPolygons(formats::readMesh(bytes, *named, path), *named, source);
+        look(progress, LoadStage::ReadingFile);
+        std::function<void(size_t, size_t)> read;
+        if (progress != nullptr) {
+            read = [progress](size_t done, size_t size) {
+                look(progress, LoadStage::ReadingFile, static_cast<long long>(done),
+                     static_cast<long long>(size));
+            };
+        }
+        formats::PolygonMesh polygons;
+        {
+            // The file's bytes go once they are read: a large file does not stay beside its mesh.
+            const std::string bytes = formats::readMeshFile(path, read);
+            look(progress, LoadStage::ReadingMesh);
+            polygons = formats::readMesh(bytes, *named, path);
+        }
+        Mesh mesh = fromPolygons(polygons, *named, source, progress);
+        look(progress, LoadStage::ConnectingPoints);
+        return mesh;
     }
     std::optional<std::string> bytes = wholeFile(path);
     const formats::MeshFormat format =
         bytes ? formats::formatOfContent(*bytes) : formats::MeshFormat::Brace;
     if (format != formats::MeshFormat::Brace) {
-        return fromPolygons(formats::readMesh(*bytes, format, path), format, source);
+        return fromPolygons(formats::readMesh(*bytes, format, path), format, source, progress);
     }
     if (source != nullptr) {
         *source = MeshSource{};
