@@ -526,6 +526,40 @@ void Form1::showMeshLists(std::shared_ptr<const MeshLists> lists) {
     FillLists(*this, *shownLists);
 }
 
+namespace {
+
+// From this many points on, a mesh is copied and its lists made on a thread of their own. Below
+// it either takes a few milliseconds, and a brace mesh (at most 32,767 points) keeps the window's
+// order of events as it was.
+constexpr long long kWorkOnThreadFrom = 100000;
+
+bool large(const Mesh& mesh) {
+    return mesh.Points.exists() && mesh.lastLoadedPoint() + 1 >= kWorkOnThreadFrom;
+}
+
+}  // namespace
+
+std::shared_ptr<const MeshLists> Form1::listsOf(std::shared_ptr<const Mesh> mesh) {
+    const char separator = decimalSeparator();
+    if (!large(*mesh)) {
+        return makeMeshLists(std::move(mesh), separator);
+    }
+    enableActions(false);  // its caller enables them again once the lists are shown
+    ValueSummary summary;
+    whileWorking([&](const std::stop_token&) { summary = summarizeValues(*mesh, separator); });
+    return std::make_shared<const MeshLists>(std::move(mesh), std::move(summary));
+}
+
+std::shared_ptr<Mesh> Form1::copyOfMesh() {
+    const std::shared_ptr<const Mesh>& shown = document.mesh();
+    if (!large(*shown)) {
+        return std::make_shared<Mesh>(*shown);
+    }
+    std::shared_ptr<Mesh> copy;
+    whileWorking([&](const std::stop_token&) { copy = std::make_shared<Mesh>(*shown); });
+    return copy;
+}
+
 const MeshLists& Form1::listsOnScreen() {
     if (!shownLists || shownLists->mesh() != document.mesh()) {
         shownLists = makeMeshLists(document.mesh(), decimalSeparator());
@@ -593,7 +627,7 @@ void Form1::onSaveAs() {
     updateActions();
     // Writing numbers the points and prunes the rebuilt faces: it works on a copy, which becomes
     // the document's mesh once it is written.
-    auto working = std::make_shared<Mesh>(*document.mesh());
+    std::shared_ptr<Mesh> working = copyOfMesh();
     std::optional<std::string> target;
     try {
         // The window stays alive while the file is written, and closing it stops the write.
@@ -777,16 +811,15 @@ void Form1::onCommand1Click() {
     }
     const QString threshold = Text1->text().trimmed();
     const QString captionBefore = Command1->text();
-    // The run works on a copy: the document's mesh stays as it was until the run has changed
-    // the copy, and a run that is stopped leaves it untouched.
-    auto working = std::make_shared<Mesh>(*document.mesh());
     std::optional<QString> writtenTo;
     stopWanted = false;
     // The menus follow the run for its whole length; the run itself marks itself as running.
     enableActions(false);
+    // The run works on a copy: the document's mesh stays as it was until the run has changed
+    // the copy, and a run that is stopped leaves it untouched.
+    const std::shared_ptr<Mesh> working = copyOfMesh();
     const bool ran = Command1_Click(
-        *this, runState, *working,
-        [&] { showMeshLists(makeMeshLists(working, decimalSeparator())); }, {},
+        *this, runState, *working, [&] { showMeshLists(listsOf(working)); }, {},
         [&](const std::string& file) { writtenTo = QFile::decodeName(file.c_str()); }, &meshSource);
     if (closeWanted) {
         return;

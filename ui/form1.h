@@ -151,6 +151,12 @@ private:
     void fillFromLoaded(Mesh& loaded);
     // Shows the lists of a mesh: made on the spot, or as the loading thread summarized it.
     void showMeshLists(std::shared_ptr<const MeshLists> lists);
+    // The lists of a mesh that changed (a run, undo, redo). A mesh of many points has its value
+    // list ordered and its values sorted on a thread of its own while the window stays live, as
+    // at a million points that takes longer than a window may stall; a smaller one on the spot.
+    std::shared_ptr<const MeshLists> listsOf(std::shared_ptr<const Mesh> mesh);
+    // A copy of the document's mesh for a run or a write to work on: made the same way.
+    std::shared_ptr<Mesh> copyOfMesh();
     // The lists of the document's mesh, for the statistics: those shown, or made again when a
     // run whose lists were not filled changed the mesh.
     const MeshLists& listsOnScreen();

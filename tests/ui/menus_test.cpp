@@ -300,9 +300,8 @@ TEST_F(MenusTest, HelpExplainsTheWorkflowAndAboutNamesVersionAndLicence) {
     EXPECT_TRUE(help->isVisible());
     const QString helpText =
         form->findChild<QTextBrowser*>(QStringLiteral("helpText"))->toPlainText();
-    for (const char* part :
-         {"Attempt Reduction", "Undo Reduction", "Ctrl+Shift+Z", "Escape", "--threshold", "-O",
-          "may exceed 1", "OBJ, PLY", "32,767 points"}) {
+    for (const char* part : {"Attempt Reduction", "Undo Reduction", "Ctrl+Shift+Z", "Escape",
+                             "--threshold", "-O", "may exceed 1", "OBJ, PLY", "32,767 points"}) {
         EXPECT_TRUE(helpText.contains(QString::fromLatin1(part))) << part;
     }
     action("helpAbout")->trigger();
@@ -441,6 +440,30 @@ TEST_F(MenusTest, OpensAnObjAndSavesItAsPly) {
     EXPECT_EQ(saved.corners, corners);
     EXPECT_EQ(readBytes(folder.filePath(QStringLiteral("again.ply"))),
               readBytes(folder.filePath(QStringLiteral("saved.ply"))));
+}
+
+// Escape while another format's file loads on its thread: the load stops, the mesh on screen and
+// everything shown of it stay as they were, and nothing is said; the file opens afterwards.
+TEST_F(MenusTest, CancellingALoadKeepsTheMeshOnScreen) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    clickItem("List1", "1");
+    const QStringList before = onScreen();
+    Mesh gridMesh;
+    std::istringstream in(generate::grid(6, 5, 0.5, 9));
+    runStartupPasses(gridMesh, readMesh(gridMesh, in, numtext::LocaleNumbers('.')));
+    std::string obj;
+    formats::writeMesh(obj, formats::polygonsOf(gridMesh), formats::MeshFormat::Obj);
+    const QString path = writeText(QStringLiteral("grid.obj"), obj);
+    script.messages.clear();
+    QTimer::singleShot(0, form.get(), [this] { QTest::keyClick(form.get(), Qt::Key_Escape); });
+    EXPECT_FALSE(form->openFile(path));
+    EXPECT_EQ(onScreen(), before);
+    EXPECT_TRUE(script.messages.empty());
+    EXPECT_TRUE(action("fileOpen")->isEnabled());
+
+    EXPECT_TRUE(form->openFile(path));
+    EXPECT_EQ(items("List1").size(), 30);
 }
 
 }  // namespace
