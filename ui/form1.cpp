@@ -121,6 +121,8 @@ Control* place(Control* control, const char* name, const Twips& twips) {
     return control;
 }
 
+constexpr int kListLayoutBatch = 65536;
+
 // A list of texts: a view over a model that holds them, so that tens of thousands of lines cost
 // no item object each. One line is selected at a time, and nothing is edited in place.
 QListView* makeList(QWidget* parent, const char* name, const Twips& twips) {
@@ -129,6 +131,11 @@ QListView* makeList(QWidget* parent, const char* name, const Twips& twips) {
     // Equal item heights let the view lay out and scroll a long list without measuring every
     // line.
     list->setUniformItemSizes(true);
+    // Even so the view lays out every row after each change of its lines, some 100 ms per list
+    // of a million on the window's thread: in batches, with the window's events between them. A
+    // list of a brace mesh (up to 32,767 points, twice as many faces) is laid out in one.
+    list->setLayoutMode(QListView::Batched);
+    list->setBatchSize(kListLayoutBatch);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return list;
@@ -595,8 +602,7 @@ void Form1::onMeshChanged(Document::Change change) {
         clearList(ListBox::List3);
         Picture1->clear();
     } else if (change == Document::Change::Stepped) {
-        reportingFailures(
-            [&] { showMeshLists(makeMeshLists(document.mesh(), decimalSeparator())); });
+        reportingFailures([&] { showMeshLists(listsOf(document.mesh())); });
     }
     // A run filled the lists itself, in the order a run shows them.
     meshChangedForView(change == Document::Change::Opened);
