@@ -2,12 +2,15 @@
 #include "bench/bench_meshes.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <istream>
 #include <map>
 #include <streambuf>
 #include <utility>
 #include <vector>
 
+#include "meshio/formats/mesh_convert.h"
 #include "meshio/loader.h"
 #include "meshio/startup.h"
 #include "model/mesh.h"
@@ -52,6 +55,42 @@ public:
 };
 
 }  // namespace
+
+Mesh wideMeshOf(int shape, int points) {
+    const std::string& text = meshOf(shape, points);
+    formats::PolygonMesh polygons;
+    // The generator writes one "(x y z)" group per point line and "n ( (a) (b) (c) )" per face
+    // line: a scan for the groups is all the reading it needs.
+    const size_t facesAt = text.find("faces {");
+    const char* at = text.data() + text.find("points {") + 8;
+    const char* const pointsEnd = text.data() + facesAt;
+    while ((at = static_cast<const char*>(std::memchr(at, '(', pointsEnd - at))) != nullptr) {
+        char* end = nullptr;
+        for (int axis = 0; axis < 3; ++axis) {
+            polygons.positions.push_back(std::strtod(axis == 0 ? at + 1 : end, &end));
+        }
+        at = end;
+    }
+    const char* line = pointsEnd + 7;
+    const char* const textEnd = text.data() + text.size();
+    while (line < textEnd) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(line, '\n', textEnd - line));
+        lineEnd = lineEnd == nullptr ? textEnd : lineEnd;
+        const char* open = static_cast<const char*>(std::memchr(line, '(', lineEnd - line));
+        if (open != nullptr) {
+            // The groups inside the face's outer parentheses.
+            for (const char* p = open + 1; p < lineEnd; ++p) {
+                if (*p == '(') {
+                    polygons.corners.push_back(
+                        static_cast<uint32_t>(std::strtoul(p + 1, nullptr, 10)));
+                }
+            }
+            polygons.faceStarts.push_back(static_cast<uint32_t>(polygons.corners.size()));
+        }
+        line = lineEnd + 1;
+    }
+    return formats::meshFromPolygons(polygons);
+}
 
 Mesh loadText(const std::string& text) {
     Mesh mesh;

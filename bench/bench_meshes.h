@@ -22,6 +22,11 @@ inline const numtext::LocaleNumbers kNumbers('.');
 Mesh loadText(const std::string& text);
 Mesh loadAndAnalyzeText(const std::string& text);
 
+// A mesh of any size, past the brace format's 32,767 points too: meshOf's text read into a
+// polygon mesh and made a Mesh as a mesh from an OBJ file is (meshFromPolygons), start-up
+// passes run. For the self-similar shapes, which take any number of points.
+Mesh wideMeshOf(int shape, int points);
+
 // The threshold below which the given share of the mesh's points lies before any removal.
 double thresholdFor(const Mesh& mesh, double share);
 

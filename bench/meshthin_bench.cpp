@@ -5,8 +5,13 @@
 // lists and one statistics refresh as the slider does it. Run with `make bench`.
 #include <benchmark/benchmark.h>
 
+#include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +19,8 @@
 #include <sstream>
 
 #include "bench/bench_meshes.h"
+#include "meshio/formats/mesh_convert.h"
+#include "meshio/formats/mesh_file.h"
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
@@ -128,6 +135,11 @@ private:
 };
 
 std::unique_ptr<Form1> loadedForm(const benchmark::State& state) {
+    if (state.range(1) > 32767) {
+        // Past the brace format's limit the window is not loaded: its lists are filled all the
+        // same.
+        return std::make_unique<Form1>(std::make_unique<ScriptedDialogs>(QString()));
+    }
     const auto file = std::filesystem::temp_directory_path() / "meshthin-bench-form.mesh";
     std::ofstream(file, std::ios::binary)
         << meshOf(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
@@ -138,24 +150,139 @@ std::unique_ptr<Form1> loadedForm(const benchmark::State& state) {
     return form;
 }
 
-// The window's lists and statistics, filled from the same mesh as the one on screen.
-void BM_FillLists(benchmark::State& state) {
-    auto form = loadedForm(state);
-    const Mesh mesh = analyzed(state);
-    for (auto _ : state) {
-        FillLists(form->window(), mesh);
-    }
-    describe(state, mesh);
+// The mesh of the benchmark's arguments, shared as the window shares it; past 32,767 points made
+// as a mesh from an OBJ file is.
+std::shared_ptr<const Mesh> shared(const benchmark::State& state) {
+    const int shape = static_cast<int>(state.range(0));
+    const int points = static_cast<int>(state.range(1));
+    return std::make_shared<const Mesh>(points > 32767 ? bench::wideMeshOf(shape, points)
+                                                       : analyzed(state));
 }
 
-void BM_RefreshStatistics(benchmark::State& state) {
+// The window's lists and statistics, filled from the same mesh as the one on screen: the value
+// list's order and the sorted values made, and the lines handed to the views, which write only
+// those they show. From 100,000 points on the window makes the order and the sorted values on a
+// thread of its own, live meanwhile; BM_ShowLists is the share left to its thread.
+void BM_FillLists(benchmark::State& state) {
+    const std::shared_ptr<const Mesh> mesh = shared(state);
     auto form = loadedForm(state);
-    const Mesh mesh = analyzed(state);
+    for (auto _ : state) {
+        FillLists(form->window(), *makeMeshLists(mesh, '.'));
+    }
+    describe(state, *mesh);
+}
+
+// The window's thread's share of a mesh change: the lines handed to the views (a pass over the
+// points for the removed ones), Text1 and the statistics.
+void BM_ShowLists(benchmark::State& state) {
+    const std::shared_ptr<const Mesh> mesh = shared(state);
+    auto form = loadedForm(state);
+    const std::shared_ptr<const MeshLists> lists = makeMeshLists(mesh, '.');
+    for (auto _ : state) {
+        FillLists(form->window(), *lists);
+    }
+    describe(state, *mesh);
+    state.SetLabel("goal <= 100 ms");
+}
+
+// One statistics refresh as the slider makes it while dragged: a binary search in the values
+// sorted once per mesh.
+void BM_RefreshStatistics(benchmark::State& state) {
+    const std::shared_ptr<const Mesh> mesh = shared(state);
+    auto form = loadedForm(state);
+    const std::shared_ptr<const MeshLists> lists = makeMeshLists(mesh, '.');
     form->window().setText1("0.25");
     for (auto _ : state) {
-        RefreshStatistics(form->window(), mesh);
+        RefreshStatistics(form->window(), *lists);
     }
-    describe(state, mesh);
+    describe(state, *mesh);
+    state.SetLabel("goal <= 16 ms");
+}
+
+// The longest the window's thread goes without a round of events: a timer asks for one every
+// 5 ms, and each round notes the time since the one before.
+class StallWatch {
+public:
+    StallWatch() {
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [this] { tick(); });
+    }
+    void start() {
+        longest = 0;
+        clock.start();
+        timer.start();
+    }
+    // The longest stall since start, in milliseconds.
+    double stop() {
+        QCoreApplication::processEvents();
+        tick();
+        timer.stop();
+        return static_cast<double>(longest);
+    }
+
+private:
+    void tick() { longest = std::max(longest, clock.restart()); }
+
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 longest = 0;
+};
+
+// The shown window at a million points, from an OBJ file: opening it, dragging the slider, a
+// run that removes a few points and writes the OBJ again, and undo. Each step's longest stall
+// of the window's thread, against the 100 ms after which a user sees a window freeze; the run
+// itself (its walk and its write keep the window live on their own) is timed as a whole too.
+void BM_WindowStallsAtAMillionPoints(benchmark::State& state) {
+    const auto file = std::filesystem::temp_directory_path() / "meshthin-bench-million.obj";
+    {
+        Mesh mesh = bench::wideMeshOf(bench::kSelfSimilarGrid, 1000000);
+        std::string obj;
+        formats::writeMesh(obj, formats::polygonsOf(mesh), formats::MeshFormat::Obj);
+        std::ofstream(file, std::ios::binary) << obj;
+    }
+    const QString path = QString::fromStdString(file.string());
+    std::map<std::string, double> stalls;
+    double openMs = 0;
+    double runMs = 0;
+    for (auto _ : state) {
+        Form1 form(std::make_unique<ScriptedDialogs>(path));
+        form.show();
+        StallWatch watch;
+        QElapsedTimer whole;
+        watch.start();
+        whole.start();
+        form.openFile(path);
+        openMs = static_cast<double>(whole.elapsed());
+        stalls["open"] = watch.stop();
+
+        auto* slider = form.findChild<QScrollBar*>(QStringLiteral("HScroll1"));
+        watch.start();
+        slider->setSliderDown(true);
+        for (int position = 0; position <= kSliderMaximum; position += kSliderMaximum / 20) {
+            slider->setSliderPosition(position);
+            QCoreApplication::processEvents();
+        }
+        slider->setSliderDown(false);
+        stalls["slider"] = watch.stop();
+
+        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(QStringLiteral("0.001"));
+        watch.start();
+        whole.start();
+        form.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
+        runMs = static_cast<double>(whole.elapsed());
+        stalls["run"] = watch.stop();
+
+        watch.start();
+        form.findChild<QAction*>(QStringLiteral("editUndo"))->trigger();
+        stalls["undo"] = watch.stop();
+    }
+    std::filesystem::remove(file);
+    for (const auto& [step, ms] : stalls) {
+        state.counters[step + "_stall_ms"] = ms;
+    }
+    state.counters["open_ms"] = openMs;
+    state.counters["run_ms"] = runMs;
+    state.SetLabel("goal: every stall <= 100 ms");
 }
 
 // A cone: an apex over a ring of n points, n triangles and the n-gon base. Removing the apex
@@ -236,6 +363,12 @@ void sizes(benchmark::internal::Benchmark* b) {
     b->ArgNames({"shape", "points"})->Unit(benchmark::kMillisecond);
 }
 
+// The sizes, and a mesh of a million points past the brace format.
+void listSizes(benchmark::internal::Benchmark* b) {
+    sizes(b);
+    b->Args({bench::kSelfSimilarGrid, 1000000});
+}
+
 void reductionSizes(benchmark::internal::Benchmark* b) {
     for (int shape : {kSphere, kGrid}) {
         for (int points : {1000, 4000, 16000, 32767}) {
@@ -251,8 +384,9 @@ BENCHMARK(BM_Load)->Apply(sizes);
 BENCHMARK(BM_LoadAndStartupPasses)->Apply(sizes);
 BENCHMARK(BM_Reduction)->Apply(reductionSizes);
 BENCHMARK(BM_Write)->Apply(sizes);
-BENCHMARK(BM_FillLists)->Apply(sizes);
-BENCHMARK(BM_RefreshStatistics)->Apply(sizes)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FillLists)->Apply(listSizes);
+BENCHMARK(BM_ShowLists)->Apply(listSizes);
+BENCHMARK(BM_RefreshStatistics)->Apply(listSizes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RemoveConeApexAndWrite)
     ->ArgName("ring")
     ->Arg(250)
@@ -260,6 +394,7 @@ BENCHMARK(BM_RemoveConeApexAndWrite)
     ->Arg(1000)
     ->Arg(2000)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WindowStallsAtAMillionPoints)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WholeProgramPeakMemory)
     ->Args({kGrid, 32767})
     ->Iterations(1)

@@ -40,10 +40,25 @@ std::optional<std::string> wholeFile(const std::string& path) {
     return bytes;
 }
 
+// Tells progress, when there is one, that stage begins, and stops the load if asked.
+void look(const LoadProgress* progress, LoadStage stage, long long done = 0, long long total = 0) {
+    if (progress == nullptr) {
+        return;
+    }
+    if (progress->stop.stop_requested()) {
+        throw LoadStopped{};
+    }
+    if (progress->report) {
+        progress->report(stage, done, total);
+    }
+}
+
 // At a million points the file's bytes, the polygons and the mesh's records are each hundreds
 // of megabytes: each is let go as soon as the next is made, so that no more than two are held
 // at once and the values are worked out with only the records left.
-Mesh fromPolygons(formats::PolygonMesh polygons, formats::MeshFormat format, MeshSource* source) {
+Mesh fromPolygons(formats::PolygonMesh polygons, formats::MeshFormat format, MeshSource* source,
+                  const LoadProgress* progress) {
+    look(progress, LoadStage::ConnectingPoints);
     Mesh mesh = formats::meshRecordsFromPolygons(polygons);
     const bool dropped = polygons.cornerDataDropped;
     std::shared_ptr<const formats::PolygonMesh> attributes;
@@ -68,16 +83,30 @@ formats::PolygonMesh readPolygons(std::string bytes, formats::MeshFormat format,
 
 }  // namespace
 
-Mesh loadAnyMesh(const std::string& path, const NumberCodec& numbers, MeshSource* source) {
+Mesh loadAnyMesh(const std::string& path, const NumberCodec& numbers, MeshSource* source,
+                 const LoadProgress* progress) {
     if (const std::optional<formats::MeshFormat> named = formats::formatOfName(path)) {
-        return fromPolygons(readPolygons(formats::readMeshFile(path), *named, path), *named,
-                            source);
+        look(progress, LoadStage::ReadingFile);
+        std::function<void(size_t, size_t)> read;
+        if (progress != nullptr) {
+            read = [progress](size_t done, size_t size) {
+                look(progress, LoadStage::ReadingFile, static_cast<long long>(done),
+                     static_cast<long long>(size));
+            };
+        }
+        std::string bytes = formats::readMeshFile(path, read);
+        look(progress, LoadStage::ReadingMesh);
+        Mesh mesh =
+            fromPolygons(readPolygons(std::move(bytes), *named, path), *named, source, progress);
+        look(progress, LoadStage::ConnectingPoints);
+        return mesh;
     }
     std::optional<std::string> bytes = wholeFile(path);
     const formats::MeshFormat format =
         bytes ? formats::formatOfContent(*bytes) : formats::MeshFormat::Brace;
     if (format != formats::MeshFormat::Brace) {
-        return fromPolygons(readPolygons(std::move(*bytes), format, path), format, source);
+        return fromPolygons(readPolygons(std::move(*bytes), format, path), format, source,
+                            progress);
     }
     if (source != nullptr) {
         *source = MeshSource{};

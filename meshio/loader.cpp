@@ -518,22 +518,26 @@ Mesh loadMesh(const std::string& path, const NumberCodec& numbers) {
 }
 
 bool Form_Load(Window& window, Mesh& mesh, const std::function<void()>& FillLists,
-               MeshSource* source) {
+               MeshSource* source, const MeshReader& read) {
     window.messageBox(kLoadNotice);
-    return openMeshFile(window, mesh, window.openDialog(), FillLists, source);
+    return openMeshFile(window, mesh, window.openDialog(), FillLists, source, read);
 }
 
 bool openMeshFile(Window& window, Mesh& mesh, const std::string& fileName,
-                  const std::function<void()>& FillLists, MeshSource* source) {
+                  const std::function<void()>& FillLists, MeshSource* source,
+                  const MeshReader& read) {
     try {
         const numtext::LocaleNumbers numbers(window.decimalSeparator());
         MeshSource loadedFrom;
-        mesh = loadAnyMesh(fileName, numbers, &loadedFrom);
+        mesh = read ? read(fileName, numbers, &loadedFrom)
+                    : loadAnyMesh(fileName, numbers, &loadedFrom);
         FillLists();
         if (source != nullptr) {
             *source = std::move(loadedFrom);
         }
         return true;
+    } catch (const LoadStopped&) {
+        // The user stopped the load: nothing to say, and nothing changed.
     } catch (const std::exception& thrown) {
         // The mesh being read is gone by now, so a load that ran out of memory can say so.
         window.messageBox(std::string(kLoadErrorPrefix) + describe(thrown, "load " + fileName));

@@ -41,15 +41,22 @@ FaceLines readMeshFile(Mesh& mesh, const std::string& path, const NumberCodec& n
 // reduction run.
 Mesh loadMesh(const std::string& path, const NumberCodec& numbers);
 
+// How the load step reads a file into a mesh ready for a run: by default loadAnyMesh on the
+// calling thread; the window reads some files on a thread of its own. Throwing LoadStopped ends
+// the load step with nothing shown and the mesh as it was.
+using MeshReader =
+    std::function<Mesh(const std::string& path, const NumberCodec& numbers, MeshSource* source)>;
+
 // The window's load step. Returns true when the mesh was read, connected, analysed, put in
 // place of mesh and listed; false after a cancelled dialog or any failure, which it has shown,
 // with mesh as it was.
 bool Form_Load(Window& window, Mesh& mesh, const std::function<void()>& FillLists,
-               MeshSource* source = nullptr);
+               MeshSource* source = nullptr, const MeshReader& read = {});
 // The load step for a file named when the program was started: no notice and no open dialog,
 // the rest as Form_Load. The file may be in any format meshthin reads (any_mesh.h); source,
 // when given, is told where the mesh came from once it is in place.
 bool openMeshFile(Window& window, Mesh& mesh, const std::string& fileName,
-                  const std::function<void()>& FillLists, MeshSource* source = nullptr);
+                  const std::function<void()>& FillLists, MeshSource* source = nullptr,
+                  const MeshReader& read = {});
 
 }  // namespace meshthin

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "meshio/reduction.h"
 
+#include <algorithm>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -25,15 +27,32 @@ private:
     bool& running;
 };
 
-std::vector<std::string> pointItemsWithMarks(const Mesh& mesh) {
-    std::vector<std::string> items;
-    const long long spare = mesh.spareSlot();
-    items.reserve(static_cast<size_t>(spare + 1));
-    for (long long i = 0; i <= spare; ++i) {
-        items.push_back(pointListItem(mesh, i));
+// The point items: the numbers of the removed points, in order, are all they need to know.
+class PointLines : public ListLines {
+public:
+    PointLines(const Mesh& mesh, long long last) : count(last + 1) {
+        for (long long i = 0; i <= last; ++i) {
+            if (mesh.Points(i).removed()) {
+                gone.push_back(i);
+            }
+        }
     }
-    return items;
-}
+
+    long long size() const override { return count; }
+
+    void write(long long row, std::string& line) const override {
+        char digits[24];
+        const auto written = std::to_chars(digits, digits + sizeof digits, row);
+        line.assign(digits, written.ptr);
+        if (std::binary_search(gone.begin(), gone.end(), row)) {
+            line += " GONE";
+        }
+    }
+
+private:
+    long long count;
+    std::vector<long long> gone;
+};
 
 }  // namespace
 
@@ -88,6 +107,10 @@ std::string pointListItem(const Mesh& mesh, long long i) {
     return mesh.Points(i).removed() ? std::to_string(i) + " GONE" : std::to_string(i);
 }
 
+std::shared_ptr<const ListLines> pointListLines(const Mesh& mesh, long long last) {
+    return std::make_shared<const PointLines>(mesh, last);
+}
+
 std::string progressCaption(long long i, long long upper) {
     const double percent =
         upper > 0 ? static_cast<double>(i) / static_cast<double>(upper) * 100 : 0;
@@ -132,7 +155,8 @@ bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
         WindowCheckpoints checkpoints(window, mesh);
         window.setButtonCaption("points removed");
         window.setButtonCaption("populating listbox");
-        window.addListItems(ListBox::List1, pointItemsWithMarks(mesh));
+        // Behind the lines already there, as the items always went.
+        window.appendLines(ListBox::List1, pointListLines(mesh, mesh.spareSlot()));
 
         window.setButtonCaption("writing file...");
         const std::optional<std::string> target = WriteMesh(

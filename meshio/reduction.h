@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "meshio/window.h"
@@ -37,6 +38,9 @@ void removePointsBelow(Mesh& mesh, double threshold,
 
 // A point's item in List1: its number, with " GONE" behind it once it is removed.
 std::string pointListItem(const Mesh& mesh, long long i);
+// The items of points 0 to last, each written when asked for, from the removed points as they
+// are now: a snapshot, which does not read the mesh again.
+std::shared_ptr<const ListLines> pointListLines(const Mesh& mesh, long long last);
 
 // The caption shown while the walk is at index i of a mesh whose upper bound is upper:
 // "removing points" and the percentage of the walk done, as a whole number, then "%".

@@ -5,15 +5,29 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace meshthin {
 
 enum class ListBox { List1, List2, List3, List4, List5 };
 enum class Caption { Label1, lblPBefore, lblPAfter };
+
+// The lines of a list, each written when it is asked for: a window that shows a few lines of a
+// million at a time then formats only those. Immutable once made, so that a window may keep it
+// and ask for lines at any time; what it reads (a snapshot, or a mesh it shares) stays alive
+// with it.
+class ListLines {
+public:
+    virtual ~ListLines() = default;
+    virtual long long size() const = 0;
+    // Line row's text, 0 <= row < size(), written over line.
+    virtual void write(long long row, std::string& line) const = 0;
+};
 
 class Window {
 public:
@@ -28,6 +42,21 @@ public:
     virtual void clearList(ListBox list) = 0;
     // Appends the items in order; List2 places every item at its sorted place.
     virtual void addListItems(ListBox list, const std::vector<std::string>& items) = 0;
+    // Replaces the list's lines with lines, in their order (List2's already sorted): clearList,
+    // then appendLines.
+    virtual void showLines(ListBox list, std::shared_ptr<const ListLines> lines) {
+        clearList(list);
+        appendLines(list, std::move(lines));
+    }
+    // Appends lines behind the list's lines. A window may keep them and write each line when it
+    // is shown; by default every line is written at once and added as addListItems adds items.
+    virtual void appendLines(ListBox list, std::shared_ptr<const ListLines> lines) {
+        std::vector<std::string> items(static_cast<size_t>(lines->size()));
+        for (size_t row = 0; row < items.size(); ++row) {
+            lines->write(static_cast<long long>(row), items[row]);
+        }
+        addListItems(list, items);
+    }
 
     virtual int sliderPosition() const = 0;
 

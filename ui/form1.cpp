@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/form1.h"
 
+#include <atomic>
 #include <exception>
 #include <iterator>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -28,13 +30,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBrowser>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "meshio/formats/mesh_file.h"
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "meshio/reduction.h"
@@ -117,6 +122,8 @@ Control* place(Control* control, const char* name, const Twips& twips) {
     return control;
 }
 
+constexpr int kListLayoutBatch = 65536;
+
 // A list of texts: a view over a model that holds them, so that tens of thousands of lines cost
 // no item object each. One line is selected at a time, and nothing is edited in place.
 QListView* makeList(QWidget* parent, const char* name, const Twips& twips) {
@@ -125,6 +132,11 @@ QListView* makeList(QWidget* parent, const char* name, const Twips& twips) {
     // Equal item heights let the view lay out and scroll a long list without measuring every
     // line.
     list->setUniformItemSizes(true);
+    // Even so the view lays out every row after each change of its lines, some 100 ms per list
+    // of a million on the window's thread: in batches, with the window's events between them. A
+    // list of a brace mesh (up to 32,767 points, twice as many faces) is laid out in one.
+    list->setLayoutMode(QListView::Batched);
+    list->setBatchSize(kListLayoutBatch);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     return list;
@@ -357,8 +369,8 @@ void Form1::connectActions() {
 void Form1::load() {
     Mesh loaded;
     if (Form_Load(
-            *this, loaded, [&] { FillLists(*this, loaded); }, &meshSource)) {
-        document.open(std::make_shared<const Mesh>(std::move(loaded)), chosenFile);
+            *this, loaded, [&] { fillFromLoaded(loaded); }, &meshSource, reader())) {
+        document.open(std::exchange(loadedLists, nullptr)->mesh(), chosenFile);
     }
     updateActions();
 }
@@ -367,27 +379,218 @@ void Form1::load(const QString& file) {
     chosenFile = file;
     Mesh loaded;
     if (openMeshFile(
-            *this, loaded, QFile::encodeName(file).toStdString(), [&] { FillLists(*this, loaded); },
-            &meshSource)) {
-        document.open(std::make_shared<const Mesh>(std::move(loaded)), file);
+            *this, loaded, QFile::encodeName(file).toStdString(), [&] { fillFromLoaded(loaded); },
+            &meshSource, reader())) {
+        document.open(std::exchange(loadedLists, nullptr)->mesh(), file);
     }
     updateActions();
 }
 
+MeshReader Form1::reader() {
+    loadedSummary.reset();
+    return [this](const std::string& path, const NumberCodec& numbers, MeshSource* source) {
+        if (formats::formatOfName(path)) {
+            return readOnThread(path, source);
+        }
+        return loadAnyMesh(path, numbers, source);
+    };
+}
+
+namespace {
+
+// One load on the loading thread. What it reports is written there through atomics; what it
+// made is written there before ended is set, and read on the window's thread after it is seen.
+struct LoadJob {
+    std::atomic<int> stage{static_cast<int>(LoadStage::ReadingFile)};
+    std::atomic<long long> done{0};
+    std::atomic<long long> total{0};
+    std::atomic<bool> summarizing{false};
+    std::atomic<bool> ended{false};
+    std::optional<Mesh> mesh;
+    MeshSource source;
+    std::optional<ValueSummary> summary;
+    std::exception_ptr thrown;
+};
+
+// How often the window looks at the loading thread's progress and end.
+constexpr int kLoadLookMilliseconds = 15;
+// A load that ends sooner shows no progress dialog at all.
+constexpr int kLoadDialogAfterMilliseconds = 400;
+
+}  // namespace
+
+Mesh Form1::readOnThread(const std::string& path, MeshSource* source) {
+    auto job = std::make_shared<LoadJob>();
+    const char separator = decimalSeparator();
+    // The thread of a load cancelled before is stopped already; it is joined here.
+    loadThread = std::jthread([job, path, separator](const std::stop_token& stop) {
+        try {
+            const LoadProgress progress{stop,
+                                        [&job](LoadStage stage, long long done, long long total) {
+                                            job->stage = static_cast<int>(stage);
+                                            job->done = done;
+                                            job->total = total;
+                                        }};
+            const numtext::LocaleNumbers numbers(separator);
+            Mesh mesh = loadAnyMesh(path, numbers, &job->source, &progress);
+            job->summarizing = true;
+            job->summary = summarizeValues(mesh, separator);
+            job->mesh = std::move(mesh);
+        } catch (...) {
+            job->thrown = std::current_exception();
+        }
+        job->ended.store(true, std::memory_order_release);
+    });
+
+    const QString name = QFileInfo(QFile::decodeName(path.c_str())).fileName();
+    QProgressDialog progress(tr("Reading %1").arg(name), tr("Cancel"), 0, 0, this);
+    progress.setObjectName(QStringLiteral("loadProgress"));
+    progress.setWindowTitle(tr("Opening %1").arg(name));
+    progress.setAccessibleName(tr("Loading progress"));
+    progress.setAccessibleDescription(
+        tr("How much of the mesh file is read. Cancel or Escape stops reading it and keeps the "
+           "mesh on screen as it is."));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setMinimumDuration(kLoadDialogAfterMilliseconds);
+
+    loading = true;
+    enableActions(false);  // Escape (Edit > Stop Run) stops the load too
+    QEventLoop waiting;
+    QTimer look;
+    look.setInterval(kLoadLookMilliseconds);
+    connect(&look, &QTimer::timeout, &waiting, [&] {
+        if (job->ended.load(std::memory_order_acquire) ||
+            loadThread.get_stop_token().stop_requested()) {
+            waiting.quit();
+            return;
+        }
+        const long long done = job->done;
+        const long long total = job->total;
+        if (job->summarizing) {
+            progress.setLabelText(tr("Sorting the values of %1").arg(name));
+            progress.setRange(0, 0);
+        } else if (job->stage == static_cast<int>(LoadStage::ReadingFile) && total > 0) {
+            progress.setLabelText(tr("Reading %1: %2 of %3 MB")
+                                      .arg(name)
+                                      .arg(static_cast<double>(done) / 1e6, 0, 'f', 1)
+                                      .arg(static_cast<double>(total) / 1e6, 0, 'f', 1));
+            progress.setRange(0, 1000);
+            progress.setValue(static_cast<int>(done * 1000 / total));
+            return;
+        } else if (job->stage == static_cast<int>(LoadStage::ReadingMesh)) {
+            progress.setLabelText(tr("Reading the points and faces of %1").arg(name));
+            progress.setRange(0, 0);
+        } else {
+            progress.setLabelText(tr("Connecting the points of %1").arg(name));
+            progress.setRange(0, 0);
+        }
+        // A busy bar: the dialog shows itself once its time has come when its value is set.
+        progress.setValue(0);
+    });
+    connect(&progress, &QProgressDialog::canceled, &waiting, [&] {
+        loadThread.request_stop();
+        waiting.quit();
+    });
+    look.start();
+    waiting.exec();
+    look.stop();
+    loading = false;
+    // Cancelled, or the application is quitting (which ends every event loop): the load stops at
+    // its next look, and nothing of it is shown.
+    const bool stopped =
+        !job->ended.load(std::memory_order_acquire) || loadThread.get_stop_token().stop_requested();
+    // Hidden, not closed: closing a progress dialog reports a cancel.
+    progress.hide();
+    if (stopped) {
+        loadThread.request_stop();
+        throw LoadStopped{};
+    }
+    loadThread.join();
+    if (job->thrown) {
+        std::rethrow_exception(job->thrown);
+    }
+    *source = std::move(job->source);
+    loadedSummary = std::move(job->summary);
+    return std::move(*job->mesh);
+}
+
+void Form1::fillFromLoaded(Mesh& loaded) {
+    auto mesh = std::make_shared<const Mesh>(std::move(loaded));
+    std::shared_ptr<const MeshLists> lists;
+    if (loadedSummary && loadedSummary->separator == decimalSeparator()) {
+        lists = std::make_shared<const MeshLists>(mesh, std::move(*loadedSummary));
+    } else {
+        lists = makeMeshLists(mesh, decimalSeparator());
+    }
+    loadedSummary.reset();
+    showMeshLists(lists);
+    loadedLists = std::move(lists);
+}
+
+void Form1::showMeshLists(std::shared_ptr<const MeshLists> lists) {
+    shownLists = std::move(lists);
+    FillLists(*this, *shownLists);
+}
+
+namespace {
+
+// From this many points on, a mesh is copied and its lists made on a thread of their own. Below
+// it either takes a few milliseconds, and a brace mesh (at most 32,767 points) keeps the window's
+// order of events as it was.
+constexpr long long kWorkOnThreadFrom = 100000;
+
+bool large(const Mesh& mesh) {
+    return mesh.Points.exists() && mesh.lastLoadedPoint() + 1 >= kWorkOnThreadFrom;
+}
+
+}  // namespace
+
+std::shared_ptr<const MeshLists> Form1::listsOf(std::shared_ptr<const Mesh> mesh) {
+    const char separator = decimalSeparator();
+    if (!large(*mesh)) {
+        return makeMeshLists(std::move(mesh), separator);
+    }
+    enableActions(false);  // its caller enables them again once the lists are shown
+    ValueSummary summary;
+    whileWorking([&](const std::stop_token&) { summary = summarizeValues(*mesh, separator); });
+    return std::make_shared<const MeshLists>(std::move(mesh), std::move(summary));
+}
+
+std::shared_ptr<Mesh> Form1::copyOfMesh() {
+    const std::shared_ptr<const Mesh>& shown = document.mesh();
+    if (!large(*shown)) {
+        return std::make_shared<Mesh>(*shown);
+    }
+    std::shared_ptr<Mesh> copy;
+    whileWorking([&](const std::stop_token&) { copy = std::make_shared<Mesh>(*shown); });
+    return copy;
+}
+
+const MeshLists& Form1::listsOnScreen() {
+    if (!shownLists || shownLists->mesh() != document.mesh()) {
+        shownLists = makeMeshLists(document.mesh(), decimalSeparator());
+    }
+    return *shownLists;
+}
+
 bool Form1::openFile(const QString& file) {
-    if (runState.running) {
+    if (runState.running || loading) {
         return false;
     }
     const QString path = QFileInfo(file).absoluteFilePath();
     // The new mesh is loaded beside the one on screen and takes its place only once it has
-    // loaded, so that a file that fails to load changes nothing.
+    // loaded, so that a file that fails to load, or whose load is cancelled, changes nothing.
     Mesh loaded;
-    if (!openMeshFile(
-            *this, loaded, QFile::encodeName(path).toStdString(), [&] { FillLists(*this, loaded); },
-            &meshSource)) {
+    const bool opened = openMeshFile(
+        *this, loaded, QFile::encodeName(path).toStdString(), [&] { fillFromLoaded(loaded); },
+        &meshSource, reader());
+    updateActions();
+    if (!opened) {
         return false;
     }
-    document.open(std::make_shared<const Mesh>(std::move(loaded)), path);
+    document.open(std::exchange(loadedLists, nullptr)->mesh(), path);
     return true;
 }
 
@@ -400,7 +603,7 @@ void Form1::onMeshChanged(Document::Change change) {
         clearList(ListBox::List3);
         Picture1->clear();
     } else if (change == Document::Change::Stepped) {
-        reportingFailures([&] { FillLists(*this, *document.mesh()); });
+        reportingFailures([&] { showMeshLists(listsOf(document.mesh())); });
     }
     // A run filled the lists itself, in the order a run shows them.
     meshChangedForView(change == Document::Change::Opened);
@@ -412,7 +615,7 @@ QString Form1::proposedFile() const {
 }
 
 void Form1::onOpen() {
-    if (runState.running) {
+    if (runState.running || loading) {
         return;
     }
     const QString chosen = dialogs->openFileName(this, proposedFile());
@@ -434,7 +637,7 @@ void Form1::onSaveAs() {
     std::shared_ptr<Mesh> working;
     std::optional<std::string> target;
     try {
-        working = std::make_shared<Mesh>(*document.mesh());
+        working = copyOfMesh();
         // The window stays alive while the file is written, and closing it stops the write.
         WindowCheckpoints checkpoints(*this, *working);
         target = WriteMesh(
@@ -458,6 +661,10 @@ void Form1::onSaveAs() {
 }
 
 void Form1::stopWork() {
+    if (loading) {
+        loadThread.request_stop();
+        return;
+    }
     if (!runState.running) {
         return;
     }
@@ -560,7 +767,7 @@ void Form1::thresholdFromView(double threshold) {
     }
     setText1(numtext::generalForm(threshold, decimalSeparator()));
     if (runState.meshLoaded) {
-        reportingFailures([&] { RefreshStatistics(*this, *document.mesh()); });
+        reportingFailures([&] { RefreshStatistics(*this, listsOnScreen()); });
     }
 }
 
@@ -616,22 +823,23 @@ void Form1::onCommand1Click() {
     }
     const QString threshold = Text1->text().trimmed();
     const QString captionBefore = Command1->text();
-    // The run works on a copy: the document's mesh stays as it was until the run has changed
-    // the copy, and a run that is stopped, or runs out of memory, leaves it untouched.
-    std::shared_ptr<Mesh> working;
-    try {
-        working = std::make_shared<Mesh>(*document.mesh());
-    } catch (const std::exception& thrown) {
-        messageBox(std::string(kWriteErrorPrefix) +
-                   describe(thrown, "run at threshold " + threshold.toStdString()));
-        return;
-    }
     std::optional<QString> writtenTo;
     stopWanted = false;
     // The menus follow the run for its whole length; the run itself marks itself as running.
     enableActions(false);
+    // The run works on a copy: the document's mesh stays as it was until the run has changed
+    // the copy, and a run that is stopped, or runs out of memory, leaves it untouched.
+    std::shared_ptr<Mesh> working;
+    try {
+        working = copyOfMesh();
+    } catch (const std::exception& thrown) {
+        updateActions();
+        messageBox(std::string(kWriteErrorPrefix) +
+                   describe(thrown, "run at threshold " + threshold.toStdString()));
+        return;
+    }
     const bool ran = Command1_Click(
-        *this, runState, *working, [&] { FillLists(*this, *working); }, {},
+        *this, runState, *working, [&] { showMeshLists(listsOf(working)); }, {},
         [&](const std::string& file) { writtenTo = QFile::decodeName(file.c_str()); }, &meshSource);
     if (closeWanted) {
         return;
@@ -671,7 +879,7 @@ void Form1::onHScroll1Change(int position) {
 void Form1::onHScroll1Scroll(int position) {
     setText1(thresholdText(position, decimalSeparator()));
     if (runState.meshLoaded) {
-        reportingFailures([&] { RefreshStatistics(*this, *document.mesh()); });
+        reportingFailures([&] { RefreshStatistics(*this, listsOnScreen()); });
     }
 }
 
@@ -723,6 +931,15 @@ void Form1::clearList(ListBox list) {
     // reported as "nothing selected" before the list empties.
     listBox(list)->selectionModel()->clear();
     texts(list).clear();
+}
+
+void Form1::showLines(ListBox list, std::shared_ptr<const ListLines> lines) {
+    clearList(list);
+    texts(list).appendLines(std::move(lines));
+}
+
+void Form1::appendLines(ListBox list, std::shared_ptr<const ListLines> lines) {
+    texts(list).appendLines(std::move(lines));
 }
 
 void Form1::addListItems(ListBox list, const std::vector<std::string>& items) {
@@ -793,6 +1010,9 @@ void Form1::whileWorking(const std::function<void(std::stop_token)>& work) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (loading) {
+        loadThread.request_stop();  // the load step ends as if cancelled
+    }
     if (runState.running) {
         closeWanted = true;  // the run stops at its next checkpoint and writes nothing
         if (workStop != nullptr) {
@@ -803,7 +1023,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) {
-    if (!runState.running && event->mimeData()->hasUrls()) {
+    if (!runState.running && !loading && event->mimeData()->hasUrls()) {
         event->acceptProposedAction();
     }
 }

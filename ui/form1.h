@@ -12,13 +12,17 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stop_token>
+#include <thread>
 
 #include "meshio/any_mesh.h"
+#include "meshio/loader.h"
 #include "meshio/reduction.h"
 #include "meshio/window.h"
 #include "ui/dialogs.h"
 #include "ui/document.h"
+#include "ui/lists.h"
 
 class QAction;
 class QCloseEvent;
@@ -133,6 +137,30 @@ private:
     // Sets and paints Command1's caption, on the window's thread.
     void showCaption(const QString& caption);
 
+    // The load step's reader: files whose name names OBJ, PLY, OFF or STL (any size, no point
+    // limit) are read on a thread of their own with a progress dialog; every other file, the
+    // brace format above all (at most 32,767 points, read in milliseconds), keeps its load step
+    // as it was, on the window's thread.
+    MeshReader reader();
+    // Reads the file on the loading thread while the window stays live and shows the progress,
+    // and summarizes its values there too (kept in loadedSummary). Throws LoadStopped when the
+    // user cancels.
+    Mesh readOnThread(const std::string& path, MeshSource* source);
+    // The load step's list filling: the loaded mesh becomes the one the lists show; moved out of
+    // loaded into loadedLists, which the document then takes.
+    void fillFromLoaded(Mesh& loaded);
+    // Shows the lists of a mesh: made on the spot, or as the loading thread summarized it.
+    void showMeshLists(std::shared_ptr<const MeshLists> lists);
+    // The lists of a mesh that changed (a run, undo, redo). A mesh of many points has its value
+    // list ordered and its values sorted on a thread of its own while the window stays live, as
+    // at a million points that takes longer than a window may stall; a smaller one on the spot.
+    std::shared_ptr<const MeshLists> listsOf(std::shared_ptr<const Mesh> mesh);
+    // A copy of the document's mesh for a run or a write to work on: made the same way.
+    std::shared_ptr<Mesh> copyOfMesh();
+    // The lists of the document's mesh, for the statistics: those shown, or made again when a
+    // run whose lists were not filled changed the mesh.
+    const MeshLists& listsOnScreen();
+
     // Window
     void setButtonCaption(const std::string& text) override;
     std::string text1() const override;
@@ -140,6 +168,8 @@ private:
     void setLabel(Caption label, const std::string& text) override;
     void clearList(ListBox list) override;
     void addListItems(ListBox list, const std::vector<std::string>& items) override;
+    void showLines(ListBox list, std::shared_ptr<const ListLines> lines) override;
+    void appendLines(ListBox list, std::shared_ptr<const ListLines> lines) override;
     int sliderPosition() const override;
     void messageBox(const std::string& text) override;
     std::string openDialog() override;
@@ -201,6 +231,19 @@ private:
     std::stop_source* workStop = nullptr;
     // The point last selected in List1; 0 also stands for "none".
     PointNumber selectedPoint = 0;
+
+    // The lists shown of the document's mesh (or of a run's mesh until the run ends).
+    std::shared_ptr<const MeshLists> shownLists;
+    // Between the load step's reading and its list filling: the summary the loading thread
+    // made, and the mesh with its lists once they are filled.
+    std::optional<ValueSummary> loadedSummary;
+    std::shared_ptr<const MeshLists> loadedLists;
+    // A file is being read on the loading thread; the window waits for it, live.
+    bool loading = false;
+    // The loading thread; its stop token asks the load to stop (Cancel, Escape, closing). A
+    // cancelled load is left to end on its own (it stops at its next look, between stages), so that
+    // Cancel answers at once; the next load or the window's end joins it.
+    std::jthread loadThread;
 };
 
 }  // namespace meshthin

@@ -36,6 +36,22 @@ Histogram makeHistogram(const std::vector<double>& values, const std::vector<uin
 long long countBelow(const std::vector<double>& values, const std::vector<uint8_t>& shown,
                      double threshold);
 
+// The values in ascending order, NaN left out: made once per mesh, it answers how many values lie
+// strictly below a threshold by a binary search, so that the statistics keep up with a dragged
+// slider at a million points (a scan of the values took milliseconds per move). Immutable once
+// made.
+class SortedValues {
+public:
+    SortedValues() = default;
+    explicit SortedValues(std::vector<double> values);
+    // The number of values v with v < threshold: what countBelow counts with every point shown.
+    long long countBelow(double threshold) const;
+    const std::vector<double>& ascending() const { return sorted; }
+
+private:
+    std::vector<double> sorted;
+};
+
 // 1214 as "1,214".
 std::string groupedCount(long long count);
 // "1,214 below 0.9 now; a run removes 466", the threshold written with the user's decimal

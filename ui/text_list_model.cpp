@@ -130,10 +130,44 @@ void sortByCodeUnits(std::vector<KeyedText>& texts, bool ascii) {
     }
 }
 
+// Texts given as they are, packed one after another in one buffer: no string object per line.
+class PackedLines : public ListLines {
+public:
+    template <class Texts>
+    explicit PackedLines(const Texts& texts) {
+        std::size_t length = 0;
+        for (const auto& text : texts) {
+            length += text.size();
+        }
+        chars.reserve(length);
+        ends.reserve(texts.size());
+        for (const auto& text : texts) {
+            chars += text;
+            ends.push_back(chars.size());
+        }
+    }
+
+    long long size() const override { return static_cast<long long>(ends.size()); }
+
+    void write(long long row, std::string& line) const override {
+        const auto at = static_cast<std::size_t>(row);
+        const std::size_t begin = at == 0 ? 0 : ends[at - 1];
+        line.assign(chars, begin, ends[at] - begin);
+    }
+
+private:
+    // Every row's text, one after another; ends[row] is one past the row's last byte.
+    std::string chars;
+    std::vector<std::size_t> ends;
+};
+
 }  // namespace
 
 int TextListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(ends.size());
+    // A view counts its rows in an int; a list longer than that shows its first 2^31 - 1.
+    return parent.isValid() || ends.empty()
+               ? 0
+               : static_cast<int>(std::min<long long>(ends.back(), INT32_MAX));
 }
 
 QVariant TextListModel::data(const QModelIndex& index, int role) const {
@@ -144,10 +178,12 @@ QVariant TextListModel::data(const QModelIndex& index, int role) const {
     return decoded(text(index.row()));
 }
 
-std::string_view TextListModel::text(int row) const {
-    const auto at = static_cast<std::size_t>(row);
-    const std::size_t begin = at == 0 ? 0 : ends[at - 1];
-    return std::string_view(chars).substr(begin, ends[at] - begin);
+std::string TextListModel::text(int row) const {
+    const auto part =
+        static_cast<std::size_t>(std::upper_bound(ends.begin(), ends.end(), row) - ends.begin());
+    std::string line;
+    parts[part]->write(row - (part == 0 ? 0 : ends[part - 1]), line);
+    return line;
 }
 
 void TextListModel::clear() {
@@ -155,35 +191,30 @@ void TextListModel::clear() {
         return;
     }
     beginResetModel();
-    // The buffers are dropped, not kept for the next fill: an emptied list does not hold on to
-    // a large mesh's texts, and a fill reserves what it needs in one step anyway.
-    std::string().swap(chars);
-    std::vector<std::size_t>().swap(ends);
+    // The lines are dropped, not kept for the next fill: an emptied list does not hold on to a
+    // large mesh's texts or to the mesh its lines read.
+    std::vector<std::shared_ptr<const ListLines>>().swap(parts);
+    std::vector<long long>().swap(ends);
     endResetModel();
 }
 
-void TextListModel::append(const std::vector<std::string>& items) {
-    if (items.empty()) {
+void TextListModel::appendLines(std::shared_ptr<const ListLines> lines) {
+    const long long count = lines->size();
+    if (count == 0) {
         return;
     }
     const bool wasEmpty = ends.empty();
+    const long long first = wasEmpty ? 0 : ends.back();
     if (wasEmpty) {
         // Filling an empty list is a reset: views then lay out once instead of handling an
         // insertion of every row.
         beginResetModel();
     } else {
-        beginInsertRows(QModelIndex(), rowCount(), rowCount() + static_cast<int>(items.size()) - 1);
+        beginInsertRows(QModelIndex(), static_cast<int>(first),
+                        static_cast<int>(first + count - 1));
     }
-    std::size_t length = chars.size();
-    for (const std::string& item : items) {
-        length += item.size();
-    }
-    chars.reserve(length);
-    ends.reserve(ends.size() + items.size());
-    for (const std::string& item : items) {
-        chars += item;
-        ends.push_back(chars.size());
-    }
+    parts.push_back(std::move(lines));
+    ends.push_back(first + count);
     if (wasEmpty) {
         endResetModel();
     } else {
@@ -191,39 +222,43 @@ void TextListModel::append(const std::vector<std::string>& items) {
     }
 }
 
+void TextListModel::append(const std::vector<std::string>& items) {
+    if (items.empty()) {
+        return;
+    }
+    appendLines(std::make_shared<const PackedLines>(items));
+}
+
 void TextListModel::insertSorted(const std::vector<std::string>& items) {
     if (items.empty()) {
         return;
     }
-    std::vector<KeyedText> rows;
-    rows.reserve(ends.size() + items.size());
-    bool ascii = true;
+    std::vector<std::string> present;
+    present.reserve(static_cast<std::size_t>(rowCount()));
     for (int row = 0; row < rowCount(); ++row) {
-        rows.push_back(keyed(text(row)));
-        ascii = ascii && isAscii(rows.back().text);
+        present.push_back(text(row));
     }
-    for (const std::string& item : items) {
-        rows.push_back(keyed(item));
-        ascii = ascii && isAscii(item);
+    std::vector<KeyedText> rows;
+    rows.reserve(present.size() + items.size());
+    bool ascii = true;
+    for (const std::vector<std::string>* texts :
+         {static_cast<const std::vector<std::string>*>(&present), &items}) {
+        for (const std::string& item : *texts) {
+            rows.push_back(keyed(item));
+            ascii = ascii && isAscii(item);
+        }
     }
     sortByCodeUnits(rows, ascii);
-
-    // The rows point into the old buffer and the items until the new one is complete.
-    std::size_t length = 0;
+    std::vector<std::string_view> sorted;
+    sorted.reserve(rows.size());
     for (const KeyedText& row : rows) {
-        length += row.text.size();
+        sorted.push_back(row.text);
     }
-    std::string newChars;
-    newChars.reserve(length);
-    std::vector<std::size_t> newEnds;
-    newEnds.reserve(rows.size());
-    for (const KeyedText& row : rows) {
-        newChars += row.text;
-        newEnds.push_back(newChars.size());
-    }
+    // The rows point into present and the items until the new lines are complete.
+    auto lines = std::make_shared<const PackedLines>(sorted);
     beginResetModel();
-    chars = std::move(newChars);
-    ends = std::move(newEnds);
+    parts.assign(1, std::move(lines));
+    ends.assign(1, static_cast<long long>(sorted.size()));
     endResetModel();
 }
 

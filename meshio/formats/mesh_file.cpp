@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "meshio/formats/mesh_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -131,7 +132,7 @@ MeshFormat detectFormat(std::string_view path, std::string_view bytes) {
     return formatOfName(path).value_or(formatOfContent(bytes));
 }
 
-std::string readMeshFile(const std::string& path) {
+std::string readMeshFile(const std::string& path, const std::function<void(size_t, size_t)>& read) {
     std::ifstream in(path, std::ios::binary);
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
@@ -142,9 +143,18 @@ std::string readMeshFile(const std::string& path) {
         throw FormatError(path + ": cannot be opened (" + std::strerror(errno) + ")");
     }
     std::string bytes(size, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    if (static_cast<size_t>(in.gcount()) != size) {
-        throw FormatError(path + ": cannot be read to its end");
+    // In chunks when someone follows the reading (a progress bar), else in one go.
+    const size_t chunk = read ? size_t{4} << 20 : std::max<size_t>(size, 1);
+    for (size_t done = 0; done < size;) {
+        const size_t want = std::min(chunk, size - done);
+        in.read(bytes.data() + done, static_cast<std::streamsize>(want));
+        if (static_cast<size_t>(in.gcount()) != want) {
+            throw FormatError(path + ": cannot be read to its end");
+        }
+        done += want;
+        if (read) {
+            read(done, size);
+        }
     }
     return bytes;
 }

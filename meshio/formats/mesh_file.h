@@ -6,6 +6,7 @@
 // caller owns every mesh and buffer involved.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,7 +30,10 @@ MeshFormat formatOfContent(std::string_view bytes);
 MeshFormat detectFormat(std::string_view path, std::string_view bytes);
 
 // The whole file's bytes, read in one go; a FormatError naming the file when it cannot be read.
-std::string readMeshFile(const std::string& path);
+// read, when given, is called after every chunk with the bytes read so far and the file's size;
+// what it throws ends the reading.
+std::string readMeshFile(const std::string& path,
+                         const std::function<void(size_t done, size_t size)>& read = {});
 
 // Reads bytes in the given format (not Brace); fileName starts every FormatError's message.
 PolygonMesh readMesh(std::string_view bytes, MeshFormat format, std::string_view fileName);

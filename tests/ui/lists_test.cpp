@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <random>
 
+#include "meshio/numtext.h"
 #include "meshio/reduction.h"
 #include "model/mesh.h"
 #include "support/fake_window.h"
@@ -143,6 +148,84 @@ TEST_F(ListsTest, SelectingAPointShowsItsDetails) {
     showSelectedPoint(window, mesh, "40000", selectedPoint);
     EXPECT_EQ(selectedPoint, 40000);
     EXPECT_EQ(window.label(Caption::Label1), "Point 40000 x: 40000 y: 1 z: 2");
+}
+
+// Every line as the lists were formatted whole before they were written on demand.
+std::vector<std::string> wholeList(const ListLines& lines) {
+    std::vector<std::string> texts(static_cast<size_t>(lines.size()));
+    for (size_t row = 0; row < texts.size(); ++row) {
+        lines.write(static_cast<long long>(row), texts[row]);
+    }
+    return texts;
+}
+
+TEST_F(ListsTest, LinesWrittenOnDemandAreTheWholeFormattedListsInTheirOrder) {
+    // Meshes with many equal rounded values and point numbers of every length, some run so that
+    // removed points and rebuilt faces are listed too, under both separators.
+    const std::string meshes[] = {generate::grid(40, 30, 1.5, 3), generate::sphere(14, 23, 0.3, 5),
+                                  generate::fan(150)};
+    for (const std::string& text : meshes) {
+        for (const double threshold : {0.0, 0.4}) {
+            for (const char separator : {'.', ','}) {
+                freshMesh();
+                loadAndAnalyze(text);
+                removePointsBelow(mesh, threshold, [](long long) {});
+                const auto lists = makeMeshLists(
+                    std::shared_ptr<const Mesh>(std::shared_ptr<const Mesh>(), &mesh), separator);
+                const long long points = mesh.lastLoadedPoint() + 1;
+                std::vector<std::string> values;
+                std::vector<std::string> numbers;
+                for (long long i = 0; i < points; ++i) {
+                    const Point& point = mesh.Points(i);
+                    values.push_back(numtext::generalForm(
+                                         numtext::roundHalfEven(point.getValue(), 2), separator) +
+                                     " - " + std::to_string(i) +
+                                     " conns: " + std::to_string(point.getNumConns()));
+                    numbers.push_back(pointListItem(mesh, i));
+                }
+                std::sort(values.begin(), values.end());
+                EXPECT_EQ(wholeList(*lists->valueLines()), values);
+                EXPECT_EQ(wholeList(*lists->pointLines()), numbers);
+                const std::vector<std::string> faces = wholeList(*lists->faceLines());
+                ASSERT_EQ(faces.size(), static_cast<size_t>(mesh.Faces.upperBound() + 1));
+                for (size_t f = 0; f < faces.size(); ++f) {
+                    std::string report = std::to_string(f) + " ";
+                    mesh.Faces(static_cast<long long>(f)).appendReport(report);
+                    EXPECT_EQ(faces[f], report);
+                }
+                // The statistics from the sorted values are those of a look at every point.
+                for (const char* shown : {"0", "0.2", "1", "2.5", "1e9"}) {
+                    window.text1Text = shown;
+                    RefreshStatistics(window, mesh);
+                    const std::string scanned = window.label(Caption::lblPAfter);
+                    RefreshStatistics(window, *lists);
+                    EXPECT_EQ(window.label(Caption::lblPAfter), scanned) << shown;
+                }
+            }
+        }
+    }
+}
+
+TEST(SortedValuesTest, CountsBelowAThresholdAsALookAtEveryValue) {
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int> hundredths(-300, 300);
+    std::vector<double> values;
+    for (int i = 0; i < 5000; ++i) {
+        values.push_back(hundredths(random) / 100.0);  // many equal values, both signs
+    }
+    values.insert(values.end(), {-0.0, 0.0, std::numeric_limits<double>::quiet_NaN(),
+                                 std::numeric_limits<double>::infinity(), -1e300, 1e-300});
+    const SortedValues sorted(values);
+    EXPECT_TRUE(std::is_sorted(sorted.ascending().begin(), sorted.ascending().end()));
+    EXPECT_EQ(sorted.ascending().size(), values.size() - 1);  // the NaN left out
+    const std::vector<uint8_t> shown(values.size(), 1);
+    for (double threshold = -3.5; threshold <= 3.5; threshold += 0.005) {
+        EXPECT_EQ(sorted.countBelow(threshold), countBelow(values, shown, threshold)) << threshold;
+    }
+    for (const double threshold : {0.0, -0.0, std::numeric_limits<double>::infinity(),
+                                   std::numeric_limits<double>::quiet_NaN(), 1e-300}) {
+        EXPECT_EQ(sorted.countBelow(threshold), countBelow(values, shown, threshold)) << threshold;
+    }
 }
 
 }  // namespace

@@ -478,5 +478,29 @@ TEST_F(MenusTest, OpensAnObjAndSavesItAsPly) {
               readBytes(folder.filePath(QStringLiteral("saved.ply"))));
 }
 
+// Escape while another format's file loads on its thread: the load stops, the mesh on screen and
+// everything shown of it stay as they were, and nothing is said; the file opens afterwards.
+TEST_F(MenusTest, CancellingALoadKeepsTheMeshOnScreen) {
+    loadMesh(kFanPoints, kFanFaces);
+    showForm();
+    clickItem("List1", "1");
+    const QStringList before = onScreen();
+    Mesh gridMesh;
+    std::istringstream in(generate::grid(6, 5, 0.5, 9));
+    runStartupPasses(gridMesh, readMesh(gridMesh, in, numtext::LocaleNumbers('.')));
+    std::string obj;
+    formats::writeMesh(obj, formats::polygonsOf(gridMesh), formats::MeshFormat::Obj);
+    const QString path = writeText(QStringLiteral("grid.obj"), obj);
+    script.messages.clear();
+    QTimer::singleShot(0, form.get(), [this] { QTest::keyClick(form.get(), Qt::Key_Escape); });
+    EXPECT_FALSE(form->openFile(path));
+    EXPECT_EQ(onScreen(), before);
+    EXPECT_TRUE(script.messages.empty());
+    EXPECT_TRUE(action("fileOpen")->isEnabled());
+
+    EXPECT_TRUE(form->openFile(path));
+    EXPECT_EQ(items("List1").size(), 30);
+}
+
 }  // namespace
 }  // namespace meshthin
