@@ -19,7 +19,7 @@
 #include "meshio/run/trial_run.h"
 #include "model/mesh.h"
 #include "ui/mesh_geometry.h"
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 
 namespace meshthin {
 namespace {

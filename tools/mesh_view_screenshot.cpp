@@ -13,7 +13,7 @@
 
 #include "meshio/any_mesh.h"
 #include "meshio/numtext.h"
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -15,7 +15,7 @@
 #include "meshio/loader.h"
 #include "meshio/numtext.h"
 #include "ui/form1_fixture.h"
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 
 namespace meshthin {
 namespace {

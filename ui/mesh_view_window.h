@@ -28,150 +28,23 @@
 // window says so in place of the picture and keeps its histogram and counts.
 #pragma once
 
-#include <QImage>
-#include <QOpenGLBuffer>
-#include <QOpenGLExtraFunctions>
-#include <QOpenGLShaderProgram>
-#include <QOpenGLVertexArrayObject>
-#include <QOpenGLWidget>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <vector>
 
 #include "meshio/run/trial_run.h"
 #include "model/mesh.h"
-#include "ui/histogram.h"
 #include "ui/mesh_geometry.h"
-#include "ui/mesh_view_camera.h"
+#include "ui/mesh_gl_view.h"
+#include "ui/value_histogram.h"
+#include "ui/value_legend.h"
 
 class QLabel;
 class QTimer;
 
 namespace meshthin {
-
-// The kinds of mark a point carries, as the view's per-point attribute holds them.
-enum class Mark : uint8_t {
-    none = 0,
-    keptBelow = 1,  // below the threshold now; the run re-values it above before reaching it
-    removed = 2,    // a run at the threshold removes it
-};
-
-// The 3D picture: draws the geometry it is given, with marks as a per-point attribute that is
-// replaced without touching the rest.
-class MeshGLView : public QOpenGLWidget, protected QOpenGLExtraFunctions {
-    Q_OBJECT
-
-public:
-    explicit MeshGLView(QWidget* parent = nullptr);
-    ~MeshGLView() override;
-
-    void setGeometry(std::shared_ptr<const MeshGeometry> geometry, bool fit);
-    void setMarks(std::vector<uint8_t> marks);
-    void setSelectedPoint(int point);
-    void setWireframe(bool on);
-    bool wireframe() const { return showEdges; }
-    void fitWholeMesh();
-    const MeshViewCamera& camera() const { return eyeOn; }
-    // Where point lands in the widget, in logical pixels from the top left.
-    ScreenPoint screenPointOf(int point) const;
-
-signals:
-    void pointPicked(int point);
-    void stateChanged();
-
-protected:
-    void initializeGL() override;
-    void paintGL() override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    void uploadGeometry();
-    void uploadMarks();
-    void releaseBuffers();
-
-    std::shared_ptr<const MeshGeometry> shape;
-    std::vector<uint8_t> marks;
-    MeshViewCamera eyeOn;
-    int selected = -1;
-    bool showEdges = false;
-    bool geometryDue = false;
-    bool marksDue = false;
-    bool ready = false;
-
-    QPoint pressedAt;
-    QPoint lastAt;
-    Qt::MouseButton dragging = Qt::NoButton;
-    bool dragged = false;
-
-    QOpenGLShaderProgram surfaceProgram;
-    QOpenGLShaderProgram edgeProgram;
-    QOpenGLShaderProgram markProgram;
-    QOpenGLVertexArrayObject surfaceArray;
-    QOpenGLVertexArrayObject edgeArray;
-    QOpenGLVertexArrayObject markArray;
-    QOpenGLBuffer positionBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer shadeBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer markBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer normalBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
-    QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
-    int triangleIndices = 0;
-    int edgeIndices = 0;
-    int pointsDrawn = 0;
-};
-
-// The colour map with the value range at its ends, and what the marks mean.
-class ValueLegend : public QWidget {
-    Q_OBJECT
-
-public:
-    explicit ValueLegend(QWidget* parent = nullptr);
-    void setRange(double low, double high, std::optional<double> threshold);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    double low = 0;
-    double high = 0;
-};
-
-// The count of points per value bin, the threshold as a vertical line and the count below it.
-// A click (or Left and Right with focus) picks a threshold.
-class ValueHistogram : public QWidget {
-    Q_OBJECT
-
-public:
-    static constexpr int kBins = 64;
-    explicit ValueHistogram(QWidget* parent = nullptr);
-    void setHistogram(Histogram bins);
-    void setThreshold(std::optional<double> threshold, long long below);
-
-signals:
-    void thresholdPicked(double threshold);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    QRect barArea() const;
-    void describe();
-
-    Histogram bins;
-    std::optional<double> threshold;
-    long long below = 0;
-};
 
 class MeshViewWindow : public QWidget {
     Q_OBJECT
@@ -243,8 +116,5 @@ private:
     // The trial whose outcome is to be shown; 0 for none.
     uint64_t wantedTrial = 0;
 };
-
-// Whether this program can make an OpenGL context at all (false on the offscreen platform).
-bool openGLAvailable();
 
 }  // namespace meshthin
