@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QSurfaceFormat>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -16,22 +17,31 @@ namespace meshthin {
 
 namespace {
 
-constexpr float kPickRadius = 12;  // logical pixels around the cursor
-constexpr int kDragStart = 4;      // pixels a press moves before it is a drag, not a click
+constexpr int kSettleMs = 150;            // after the camera's last move, the still picture
+constexpr float kMovingCubePixels = 6;    // the coarsest surface drawn while the camera moves
+constexpr float kStillCubePixels = 2.5f;  // and once it has stopped
+constexpr float kPickRadius = 12;         // logical pixels around the cursor
+constexpr int kDragStart = 4;             // pixels a press moves before it is a drag, not a click
 
 // --- shaders (OpenGL 3.3 core) ---
 
+// The marks reach the surface as a per-point weight of each kind (kept below, removed), which
+// the faces blend between their corners: where the points crowd the screen too closely for dots
+// (see marksAsDots), the surface is tinted where points go, and stays in sight.
 constexpr const char* kSurfaceVertex = R"(#version 330 core
 layout(location = 0) in vec3 position;
 layout(location = 1) in float shade;
+layout(location = 2) in float mark;
 uniform mat4 modelView;
 uniform mat4 projection;
 out vec3 viewPosition;
 out float valueShade;
+out vec2 markWeight;
 void main() {
     vec4 p = modelView * vec4(position, 1.0);
     viewPosition = p.xyz;
     valueShade = shade;
+    markWeight = vec2(mark > 0.5 && mark < 1.5 ? 1.0 : 0.0, mark > 1.5 ? 1.0 : 0.0);
     gl_Position = projection * p;
 })";
 
@@ -40,12 +50,18 @@ void main() {
 constexpr const char* kSurfaceFragment = R"(#version 330 core
 in vec3 viewPosition;
 in float valueShade;
+in vec2 markWeight;
 uniform vec3 colourMap[11];
+uniform vec3 keptBelowColour;
+uniform vec3 removedColour;
+uniform float tint;
 out vec4 colour;
 void main() {
     float s = clamp(valueShade, 0.0, 1.0) * 10.0;
     int i = int(min(floor(s), 9.0));
     vec3 base = mix(colourMap[i], colourMap[i + 1], s - float(i));
+    base = mix(base, keptBelowColour, tint * 0.7 * markWeight.x);
+    base = mix(base, removedColour, tint * markWeight.y);
     vec3 n = normalize(cross(dFdx(viewPosition), dFdy(viewPosition)));
     float light = abs(dot(n, normalize(-viewPosition)));
     colour = vec4(base * (0.45 + 0.55 * light), 1.0);
@@ -134,6 +150,13 @@ MeshGLView::MeshGLView(QWidget* parent) : QOpenGLWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(200, 150);
     setAccessibleName(QStringLiteral("Mesh view"));
+    settle = new QTimer(this);
+    settle->setSingleShot(true);
+    settle->setInterval(kSettleMs);
+    connect(settle, &QTimer::timeout, this, [this] {
+        moving = false;
+        update();
+    });
 }
 
 MeshGLView::~MeshGLView() {
@@ -222,6 +245,9 @@ void MeshGLView::initializeGL() {
     shadeBuffer.bind();
     glEnableVertexAttribArray(1);
     glVertexAttribPointer(1, 1, GL_FLOAT, GL_FALSE, 0, nullptr);
+    markBuffer.bind();
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, nullptr);
     triangleBuffer.bind();
     surfaceArray.release();
 
@@ -245,6 +271,8 @@ void MeshGLView::initializeGL() {
     }
     surfaceProgram.bind();
     surfaceProgram.setUniformValueArray("colourMap", map.data(), static_cast<int>(map.size()));
+    surfaceProgram.setUniformValue("keptBelowColour", asVector(kKeptBelowMark));
+    surfaceProgram.setUniformValue("removedColour", asVector(kRemovedMark));
     const QVector3D markColours[4] = {QVector3D(), asVector(kKeptBelowMark), asVector(kRemovedMark),
                                       asVector(kSelectedMark)};
     markProgram.bind();
@@ -287,16 +315,44 @@ void MeshGLView::uploadGeometry() {
     // Index buffers belong to their vertex arrays: bind the array before the buffer.
     surfaceArray.bind();
     triangleBuffer.bind();
-    triangleBuffer.allocate(g.triangles.data(),
-                            static_cast<int>(g.triangles.size() * sizeof(uint32_t)));
-    edgeArray.bind();
-    edgeBuffer.bind();
-    edgeBuffer.allocate(g.edges.data(), static_cast<int>(g.edges.size() * sizeof(uint32_t)));
-    edgeArray.release();
-    triangleIndices = static_cast<int>(g.triangles.size());
+    // The whole surface, then each coarser one, in one buffer.
+    size_t indices = g.triangles.size();
+    for (const MeshGeometry::Coarser& surface : g.coarser) {
+        indices += surface.triangles.size();
+    }
+    triangleBuffer.allocate(static_cast<int>(indices * sizeof(uint32_t)));
+    triangleBuffer.write(0, g.triangles.data(),
+                         static_cast<int>(g.triangles.size() * sizeof(uint32_t)));
+    surfaceRuns.assign(1, {&g.triangles, 0});
+    size_t at = g.triangles.size();
+    for (const MeshGeometry::Coarser& surface : g.coarser) {
+        triangleBuffer.write(static_cast<int>(at * sizeof(uint32_t)), surface.triangles.data(),
+                             static_cast<int>(surface.triangles.size() * sizeof(uint32_t)));
+        surfaceRuns.push_back({&surface.triangles, at});
+        at += surface.triangles.size();
+    }
+    surfaceArray.release();
     edgeIndices = static_cast<int>(g.edges.size());
     pointsDrawn = static_cast<int>(g.pointCount());
     geometryDue = false;
+    edgesDue = true;
+}
+
+// The outline only once it is asked for: at a million points it is 24 MB that most views never
+// draw.
+void MeshGLView::uploadEdges() {
+    edgeArray.bind();
+    edgeBuffer.bind();
+    edgeBuffer.allocate(shape->edges.data(),
+                        static_cast<int>(shape->edges.size() * sizeof(uint32_t)));
+    edgeArray.release();
+    edgesDue = false;
+}
+
+void MeshGLView::cameraMoved() {
+    moving = true;
+    settle->start();
+    update();
 }
 
 void MeshGLView::uploadMarks() {
@@ -334,21 +390,37 @@ void MeshGLView::paintGL() {
                          glm::any(glm::greaterThan(eye, shape->boxHigh + margin));
     const bool leaveOutTurnedAway = shape->closed && outside;
 
+    // Dots where they can be told apart; closer than that, the surface carries the marks.
+    const bool dots = marksAsDots(*shape, eyeOn, height());
     glEnable(GL_POLYGON_OFFSET_FILL);
     glPolygonOffset(1, 1);  // the outline in front of the faces it bounds
     surfaceProgram.bind();
     surfaceProgram.setUniformValue("modelView", modelView);
     surfaceProgram.setUniformValue("projection", projection);
+    surfaceProgram.setUniformValue("tint", dots ? 0.0f : 1.0f);
     surfaceArray.bind();
+    // At a million points the whole surface takes Mesa's software renderer a fifth of a second
+    // on the window's thread: a coarser one whose cubes span a pixel or two looks the same, and
+    // while the camera moves, one of a few pixels keeps up with it.
+    const std::vector<uint32_t>& drawn =
+        trianglesToDraw(*shape, eyeOn, height(), moving ? kMovingCubePixels : kStillCubePixels);
+    const SurfaceRun* run = &surfaceRuns.front();
+    for (const SurfaceRun& r : surfaceRuns) {
+        run = r.triangles == &drawn ? &r : run;
+    }
     if (leaveOutTurnedAway) {
         glEnable(GL_CULL_FACE);
         glFrontFace(shape->facesOutward ? GL_CCW : GL_CW);
         glCullFace(GL_BACK);
     }
-    glDrawElements(GL_TRIANGLES, triangleIndices, GL_UNSIGNED_INT, nullptr);
+    glDrawElements(GL_TRIANGLES, static_cast<int>(run->triangles->size()), GL_UNSIGNED_INT,
+                   reinterpret_cast<const void*>(run->offset * sizeof(uint32_t)));
     glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_OFFSET_FILL);
 
+    if (showEdges && edgesDue) {
+        uploadEdges();
+    }
     if (showEdges) {
         edgeProgram.bind();
         edgeProgram.setUniformValue("modelView", modelView);
@@ -366,7 +438,11 @@ void MeshGLView::paintGL() {
     markProgram.setUniformValue("leaveOutTurnedAway", leaveOutTurnedAway);
     markProgram.setUniformValue("eye", QVector3D(eye.x, eye.y, eye.z));
     markArray.bind();
-    glDrawArrays(GL_POINTS, 0, pointsDrawn);
+    if (dots) {
+        glDrawArrays(GL_POINTS, 0, pointsDrawn);
+    } else if (selected >= 0 && selected < pointsDrawn) {
+        glDrawArrays(GL_POINTS, selected, 1);  // the selection stays a dot at any density
+    }
     markArray.release();
     // One frame at a time: the window composes this frame next and waits for it all the same,
     // while a renderer left to queue frames (Mesa's software one bins each into memory of its
@@ -397,7 +473,7 @@ void MeshGLView::mouseMoveEvent(QMouseEvent* event) {
     } else {
         eyeOn.pan(static_cast<float>(step.x()), static_cast<float>(step.y()), height());
     }
-    update();
+    cameraMoved();
 }
 
 void MeshGLView::mouseReleaseEvent(QMouseEvent* event) {
@@ -434,7 +510,7 @@ void MeshGLView::mouseDoubleClickEvent(QMouseEvent*) {
 
 void MeshGLView::wheelEvent(QWheelEvent* event) {
     eyeOn.zoom(static_cast<float>(event->angleDelta().y()) / 120.0f);
-    update();
+    cameraMoved();
 }
 
 void MeshGLView::keyPressEvent(QKeyEvent* event) {
@@ -459,11 +535,11 @@ void MeshGLView::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Plus:
         case Qt::Key_Equal:
             eyeOn.zoom(1);
-            update();
+            cameraMoved();
             return;
         case Qt::Key_Minus:
             eyeOn.zoom(-1);
-            update();
+            cameraMoved();
             return;
         default:
             QOpenGLWidget::keyPressEvent(event);
@@ -474,7 +550,7 @@ void MeshGLView::keyPressEvent(QKeyEvent* event) {
     } else {
         eyeOn.orbit(dx, dy);
     }
-    update();
+    cameraMoved();
 }
 
 }  // namespace meshthin

@@ -13,6 +13,8 @@
 #include "ui/mesh_geometry.h"
 #include "ui/mesh_view_camera.h"
 
+class QTimer;
+
 namespace meshthin {
 
 // The kinds of mark a point carries, as the view's per-point attribute holds them.
@@ -59,6 +61,9 @@ protected:
 private:
     void uploadGeometry();
     void uploadMarks();
+    void uploadEdges();
+    // Orbit, pan or zoom: drawn coarser until the camera has kept still a moment.
+    void cameraMoved();
     void releaseBuffers();
 
     std::shared_ptr<const MeshGeometry> shape;
@@ -87,7 +92,15 @@ private:
     QOpenGLBuffer normalBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
     QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
-    int triangleIndices = 0;
+    // Where each surface drawn (the whole one and the coarser ones) lies in triangleBuffer.
+    struct SurfaceRun {
+        const std::vector<uint32_t>* triangles;
+        size_t offset;  // in indices
+    };
+    std::vector<SurfaceRun> surfaceRuns;
+    bool edgesDue = false;
+    bool moving = false;
+    QTimer* settle = nullptr;
     int edgeIndices = 0;
     int pointsDrawn = 0;
 };

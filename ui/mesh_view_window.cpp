@@ -18,6 +18,8 @@ namespace meshthin {
 namespace {
 
 constexpr int kDryRunDelayMs = 60;  // after the last change; the promise is at most 100 ms
+// From this many points the geometry takes over 30 ms to build: it is built aside.
+constexpr long long kBuildAsideFrom = 100000;
 
 }  // namespace
 
@@ -34,7 +36,11 @@ MeshViewWindow::MeshViewWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     showCounts();
 }
 
-MeshViewWindow::~MeshViewWindow() = default;
+MeshViewWindow::~MeshViewWindow() {
+    // The builders stop at their next check and join here, before anything they post to could go.
+    stopGeometryBuild();
+    stoppedBuilders.clear();
+}
 
 void MeshViewWindow::createControls() {
     auto* layout = new QVBoxLayout(this);
@@ -109,12 +115,48 @@ void MeshViewWindow::meshChanged(std::shared_ptr<const Mesh> newMesh, const QStr
     stopDryRun();
     setWindowTitle(QStringLiteral("Mesh view - ") + fileName);
     mesh = std::move(newMesh);
-    geometry = std::make_shared<const MeshGeometry>(buildGeometry(*mesh));
+    stopGeometryBuild();
+    const uint64_t build = ++wantedGeometry;
+    fitWhenBuilt = fitWhenBuilt || fit;
+    geometryPending = true;
+    if (mesh->lastLoadedPoint() + 1 < kBuildAsideFrom) {
+        geometryBuilt(build, std::make_shared<const MeshGeometry>(buildGeometry(*mesh)));
+        return;
+    }
+    builder.thread = std::jthread([this, build, ended = builder.ended,
+                                   source = mesh](std::stop_token stop) {
+        auto built = std::make_shared<const MeshGeometry>(buildGeometry(*source, stop));
+        if (!stop.stop_requested()) {
+            QMetaObject::invokeMethod(
+                this, [this, build, built] { geometryBuilt(build, built); }, Qt::QueuedConnection);
+        }
+        ended->store(true, std::memory_order_release);
+    });
+}
+
+void MeshViewWindow::stopGeometryBuild() {
+    std::erase_if(stoppedBuilders, [](const Builder& b) {
+        return b.ended->load(std::memory_order_acquire);  // joins only those that have ended
+    });
+    if (builder.thread.joinable()) {
+        builder.thread.request_stop();
+        stoppedBuilders.push_back(std::move(builder));
+        builder = Builder();
+    }
+}
+
+void MeshViewWindow::geometryBuilt(uint64_t build, std::shared_ptr<const MeshGeometry> built) {
+    if (build != wantedGeometry) {
+        return;  // a newer mesh came meanwhile
+    }
+    geometryPending = false;
+    geometry = std::move(built);
     histogram->setHistogram(
         makeHistogram(geometry->values, geometry->shown, ValueHistogram::kBins));
     if (picture) {
-        picture->setGeometry(geometry, fit);
+        picture->setGeometry(geometry, fitWhenBuilt);
     }
+    fitWhenBuilt = false;
     showBelowNow();
     scheduleDryRun();
 }
@@ -124,6 +166,9 @@ void MeshViewWindow::thresholdChanged(std::optional<double> newThreshold) {
         return;
     }
     threshold = newThreshold;
+    if (geometryPending) {
+        return;  // the geometry's arrival shows it
+    }
     showBelowNow();
     scheduleDryRun();
 }
@@ -158,7 +203,7 @@ void MeshViewWindow::closeEvent(QCloseEvent* event) {
 }
 
 bool MeshViewWindow::dryRunPending() const {
-    return dryRunDelay->isActive() || wantedTrial != 0;
+    return geometryPending || dryRunDelay->isActive() || wantedTrial != 0;
 }
 
 // The points below the threshold, all marked as kept until the dry run says which go.
@@ -200,14 +245,14 @@ void MeshViewWindow::applyRemoved(const std::vector<int32_t>& removed) {
 
 void MeshViewWindow::scheduleDryRun() {
     stopDryRun();
-    if (!busy && geometry && geometry->pointCount() > 0 && threshold) {
+    if (!busy && !geometryPending && geometry && geometry->pointCount() > 0 && threshold) {
         dryRunDelay->start();
     }
 }
 
 void MeshViewWindow::startDryRun() {
     // A hidden view needs no marks: showing it asks for them.
-    if (busy || !geometry || !threshold || !isVisible()) {
+    if (busy || geometryPending || !geometry || !threshold || !isVisible()) {
         return;
     }
     // The outcome comes on the trial's thread and is shown on the window's.
@@ -260,7 +305,7 @@ void MeshViewWindow::showCounts() {
     if (picture) {
         QString state =
             QStringLiteral("%1 points shown; wireframe %2")
-                .arg(geometry ? std::count(geometry->shown.begin(), geometry->shown.end(), 1) : 0)
+                .arg(geometry ? geometry->shownCount : 0)
                 .arg(picture->wireframe() ? QStringLiteral("on") : QStringLiteral("off"));
         state += QStringLiteral("; ") + countsText();
         picture->setAccessibleDescription(state);

@@ -23,6 +23,9 @@
 //   pointPicked(p)            a click on point p in the view: select it in List1.
 //   thresholdPicked(t)        a click on the histogram: put t into Text1 as the slider does.
 //   closed()                  the user closed the view (uncheck View > Mesh View).
+// A mesh of 100,000 points or more has its geometry built on a thread of its own (a second at a
+// million points); meanwhile the view goes on showing the mesh before, and the new one comes
+// with its counts and marks once built. A newer mesh stops a build still going.
 // A hidden view starts no dry run; showing it finds the marks for the threshold of the moment.
 // Where no OpenGL context can be made (Qt's offscreen platform, a display without OpenGL), the
 // window says so in place of the picture and keeps its histogram and counts.
@@ -30,9 +33,12 @@
 
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "meshio/run/trial_run.h"
 #include "model/mesh.h"
@@ -66,8 +72,11 @@ public:
     // --- for tests and tools ---
     // The 3D picture; null where no OpenGL context can be made.
     MeshGLView* glView() const { return picture; }
-    // Whether a dry run is waiting to start or running.
+    // Whether a dry run is waiting to start (for the geometry too) or running.
     bool dryRunPending() const;
+    // Whether the picture, histogram and counts are those of the latest mesh: false while its
+    // geometry is being built.
+    bool geometryReady() const { return !geometryPending; }
     // The dry run's count for the threshold shown, once it has ended.
     std::optional<long long> removesCount() const { return removes; }
     QString countsText() const;
@@ -88,6 +97,8 @@ protected:
 private:
     void createControls();
     void createActions();
+    void geometryBuilt(uint64_t build, std::shared_ptr<const MeshGeometry> built);
+    void stopGeometryBuild();
     void showBelowNow();
     void scheduleDryRun();
     void startDryRun();
@@ -115,6 +126,20 @@ private:
     TrialRun dryRun;
     // The trial whose outcome is to be shown; 0 for none.
     uint64_t wantedTrial = 0;
+
+    // The geometry being built on a thread of its own: the build wanted (others are out of
+    // date), whether it is still to come, and whether it is to be fitted when it comes. The
+    // builder reads the shared immutable mesh and hands the geometry, immutable from then on, to
+    // the window's thread; only the window's thread touches these members.
+    struct Builder {
+        std::shared_ptr<std::atomic<bool>> ended = std::make_shared<std::atomic<bool>>(false);
+        std::jthread thread;
+    };
+    uint64_t wantedGeometry = 0;
+    bool geometryPending = false;
+    bool fitWhenBuilt = false;
+    Builder builder;
+    std::vector<Builder> stoppedBuilders;  // asked to stop, perhaps still ending
 };
 
 }  // namespace meshthin
