@@ -437,8 +437,11 @@ const std::vector<uint32_t>& trianglesToDraw(const MeshGeometry& geometry,
     const float worldPerPixel = camera.worldPerPixel(viewportHeight);
     const std::vector<uint32_t>* chosen = &geometry.triangles;
     for (const MeshGeometry::Coarser& surface : geometry.coarser) {
-        if (surface.cellSize / worldPerPixel <= pixels) {
-            chosen = &surface.triangles;  // finest first: the last that fits is the coarsest
+        // Finest first: the last that fits is the coarsest; once a coarser surface is drawn at
+        // all, one of more than kFullDetailTriangles gives way to the next.
+        if (surface.cellSize / worldPerPixel <= pixels ||
+            (chosen != &geometry.triangles && chosen->size() / 3 > kFullDetailTriangles)) {
+            chosen = &surface.triangles;
         }
     }
     return *chosen;

@@ -108,7 +108,8 @@ float removalMarkDiameter(const MeshGeometry& geometry, const MeshViewCamera& ca
 inline constexpr size_t kFullDetailTriangles = 300000;
 
 // The triangles to draw for camera in a view of the given height: the coarsest of geometry's
-// coarser surfaces whose cubes span at most pixels on screen, or the whole surface.
+// coarser surfaces whose cubes span at most pixels on screen, or the whole surface; of the
+// coarser ones, none of more than kFullDetailTriangles (a frame of a tenth of a second).
 const std::vector<uint32_t>& trianglesToDraw(const MeshGeometry& geometry,
                                              const MeshViewCamera& camera, int viewportHeight,
                                              float pixels);
