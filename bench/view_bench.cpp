@@ -8,18 +8,23 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <chrono>
 #include <fstream>
 #include <map>
 #include <memory>
 
 #include "bench/bench_meshes.h"
 #include "meshio/dry_run.h"
+#include "meshio/formats/mesh_convert.h"
+#include "meshio/formats/obj.h"
 #include "meshio/run/trial_run.h"
 #include "model/mesh.h"
+#include "tools/mesh_generators.h"
 #include "ui/mesh_geometry.h"
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 
 namespace meshthin {
 namespace {
@@ -229,6 +234,205 @@ void BM_ViewAddedMemory(benchmark::State& state) {
     state.counters["added_own_MB"] = static_cast<double>(addedOwn) / 1024.0;
 }
 
+// --- at a million points ---
+// The self-similar sphere of 1,000,000 points (999,601: 706 rings of 1,414 points, 1,996,000
+// triangles), made once, read as an OBJ file is and handed to the view as the window hands it.
+const std::shared_ptr<const Mesh>& millionMesh() {
+    static const std::shared_ptr<const Mesh> mesh = [] {
+        const std::string obj = generate::selfSimilarSphereObj(1000000, 7);
+        return std::make_shared<const Mesh>(
+            formats::meshFromPolygons(formats::readObj(obj, "million.obj")));
+    }();
+    return mesh;
+}
+
+double milliseconds(std::chrono::steady_clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// The window's events handled until done() holds; returns the longest the event loop was kept
+// from its events by one step of handling them (what a user sees as a freeze).
+template <typename Done>
+double pumpUntil(Done done, int timeoutMs = 60000) {
+    QElapsedTimer waited;
+    waited.start();
+    double longest = 0;
+    while (!done() && waited.elapsed() < timeoutMs) {
+        const auto before = std::chrono::steady_clock::now();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        longest = std::max(longest, milliseconds(std::chrono::steady_clock::now() - before));
+    }
+    return longest;
+}
+
+void BM_MillionBuildGeometry(benchmark::State& state) {
+    const auto& mesh = millionMesh();
+    MeshGeometry geometry;
+    for (auto _ : state) {
+        geometry = buildGeometry(*mesh);
+    }
+    describe(state, *mesh);
+    for (size_t k = 0; k < geometry.coarser.size(); ++k) {
+        state.counters["coarser" + std::to_string(k) + "_triangles"] =
+            static_cast<double>(geometry.coarser[k].triangles.size() / 3);
+    }
+    state.SetLabel("done off the window's thread: the window waits for none of it");
+}
+
+// A new mesh handed to the open view, as after a run: how long the call keeps the window's
+// thread (goal <= 100 ms), and how long until the new picture is on screen.
+void BM_MillionMeshChanged(benchmark::State& state) {
+    const auto& mesh = millionMesh();
+    auto view = openView(state, mesh);
+    if (!view) {
+        return;
+    }
+    pumpUntil([&] { return view->geometryReady(); });
+    double call = 0;
+    double longest = 0;
+    double shown = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        view->meshChanged(mesh, QStringLiteral("million.obj"), false);
+        call = std::max(call, milliseconds(std::chrono::steady_clock::now() - start));
+        longest = std::max(longest, pumpUntil([&] { return view->geometryReady(); }));
+        QSignalSpy swapped(view->glView(), &QOpenGLWidget::frameSwapped);
+        swapped.wait(10000);
+        shown = milliseconds(std::chrono::steady_clock::now() - start);
+    }
+    describe(state, *mesh);
+    state.counters["call_ms"] = call;
+    state.counters["longest_block_ms"] = std::max(call, longest);
+    state.counters["until_shown_ms"] = shown;
+    state.SetLabel("goal: call and longest block <= 100 ms");
+}
+
+// Frames while orbiting at a million points, the threshold below half of them: key presses
+// as fast as the frames come, each waiting for its frame to be shown. Goal >= 10 a second.
+void BM_MillionOrbitFrames(benchmark::State& state) {
+    const auto& mesh = millionMesh();
+    auto view = openView(state, mesh);
+    if (!view) {
+        return;
+    }
+    pumpUntil([&] { return view->geometryReady(); });
+    view->thresholdChanged(bench::thresholdFor(*mesh, 0.5));
+    view->glView()->setWireframe(state.range(0) != 0);
+    QSignalSpy swapped(view->glView(), &QOpenGLWidget::frameSwapped);
+    swapped.wait(5000);
+    for (int i = 0; i < 3; ++i) {  // the first frames upload the buffers
+        QTest::keyClick(view->glView(), Qt::Key_Left);
+        swapped.wait(5000);
+    }
+    for (auto _ : state) {
+        QTest::keyClick(view->glView(), Qt::Key_Left);
+        if (!swapped.wait(5000)) {
+            state.SkipWithError("no frame was shown within 5 seconds");
+            break;
+        }
+    }
+    describe(state, *mesh);
+    state.counters["frames_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["wireframe"] = static_cast<double>(state.range(0));
+    state.SetLabel("goal >= 10 frames a second");
+}
+
+// A frame once the camera has kept still (the finer surface), from the request until shown:
+// what the window's thread is kept from its events when orbiting stops. Goal <= 100 ms.
+void BM_MillionStillFrame(benchmark::State& state) {
+    const auto& mesh = millionMesh();
+    auto view = openView(state, mesh);
+    if (!view) {
+        return;
+    }
+    pumpUntil([&] { return view->geometryReady(); });
+    view->thresholdChanged(bench::thresholdFor(*mesh, 0.5));
+    QSignalSpy swapped(view->glView(), &QOpenGLWidget::frameSwapped);
+    swapped.wait(5000);
+    for (auto _ : state) {
+        view->glView()->update();
+        if (!swapped.wait(5000)) {
+            state.SkipWithError("no frame was shown within 5 seconds");
+            break;
+        }
+    }
+    describe(state, *mesh);
+    state.SetLabel("goal <= 100 ms");
+}
+
+// A click's pick at a million points: the nearest seen point under the cursor, at pixels
+// spread over the fitted sphere and off it. Goal < 10 ms each.
+void BM_MillionPick(benchmark::State& state) {
+    const auto& mesh = millionMesh();
+    const MeshGeometry geometry = buildGeometry(*mesh);
+    MeshViewCamera camera;
+    camera.fit(geometry.centre, geometry.radius);
+    camera.orbit(30, -20);
+    constexpr int kWidth = 720;
+    constexpr int kHeight = 560;
+    int at = 0;
+    int found = 0;
+    for (auto _ : state) {
+        const float x = static_cast<float>(37 * at % kWidth);
+        const float y = static_cast<float>(53 * at % kHeight);
+        found += pickPoint(geometry, camera, x, y, kWidth, kHeight, 12) >= 0 ? 1 : 0;
+        ++at;
+    }
+    describe(state, *mesh);
+    state.counters["picked_share"] = static_cast<double>(found) / static_cast<double>(at);
+    state.SetLabel("goal < 10 ms a pick");
+}
+
+// The trial run at a million points: its own time on a thread (the copy and the walk), then in
+// the open view, from the threshold's change until its marks are applied, with the longest the
+// window's event loop was kept from its events meanwhile. Goals: latency <= 2 x the run's own
+// time, no block above 100 ms.
+void BM_MillionTrialRun(benchmark::State& state) {
+    const auto& mesh = millionMesh();
+    const double low = bench::thresholdFor(*mesh, 0.3);
+    const double high = bench::thresholdFor(*mesh, 0.5);
+    double own = 0;
+    {
+        TrialRun trials;
+        const auto start = std::chrono::steady_clock::now();
+        trials.start(mesh, high);
+        if (!trials.wait().removed) {
+            state.SkipWithError("the trial run failed");
+            return;
+        }
+        own = milliseconds(std::chrono::steady_clock::now() - start);
+    }
+    auto view = openView(state, mesh);
+    if (!view) {
+        return;
+    }
+    pumpUntil([&] { return view->geometryReady(); });
+    view->thresholdChanged(low);
+    pumpUntil([&] { return !view->dryRunPending(); });
+    double latency = 0;
+    double longest = 0;
+    bool flip = false;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        // A move superseded at once: its trial is stopped, the newer one shown.
+        view->thresholdChanged(flip ? low * 1.01 : high * 1.01);
+        pumpUntil([] { return false; }, 100);
+        view->thresholdChanged(flip ? low : high);
+        const auto moved = std::chrono::steady_clock::now();
+        longest = std::max(longest, pumpUntil([&] { return !view->dryRunPending(); }));
+        latency = std::max(latency, milliseconds(std::chrono::steady_clock::now() - moved));
+        (void)start;
+        flip = !flip;
+    }
+    describe(state, *mesh);
+    state.counters["own_run_ms"] = own;
+    state.counters["latency_ms"] = latency;
+    state.counters["latency_per_own"] = latency / own;
+    state.counters["longest_block_ms"] = longest;
+    state.SetLabel("goal: latency_per_own <= 2, longest_block_ms <= 100");
+}
+
 void shapes(benchmark::internal::Benchmark* b) {
     b->ArgName("shape")->Arg(kSphere)->Arg(kGrid)->Unit(benchmark::kMillisecond);
 }
@@ -255,6 +459,18 @@ BENCHMARK(BM_ViewFrame)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ViewFrameReadBack)->Apply(shapes);
 BENCHMARK(BM_ViewMeshChangedAndFirstFrame)->Apply(shapes);
+BENCHMARK(BM_MillionBuildGeometry)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MillionMeshChanged)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MillionOrbitFrames)
+    ->ArgName("wireframe")
+    ->Arg(0)
+    ->Arg(1)
+    ->MinTime(3)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MillionStillFrame)->MinTime(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MillionPick)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MillionTrialRun)->Iterations(4)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace meshthin

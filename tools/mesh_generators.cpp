@@ -45,9 +45,29 @@ std::string meshFile(const std::string& title, const std::vector<Xyz>& points,
     return text;
 }
 
-}  // namespace
+// The same mesh as an OBJ file: "v x y z" lines, then "f" lines of 1-based point numbers.
+std::string objFile(const std::string& title, const std::vector<Xyz>& points,
+                    const std::vector<std::vector<int>>& faces) {
+    std::string text = "# " + title + "\n";
+    for (const Xyz& p : points) {
+        text += "v " + number(p.x) + " " + number(p.y) + " " + number(p.z) + "\n";
+    }
+    for (const auto& face : faces) {
+        text += "f";
+        for (int p : face) {
+            text += " " + std::to_string(p + 1);
+        }
+        text += "\n";
+    }
+    return text;
+}
 
-std::string sphere(int rings, int segments, double noise, unsigned seed) {
+struct Shape {
+    std::vector<Xyz> points;
+    std::vector<std::vector<int>> faces;
+};
+
+Shape sphereShape(int rings, int segments, double noise, unsigned seed) {
     std::mt19937 random(seed);
     std::uniform_real_distribution<double> jitter(-noise, noise);
     std::vector<Xyz> points;
@@ -81,7 +101,15 @@ std::string sphere(int rings, int segments, double noise, unsigned seed) {
     for (int s = 0; s < segments; ++s) {
         faces.push_back({south, at(rings - 1, s), at(rings - 1, s + 1)});
     }
-    return meshFile("noisy sphere, " + std::to_string(points.size()) + " points", points, faces);
+    return {std::move(points), std::move(faces)};
+}
+
+}  // namespace
+
+std::string sphere(int rings, int segments, double noise, unsigned seed) {
+    const Shape shape = sphereShape(rings, segments, noise, seed);
+    return meshFile("noisy sphere, " + std::to_string(shape.points.size()) + " points",
+                    shape.points, shape.faces);
 }
 
 std::string grid(int columns, int rows, double bump, unsigned seed) {
@@ -157,6 +185,14 @@ std::string selfSimilarSphere(int pointCount, unsigned seed) {
     const int rings = ringsForAbout(pointCount);
     const int ringsAt4000 = ringsForAbout(4000);
     return sphere(rings, 2 * rings, 0.05 * ringsAt4000 / rings, seed);
+}
+
+std::string selfSimilarSphereObj(int pointCount, unsigned seed) {
+    const int rings = ringsForAbout(pointCount);
+    const int ringsAt4000 = ringsForAbout(4000);
+    const Shape shape = sphereShape(rings, 2 * rings, 0.05 * ringsAt4000 / rings, seed);
+    return objFile("noisy sphere, " + std::to_string(shape.points.size()) + " points", shape.points,
+                   shape.faces);
 }
 
 std::string selfSimilarGrid(int pointCount, unsigned seed) {

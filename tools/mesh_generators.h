@@ -33,5 +33,7 @@ std::string sphereWithAbout(int pointCount, unsigned seed);
 // pointCount points in 8 columns to every 5 rows; at 4,000 points both are the meshes above.
 std::string selfSimilarSphere(int pointCount, unsigned seed);
 std::string selfSimilarGrid(int pointCount, unsigned seed);
+// The self-similar sphere as an OBJ file, for sizes past the mesh file's 32,767 points.
+std::string selfSimilarSphereObj(int pointCount, unsigned seed);
 
 }  // namespace meshthin::generate

@@ -49,7 +49,7 @@
 #include "model/mesh.h"
 #include "ui/help_text.h"
 #include "ui/lists.h"
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 #include "ui/picture.h"
 #include "ui/reduction_command.h"
 #include "ui/text_list_model.h"

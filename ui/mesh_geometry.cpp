@@ -2,6 +2,7 @@
 #include "ui/mesh_geometry.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -44,6 +45,7 @@ void measure(MeshGeometry& geometry) {
             geometry.highValue =
                 any ? std::max(geometry.highValue, geometry.values[i]) : geometry.values[i];
             any = true;
+            ++geometry.shownCount;
         }
     }
     geometry.boxLow = any ? low : glm::vec3(0);
@@ -60,6 +62,15 @@ void measure(MeshGeometry& geometry) {
     for (size_t i = 0; i < geometry.pointCount(); ++i) {
         geometry.shades[i] = static_cast<float>(
             fractionInRange(geometry.values[i], geometry.lowValue, geometry.highValue));
+    }
+}
+
+// Thrown when a build is asked to stop: the geometry half made is thrown away.
+struct BuildStopped {};
+
+void stopIfAsked(const std::stop_token& stop) {
+    if (stop.stop_requested()) {
+        throw BuildStopped{};
     }
 }
 
@@ -143,7 +154,7 @@ void orient(MeshGeometry& geometry) {
     }
 }
 
-void readFaces(const Mesh& mesh, MeshGeometry& geometry) {
+void readFaces(const Mesh& mesh, MeshGeometry& geometry, const std::stop_token& stop) {
     if (!mesh.Faces.exists()) {
         return;
     }
@@ -154,6 +165,9 @@ void readFaces(const Mesh& mesh, MeshGeometry& geometry) {
     std::vector<uint32_t> cut;
     bool turnsAgree = true;  // every cut triangle turns as its polygon does
     for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
+        if (f % 4096 == 0) {
+            stopIfAsked(stop);
+        }
         if (mesh.Faces(f).removedz()) {
             continue;
         }
@@ -189,7 +203,9 @@ void readFaces(const Mesh& mesh, MeshGeometry& geometry) {
             geometry.triangles.push_back(ring[k]);
         }
     }
+    stopIfAsked(stop);
     std::sort(edgeKeys.begin(), edgeKeys.end());
+    stopIfAsked(stop);
     geometry.closed = turnsAgree && closesSurface(edgeKeys);
     if (geometry.closed) {
         orient(geometry);
@@ -211,6 +227,164 @@ void readFaces(const Mesh& mesh, MeshGeometry& geometry) {
 }
 
 // --- picking ---
+
+// Sorts the shown points and the triangles into the pick grid. A cube is four mean edges wide,
+// so that one of a surface holds some tens of triangles, and as many more as keep the grid
+// under two million cubes (8 MB of starts for points and for triangles each).
+void buildPickGrid(MeshGeometry& geometry) {
+    PickGrid& grid = geometry.grid;
+    const glm::vec3 size = geometry.boxHigh - geometry.boxLow;
+    const float widest = std::max({size.x, size.y, size.z, 1e-6f});
+    float edge = geometry.meanEdgeLength > 0 ? 4 * geometry.meanEdgeLength : widest / 16;
+    edge = std::max(edge, widest * 1e-4f);
+    constexpr double kMostCells = 1 << 21;
+    const auto cellsFor = [&](float e) { return glm::ivec3(glm::floor(size / e)) + 1; };
+    while (static_cast<double>(cellsFor(edge).x) * cellsFor(edge).y * cellsFor(edge).z >
+           kMostCells) {
+        edge *= 1.25f;
+    }
+    grid.low = geometry.boxLow;
+    grid.cellSize = edge;
+    grid.cells = cellsFor(edge);
+    const size_t cellCount = static_cast<size_t>(grid.cells.x) * grid.cells.y * grid.cells.z;
+
+    // Counted, then placed: each cell's list lies in one run of the array.
+    grid.pointStart.assign(cellCount + 1, 0);
+    for (size_t i = 0; i < geometry.pointCount(); ++i) {
+        if (geometry.shown[i] != 0) {
+            ++grid.pointStart[grid.index(grid.cellOf(geometry.position(i))) + 1];
+        }
+    }
+    for (size_t c = 0; c < cellCount; ++c) {
+        if (grid.pointStart[c + 1] != 0) {
+            grid.pointCells.push_back(static_cast<uint32_t>(c));
+        }
+        grid.pointStart[c + 1] += grid.pointStart[c];
+    }
+    grid.points.resize(grid.pointStart[cellCount]);
+    std::vector<uint32_t> next(grid.pointStart.begin(), grid.pointStart.end() - 1);
+    for (size_t i = 0; i < geometry.pointCount(); ++i) {
+        if (geometry.shown[i] != 0) {
+            grid.points[next[grid.index(grid.cellOf(geometry.position(i)))]++] =
+                static_cast<uint32_t>(i);
+        }
+    }
+
+    // A triangle goes into every cell its box meets.
+    const auto forEachCell = [&](size_t t, auto&& visit) {
+        const glm::vec3 a = geometry.position(geometry.triangles[t]);
+        const glm::vec3 b = geometry.position(geometry.triangles[t + 1]);
+        const glm::vec3 c = geometry.position(geometry.triangles[t + 2]);
+        const glm::ivec3 from = grid.cellOf(glm::min(a, glm::min(b, c)));
+        const glm::ivec3 to = grid.cellOf(glm::max(a, glm::max(b, c)));
+        for (int k = from.z; k <= to.z; ++k) {
+            for (int j = from.y; j <= to.y; ++j) {
+                for (int i = from.x; i <= to.x; ++i) {
+                    visit(grid.index({i, j, k}));
+                }
+            }
+        }
+    };
+    grid.triangleStart.assign(cellCount + 1, 0);
+    for (size_t t = 0; t + 2 < geometry.triangles.size(); t += 3) {
+        forEachCell(t, [&](uint32_t cell) { ++grid.triangleStart[cell + 1]; });
+    }
+    for (size_t c = 0; c < cellCount; ++c) {
+        grid.triangleStart[c + 1] += grid.triangleStart[c];
+    }
+    grid.triangles.resize(grid.triangleStart[cellCount]);
+    next.assign(grid.triangleStart.begin(), grid.triangleStart.end() - 1);
+    for (size_t t = 0; t + 2 < geometry.triangles.size(); t += 3) {
+        forEachCell(
+            t, [&](uint32_t cell) { grid.triangles[next[cell]++] = static_cast<uint32_t>(t / 3); });
+    }
+}
+
+// One coarser surface: cubes of cell over the box, as MeshGeometry::Coarser says.
+MeshGeometry::Coarser coarserSurface(const MeshGeometry& geometry, float cell,
+                                     const std::stop_token& stop) {
+    struct Sorted {
+        uint64_t cube;
+        uint32_t point;
+    };
+    std::vector<Sorted> byCube;
+    byCube.reserve(geometry.shownCount);
+    for (size_t i = 0; i < geometry.pointCount(); ++i) {
+        if (geometry.shown[i] != 0) {
+            const glm::uvec3 c((geometry.position(i) - geometry.boxLow) / cell);
+            byCube.push_back(
+                {(static_cast<uint64_t>(c.x) << 42) | (static_cast<uint64_t>(c.y) << 21) | c.z,
+                 static_cast<uint32_t>(i)});
+        }
+    }
+    std::sort(byCube.begin(), byCube.end(), [](const Sorted& a, const Sorted& b) {
+        return a.cube < b.cube || (a.cube == b.cube && a.point < b.point);
+    });
+    stopIfAsked(stop);
+    std::vector<uint32_t> standsFor(geometry.pointCount(), 0);
+    for (size_t k = 0; k < byCube.size(); ++k) {
+        const bool first = k == 0 || byCube[k].cube != byCube[k - 1].cube;
+        standsFor[byCube[k].point] = first ? byCube[k].point : standsFor[byCube[k - 1].point];
+    }
+    // Each kept triangle starts at its lowest point, so that one met twice sorts together,
+    // and keeps its turn.
+    std::vector<std::array<uint32_t, 3>> kept;
+    for (size_t t = 0; t + 2 < geometry.triangles.size(); t += 3) {
+        std::array<uint32_t, 3> c = {standsFor[geometry.triangles[t]],
+                                     standsFor[geometry.triangles[t + 1]],
+                                     standsFor[geometry.triangles[t + 2]]};
+        if (c[0] == c[1] || c[1] == c[2] || c[0] == c[2]) {
+            continue;
+        }
+        std::rotate(c.begin(), std::min_element(c.begin(), c.end()), c.end());
+        kept.push_back(c);
+    }
+    stopIfAsked(stop);
+    std::sort(kept.begin(), kept.end());
+    kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+    MeshGeometry::Coarser surface;
+    surface.cellSize = cell;
+    surface.triangles.reserve(3 * kept.size());
+    for (const auto& c : kept) {
+        surface.triangles.insert(surface.triangles.end(), c.begin(), c.end());
+    }
+    return surface;
+}
+
+// Coarser surfaces of 512 down to 64 cubes along the box's widest side, each kept while it has
+// at most half the triangles of the finer one.
+void buildCoarserSurfaces(MeshGeometry& geometry, const std::stop_token& stop) {
+    if (geometry.triangles.size() / 3 <= kFullDetailTriangles) {
+        return;
+    }
+    const glm::vec3 size = geometry.boxHigh - geometry.boxLow;
+    const float widest = std::max({size.x, size.y, size.z, 1e-6f});
+    size_t finer = geometry.triangles.size();
+    for (const float cubes : {512.0f, 256.0f, 128.0f, 64.0f}) {
+        MeshGeometry::Coarser surface = coarserSurface(geometry, widest / cubes * 1.0001f, stop);
+        if (2 * surface.triangles.size() > finer) {
+            continue;
+        }
+        finer = surface.triangles.size();
+        geometry.coarser.push_back(std::move(surface));
+    }
+}
+
+// Projection into the view's pixels with the camera's matrices made once, not per point.
+struct Projector {
+    glm::mat4 projectionView;
+    float width;
+    float height;
+
+    ScreenPoint operator()(glm::vec3 point) const {
+        const glm::vec4 clip = projectionView * glm::vec4(point, 1);
+        if (clip.w <= 0) {
+            return {0, 0, -1};
+        }
+        const glm::vec3 ndc = glm::vec3(clip) / clip.w;
+        return {(ndc.x + 1) / 2 * width, (1 - ndc.y) / 2 * height, (ndc.z + 1) / 2};
+    }
+};
 
 // The distance along the ray at which it passes through triangle abc, or infinity
 // (Moeller and Trumbore's test).
@@ -239,15 +413,43 @@ float hitDistance(glm::vec3 origin, glm::vec3 direction, glm::vec3 a, glm::vec3 
 
 }  // namespace
 
-MeshGeometry buildGeometry(const Mesh& mesh) {
+MeshGeometry buildGeometry(const Mesh& mesh, std::stop_token stop) {
     MeshGeometry geometry;
     if (!mesh.Points.exists()) {
         return geometry;
     }
-    readPoints(mesh, geometry);
-    measure(geometry);
-    readFaces(mesh, geometry);
+    try {
+        readPoints(mesh, geometry);
+        stopIfAsked(stop);
+        measure(geometry);
+        readFaces(mesh, geometry, stop);
+        buildPickGrid(geometry);
+        buildCoarserSurfaces(geometry, stop);
+    } catch (const BuildStopped&) {
+        return {};
+    }
     return geometry;
+}
+
+const std::vector<uint32_t>& trianglesToDraw(const MeshGeometry& geometry,
+                                             const MeshViewCamera& camera, int viewportHeight,
+                                             float pixels) {
+    const float worldPerPixel = camera.worldPerPixel(viewportHeight);
+    const std::vector<uint32_t>* chosen = &geometry.triangles;
+    for (const MeshGeometry::Coarser& surface : geometry.coarser) {
+        // Finest first: the last that fits is the coarsest; once a coarser surface is drawn at
+        // all, one of more than kFullDetailTriangles gives way to the next.
+        if (surface.cellSize / worldPerPixel <= pixels ||
+            (chosen != &geometry.triangles && chosen->size() / 3 > kFullDetailTriangles)) {
+            chosen = &surface.triangles;
+        }
+    }
+    return *chosen;
+}
+
+bool marksAsDots(const MeshGeometry& geometry, const MeshViewCamera& camera, int viewportHeight) {
+    return geometry.meanEdgeLength <= 0 ||
+           geometry.meanEdgeLength / camera.worldPerPixel(viewportHeight) >= kDotSpacing;
 }
 
 float removalMarkDiameter(const MeshGeometry& geometry, const MeshViewCamera& camera,
@@ -272,17 +474,79 @@ bool seenFrom(const MeshGeometry& geometry, glm::vec3 eye, uint32_t point) {
     // A surface closer than this to the point is the point's own neighbourhood.
     const float slack = geometry.radius * 1e-4f;
     const auto& t = geometry.triangles;
-    for (size_t k = 0; k + 2 < t.size(); k += 3) {
+    const auto hides = [&](size_t k) {
         if (t[k] == point || t[k + 1] == point || t[k + 2] == point) {
-            continue;
-        }
-        const float hit = hitDistance(eye, direction, geometry.position(t[k]),
-                                      geometry.position(t[k + 1]), geometry.position(t[k + 2]));
-        if (hit < length - slack) {
             return false;
         }
+        return hitDistance(eye, direction, geometry.position(t[k]), geometry.position(t[k + 1]),
+                           geometry.position(t[k + 2])) < length - slack;
+    };
+    const PickGrid& grid = geometry.grid;
+    if (grid.empty()) {
+        for (size_t k = 0; k + 2 < t.size(); k += 3) {
+            if (hides(k)) {
+                return false;
+            }
+        }
+        return true;
     }
-    return true;
+    // The cells the line crosses, from where it enters the grid to the point's own (Amanatides
+    // and Woo's walk), each cell's triangles tried.
+    const glm::vec3 high = grid.low + glm::vec3(grid.cells) * grid.cellSize;
+    float enter = 0;
+    for (int a = 0; a < 3; ++a) {
+        if (direction[a] != 0) {
+            const float t0 = (grid.low[a] - eye[a]) / direction[a];
+            const float t1 = (high[a] - eye[a]) / direction[a];
+            enter = std::max(enter, std::min(t0, t1));
+        }
+    }
+    enter = std::min(enter, length);
+    glm::ivec3 cell = grid.cellOf(eye + direction * enter);
+    const glm::ivec3 last = grid.cellOf(target);
+    glm::ivec3 step(0);
+    glm::vec3 nextCrossing(std::numeric_limits<float>::infinity());
+    glm::vec3 crossingStep(std::numeric_limits<float>::infinity());
+    for (int a = 0; a < 3; ++a) {
+        if (direction[a] > 0) {
+            step[a] = 1;
+            nextCrossing[a] =
+                (grid.low[a] + static_cast<float>(cell[a] + 1) * grid.cellSize - eye[a]) /
+                direction[a];
+            crossingStep[a] = grid.cellSize / direction[a];
+        } else if (direction[a] < 0) {
+            step[a] = -1;
+            nextCrossing[a] =
+                (grid.low[a] + static_cast<float>(cell[a]) * grid.cellSize - eye[a]) / direction[a];
+            crossingStep[a] = -grid.cellSize / direction[a];
+        }
+    }
+    while (true) {
+        const uint32_t c = grid.index(cell);
+        for (uint32_t i = grid.triangleStart[c]; i < grid.triangleStart[c + 1]; ++i) {
+            if (hides(3 * static_cast<size_t>(grid.triangles[i]))) {
+                return false;
+            }
+        }
+        if (cell == last) {
+            return true;
+        }
+        int a = 0;
+        if (nextCrossing[1] < nextCrossing[a]) {
+            a = 1;
+        }
+        if (nextCrossing[2] < nextCrossing[a]) {
+            a = 2;
+        }
+        if (nextCrossing[a] > length + grid.cellSize) {
+            return true;  // past the point (rounding kept the walk off its cell)
+        }
+        cell[a] += step[a];
+        if (cell[a] < 0 || cell[a] >= grid.cells[a]) {
+            return true;
+        }
+        nextCrossing[a] += crossingStep[a];
+    }
 }
 
 int pickPoint(const MeshGeometry& geometry, const MeshViewCamera& camera, float x, float y,
@@ -292,17 +556,51 @@ int pickPoint(const MeshGeometry& geometry, const MeshViewCamera& camera, float 
         uint32_t point;
     };
     std::vector<Candidate> near;
-    for (uint32_t i = 0; i < geometry.pointCount(); ++i) {
-        if (geometry.shown[i] == 0) {
-            continue;
-        }
-        const ScreenPoint s = camera.project(geometry.position(i), width, height);
+    const float aspect = static_cast<float>(width) / static_cast<float>(std::max(height, 1));
+    const glm::mat4 view = camera.view();
+    const Projector project{camera.projection(aspect) * view, static_cast<float>(width),
+                            static_cast<float>(height)};
+    const auto tryPoint = [&](uint32_t i) {
+        const ScreenPoint s = project(geometry.position(i));
         if (s.depth < 0 || s.depth > 1) {
-            continue;
+            return;
         }
         const float d = std::hypot(s.x - x, s.y - y);
         if (d <= radius) {
             near.push_back({d, i});
+        }
+    };
+    const PickGrid& grid = geometry.grid;
+    if (grid.empty()) {
+        for (uint32_t i = 0; i < geometry.pointCount(); ++i) {
+            if (geometry.shown[i] != 0) {
+                tryPoint(i);
+            }
+        }
+    } else {
+        // Only the cells whose ball may reach within radius of the cursor on screen: its
+        // projected radius, with a margin for the stretch of a ball projected off the axis.
+        const float cellRadius = grid.cellSize * 0.8661f;
+        const float pixelsPerUnit = static_cast<float>(height) / 2 /
+                                    std::tan(glm::radians(MeshViewCamera::kFieldOfViewDegrees) / 2);
+        for (const uint32_t c : grid.pointCells) {
+            const glm::ivec3 ijk(static_cast<int>(c % static_cast<uint32_t>(grid.cells.x)),
+                                 static_cast<int>(c / static_cast<uint32_t>(grid.cells.x) %
+                                                  static_cast<uint32_t>(grid.cells.y)),
+                                 static_cast<int>(c / static_cast<uint32_t>(grid.cells.x) /
+                                                  static_cast<uint32_t>(grid.cells.y)));
+            const glm::vec3 centre = grid.low + (glm::vec3(ijk) + 0.5f) * grid.cellSize;
+            const float depth = -(view * glm::vec4(centre, 1)).z;
+            if (depth - cellRadius > 1e-6f) {
+                const ScreenPoint s = project(centre);
+                const float reach = 1.5f * cellRadius * pixelsPerUnit / (depth - cellRadius);
+                if (s.depth >= 0 && std::hypot(s.x - x, s.y - y) > radius + reach) {
+                    continue;
+                }
+            }
+            for (uint32_t k = grid.pointStart[c]; k < grid.pointStart[c + 1]; ++k) {
+                tryPoint(grid.points[k]);
+            }
         }
     }
     std::sort(near.begin(), near.end(), [](const Candidate& a, const Candidate& b) {

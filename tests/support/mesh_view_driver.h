@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 
 namespace meshthin::testing {
 

@@ -13,7 +13,7 @@
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
 #include "ui/keep_field.h"
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 
 namespace meshthin::testing {
 namespace {

@@ -16,7 +16,7 @@
 #include "meshio/numtext.h"
 #include "support/address_space_limit.h"
 #include "ui/form1_fixture.h"
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 
 namespace meshthin {
 namespace {

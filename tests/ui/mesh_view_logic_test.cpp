@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <random>
 
 #include "meshio/reduction.h"
 #include "model/mesh.h"
@@ -261,6 +262,16 @@ TEST_F(MeshGeometryTest, MarksShrinkWhereThePointsCrowdTheScreenAndGrowBackWhenZ
     EXPECT_NEAR(b.x - a.x, 10, 0.01);
     camera.zoom(20);
     EXPECT_EQ(removalMarkDiameter(g, camera, kHeight), 8);
+    // Dots only where the points lie kDotSpacing pixels apart or more; the surface is tinted
+    // below that.
+    camera.fit(g.centre, g.radius);
+    EXPECT_FALSE(marksAsDots(g, camera, kHeight));
+    while (g.meanEdgeLength / camera.worldPerPixel(kHeight) < kDotSpacing) {
+        camera.zoom(1);
+    }
+    EXPECT_TRUE(marksAsDots(g, camera, kHeight));
+    camera.zoom(-1);
+    EXPECT_FALSE(marksAsDots(g, camera, kHeight));
 }
 
 TEST_F(MeshGeometryTest, RemovedPointsAndFacesAreNotShownAndRebuiltFacesAreRings) {
@@ -321,6 +332,49 @@ TEST_F(MeshGeometryTest, PicksTheNearestSeenPointNeverOneBehindTheSurface) {
         }
     }
     EXPECT_EQ(pickPoint(g, camera, 0, 0, kWidth, kHeight, 12), -1);  // nothing near the corner
+}
+
+// The pick grid changes how picking searches, never what it finds: over generated meshes seen
+// from random places, the pick is the one a search of every point and every triangle makes.
+TEST_F(MeshGeometryTest, PickingThroughTheGridFindsWhatASearchOfEverythingFinds) {
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> turn(-300, 300);
+    std::uniform_real_distribution<float> unit(0, 1);
+    int picked = 0;
+    int hidden = 0;
+    for (const std::string& text :
+         {generate::selfSimilarSphere(4000, 3), generate::selfSimilarGrid(3000, 5), kCube}) {
+        mesh = Mesh();
+        loadAndAnalyze(text);
+        const MeshGeometry g = buildGeometry(mesh);
+        ASSERT_FALSE(g.grid.empty());
+        MeshGeometry everything = g;
+        everything.grid = PickGrid();
+        for (int view = 0; view < 12; ++view) {
+            MeshViewCamera camera;
+            camera.fit(g.centre, g.radius);
+            camera.orbit(turn(random), turn(random));
+            camera.zoom(unit(random) * 6 - 1);
+            camera.pan(turn(random) / 4, turn(random) / 4, kHeight);
+            for (int click = 0; click < 20; ++click) {
+                // Near a random point, or anywhere in the view.
+                const auto p = static_cast<size_t>(unit(random) * (g.pointCount() - 1));
+                ScreenPoint at = camera.project(g.position(p), kWidth, kHeight);
+                if (click % 3 == 0) {
+                    at = {unit(random) * kWidth, unit(random) * kHeight, 0};
+                }
+                const int expected =
+                    pickPoint(everything, camera, at.x + 2, at.y - 1, kWidth, kHeight, 12);
+                ASSERT_EQ(pickPoint(g, camera, at.x + 2, at.y - 1, kWidth, kHeight, 12), expected);
+                picked += expected >= 0 ? 1 : 0;
+                const bool seen = seenFrom(everything, camera.eye(), static_cast<uint32_t>(p));
+                ASSERT_EQ(seenFrom(g, camera.eye(), static_cast<uint32_t>(p)), seen);
+                hidden += seen ? 0 : 1;
+            }
+        }
+    }
+    EXPECT_GT(picked, 200);  // most clicks land on a point,
+    EXPECT_GT(hidden, 100);  // and many points lie behind the surface
 }
 
 // --- colours and histogram ---

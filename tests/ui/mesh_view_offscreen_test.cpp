@@ -16,7 +16,7 @@
 #include "model/mesh.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
-#include "ui/mesh_view.h"
+#include "ui/mesh_view_window.h"
 
 namespace meshthin::testing {
 namespace {

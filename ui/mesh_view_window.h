@@ -24,29 +24,29 @@
 //   thresholdPicked(t)        a click on the histogram, or the threshold found for the keep
 //                             field's target: put t into Text1 as the slider does.
 //   closed()                  the user closed the view (uncheck View > Mesh View).
+// A mesh of 100,000 points or more has its geometry built on a thread of its own (a second at a
+// million points); meanwhile the view goes on showing the mesh before, and the new one comes
+// with its counts and marks once built. A newer mesh stops a build still going.
 // A hidden view starts no dry run; showing it finds the marks for the threshold of the moment.
 // Where no OpenGL context can be made (Qt's offscreen platform, a display without OpenGL), the
 // window says so in place of the picture and keeps its histogram and counts.
 #pragma once
 
-#include <QImage>
-#include <QOpenGLBuffer>
-#include <QOpenGLExtraFunctions>
-#include <QOpenGLShaderProgram>
-#include <QOpenGLVertexArrayObject>
-#include <QOpenGLWidget>
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "meshio/run/trial_run.h"
 #include "model/mesh.h"
-#include "ui/histogram.h"
 #include "ui/mesh_geometry.h"
-#include "ui/mesh_view_camera.h"
+#include "ui/mesh_gl_view.h"
+#include "ui/value_histogram.h"
+#include "ui/value_legend.h"
 
 class QLabel;
 class QTimer;
@@ -54,127 +54,6 @@ class QTimer;
 namespace meshthin {
 
 class KeepField;
-
-// The kinds of mark a point carries, as the view's per-point attribute holds them.
-enum class Mark : uint8_t {
-    none = 0,
-    keptBelow = 1,  // below the threshold now; the run re-values it above before reaching it
-    removed = 2,    // a run at the threshold removes it
-};
-
-// The 3D picture: draws the geometry it is given, with marks as a per-point attribute that is
-// replaced without touching the rest.
-class MeshGLView : public QOpenGLWidget, protected QOpenGLExtraFunctions {
-    Q_OBJECT
-
-public:
-    explicit MeshGLView(QWidget* parent = nullptr);
-    ~MeshGLView() override;
-
-    void setGeometry(std::shared_ptr<const MeshGeometry> geometry, bool fit);
-    void setMarks(std::vector<uint8_t> marks);
-    void setSelectedPoint(int point);
-    void setWireframe(bool on);
-    bool wireframe() const { return showEdges; }
-    void fitWholeMesh();
-    const MeshViewCamera& camera() const { return eyeOn; }
-    // Where point lands in the widget, in logical pixels from the top left.
-    ScreenPoint screenPointOf(int point) const;
-
-signals:
-    void pointPicked(int point);
-    void stateChanged();
-
-protected:
-    void initializeGL() override;
-    void paintGL() override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    void uploadGeometry();
-    void uploadMarks();
-    void releaseBuffers();
-
-    std::shared_ptr<const MeshGeometry> shape;
-    std::vector<uint8_t> marks;
-    MeshViewCamera eyeOn;
-    int selected = -1;
-    bool showEdges = false;
-    bool geometryDue = false;
-    bool marksDue = false;
-    bool ready = false;
-
-    QPoint pressedAt;
-    QPoint lastAt;
-    Qt::MouseButton dragging = Qt::NoButton;
-    bool dragged = false;
-
-    QOpenGLShaderProgram surfaceProgram;
-    QOpenGLShaderProgram edgeProgram;
-    QOpenGLShaderProgram markProgram;
-    QOpenGLVertexArrayObject surfaceArray;
-    QOpenGLVertexArrayObject edgeArray;
-    QOpenGLVertexArrayObject markArray;
-    QOpenGLBuffer positionBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer shadeBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer markBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer normalBuffer{QOpenGLBuffer::VertexBuffer};
-    QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
-    QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
-    int triangleIndices = 0;
-    int edgeIndices = 0;
-    int pointsDrawn = 0;
-};
-
-// The colour map with the value range at its ends, and what the marks mean.
-class ValueLegend : public QWidget {
-    Q_OBJECT
-
-public:
-    explicit ValueLegend(QWidget* parent = nullptr);
-    void setRange(double low, double high, std::optional<double> threshold);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    double low = 0;
-    double high = 0;
-};
-
-// The count of points per value bin, the threshold as a vertical line and the count below it.
-// A click (or Left and Right with focus) picks a threshold.
-class ValueHistogram : public QWidget {
-    Q_OBJECT
-
-public:
-    static constexpr int kBins = 64;
-    explicit ValueHistogram(QWidget* parent = nullptr);
-    void setHistogram(Histogram bins);
-    void setThreshold(std::optional<double> threshold, long long below);
-
-signals:
-    void thresholdPicked(double threshold);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    QRect barArea() const;
-    void describe();
-
-    Histogram bins;
-    std::optional<double> threshold;
-    long long below = 0;
-};
 
 class MeshViewWindow : public QWidget {
     Q_OBJECT
@@ -196,8 +75,11 @@ public:
     // --- for tests and tools ---
     // The 3D picture; null where no OpenGL context can be made.
     MeshGLView* glView() const { return picture; }
-    // Whether a dry run is waiting to start or running.
+    // Whether a dry run is waiting to start (for the geometry too) or running.
     bool dryRunPending() const;
+    // Whether the picture, histogram and counts are those of the latest mesh: false while its
+    // geometry is being built.
+    bool geometryReady() const { return !geometryPending; }
     // The dry run's count for the threshold shown, once it has ended.
     std::optional<long long> removesCount() const { return removes; }
     QString countsText() const;
@@ -218,6 +100,8 @@ protected:
 private:
     void createControls();
     void createActions();
+    void geometryBuilt(uint64_t build, std::shared_ptr<const MeshGeometry> built);
+    void stopGeometryBuild();
     void showBelowNow();
     void scheduleDryRun();
     void startDryRun();
@@ -246,9 +130,20 @@ private:
     TrialRun dryRun;
     // The trial whose outcome is to be shown; 0 for none.
     uint64_t wantedTrial = 0;
-};
 
-// Whether this program can make an OpenGL context at all (false on the offscreen platform).
-bool openGLAvailable();
+    // The geometry being built on a thread of its own: the build wanted (others are out of
+    // date), whether it is still to come, and whether it is to be fitted when it comes. The
+    // builder reads the shared immutable mesh and hands the geometry, immutable from then on, to
+    // the window's thread; only the window's thread touches these members.
+    struct Builder {
+        std::shared_ptr<std::atomic<bool>> ended = std::make_shared<std::atomic<bool>>(false);
+        std::jthread thread;
+    };
+    uint64_t wantedGeometry = 0;
+    bool geometryPending = false;
+    bool fitWhenBuilt = false;
+    Builder builder;
+    std::vector<Builder> stoppedBuilders;  // asked to stop, perhaps still ending
+};
 
 }  // namespace meshthin

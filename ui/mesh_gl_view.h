@@ -1,0 +1,111 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The mesh view's 3D picture (see mesh_view_window.h for the window around it).
+#pragma once
+
+#include <QOpenGLBuffer>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLShaderProgram>
+#include <QOpenGLVertexArrayObject>
+#include <QOpenGLWidget>
+#include <memory>
+#include <vector>
+
+#include "ui/mesh_geometry.h"
+#include "ui/mesh_view_camera.h"
+
+class QTimer;
+
+namespace meshthin {
+
+// The kinds of mark a point carries, as the view's per-point attribute holds them.
+enum class Mark : uint8_t {
+    none = 0,
+    keptBelow = 1,  // below the threshold now; the run re-values it above before reaching it
+    removed = 2,    // a run at the threshold removes it
+};
+
+// The 3D picture: draws the geometry it is given, with marks as a per-point attribute that is
+// replaced without touching the rest.
+class MeshGLView : public QOpenGLWidget, protected QOpenGLExtraFunctions {
+    Q_OBJECT
+
+public:
+    explicit MeshGLView(QWidget* parent = nullptr);
+    ~MeshGLView() override;
+
+    void setGeometry(std::shared_ptr<const MeshGeometry> geometry, bool fit);
+    void setMarks(std::vector<uint8_t> marks);
+    void setSelectedPoint(int point);
+    void setWireframe(bool on);
+    bool wireframe() const { return showEdges; }
+    void fitWholeMesh();
+    const MeshViewCamera& camera() const { return eyeOn; }
+    // Where point lands in the widget, in logical pixels from the top left.
+    ScreenPoint screenPointOf(int point) const;
+
+signals:
+    void pointPicked(int point);
+    void stateChanged();
+
+protected:
+    void initializeGL() override;
+    void paintGL() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void uploadGeometry();
+    void uploadMarks();
+    void uploadEdges();
+    // Orbit, pan or zoom: drawn coarser until the camera has kept still a moment.
+    void cameraMoved();
+    void releaseBuffers();
+
+    std::shared_ptr<const MeshGeometry> shape;
+    std::vector<uint8_t> marks;
+    MeshViewCamera eyeOn;
+    int selected = -1;
+    bool showEdges = false;
+    bool geometryDue = false;
+    bool marksDue = false;
+    bool ready = false;
+
+    QPoint pressedAt;
+    QPoint lastAt;
+    Qt::MouseButton dragging = Qt::NoButton;
+    bool dragged = false;
+
+    QOpenGLShaderProgram surfaceProgram;
+    QOpenGLShaderProgram edgeProgram;
+    QOpenGLShaderProgram markProgram;
+    QOpenGLVertexArrayObject surfaceArray;
+    QOpenGLVertexArrayObject edgeArray;
+    QOpenGLVertexArrayObject markArray;
+    QOpenGLBuffer positionBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer shadeBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer markBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer normalBuffer{QOpenGLBuffer::VertexBuffer};
+    QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
+    QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
+    // Where each surface drawn (the whole one and the coarser ones) lies in triangleBuffer.
+    struct SurfaceRun {
+        const std::vector<uint32_t>* triangles;
+        size_t offset;  // in indices
+    };
+    std::vector<SurfaceRun> surfaceRuns;
+    bool edgesDue = false;
+    bool moving = false;
+    QTimer* settle = nullptr;
+    int edgeIndices = 0;
+    int pointsDrawn = 0;
+};
+
+// Whether this program can make an OpenGL context at all (false on the offscreen platform).
+bool openGLAvailable();
+
+}  // namespace meshthin
