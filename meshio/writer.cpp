@@ -2,12 +2,14 @@
 #include "meshio/writer.h"
 
 #include <optional>
+#include <stop_token>
 
 #include "meshio/any_mesh.h"
 #include "meshio/formats/mesh_convert.h"
 #include "meshio/formats/mesh_file.h"
 #include "meshio/numtext.h"
 #include "meshio/replace_file.h"
+#include "meshio/stopping.h"
 #include "model/mesh.h"
 
 namespace meshthin {
@@ -59,9 +61,17 @@ void writeMeshAs(const std::string& target, Mesh& mesh, const NumberCodec& numbe
                  const std::function<void(const std::string&)>& caption, const MeshSource* source) {
     if (const std::optional<formats::MeshFormat> format = formats::formatOfName(target)) {
         caption("writing file");
-        const formats::PolygonMesh polygons =
-            formats::polygonsOf(mesh, source != nullptr ? source->attributes.get() : nullptr);
-        formats::writeMeshFile(target, polygons, *format);
+        std::string text;
+        {
+            const formats::PolygonMesh polygons =
+                formats::polygonsOf(mesh, source != nullptr ? source->attributes.get() : nullptr);
+            beforeItem();
+            formats::writeMesh(text, polygons, *format, formats::plyEncodingFor(target));
+        }
+        beforeItem();
+        replaceFile(target, [&](std::ostream& out) {
+            out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        });
         return;
     }
     long long points = 0;
@@ -92,9 +102,25 @@ std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
             return std::nullopt;  // Cancel means the user does not want the file written
         }
         const numtext::LocaleNumbers numbers(window.decimalSeparator());
-        writeMeshAs(
-            *target, mesh, numbers, beforeItem,
-            [&](const std::string& text) { window.setButtonCaption(text); }, source);
+        const auto caption = [&](const std::string& text) { window.setButtonCaption(text); };
+        if (formats::formatOfName(*target)) {
+            // Another format is written in one piece, seconds at a million points: on a thread of
+            // its own, so that the window stays live, and given up between its steps when the
+            // window closes.
+            caption("writing file");
+            window.whileWorking([&](const std::stop_token& stop) {
+                writeMeshAs(
+                    *target, mesh, numbers,
+                    [&] {
+                        if (stop.stop_requested()) {
+                            throw RunStopped{};
+                        }
+                    },
+                    [](const std::string&) {}, source);
+            });
+        } else {
+            writeMeshAs(*target, mesh, numbers, beforeItem, caption, source);
+        }
         if (cornerNoteDue(source)) {
             window.messageBox(kCornerDataNote);
         }

@@ -42,7 +42,8 @@ void writeMeshText(Mesh& mesh, std::ostream& out, const NumberCodec& numbers,
 // Replaces the file at target with the mesh in the format its extension names: .obj, .ply, .off
 // and .stl through the format writers (the points' colours and normals of source carried over),
 // anything else as the brace text of writeMeshText. A mesh of more points than a brace file holds
-// fails before anything is written. Changes the mesh as writeMeshText does.
+// fails before anything is written; another format runs beforeItem between its steps (the
+// polygons, the text, the file). Changes the mesh as writeMeshText does.
 void writeMeshAs(const std::string& target, Mesh& mesh, const NumberCodec& numbers,
                  const std::function<void()>& beforeItem,
                  const std::function<void(const std::string&)>& caption,
@@ -57,8 +58,11 @@ bool cornerNoteDue(MeshSource* source);
 // window answering), and shows any failure as "Error Occurred: " and its description. Returns
 // the file written, nothing when the dialog was cancelled or the write failed. The format is the
 // target's (writeMeshAs); the first write of a mesh from a file with corner data says
-// kCornerDataNote. Memory running out is thrown as NotEnoughMemory ("Not enough memory to write
-// FILE") for the caller, who drops the mesh the write half changed before showing it.
+// kCornerDataNote. Another format than the brace format is written in one piece, on a thread of
+// its own through Window::whileWorking, and a window closing meanwhile stops it between its
+// steps (RunStopped) with the target as it was. Memory running out is thrown as NotEnoughMemory
+// ("Not enough memory to write FILE") for the caller, who drops the mesh the write half changed
+// before showing it.
 std::optional<std::string> WriteMesh(Window& window, Mesh& mesh,
                                      const std::function<void()>& beforeItem,
                                      MeshSource* source = nullptr);
