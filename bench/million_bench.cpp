@@ -240,7 +240,7 @@ private:
     Clock::time_point end;
 };
 
-constexpr double kLongestRunSeconds = 60;
+constexpr double kLongestRunSeconds = 30;
 
 // A threshold whose run removes percent of the points, within one percent of them, and what the
 // run removes; or none found, when the runs near it take longer than kLongestRunSeconds. A run
@@ -294,7 +294,7 @@ Depth depthOf(int shape, int percent) {
         low = high;
         high *= 2;
     }
-    for (int step = 0; step < 16 && std::abs(best.removed - wanted) > points / 100; ++step) {
+    for (int step = 0; step < 12 && std::abs(best.removed - wanted) > points / 100; ++step) {
         const double middle = (low + high) / 2;
         const long long removed = removedAt(middle);
         consider(middle, removed);
@@ -362,7 +362,7 @@ void BM_MillionRun(benchmark::State& state) {
     const long long points = loaded.lastLoadedPoint() + 1;
     if (depth.removed < 0) {
         state.SkipWithError(
-            "the runs that remove this share take more than a minute each: the "
+            "the runs that remove this share take more than half a minute each: the "
             "polygons rebuilt around neighbouring removals grow with the depth");
         return;
     }
@@ -452,37 +452,38 @@ long long statusKilobytes(const char* field) {
     return 0;
 }
 
-// In a child process of its own, so that nothing of this one's counts: the peak resident memory
-// that loading the OBJ file with its values, and then a run at threshold when one is given, adds
-// to what the child started with.
+// What measureInThisProcess prints: the peak resident memory that loading the OBJ file with its
+// values, and then a run at threshold when one is given, add to what the process held before.
+// Run in a fresh process (this program started again with --measure-peak): a child forked from
+// this one would reuse the heap this one freed, and count nothing.
 long long peakKilobytesAdded(const std::filesystem::path& file, const Depth* run) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         return -1;
     }
+    // The shortest text that reads back as the same double.
+    char digits[32] = "";
+    if (run != nullptr) {
+        *std::to_chars(digits, digits + sizeof digits - 1, run->threshold).ptr = '\0';
+    }
     const pid_t child = fork();
     if (child == 0) {
         close(pipeEnds[0]);
-        // The start: this process's pages as the fork left them, resident once touched; the
-        // high-water mark is reset so that it counts from here.
-        std::ofstream("/proc/self/clear_refs") << "5";
-        const long long start = statusKilobytes("VmRSS");
-        {
-            Mesh mesh = loadAnyMesh(file.string(), numtext::LocaleNumbers('.'));
-            if (run != nullptr) {
-                removePointsBelow(mesh, run->threshold, [](long long) {});
-            }
-        }
-        const long long added = statusKilobytes("VmHWM") - start;
-        (void)!write(pipeEnds[1], &added, sizeof added);
-        _exit(0);
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        execl("/proc/self/exe", "meshthin_million_bench", "--measure-peak", file.c_str(),
+              run != nullptr ? digits : nullptr, nullptr);
+        _exit(127);
     }
     close(pipeEnds[1]);
-    long long added = -1;
-    (void)!read(pipeEnds[0], &added, sizeof added);
+    std::string text;
+    char buffer[64];
+    for (ssize_t got = 0; (got = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        text.append(buffer, static_cast<size_t>(got));
+    }
     close(pipeEnds[0]);
-    waitpid(child, nullptr, 0);
-    return added;
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && !text.empty() ? std::stoll(text) : -1;
 }
 
 void BM_MillionPeakMemory(benchmark::State& state) {
@@ -490,7 +491,7 @@ void BM_MillionPeakMemory(benchmark::State& state) {
     const Sample& sample = sampleOf(shape);
     const Depth half = depthOf(shape, 50);
     if (half.removed < 0) {
-        state.SkipWithError("no run removing half of the points within a minute");
+        state.SkipWithError("no run removing half of the points within half a minute");
         return;
     }
     long long loading = 0;
@@ -540,6 +541,28 @@ BENCHMARK(BM_MillionPeakMemory)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+// The child's side of peakKilobytesAdded: file [threshold].
+int measureInThisProcess(int argc, char** argv) {
+    const long long start = statusKilobytes("VmRSS");
+    {
+        Mesh mesh = loadAnyMesh(argv[2], numtext::LocaleNumbers('.'));
+        if (argc > 3) {
+            removePointsBelow(mesh, std::stod(argv[3]), [](long long) {});
+        }
+    }
+    std::printf("%lld\n", statusKilobytes("VmHWM") - start);
+    return 0;
+}
+
 }  // namespace meshthin::bench
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    if (argc > 2 && std::string(argv[1]) == "--measure-peak") {
+        return meshthin::bench::measureInThisProcess(argc, argv);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
