@@ -5,6 +5,7 @@
 # Argument: the built program.
 set -u
 program=$1
+helpers=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
@@ -17,17 +18,7 @@ run() {
     status=$?
 }
 
-fail() {
-    echo "FAILED: $*" >&2
-    echo "  status $status; stdout:" >&2; sed 's/^/    /' out >&2
-    echo "  stderr:" >&2; sed 's/^/    /' err >&2
-    failures=$((failures + 1))
-}
-
-expect() {  # status, expected stderr (exact), description
-    [ "$status" = "$1" ] || fail "$3: status $status, not $1"
-    printf '%s' "$2" | cmp -s - err || fail "$3: stderr"
-}
+. "$helpers/expectations.sh"
 
 # A square of four triangles around a raised centre (point 4), and a far point 5 in no face.
 cat > 'flat mesh ä.mesh' <<'MESH'

@@ -9,6 +9,7 @@
 # lets the test run out would leave them: there the test skips itself (status 77).
 set -u
 program=$1
+helpers=$(cd "$(dirname "$0")" && pwd)
 sanitizers=${2:-}
 if [ -n "$sanitizers" ]; then
     echo "SKIP: ulimit -v leaves no room for the shadow memory of -fsanitize=$sanitizers"
@@ -30,17 +31,7 @@ run_limited() {
     status=$?
 }
 
-fail() {
-    echo "FAILED: $*" >&2
-    echo "  status $status; stdout:" >&2; sed 's/^/    /' out >&2
-    echo "  stderr:" >&2; sed 's/^/    /' err >&2
-    failures=$((failures + 1))
-}
-
-expect() {  # status, expected stderr (exact), description
-    [ "$status" = "$1" ] || fail "$3: status $status, not $1"
-    printf '%s' "$2" | cmp -s - err || fail "$3: stderr"
-}
+. "$helpers/expectations.sh"
 
 # Nothing but the inputs is left in the folder: no result, no temporary file.
 only_inputs() {  # description, then the files expected
