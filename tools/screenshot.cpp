@@ -3,6 +3,7 @@
 // program, selects a point, clicks the preview and saves what the window shows as a PNG.
 // Usage: meshthin_screenshot MESH_FILE POINT_NUMBER OUTPUT_PNG
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QListView>
 #include <QMouseEvent>
 #include <QTextStream>
@@ -69,7 +70,12 @@ int main(int argc, char* argv[]) {
     points->setCurrentIndex(found.first());
     points->scrollTo(found.first(), QAbstractItemView::PositionAtCenter);
     click(form.findChild<QWidget*>(QStringLiteral("Picture1")));
-    QApplication::processEvents();
+    // A large mesh's lists lay out their rows over several rounds of events.
+    QElapsedTimer settling;
+    settling.start();
+    while (settling.elapsed() < 2000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
 
     if (!form.grab().save(QString::fromLocal8Bit(argv[3]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[3]);
