@@ -45,7 +45,9 @@ QString helpHtml() {
         "it and nothing is written</td></tr>"
         "<tr><td>Ctrl+Q</td><td>Quit (a run in progress stops and writes nothing)</td></tr>"
         "<tr><td>F3</td><td>Show or hide the mesh view: the mesh in 3D coloured by value, "
-        "red dots on the points a run at the threshold would remove</td></tr>"
+        "red on the points a run at the threshold would remove (dots, or the surface tinted "
+        "where they would crowd); its Keep field (Alt+K) finds the threshold that keeps a "
+        "number of points, or a share such as 25%</td></tr>"
         "<tr><td>F1</td><td>This help</td></tr>"
         "<tr><td>Tab</td><td>Move between the lists, the text box, the button and the "
         "slider</td></tr>"
@@ -65,9 +67,12 @@ QString helpHtml() {
         "meshthin -t 0.3 -o thin.obj scan.ply\n"
         "meshthin --threshold 0.3 --in-place FILE\n"
         "meshthin -t 0.3 -O thinned/ FILE...\n"
+        "meshthin --keep 25% -o thin.obj scan.ply\n"
         "meshthin --values FILE &gt; values.csv</pre>"
         "<p>Each threshold is one run; the result of the last is written to the output file, "
         "or with -O into the folder, each file under its own name, several at once. "
+        "--keep N (or P%) instead finds the threshold whose run keeps the number of points "
+        "closest to N and runs it. "
         "No display is needed. See <code>man meshthin</code>.</p>");
 }
 

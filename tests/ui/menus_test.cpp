@@ -301,8 +301,9 @@ TEST_F(MenusTest, HelpExplainsTheWorkflowAndAboutNamesVersionAndLicence) {
     EXPECT_TRUE(help->isVisible());
     const QString helpText =
         form->findChild<QTextBrowser*>(QStringLiteral("helpText"))->toPlainText();
-    for (const char* part : {"Attempt Reduction", "Undo Reduction", "Ctrl+Shift+Z", "Escape",
-                             "--threshold", "-O", "may exceed 1", "OBJ, PLY", "32,767 points"}) {
+    for (const char* part :
+         {"Attempt Reduction", "Undo Reduction", "Ctrl+Shift+Z", "Escape", "--threshold", "-O",
+          "--keep", "Keep field", "may exceed 1", "OBJ, PLY", "32,767 points"}) {
         EXPECT_TRUE(helpText.contains(QString::fromLatin1(part))) << part;
     }
     action("helpAbout")->trigger();
