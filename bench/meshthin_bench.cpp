@@ -18,6 +18,7 @@
 #include <map>
 #include <sstream>
 
+#include "bench/bench_measures.h"
 #include "bench/bench_meshes.h"
 #include "meshio/formats/mesh_convert.h"
 #include "meshio/formats/mesh_file.h"
@@ -322,14 +323,7 @@ void BM_RemoveConeApexAndWrite(benchmark::State& state) {
 // "Attempt Reduction" at a threshold that removes about half of the points reduces and writes it.
 // Meaningful only in a process of its own: `make bench` runs it separately.
 long long peakResidentKilobytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stoll(line.substr(6));
-        }
-    }
-    return 0;
+    return bench::statusKilobytes("VmHWM");
 }
 
 void BM_WholeProgramPeakMemory(benchmark::State& state) {

@@ -33,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_measures.h"
 #include "bench/million_meshes.h"
 #include "bench/removal_floor.h"
 #include "meshio/any_mesh.h"
@@ -49,17 +50,7 @@
 namespace meshthin::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr long long kPoints = 1'000'000;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 const char* shapeName(int shape) {
     return shape == kPolygonSurface ? "polygon-surface" : "triangle-scan";
@@ -438,18 +429,6 @@ void BM_MillionWriteObj(benchmark::State& state) {
     state.counters["write_ms"] = median(ours);
     state.counters["to_chars_ms"] = median(floor);
     state.counters["ratio_goal_1.5"] = median(ours) / median(floor);
-}
-
-long long statusKilobytes(const char* field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::string prefix = std::string(field) + ":";
-    while (std::getline(status, line)) {
-        if (line.rfind(prefix, 0) == 0) {
-            return std::stoll(line.substr(prefix.size()));
-        }
-    }
-    return 0;
 }
 
 // What measureInThisProcess prints: the peak resident memory that loading the OBJ file with its

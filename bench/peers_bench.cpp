@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/bench_measures.h"
 #include "bench/bench_meshes.h"
 #include "bench/removal_floor.h"
 #include "meshio/reduction.h"
@@ -34,17 +35,6 @@
 
 namespace meshthin::bench {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
 
 void runBelow(Mesh& mesh, double threshold) {
     removePointsBelow(mesh, threshold, [](long long) {});

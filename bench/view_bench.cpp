@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 
+#include "bench/bench_measures.h"
 #include "bench/bench_meshes.h"
 #include "meshio/dry_run.h"
 #include "meshio/formats/mesh_convert.h"
@@ -32,6 +33,7 @@ namespace {
 using bench::kGrid;
 using bench::kSphere;
 using bench::meshOf;
+using bench::statusKilobytes;
 
 const std::string& meshFor(const benchmark::State& state) {
     return meshOf(static_cast<int>(state.range(0)), 32767);
@@ -68,19 +70,6 @@ double thresholdRemovingHalf(const std::string& text) {
         (2 * removed < points ? low : high) = threshold;
     }
     return found[&text] = threshold;
-}
-
-// A line of /proc/self/status in kilobytes: VmRSS, all resident memory, or RssAnon, the part
-// that is the process's own (not pages of shared libraries, which the system keeps once).
-long long statusKilobytes(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(field + ":", 0) == 0) {
-            return std::stoll(line.substr(field.size() + 1));
-        }
-    }
-    return 0;
 }
 
 // The view open on mesh, shown and drawn once; null without OpenGL.
