@@ -124,12 +124,18 @@ std::string readWholeFile(const std::filesystem::path& path) {
 
 void BM_MillionLoadObj(benchmark::State& state) {
     const Sample& sample = sampleOf(static_cast<int>(state.range(0)));
+    const auto threads = static_cast<unsigned>(state.range(1));
     std::vector<double> ours;
     std::vector<double> floor;
+    std::vector<double> parsing;
+    std::vector<double> records;
     for (auto _ : state) {
         auto start = Clock::now();
-        Mesh mesh = formats::meshRecordsFromPolygons(formats::readObj(sample.obj, "bench.obj"));
+        formats::PolygonMesh polygons = formats::readObj(sample.obj, "bench.obj", threads);
+        parsing.push_back(millisecondsSince(start));
+        Mesh mesh = formats::meshRecordsFromPolygons(polygons);
         ours.push_back(millisecondsSince(start));
+        records.push_back(ours.back() - parsing.back());
         state.SetIterationTime(ours.back() / 1000);
         benchmark::DoNotOptimize(mesh.Points.upperBound());
         start = Clock::now();
@@ -140,17 +146,27 @@ void BM_MillionLoadObj(benchmark::State& state) {
     state.counters["load_ms"] = median(ours);
     state.counters["from_chars_ms"] = median(floor);
     state.counters["ratio_goal_1.5"] = median(ours) / median(floor);
+    // What limits the ratio: the numbers read into arrays, next to the floor, and the mesh's
+    // records made of them, which the floor does not make at all.
+    state.counters["parse_ms"] = median(parsing);
+    state.counters["records_ms"] = median(records);
+    state.counters["records_vs_from_chars"] = median(records) / median(floor);
 }
 
 void BM_MillionLoadPly(benchmark::State& state) {
     const Sample& sample = sampleOf(static_cast<int>(state.range(0)));
     std::vector<double> ours;
     std::vector<double> floor;
+    std::vector<double> parsing;
+    std::vector<double> records;
     for (auto _ : state) {
         auto start = Clock::now();
-        const std::string bytes = formats::readMeshFile(sample.plyFile.string());
-        Mesh mesh = formats::meshRecordsFromPolygons(formats::readPly(bytes, "bench.ply"));
+        formats::PolygonMesh polygons =
+            formats::readPly(formats::readMeshFile(sample.plyFile.string()), "bench.ply");
+        parsing.push_back(millisecondsSince(start));
+        Mesh mesh = formats::meshRecordsFromPolygons(polygons);
         ours.push_back(millisecondsSince(start));
+        records.push_back(ours.back() - parsing.back());
         state.SetIterationTime(ours.back() / 1000);
         benchmark::DoNotOptimize(mesh.Points.upperBound());
         start = Clock::now();
@@ -161,6 +177,9 @@ void BM_MillionLoadPly(benchmark::State& state) {
     state.counters["load_ms"] = median(ours);
     state.counters["read_ms"] = median(floor);
     state.counters["ratio_goal_2"] = median(ours) / median(floor);
+    state.counters["parse_ms"] = median(parsing);
+    state.counters["records_ms"] = median(records);
+    state.counters["records_vs_read"] = median(records) / median(floor);
 }
 
 // The start-up values of a quarter, half and all of the shape's size: the time per point at
@@ -239,8 +258,41 @@ constexpr double kLongestRunSeconds = 30;
 // may lie far above every start value: doubled until the run removes enough, then bisected.
 struct Depth {
     double threshold = 0;
-    long long removed = -1;  // -1: the runs at this depth take too long
+    long long removed = -1;       // -1: the runs at this depth take too long
+    double stoppedThreshold = 0;  // the shallowest threshold whose run took too long, or 0
 };
+
+// The faces a run built, which the specified rebuild makes larger the deeper the run: how many,
+// how many corners they had in all, and the largest. A face rebuilt again stays counted, as
+// building it cost as much as any other.
+struct Rebuilt {
+    long long faces = 0;
+    long long corners = 0;
+    long long largest = 0;
+};
+
+Rebuilt rebuiltBy(const Mesh& mesh) {
+    Rebuilt rebuilt;
+    if (!mesh.Faces.exists()) {
+        return rebuilt;
+    }
+    for (long long f = 0; f <= mesh.Faces.upperBound(); ++f) {
+        const Face& face = mesh.Faces(f);
+        if (face.getIsNew()) {
+            const long long corners = face.getNum() + 1;
+            ++rebuilt.faces;
+            rebuilt.corners += corners;
+            rebuilt.largest = std::max(rebuilt.largest, corners);
+        }
+    }
+    return rebuilt;
+}
+
+void describeRebuilt(benchmark::State& state, const Rebuilt& rebuilt, long long removed) {
+    state.counters["rebuilt_largest_face"] = static_cast<double>(rebuilt.largest);
+    state.counters["rebuilt_corners_per_removal"] =
+        static_cast<double>(rebuilt.corners) / static_cast<double>(std::max(removed, 1LL));
+}
 
 Depth depthOf(int shape, int percent) {
     static std::map<std::pair<int, int>, Depth> found;
@@ -269,6 +321,9 @@ Depth depthOf(int shape, int percent) {
     };
     Depth best;
     const auto consider = [&](double threshold, long long removed) {
+        if (removed < 0 && (best.stoppedThreshold == 0 || threshold < best.stoppedThreshold)) {
+            best.stoppedThreshold = threshold;
+        }
         if (removed >= 0 &&
             (best.removed < 0 || std::abs(removed - wanted) < std::abs(best.removed - wanted))) {
             best = {threshold, removed};
@@ -352,9 +407,26 @@ void BM_MillionRun(benchmark::State& state) {
     const Depth depth = depthOf(shape, percent);
     const long long points = loaded.lastLoadedPoint() + 1;
     if (depth.removed < 0) {
-        state.SkipWithError(
-            "the runs that remove this share take more than half a minute each: the "
-            "polygons rebuilt around neighbouring removals grow with the depth");
+        // What limits it: how far the shallowest run that took too long came, and how large the
+        // polygons it rebuilt had grown by then.
+        Mesh mesh(loaded);
+        long long removed = 0;
+        for (auto _ : state) {
+            const auto start = Clock::now();
+            Deadline deadline(kLongestRunSeconds);
+            const ObservedRun observed(mesh, deadline);
+            try {
+                removePointsBelow(mesh, depth.stoppedThreshold, [](long long) {});
+            } catch (const RunStopped&) {
+            }
+            state.SetIterationTime(millisecondsSince(start) / 1000);
+            removed = removedCount(mesh);
+        }
+        describe(state, sample.polygons);
+        state.counters["stopped_threshold"] = depth.stoppedThreshold;
+        state.counters["removed_when_stopped"] = static_cast<double>(removed);
+        describeRebuilt(state, rebuiltBy(mesh), removed);
+        state.SetLabel("no run removing this share within 30 s; stopped there");
         return;
     }
     const Triangles triangles = trianglesOf(sample.polygons);
@@ -364,11 +436,13 @@ void BM_MillionRun(benchmark::State& state) {
     std::vector<double> theirs;
     std::vector<unsigned> out;
     long long simplifierKept = 0;
+    Rebuilt rebuilt;
     for (auto _ : state) {
         Mesh mesh(loaded);
         auto start = Clock::now();
         removePointsBelow(mesh, depth.threshold, [](long long) {});
         ours.push_back(millisecondsSince(start));
+        rebuilt = rebuiltBy(mesh);
         state.SetIterationTime(ours.back() / 1000);
         start = Clock::now();
         simplifierKept = simplifyKeeping(triangles, target, out);
@@ -380,6 +454,7 @@ void BM_MillionRun(benchmark::State& state) {
     state.counters["simplifier_kept"] = static_cast<double>(simplifierKept);
     state.counters["run_ms"] = median(ours);
     state.counters["simplifier_ms"] = median(theirs);
+    describeRebuilt(state, rebuilt, depth.removed);
     if (percent < 75) {
         state.counters["ratio_goal_1"] = median(ours) / median(theirs);
         return;
@@ -398,9 +473,11 @@ void BM_MillionRun(benchmark::State& state) {
     state.counters["floor_ratio_goal_2"] = median(ours) / floorMs;
 }
 
-// An OBJ text of the loaded mesh, next to one to_chars over every number in it.
+// An OBJ text of the loaded mesh, next to one to_chars over every number in it, formatted on one
+// thread and on every core (threads 0).
 void BM_MillionWriteObj(benchmark::State& state) {
     const int shape = static_cast<int>(state.range(0));
+    const auto threads = static_cast<unsigned>(state.range(1));
     const Sample& sample = sampleOf(shape);
     Mesh mesh(loadedOf(shape));
     std::vector<double> ours;
@@ -409,7 +486,7 @@ void BM_MillionWriteObj(benchmark::State& state) {
     for (auto _ : state) {
         text.clear();
         auto start = Clock::now();
-        formats::writeObj(text, formats::polygonsOf(mesh));
+        formats::writeObj(text, formats::polygonsOf(mesh), threads);
         ours.push_back(millisecondsSince(start));
         state.SetIterationTime(ours.back() / 1000);
         std::string numbers;
@@ -432,13 +509,19 @@ void BM_MillionWriteObj(benchmark::State& state) {
 }
 
 // What measureInThisProcess prints: the peak resident memory that loading the OBJ file with its
-// values, and then a run at threshold when one is given, add to what the process held before.
-// Run in a fresh process (this program started again with --measure-peak): a child forked from
-// this one would reuse the heap this one freed, and count nothing.
-long long peakKilobytesAdded(const std::filesystem::path& file, const Depth* run) {
+// values, and then a run at threshold when one is given, add to what the process held before,
+// and what the finished mesh still holds. Run in a fresh process (this program started again
+// with --measure-peak): a child forked from this one would reuse the heap this one freed, and
+// count nothing.
+struct Kilobytes {
+    long long peak = -1;
+    long long held = -1;
+};
+
+Kilobytes kilobytesAdded(const std::filesystem::path& file, const Depth* run) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
-        return -1;
+        return {};
     }
     // The shortest text that reads back as the same double.
     char digits[32] = "";
@@ -462,28 +545,41 @@ long long peakKilobytesAdded(const std::filesystem::path& file, const Depth* run
     close(pipeEnds[0]);
     int status = 0;
     waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 && !text.empty() ? std::stoll(text) : -1;
+    Kilobytes added;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0 &&
+        std::sscanf(text.c_str(), "%lld %lld", &added.peak, &added.held) != 2) {
+        added = {};
+    }
+    return added;
 }
 
 void BM_MillionPeakMemory(benchmark::State& state) {
     const int shape = static_cast<int>(state.range(0));
     const Sample& sample = sampleOf(shape);
     const Depth half = depthOf(shape, 50);
-    if (half.removed < 0) {
-        state.SkipWithError("no run removing half of the points within half a minute");
-        return;
-    }
-    long long loading = 0;
-    long long running = 0;
+    Kilobytes loading;
+    Kilobytes running;
     for (auto _ : state) {
-        loading = peakKilobytesAdded(sample.objFile, nullptr);
-        running = peakKilobytesAdded(sample.objFile, &half);
+        loading = kilobytesAdded(sample.objFile, nullptr);
+        if (half.removed >= 0) {
+            running = kilobytesAdded(sample.objFile, &half);
+        }
     }
-    const auto points = static_cast<double>(sample.polygons.pointCount());
+    const auto perPoint = [&](long long kilobytes) {
+        return static_cast<double>(kilobytes) * 1024 /
+               static_cast<double>(sample.polygons.pointCount());
+    };
     describe(state, sample.polygons);
-    state.counters["load_bytes_per_point_goal_250"] = static_cast<double>(loading) * 1024 / points;
-    state.counters["half_run_bytes_per_point_goal_500"] =
-        static_cast<double>(running) * 1024 / points;
+    state.counters["load_bytes_per_point_goal_250"] = perPoint(loading.peak);
+    // What limits the peak: the loaded mesh alone, its records and their lists, once the file's
+    // bytes and arrays are gone.
+    state.counters["mesh_bytes_per_point"] = perPoint(loading.held);
+    if (half.removed >= 0) {
+        state.counters["half_run_bytes_per_point_goal_500"] = perPoint(running.peak);
+        state.counters["mesh_after_half_run_bytes_per_point"] = perPoint(running.held);
+    } else {
+        state.SetLabel("no run removing half within 30 s to measure");
+    }
 }
 
 void shapes(benchmark::internal::Benchmark* b) {
@@ -501,7 +597,13 @@ void depths(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 }
 
-BENCHMARK(BM_MillionLoadObj)->Apply(shapes);
+// On one thread and on every core (threads 0).
+BENCHMARK(BM_MillionLoadObj)
+    ->ArgNames({"shape", "threads"})
+    ->ArgsProduct({{kPolygonSurface, kTriangleScan}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 BENCHMARK(BM_MillionLoadPly)->Apply(shapes);
 // On one thread and on every core (threads 0).
 BENCHMARK(BM_MillionStartupValues)
@@ -511,7 +613,12 @@ BENCHMARK(BM_MillionStartupValues)
     ->UseManualTime()
     ->Iterations(3);
 BENCHMARK(BM_MillionRun)->Apply(depths);
-BENCHMARK(BM_MillionWriteObj)->Apply(shapes);
+BENCHMARK(BM_MillionWriteObj)
+    ->ArgNames({"shape", "threads"})
+    ->ArgsProduct({{kPolygonSurface, kTriangleScan}, {1, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
 BENCHMARK(BM_MillionPeakMemory)
     ->ArgNames({"shape"})
     ->Arg(kPolygonSurface)
@@ -524,13 +631,15 @@ BENCHMARK(BM_MillionPeakMemory)
 // The child's side of peakKilobytesAdded: file [threshold].
 int measureInThisProcess(int argc, char** argv) {
     const long long start = statusKilobytes("VmRSS");
+    long long held = 0;
     {
         Mesh mesh = loadAnyMesh(argv[2], numtext::LocaleNumbers('.'));
         if (argc > 3) {
             removePointsBelow(mesh, std::stod(argv[3]), [](long long) {});
         }
+        held = statusKilobytes("VmRSS") - start;
     }
-    std::printf("%lld\n", statusKilobytes("VmHWM") - start);
+    std::printf("%lld %lld\n", statusKilobytes("VmHWM") - start, held);
     return 0;
 }
 

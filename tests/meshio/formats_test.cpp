@@ -263,6 +263,86 @@ TEST(MeshFormats, RandomMeshesRoundTrip) {
     EXPECT_EQ(readPly(text, "ring.ply"), ring);
 }
 
+// The OBJ reader cuts a large file into parts read on threads of their own: wherever the cuts
+// fall, the mesh and every failure are those of one pass. Random files of every statement the
+// reader knows (relative corners reaching back across a cut, colours on some points or all,
+// corner data, comments, blank lines, a byte order mark, joined lines, bad statements) are read
+// in one part and in 2 to 9.
+TEST(ObjFormat, ReadInPartsAsInOnePass) {
+    std::mt19937 rng(28);
+    const auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    // The mesh read, or the failure's message.
+    const auto read = [](const std::string& text, size_t parts) {
+        try {
+            return std::pair(detail::readObjInParts(text, "p.obj", parts), std::string());
+        } catch (const FormatError& error) {
+            return std::pair(PolygonMesh(), std::string(error.what()));
+        }
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string text = pick(10) == 0 ? "\xEF\xBB\xBF" : "";
+        const bool coloured = pick(2) == 0;
+        int points = 0;
+        const int lines = 5 + pick(60);
+        for (int line = 0; line < lines; ++line) {
+            const int kind = pick(12);
+            if (kind < 5 || points < 3) {
+                text += "v " + std::to_string(pick(100)) + " 0." + std::to_string(pick(1000)) +
+                        " -" + std::to_string(pick(9));
+                text += coloured || pick(8) == 0 ? " 0.5 1 0\n" : "\n";
+                ++points;
+            } else if (kind < 9) {
+                text += "f";
+                for (int corner = 3 + pick(3); corner > 0; --corner) {
+                    const int back = 1 + pick(points);
+                    text += pick(3) == 0 ? " -" + std::to_string(back)
+                                         : " " + std::to_string(points + 1 - back);
+                    text += pick(6) == 0 ? "/1/2" : "";
+                }
+                text += "\n";
+            } else if (kind == 9) {
+                text += pick(2) == 0 ? "# a comment\n" : "\n";
+            } else if (kind == 10) {
+                text += pick(2) == 0 ? "vn 0 0 1\ng part\n" : "usemtl a\\b\n";
+            } else {
+                // Now and then something a cut must not hide: a bad statement, a point named
+                // before it exists, a line joined to the next.
+                text += std::array<const char*, 4>{"f 1 2\n", "v 0 x 0\n", "f 1 2 99\n",
+                                                   "v 0 \\\n0 0\n"}[pick(4)];
+            }
+        }
+        const auto once = read(text, 1);
+        for (size_t parts = 2; parts <= 9; ++parts) {
+            const auto inParts = read(text, parts);
+            EXPECT_TRUE(inParts == once) << "round " << round << ", parts " << parts << ": "
+                                         << inParts.second << " / " << once.second;
+        }
+    }
+}
+
+// Large meshes are written and read on every core; the text and the mesh are those of one
+// thread, however the lines are shared out.
+TEST(ObjFormat, ManyThreadsWriteAndReadWhatOneDoes) {
+    std::mt19937 rng(29);
+    PolygonMesh mesh;
+    std::uniform_real_distribution<double> unit(-1, 1);
+    const uint32_t points = 160'001;
+    for (uint32_t i = 0; i < 3 * points; ++i) {
+        mesh.positions.push_back(unit(rng));
+    }
+    for (uint32_t i = 0; i + 2 < points; i += 1 + rng() % 2) {
+        addFace(mesh, {i, i + 1, i + 2});
+    }
+    std::string one;
+    writeObj(one, mesh, 1);
+    for (const unsigned threads : {0U, 3U, 7U}) {
+        std::string many;
+        writeObj(many, mesh, threads);
+        EXPECT_EQ(many, one) << threads << " threads";
+        EXPECT_EQ(readObj(one, "big.obj", threads), mesh) << threads << " threads";
+    }
+}
+
 // STL: a triangle mesh whose points appear in order comes back as it was; a polygon comes back
 // as the triangles the mesh view draws, with unit facet normals.
 TEST(StlFormat, RoundTripAndCutAsTheView) {
