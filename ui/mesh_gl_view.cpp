@@ -20,8 +20,11 @@ namespace {
 constexpr int kSettleMs = 150;            // after the camera's last move, the still picture
 constexpr float kMovingCubePixels = 6;    // the coarsest surface drawn while the camera moves
 constexpr float kStillCubePixels = 2.5f;  // and once it has stopped
-constexpr float kPickRadius = 12;         // logical pixels around the cursor
-constexpr int kDragStart = 4;             // pixels a press moves before it is a drag, not a click
+// The most edges an outline has that is drawn while the camera moves: a frame of Mesa's software
+// renderer draws about this many in 40 ms.
+constexpr int kMovingEdges = 250'000;
+constexpr float kPickRadius = 12;  // logical pixels around the cursor
+constexpr int kDragStart = 4;      // pixels a press moves before it is a drag, not a click
 
 // --- shaders (OpenGL 3.3 core) ---
 
@@ -294,6 +297,10 @@ void MeshGLView::releaseBuffers() {
     edgeBuffer.destroy();
 }
 
+// Copying every buffer of a million points and drawing the whole surface in one frame kept the
+// window's thread for 130-150 ms. With coarser surfaces to draw meanwhile, the first frame takes
+// the points and the coarsest surface, the next the normals and the other coarser surfaces, the
+// third the whole surface; each draws the finest surface it has.
 void MeshGLView::uploadGeometry() {
     const MeshGeometry& g = *shape;
     positionBuffer.bind();
@@ -304,13 +311,9 @@ void MeshGLView::uploadGeometry() {
     markBuffer.bind();
     markBuffer.allocate(static_cast<int>(g.pointCount()));
     normalBuffer.bind();
-    normalBuffer.allocate(g.normals.data(), static_cast<int>(g.normals.size() * sizeof(float)));
+    normalBuffer.allocate(static_cast<int>(g.normals.size() * sizeof(float)));
     markArray.bind();
-    if (g.closed) {
-        glEnableVertexAttribArray(3);
-    } else {
-        glDisableVertexAttribArray(3);
-    }
+    glDisableVertexAttribArray(3);  // until the normals are in their buffer
     markArray.release();
     // Index buffers belong to their vertex arrays: bind the array before the buffer.
     surfaceArray.bind();
@@ -321,21 +324,59 @@ void MeshGLView::uploadGeometry() {
         indices += surface.triangles.size();
     }
     triangleBuffer.allocate(static_cast<int>(indices * sizeof(uint32_t)));
-    triangleBuffer.write(0, g.triangles.data(),
-                         static_cast<int>(g.triangles.size() * sizeof(uint32_t)));
+    surfaceArray.release();
     surfaceRuns.assign(1, {&g.triangles, 0});
     size_t at = g.triangles.size();
     for (const MeshGeometry::Coarser& surface : g.coarser) {
-        triangleBuffer.write(static_cast<int>(at * sizeof(uint32_t)), surface.triangles.data(),
-                             static_cast<int>(surface.triangles.size() * sizeof(uint32_t)));
         surfaceRuns.push_back({&surface.triangles, at});
         at += surface.triangles.size();
     }
-    surfaceArray.release();
     edgeIndices = static_cast<int>(g.edges.size());
     pointsDrawn = static_cast<int>(g.pointCount());
     geometryDue = false;
     edgesDue = true;
+    if (g.coarser.empty()) {
+        uploadNormals();
+        uploadSurface(surfaceRuns.front());
+        partsDue = 0;
+    } else {
+        uploadSurface(surfaceRuns.back());
+        partsDue = 2;
+    }
+}
+
+void MeshGLView::uploadNextPart() {
+    if (partsDue == 2) {
+        uploadNormals();
+        for (SurfaceRun& run : surfaceRuns) {
+            if (run.triangles != &shape->triangles && !run.uploaded) {
+                uploadSurface(run);
+            }
+        }
+    } else {
+        uploadSurface(surfaceRuns.front());
+    }
+    --partsDue;
+}
+
+void MeshGLView::uploadNormals() {
+    normalBuffer.bind();
+    normalBuffer.write(0, shape->normals.data(),
+                       static_cast<int>(shape->normals.size() * sizeof(float)));
+    if (shape->closed) {
+        markArray.bind();
+        glEnableVertexAttribArray(3);
+        markArray.release();
+    }
+}
+
+void MeshGLView::uploadSurface(SurfaceRun& run) {
+    surfaceArray.bind();
+    triangleBuffer.bind();
+    triangleBuffer.write(static_cast<int>(run.offset * sizeof(uint32_t)), run.triangles->data(),
+                         static_cast<int>(run.triangles->size() * sizeof(uint32_t)));
+    surfaceArray.release();
+    run.uploaded = true;
 }
 
 // The outline only once it is asked for: at a million points it is 24 MB that most views never
@@ -371,6 +412,14 @@ void MeshGLView::paintGL() {
     }
     if (geometryDue) {
         uploadGeometry();
+    } else if (partsDue > 0 && !moving) {
+        uploadNextPart();
+    }
+    if (partsDue > 0 && !moving) {
+        // The next part in the next frame; a moving camera's frames take none, and the frame
+        // once it keeps still goes on.
+        QMetaObject::invokeMethod(
+            this, [this] { update(); }, Qt::QueuedConnection);
     }
     if (marksDue) {
         uploadMarks();
@@ -404,9 +453,15 @@ void MeshGLView::paintGL() {
     // while the camera moves, one of a few pixels keeps up with it.
     const std::vector<uint32_t>& drawn =
         trianglesToDraw(*shape, eyeOn, height(), moving ? kMovingCubePixels : kStillCubePixels);
-    const SurfaceRun* run = &surfaceRuns.front();
-    for (const SurfaceRun& r : surfaceRuns) {
-        run = r.triangles == &drawn ? &r : run;
+    // Until a surface is uploaded, the next coarser one that is stands in for it (the coarsest
+    // always is).
+    auto run = std::find_if(surfaceRuns.begin(), surfaceRuns.end(),
+                            [&](const SurfaceRun& r) { return r.triangles == &drawn; });
+    while (run != surfaceRuns.end() && !run->uploaded) {
+        ++run;
+    }
+    if (run == surfaceRuns.end()) {
+        run = std::prev(surfaceRuns.end());
     }
     if (leaveOutTurnedAway) {
         glEnable(GL_CULL_FACE);
@@ -418,10 +473,13 @@ void MeshGLView::paintGL() {
     glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_OFFSET_FILL);
 
-    if (showEdges && edgesDue) {
+    // Llvmpipe draws the three million edges of a million points in about 0.45 s: while the
+    // camera moves, a dense outline is left out, and drawn again once it keeps still.
+    const bool outline = showEdges && (!moving || edgeIndices / 2 <= kMovingEdges);
+    if (outline && edgesDue) {
         uploadEdges();
     }
-    if (showEdges) {
+    if (outline) {
         edgeProgram.bind();
         edgeProgram.setUniformValue("modelView", modelView);
         edgeProgram.setUniformValue("projection", projection);

@@ -38,6 +38,8 @@ public:
     void setSelectedPoint(int point);
     void setWireframe(bool on);
     bool wireframe() const { return showEdges; }
+    // Whether parts of the geometry wait for frames to come to be uploaded.
+    bool uploading() const { return geometryDue || partsDue > 0; }
     void fitWholeMesh();
     const MeshViewCamera& camera() const { return eyeOn; }
     // Where point lands in the widget, in logical pixels from the top left.
@@ -59,7 +61,19 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Where each surface drawn (the whole one and the coarser ones) lies in triangleBuffer, and
+    // whether its triangles are there yet.
+    struct SurfaceRun {
+        const std::vector<uint32_t>* triangles;
+        size_t offset;  // in indices
+        bool uploaded = false;
+    };
+    // Takes a new geometry into the buffers: all of it, or, when it has coarser surfaces, the
+    // points and the coarsest surface, leaving partsDue parts to the next frames.
     void uploadGeometry();
+    void uploadNextPart();
+    void uploadNormals();
+    void uploadSurface(SurfaceRun& run);
     void uploadMarks();
     void uploadEdges();
     // Orbit, pan or zoom: drawn coarser until the camera has kept still a moment.
@@ -92,12 +106,8 @@ private:
     QOpenGLBuffer normalBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
     QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
-    // Where each surface drawn (the whole one and the coarser ones) lies in triangleBuffer.
-    struct SurfaceRun {
-        const std::vector<uint32_t>* triangles;
-        size_t offset;  // in indices
-    };
     std::vector<SurfaceRun> surfaceRuns;
+    int partsDue = 0;
     bool edgesDue = false;
     bool moving = false;
     QTimer* settle = nullptr;

@@ -14,12 +14,24 @@
 
 namespace meshthin::testing {
 
+namespace {
+
+std::shared_ptr<const Mesh> loaded(const std::string& text) {
+    std::istringstream in(text);
+    auto mesh = std::make_shared<Mesh>();
+    runStartupPasses(*mesh, readMesh(*mesh, in, numtext::LocaleNumbers('.')));
+    return mesh;
+}
+
+}  // namespace
+
 MeshViewDriver::MeshViewDriver(const std::string& mesh, const QString& fileName, QSize size)
-    : name(fileName) {
-    std::istringstream in(mesh);
-    auto loaded = std::make_shared<Mesh>();
-    runStartupPasses(*loaded, readMesh(*loaded, in, numtext::LocaleNumbers('.')));
-    shown = std::move(loaded);
+    : MeshViewDriver(loaded(mesh), fileName, size) {
+}
+
+MeshViewDriver::MeshViewDriver(std::shared_ptr<const Mesh> mesh, const QString& fileName,
+                               QSize size)
+    : name(fileName), shown(std::move(mesh)) {
     window.resize(size);
     window.meshChanged(shown, name, true);
     window.show();

@@ -21,6 +21,9 @@ public:
     // Loads mesh (a mesh file's text) and runs the start-up passes, then opens the view on it at
     // size, shown and fitted.
     MeshViewDriver(const std::string& mesh, const QString& fileName, QSize size = {520, 420});
+    // Opens the view on a mesh already loaded and valued.
+    MeshViewDriver(std::shared_ptr<const Mesh> mesh, const QString& fileName,
+                   QSize size = {520, 420});
     ~MeshViewDriver();
     MeshViewDriver(const MeshViewDriver&) = delete;
     MeshViewDriver& operator=(const MeshViewDriver&) = delete;

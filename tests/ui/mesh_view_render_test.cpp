@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "meshio/dry_run.h"
+#include "meshio/formats/mesh_convert.h"
 #include "model/mesh.h"
 #include "support/mesh_view_driver.h"
 #include "tools/mesh_generators.h"
@@ -320,6 +321,34 @@ TEST_F(MeshViewRenderTest, KeysOrbitToggleTheWireframeAndFitAgain) {
     EXPECT_NE(driver.picture(), fitted);
     QTest::keyClick(view, Qt::Key_Home);
     EXPECT_EQ(driver.picture(), fitted);
+}
+
+// A mesh too large to upload in one frame comes in parts over the next frames, the coarsest
+// surface first, until the whole surface is there; a moving camera's frames take none, and the
+// parts go on once it keeps still.
+TEST_F(MeshViewRenderTest, ALargeMeshIsUploadedInPartsOverTheNextFrames) {
+    formats::PolygonMesh grid;
+    const uint32_t side = 400;  // 318,402 triangles: more than one frame draws in time
+    for (uint32_t i = 0; i < side * side; ++i) {
+        grid.positions.insert(grid.positions.end(),
+                              {i % side * 1.0, i / side * 1.0, std::sin(i * 0.37)});
+    }
+    for (uint32_t i = 0; i + side < side * side; ++i) {
+        if (i % side + 1 < side) {
+            grid.corners.insert(grid.corners.end(),
+                                {i, i + 1, i + side, i + 1, i + side + 1, i + side});
+            grid.faceStarts.push_back(static_cast<uint32_t>(grid.corners.size() - 3));
+            grid.faceStarts.push_back(static_cast<uint32_t>(grid.corners.size()));
+        }
+    }
+    MeshViewDriver driver(std::make_shared<const Mesh>(formats::meshFromPolygons(grid)),
+                          QStringLiteral("grid.obj"));
+    MeshGLView* view = driver.view().glView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return driver.view().geometryReady(); }, 60000));
+    QTest::keyClick(view, Qt::Key_Left);  // frames while moving leave the parts for later
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view->uploading(); }, 30000));
+    const QImage picture = driver.picture();
+    EXPECT_FALSE(isBackground(picture.pixel(picture.width() / 2, picture.height() / 2)));
 }
 
 // The same mesh with every face's points named the other way round.
