@@ -15,7 +15,11 @@
 //    holds (goal: at most 1.5 times);
 //  - peak memory in a process of its own: loading with the values (goal: at most 250 bytes a
 //    point) and the run removing half (goal: at most 500 bytes a point).
-// Each figure is printed beside its goal; ratio counters read "<= 1 meets it".
+// Loading and writing are given on one thread and on every core. Each figure is printed beside
+// its goal; ratio counters read "<= 1 meets it". Beside the figures that fall short stands what
+// limits them: the time to make the mesh's records (which neither floor makes), the memory the
+// finished mesh holds, how large the rebuilt polygons grow in a deep run and how far a run that
+// takes too long came, and the floor of a deep run next to the simplifier.
 #include <benchmark/benchmark.h>
 #include <meshoptimizer.h>
 #include <sys/wait.h>
@@ -455,10 +459,12 @@ void BM_MillionRun(benchmark::State& state) {
     state.counters["run_ms"] = median(ours);
     state.counters["simplifier_ms"] = median(theirs);
     describeRebuilt(state, rebuilt, depth.removed);
-    if (percent < 75) {
+    if (percent < 50) {
         state.counters["ratio_goal_1"] = median(ours) / median(theirs);
         return;
     }
+    // The floor of a run at this depth: what any run that keeps the rules must compute. Where
+    // it exceeds the simplifier's time, no such run can match it.
     Mesh recorded(loaded);
     const Floor floor = recordFloor(recorded, depth.threshold);
     std::vector<std::vector<PointNumber>> lists;
@@ -470,7 +476,12 @@ void BM_MillionRun(benchmark::State& state) {
     benchmark::DoNotOptimize(appendRecordedGains(floor, lists));
     const double floorMs = millisecondsSince(start);
     state.counters["floor_ms"] = floorMs;
-    state.counters["floor_ratio_goal_2"] = median(ours) / floorMs;
+    state.counters["floor_vs_simplifier"] = floorMs / median(theirs);
+    if (percent < 75) {
+        state.counters["ratio_goal_1"] = median(ours) / median(theirs);
+    } else {
+        state.counters["floor_ratio_goal_2"] = median(ours) / floorMs;
+    }
 }
 
 // An OBJ text of the loaded mesh, next to one to_chars over every number in it, formatted on one
