@@ -262,8 +262,10 @@ constexpr double kLongestRunSeconds = 30;
 // may lie far above every start value: doubled until the run removes enough, then bisected.
 struct Depth {
     double threshold = 0;
-    long long removed = -1;       // -1: the runs at this depth take too long
-    double stoppedThreshold = 0;  // the shallowest threshold whose run took too long, or 0
+    long long removed = -1;         // -1: the runs at this depth take too long
+    double stoppedThreshold = 0;    // the shallowest threshold whose run took too long, or 0
+    long long closestRemoved = -1;  // when removed is -1: the most a run within the time removed,
+                                    // at threshold
 };
 
 // The faces a run built, which the specified rebuild makes larger the deeper the run: how many,
@@ -330,7 +332,8 @@ Depth depthOf(int shape, int percent) {
         }
         if (removed >= 0 &&
             (best.removed < 0 || std::abs(removed - wanted) < std::abs(best.removed - wanted))) {
-            best = {threshold, removed};
+            best.threshold = threshold;
+            best.removed = removed;
         }
     };
     double low = 0;
@@ -352,6 +355,7 @@ Depth depthOf(int shape, int percent) {
         (removed >= 0 && removed < wanted ? low : high) = middle;
     }
     if (best.removed >= 0 && std::abs(best.removed - wanted) > points / 100) {
+        best.closestRemoved = best.removed;
         best.removed = -1;  // the depth lies where the runs take too long
     }
     return found[{shape, percent}] = best;
@@ -427,6 +431,8 @@ void BM_MillionRun(benchmark::State& state) {
             removed = removedCount(mesh);
         }
         describe(state, sample.polygons);
+        state.counters["deepest_in_time_threshold"] = depth.threshold;
+        state.counters["deepest_in_time_removed"] = static_cast<double>(depth.closestRemoved);
         state.counters["stopped_threshold"] = depth.stoppedThreshold;
         state.counters["removed_when_stopped"] = static_cast<double>(removed);
         describeRebuilt(state, rebuiltBy(mesh), removed);
