@@ -338,6 +338,7 @@ void BM_MillionStillFrame(benchmark::State& state) {
     }
     pumpUntil([&] { return view->geometryReady(); });
     view->thresholdChanged(bench::thresholdFor(*mesh, 0.5));
+    view->glView()->setWireframe(state.range(0) != 0);
     QSignalSpy swapped(view->glView(), &QOpenGLWidget::frameSwapped);
     swapped.wait(5000);
     for (auto _ : state) {
@@ -458,7 +459,13 @@ BENCHMARK(BM_MillionOrbitFrames)
     ->MinTime(3)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MillionStillFrame)->MinTime(2)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MillionStillFrame)
+    ->ArgName("wireframe")
+    ->Arg(0)
+    ->Arg(1)
+    ->MinTime(2)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MillionPick)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MillionTrialRun)->Iterations(4)->Unit(benchmark::kMillisecond);
 

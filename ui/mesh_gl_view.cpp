@@ -299,8 +299,8 @@ void MeshGLView::releaseBuffers() {
 
 // Copying every buffer of a million points and drawing the whole surface in one frame kept the
 // window's thread for 130-150 ms. With coarser surfaces to draw meanwhile, the first frame takes
-// the points and the coarsest surface, the next the normals and the other coarser surfaces, the
-// third the whole surface; each draws the finest surface it has.
+// the points and the coarsest surface, the next three the normals, the other coarser surfaces
+// and the whole surface; each draws the finest surface it has.
 void MeshGLView::uploadGeometry() {
     const MeshGeometry& g = *shape;
     positionBuffer.bind();
@@ -341,13 +341,14 @@ void MeshGLView::uploadGeometry() {
         partsDue = 0;
     } else {
         uploadSurface(surfaceRuns.back());
-        partsDue = 2;
+        partsDue = 3;
     }
 }
 
 void MeshGLView::uploadNextPart() {
-    if (partsDue == 2) {
+    if (partsDue == 3) {
         uploadNormals();
+    } else if (partsDue == 2) {
         for (SurfaceRun& run : surfaceRuns) {
             if (run.triangles != &shape->triangles && !run.uploaded) {
                 uploadSurface(run);
