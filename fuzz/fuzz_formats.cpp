@@ -4,8 +4,12 @@
 // the format cannot carry), and an STL written twice must give the same bytes. Anything else
 // that escapes as an exception, crashes, leaks or trips a sanitizer is a fault.
 //
-// Input layout: byte 0 picks the format (bits 0-1: OBJ, PLY, OFF, STL) and the PLY encoding
-// written (bits 2-3: ascii, binary little-endian, binary big-endian); the rest is the file.
+// An OBJ file read in parts on threads of their own must read as in one pass, or fail with the
+// same message.
+//
+// Input layout: byte 0 picks the format (bits 0-1: OBJ, PLY, OFF, STL), the PLY encoding
+// written (bits 2-3: ascii, binary little-endian, binary big-endian) and the number of parts an
+// OBJ file is cut into (bits 4-6: 2 to 9); the rest is the file.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +18,7 @@
 #include <string_view>
 
 #include "meshio/formats/mesh_file.h"
+#include "meshio/formats/obj.h"
 
 namespace {
 
@@ -66,6 +71,16 @@ PolygonMesh carried(PolygonMesh mesh, MeshFormat format) {
     return mesh;
 }
 
+// The OBJ reader's mesh, or its failure's message, with the file cut into parts.
+std::string objReading(std::string_view bytes, size_t parts, PolygonMesh& mesh) {
+    try {
+        mesh = detail::readObjInParts(bytes, "input", parts);
+        return {};
+    } catch (const FormatError& error) {
+        return error.what();
+    }
+}
+
 PolygonMesh readBack(const std::string& written, MeshFormat format) {
     try {
         PolygonMesh again = readMesh(written, format, "written");
@@ -90,6 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const MeshFormat format = kFormats[data[0] & 3];
     const PlyEncoding encoding = kEncodings[(data[0] >> 2) & 3];
     const std::string_view bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+
+    if (format == MeshFormat::Obj) {
+        PolygonMesh once;
+        PolygonMesh inParts;
+        const std::string failure = objReading(bytes, 1, once);
+        expect(objReading(bytes, 2 + ((data[0] >> 4) & 7), inParts) == failure);
+        expect(inParts == once);
+    }
 
     PolygonMesh mesh;
     try {

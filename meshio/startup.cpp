@@ -2,10 +2,8 @@
 #include "meshio/startup.h"
 
 #include <algorithm>
-#include <exception>
-#include <thread>
-#include <vector>
 
+#include "meshio/parallel.h"
 #include "model/mesh.h"
 
 namespace meshthin {
@@ -59,39 +57,20 @@ void analyzePoints(Mesh& mesh, unsigned threads) {
             mesh.Points(i).analyze(mesh);
         }
     };
-    if (threads == 0) {
-        threads = std::max(1U, std::thread::hardware_concurrency());
-    }
     // Below some tens of thousands of points a thread costs more than it saves.
     constexpr long long kPointsPerThread = 50'000;
-    const auto useful =
-        static_cast<unsigned>(std::min<long long>(threads, points / kPointsPerThread));
+    const auto useful = static_cast<unsigned>(std::min<long long>(
+        static_cast<long long>(threadsAsked(threads)), points / kPointsPerThread));
     if (useful <= 1 || mesh.farApartPointsLoaded()) {
         valueRange(0, points);
         return;
     }
     // What a range throws (an expectation that fails) is thrown here, the first range's first.
-    std::vector<std::exception_ptr> thrown(useful);
     const long long share = (points + useful - 1) / useful;
-    const auto valueShare = [&](unsigned t) {
-        try {
-            valueRange(t * share, std::min(points, (t + 1) * share));
-        } catch (...) {
-            thrown[t] = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> helpers;
-        for (unsigned t = 1; t < useful; ++t) {
-            helpers.emplace_back(valueShare, t);
-        }
-        valueShare(0);
-    }
-    for (const std::exception_ptr& failure : thrown) {
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-    }
+    onThreads(useful, [&](size_t t) {
+        const auto first = static_cast<long long>(t) * share;
+        valueRange(first, std::min(points, first + share));
+    });
 }
 
 void runStartupPasses(Mesh& mesh, const FaceLines& faceLines, unsigned threads) {

@@ -5,11 +5,11 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
-#include <thread>
 #include <vector>
 
 #include "meshio/formats/parallel_text.h"
 #include "meshio/formats/text_scan.h"
+#include "meshio/parallel.h"
 
 namespace meshthin::formats {
 
@@ -264,11 +264,8 @@ bool joinParts(std::vector<Part>& parts, PolygonMesh& mesh, Statements& read) {
 // every failure are those of reading it in one pass. Each part is owned by its thread until the
 // thread is joined.
 PolygonMesh readObj(std::string_view bytes, std::string_view fileName, unsigned threads) {
-    if (threads == 0) {
-        threads = std::max(1U, std::thread::hardware_concurrency());
-    }
     return detail::readObjInParts(bytes, fileName,
-                                  std::min<size_t>(threads, bytes.size() / kBytesPerThread));
+                                  std::min(threadsAsked(threads), bytes.size() / kBytesPerThread));
 }
 
 PolygonMesh detail::readObjInParts(std::string_view bytes, std::string_view fileName,
@@ -299,13 +296,7 @@ PolygonMesh detail::readObjInParts(std::string_view bytes, std::string_view file
             part.failed = true;  // read again in one pass, for its message or its memory
         }
     };
-    {
-        std::vector<std::jthread> helpers;
-        for (size_t t = 1; t < partCount; ++t) {
-            helpers.emplace_back(readPart, t);
-        }
-        readPart(0);
-    }
+    onThreads(partCount, readPart);
     PolygonMesh mesh;
     Statements read;
     if (std::any_of(parts.begin(), parts.end(), [](const Part& part) { return part.failed; }) ||

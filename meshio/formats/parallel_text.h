@@ -4,15 +4,15 @@
 // each line depends on nothing but its own point or face, so ranges of lines are formatted on
 // threads of their own into texts of their own and appended in order: the bytes are those of one
 // thread. The ranges and their texts are each owned by one thread until it is joined; the
-// caller's text is touched only by the calling thread, after the joins.
+// caller's text takes the first range, on the calling thread.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
-#include <exception>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "meshio/parallel.h"
 
 namespace meshthin::formats::detail {
 
@@ -22,8 +22,7 @@ inline constexpr size_t kLinesPerThread = 50'000;
 // The threads worth starting for count lines: up to threads (0: every core), but at least
 // kLinesPerThread lines each.
 inline size_t textThreadsFor(size_t count, unsigned threads) {
-    const size_t most = threads != 0 ? threads : std::max(1U, std::thread::hardware_concurrency());
-    return std::max<size_t>(1, std::min(most, count / kLinesPerThread));
+    return std::max<size_t>(1, std::min(threadsAsked(threads), count / kLinesPerThread));
 }
 
 // Appends to out the text of lines 0 to count - 1, which format(text, first, end) appends for
@@ -33,34 +32,13 @@ inline size_t textThreadsFor(size_t count, unsigned threads) {
 template <class Format>
 void appendLines(std::string& out, size_t count, unsigned threads, const Format& format) {
     const size_t used = textThreadsFor(count, threads);
-    if (used == 1) {
-        format(out, 0, count);
-        return;
-    }
     // The first range goes straight into out; the others into texts of their own.
     std::vector<std::string> texts(used);
-    std::vector<std::exception_ptr> thrown(used);
     const size_t share = (count + used - 1) / used;
-    const auto formatShare = [&](size_t t) {
-        try {
-            format(t == 0 ? out : texts[t], std::min(count, t * share),
-                   std::min(count, (t + 1) * share));
-        } catch (...) {
-            thrown[t] = std::current_exception();
-        }
-    };
-    {
-        std::vector<std::jthread> helpers;
-        for (size_t t = 1; t < used; ++t) {
-            helpers.emplace_back(formatShare, t);
-        }
-        formatShare(0);
-    }
-    for (const std::exception_ptr& failure : thrown) {
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-    }
+    onThreads(used, [&](size_t t) {
+        format(t == 0 ? out : texts[t], std::min(count, t * share),
+               std::min(count, (t + 1) * share));
+    });
     size_t total = out.size();
     for (const std::string& text : texts) {
         total += text.size();
