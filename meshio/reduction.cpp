@@ -147,9 +147,17 @@ bool Command1_Click(Window& window, RunState& state, Mesh& mesh,
         const long long upper = mesh.spareSlot();
         window.whileWorking([&](const std::stop_token& stop) {
             const StopCheckpoints stopWhenAsked(mesh, [&stop] { return stop.stop_requested(); });
+            // Only a caption that differs from the last is sent: the percentage changes once in
+            // many steps, and at a million points sending each step's (10,000 of them, each
+            // painted on arrival) kept the window's events waiting for a third of a second.
+            std::string shown;
             removePointsBelow(mesh, threshold, [&](long long i) {
                 stopWhenAsked();
-                window.setButtonCaption(progressCaption(i, upper));
+                std::string caption = progressCaption(i, upper);
+                if (caption != shown) {
+                    window.setButtonCaption(caption);
+                    shown = std::move(caption);
+                }
             });
         });
         WindowCheckpoints checkpoints(window, mesh);

@@ -163,6 +163,26 @@ TEST_F(ReductionTest, ProgressIsAPercentageOfTheWalk) {
     EXPECT_EQ(progressCaption(1, 8), "removing points12%");  // 12.5 goes to the even 12
 }
 
+// On a large mesh the walk's percentage is sent once per change, in order, from the first to
+// the last: the same text again would only keep the window repainting it.
+TEST_F(ReductionTest, EachProgressCaptionIsSentOnceInOrder) {
+    mesh = Mesh();
+    loadAndAnalyze(generate::grid(150, 150, 0.3, 5));  // 22,500 points: 225 steps of 100
+    run();
+    std::vector<std::string> progress;
+    for (const std::string& caption : window.captions) {
+        if (caption.starts_with("removing points") && caption != "removing points") {
+            progress.push_back(caption);
+        }
+    }
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), "removing points0%");
+    EXPECT_EQ(progress.back(), progressCaption(22'400, 22'500));
+    for (size_t k = 1; k < progress.size(); ++k) {
+        EXPECT_NE(progress[k], progress[k - 1]) << "caption " << k;
+    }
+}
+
 TEST_F(ReductionTest, NoMeshNoRunAndNoSecondRunDuringAWrite) {
     state.meshLoaded = false;
     run();
