@@ -59,10 +59,13 @@ void look(const LoadProgress* progress, LoadStage stage, long long done = 0, lon
 Mesh fromPolygons(formats::PolygonMesh polygons, formats::MeshFormat format, MeshSource* source,
                   const LoadProgress* progress) {
     look(progress, LoadStage::ConnectingPoints);
-    Mesh mesh = formats::meshRecordsFromPolygons(polygons);
     const bool dropped = polygons.cornerDataDropped;
+    // Colours and normals are kept for writing, with the positions that count the points.
+    const bool attributesKept = !polygons.colours.empty() || !polygons.normals.empty();
+    Mesh mesh = attributesKept ? formats::meshRecordsFromPolygons(polygons)
+                               : formats::meshRecordsFromPolygons(std::move(polygons));
     std::shared_ptr<const formats::PolygonMesh> attributes;
-    if (!polygons.colours.empty() || !polygons.normals.empty()) {
+    if (attributesKept) {
         attributes = std::make_shared<const formats::PolygonMesh>(std::move(polygons));
     }
     polygons = formats::PolygonMesh();

@@ -81,7 +81,7 @@ private:
     }
 
     MemoryList<PointNumber> items;
-    size_t head = 0;
+    uint32_t head = 0;  // a list holds point numbers, fewer than 2^31 of them
 };
 
 }  // namespace meshthin

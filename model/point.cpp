@@ -18,6 +18,8 @@
 
 namespace meshthin {
 
+static_assert(sizeof(Point) <= 80, "a point's record stays within 80 bytes");
+
 namespace {
 
 Failure malformedGroup() {

@@ -171,12 +171,14 @@ private:
     // analyze now, or, when the analysis cannot fail, when the value is next asked for.
     void reanalyze(const Mesh& mesh);
 
-    ConnList conns;
+    // The list's header ends in four bytes of padding, which the output number fills: a point
+    // takes 80 bytes rather than 88, 8 MB less at a million points.
+    [[no_unique_address]] ConnList conns;
+    int32_t ptOrder = 0;
     double xPos = 0;
     double yPos = 0;
     double zPos = 0;
     double myValue = 0;
-    int32_t ptOrder = 0;
     PointNumber myNum = 0;
     bool isRemoved = false;
     bool slot1Used = false;

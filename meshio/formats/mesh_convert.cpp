@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "meshio/startup.h"
 
@@ -14,7 +15,10 @@ Mesh meshFromPolygons(const PolygonMesh& polygons) {
     return mesh;
 }
 
-Mesh meshRecordsFromPolygons(const PolygonMesh& polygons) {
+namespace {
+
+// The point records of meshRecordsFromPolygons.
+Mesh pointRecords(const PolygonMesh& polygons) {
     const size_t pointCount = polygons.pointCount();
     if (pointCount >= static_cast<size_t>(kWidePositionLimit)) {
         throw FormatError("The mesh has " + std::to_string(pointCount) +
@@ -31,13 +35,31 @@ Mesh meshRecordsFromPolygons(const PolygonMesh& polygons) {
     }
     // The brace reader's last attempt finds no further group; its slot stays at the origin.
     mesh.Points(spare).setAsSpare(mesh, static_cast<PointNumber>(spare));
+    return mesh;
+}
 
+// The face records of meshRecordsFromPolygons.
+void addFaceRecords(Mesh& mesh, const PolygonMesh& polygons) {
     const size_t faceCount = polygons.faceCount();
     mesh.Faces.reserve(faceCount);
     mesh.Faces.growTo(static_cast<long long>(faceCount) - 1);
     for (size_t f = 0; f < faceCount; ++f) {
         mesh.Faces(static_cast<long long>(f)).setFromFile(mesh, polygons.face(f));
     }
+}
+
+}  // namespace
+
+Mesh meshRecordsFromPolygons(const PolygonMesh& polygons) {
+    Mesh mesh = pointRecords(polygons);
+    addFaceRecords(mesh, polygons);
+    return mesh;
+}
+
+Mesh meshRecordsFromPolygons(PolygonMesh&& polygons) {
+    Mesh mesh = pointRecords(polygons);
+    std::vector<double>().swap(polygons.positions);
+    addFaceRecords(mesh, polygons);
     return mesh;
 }
 
