@@ -262,13 +262,14 @@ constexpr double kLongestRunSeconds = 30;
 // may lie far above every start value: doubled until the run removes enough, then bisected.
 struct Depth {
     double threshold = 0;
-    long long removed = -1;         // -1: the runs at this depth take too long
-    double stoppedThreshold = 0;    // the shallowest threshold whose run took too long, or 0
-    long long closestRemoved = -1;  // when removed is -1: the most a run within the time removed,
-                                    // at threshold
+    long long removed = -1;       // -1: the runs at this depth take too long
+    double stoppedThreshold = 0;  // the shallowest threshold whose run took too long, or 0
+    // When removed is -1: what the run at threshold removed, the nearest to the share that a run
+    // within the time came.
+    long long closestRemoved = -1;
 };
 
-// The faces a run built, which the specified rebuild makes larger the deeper the run: how many,
+// The faces a run built, which the rebuild makes larger the deeper the run: how many,
 // how many corners they had in all, and the largest. A face rebuilt again stays counted, as
 // building it cost as much as any other.
 struct Rebuilt {
