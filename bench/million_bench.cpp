@@ -605,6 +605,12 @@ void shapes(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 }
 
+// Each shape on one thread and on every core (threads 0).
+void shapesOnThreads(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"shape", "threads"})->ArgsProduct({{kPolygonSurface, kTriangleScan}, {1, 0}});
+    b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+}
+
 void depths(benchmark::internal::Benchmark* b) {
     b->ArgNames({"shape", "percent"});
     for (const int shape : {kPolygonSurface, kTriangleScan}) {
@@ -615,28 +621,11 @@ void depths(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 }
 
-// On one thread and on every core (threads 0).
-BENCHMARK(BM_MillionLoadObj)
-    ->ArgNames({"shape", "threads"})
-    ->ArgsProduct({{kPolygonSurface, kTriangleScan}, {1, 0}})
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(3);
+BENCHMARK(BM_MillionLoadObj)->Apply(shapesOnThreads);
 BENCHMARK(BM_MillionLoadPly)->Apply(shapes);
-// On one thread and on every core (threads 0).
-BENCHMARK(BM_MillionStartupValues)
-    ->ArgNames({"shape", "threads"})
-    ->ArgsProduct({{kPolygonSurface, kTriangleScan}, {1, 0}})
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(3);
+BENCHMARK(BM_MillionStartupValues)->Apply(shapesOnThreads);
 BENCHMARK(BM_MillionRun)->Apply(depths);
-BENCHMARK(BM_MillionWriteObj)
-    ->ArgNames({"shape", "threads"})
-    ->ArgsProduct({{kPolygonSurface, kTriangleScan}, {1, 0}})
-    ->Unit(benchmark::kMillisecond)
-    ->UseManualTime()
-    ->Iterations(3);
+BENCHMARK(BM_MillionWriteObj)->Apply(shapesOnThreads);
 BENCHMARK(BM_MillionPeakMemory)
     ->ArgNames({"shape"})
     ->Arg(kPolygonSurface)
