@@ -12,9 +12,11 @@
 // Writing gives `v x y z` in the shortest text that reads back to the same double ("." always),
 // with ` r g b` (0 to 1, 4 decimals, enough to give the same bytes back) when the mesh has
 // colours (alpha and normals have no place in OBJ and are left out), then 1-based `f` lines.
-// The lines are formatted on every core (parallel_text.h): a million-point mesh's OBJ text took
-// 0.65-0.67 s on one core, 1.5-2 times one std::to_chars over its numbers, and 0.42-0.70 s on
-// this machine's two, 0.94-1.32 times that floor.
+// The lines are formatted on every core (parallel_text.h): a million-point mesh's OBJ text
+// (polygons of the mesh included) took 0.56-0.67 s on one core, 1.6-1.75 times one std::to_chars
+// over its numbers, and 0.42-0.70 s on this machine's two, 0.94-1.59 times that floor. A file of
+// more than 4 MB a core is read in parts on every core too (see readObj in obj.cpp): parsing a
+// million points took 280-314 ms on one core and 232-265 ms on two.
 //
 // Why a reader of our own: tinyobjloader (Debian's libtinyobjloader-dev 2.0.0~rc10, its double
 // build, triangulate=false) keeps polygons and shared points, but reads far beyond twice the
@@ -25,7 +27,7 @@
 // arrays the caller gets; tinyobjloader 0.82-1.05 s, 5.5-12.5 times the floor.
 //
 // The functions keep nothing between calls: any thread may call them on bytes and a mesh that
-// it owns.
+// it owns; the threads they start themselves end before they return.
 #pragma once
 
 #include <cstddef>
