@@ -79,7 +79,7 @@ void Face::loadme(Mesh& mesh, std::string_view inputstring, const NumberCodec& n
         // Read again: what the face held before stays in the index, and its tag is no longer
         // true of it.
         lostPoints = true;
-        mesh.scratch().groups.untag(mySlot);
+        mesh.scratch().groups.untag(slotIn(mesh));
     }
     setPoints(mesh, [&] { readLine(inputstring, numbers); });
 }
@@ -87,7 +87,7 @@ void Face::loadme(Mesh& mesh, std::string_view inputstring, const NumberCodec& n
 void Face::setFromFile(Mesh& mesh, std::span<const uint32_t> points) {
     if (!pts.empty()) {
         lostPoints = true;
-        mesh.scratch().groups.untag(mySlot);
+        mesh.scratch().groups.untag(slotIn(mesh));
     }
     setPoints(mesh, [&] {
         // As loadPlainly stores a line of these points.
@@ -328,7 +328,7 @@ void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
                   int32_t heldGroup) {
     MESHTHIN_EXPECT(!newpts.empty(), "a rebuilt face starts from the removed point's list");
     NeighbourGroups& groups = mesh.scratch().groups;
-    groups.untag(mySlot);
+    groups.untag(slotIn(mesh));
     // A large polygon makes every face rebuilt around it large; held mirrors newpts so that
     // "already there" costs the same for every point.
     PointSet& held = mesh.scratch().heldByNewFace;
@@ -473,11 +473,18 @@ void Face::logWalkStep(const Mesh& mesh, PointNumber current, PointNumber c, Poi
 }
 
 void Face::indexPoints(Mesh& mesh) const {
-    if (mySlot < 0) {
+    const long long slot = slotIn(mesh);
+    if (slot < 0) {
         return;  // a face outside Faces (a test's own record) has no slot to index
     }
     const size_t count = lastPos < 0 ? 0 : std::min(static_cast<size_t>(lastPos) + 1, pts.size());
-    mesh.indexFacePoints(mySlot, pts.data(), pts.data() + count);
+    mesh.indexFacePoints(static_cast<int32_t>(slot), pts.data(), pts.data() + count);
 }
+
+long long Face::slotIn(const Mesh& mesh) const {
+    return mesh.Faces.exists() ? mesh.Faces.indexOf(this) : -1;
+}
+
+static_assert(sizeof(Face) <= 40, "a face's record stays within 40 bytes");
 
 }  // namespace meshthin

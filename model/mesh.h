@@ -87,10 +87,17 @@ public:
             } else {
                 items.emplace_back();
             }
-            if constexpr (requires(T & t) { t.attachSlot(0LL); }) {
-                items.back().attachSlot(static_cast<long long>(items.size()) - 1);
-            }
         }
+    }
+
+    // The index of the record at item when it is one of this array's, or -1.
+    long long indexOf(const T* item) const {
+        const std::less<const T*> before;
+        if (items.empty() || before(item, items.data()) ||
+            !before(item, items.data() + items.size())) {
+            return -1;
+        }
+        return item - items.data();
     }
 
     // Whether index names a slot, so that reading it is not a Failure.
