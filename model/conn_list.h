@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A point's connection list: the entries of a MemoryList from position head on. A removal takes
+// A point's connection list: the entries of a ShortList from position head on. A removal takes
 // the removed point out of the list of every neighbour, and in a deep run these lists hold
 // thousands of entries with the removed point mostly near the front (the points are removed in
 // number order, and the lists gained them in about that order). Taking an entry out of the front
@@ -11,17 +11,17 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "model/list_memory.h"
 #include "model/point_number.h"
+#include "model/short_list.h"
 
 namespace meshthin {
 
+// Every call that can grow the list takes the memory its block comes from (ShortList).
 class ConnList {
 public:
-    ConnList() = default;
-    explicit ConnList(ListMemory* lists) : items(ListAllocator<PointNumber>(lists)) {}
-
     size_t size() const { return items.size() - head; }
     bool empty() const { return size() == 0; }
     // Entries that may be read from data() on, the list's and the room behind it.
@@ -30,33 +30,39 @@ public:
     PointNumber* data() { return items.data() + head; }
     const PointNumber* data() const { return items.data() + head; }
     PointNumber* begin() { return data(); }
-    PointNumber* end() { return items.data() + items.size(); }
+    PointNumber* end() { return items.end(); }
     const PointNumber* begin() const { return data(); }
-    const PointNumber* end() const { return items.data() + items.size(); }
+    const PointNumber* end() const { return items.end(); }
     PointNumber& operator[](size_t i) { return data()[i]; }
     const PointNumber& operator[](size_t i) const { return data()[i]; }
     PointNumber& back() { return items.back(); }
     PointNumber back() const { return items.back(); }
+    operator std::span<const PointNumber>() const { return {data(), size()}; }
 
-    void reserve(size_t count) { items.reserve(head + count); }
-    void assign(size_t count, PointNumber value) {
-        items.assign(count, value);
+    void reserve(ListMemory* memory, size_t count) { items.reserve(memory, head + count); }
+    void assign(ListMemory* memory, size_t count, PointNumber value) {
         head = 0;
+        items.assign(memory, count, value);
     }
-    void push_back(PointNumber value) {
+    void push_back(ListMemory* memory, PointNumber value) {
         if (head != 0 && items.size() == items.capacity()) {
             compact();  // the room before the list, rather than a larger block
         }
-        items.push_back(value);
+        items.push_back(memory, value);
     }
     // Appends count entries at once: the room before the list is used first, as by push_back.
-    void append(const PointNumber* first, size_t count) {
+    void append(ListMemory* memory, const PointNumber* first, size_t count) {
         if (head != 0 && items.size() + count > items.capacity()) {
             compact();
         }
-        items.insert(items.end(), first, first + count);
+        items.append(memory, first, count);
     }
     void pop_back() { items.pop_back(); }
+    // The entries of other, in a block of memory.
+    void copyFrom(const ConnList& other, ListMemory* memory) {
+        head = 0;
+        items.assign(memory, other.begin(), other.end());
+    }
 
     // Takes out the entry at position i; the others keep their order.
     void erase(size_t i) {
@@ -67,7 +73,7 @@ public:
                 compact();  // the room before the list stays under a quarter of it
             }
         } else {
-            items.erase(items.begin() + static_cast<std::ptrdiff_t>(head + i));
+            items.erase(head + i, head + i + 1);
         }
     }
 
@@ -76,11 +82,11 @@ private:
 
     // Moves the entries back to the start of the block.
     void compact() {
-        items.erase(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(head));
+        items.erase(0, head);
         head = 0;
     }
 
-    MemoryList<PointNumber> items;
+    ShortList<PointNumber> items;
     uint32_t head = 0;  // a list holds point numbers, fewer than 2^31 of them
 };
 

@@ -81,7 +81,7 @@ void Face::loadme(Mesh& mesh, std::string_view inputstring, const NumberCodec& n
         lostPoints = true;
         mesh.scratch().groups.untag(slotIn(mesh));
     }
-    setPoints(mesh, [&] { readLine(inputstring, numbers); });
+    setPoints(mesh, [&] { readLine(inputstring, numbers, listMemory(mesh)); });
 }
 
 void Face::setFromFile(Mesh& mesh, std::span<const uint32_t> points) {
@@ -91,7 +91,7 @@ void Face::setFromFile(Mesh& mesh, std::span<const uint32_t> points) {
     }
     setPoints(mesh, [&] {
         // As loadPlainly stores a line of these points.
-        pts.assign(points.size() + 1, 0);
+        pts.assign(listMemory(mesh), points.size() + 1, 0);
         for (size_t k = 0; k < points.size(); ++k) {
             MESHTHIN_EXPECT(points[k] <= static_cast<uint32_t>(INT32_MAX),
                             "a face names point numbers that fit");
@@ -101,12 +101,12 @@ void Face::setFromFile(Mesh& mesh, std::span<const uint32_t> points) {
     });
 }
 
-void Face::readLine(std::string_view inputstring, const NumberCodec& numbers) {
+void Face::readLine(std::string_view inputstring, const NumberCodec& numbers, ListMemory* lists) {
     const std::string_view line = trimBlanks(inputstring);
     // Within a line shorter than 32767 characters no position passes the 16-bit range, and the
     // usual line is read in one pass; what that pass leaves, the searches below read again from
     // the start, storing the same numbers in the same places first.
-    if (line.size() < INT16_MAX && loadPlainly(line, numbers)) {
+    if (line.size() < INT16_MAX && loadPlainly(line, numbers, lists)) {
         return;
     }
 
@@ -118,7 +118,7 @@ void Face::readLine(std::string_view inputstring, const NumberCodec& numbers) {
         }
         lastPos = count;
         // N+1 positions: the points at 0..N-1 and one extra position holding 0.
-        pts.resize(static_cast<size_t>(count) + 1, 0);
+        pts.resize(lists, static_cast<size_t>(count) + 1, 0);
     }
     lastPos = checked16(lastPos - 1LL);
 
@@ -137,7 +137,7 @@ void Face::readLine(std::string_view inputstring, const NumberCodec& numbers) {
     }
 }
 
-bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
+bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers, ListMemory* lists) {
     if (!numbers.readsDigitsPlainly()) {
         return false;
     }
@@ -148,9 +148,10 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers) {
     }
     lastPos = count;
     if (pts.empty()) {
-        pts.assign(static_cast<size_t>(count) + 1, 0);  // a fresh face: the same, more directly
+        pts.assign(lists, static_cast<size_t>(count) + 1,
+                   0);  // a fresh face: the same, more directly
     } else {
-        pts.resize(static_cast<size_t>(count) + 1, 0);
+        pts.resize(lists, static_cast<size_t>(count) + 1, 0);
     }
     lastPos = count - 1;
 
@@ -353,7 +354,7 @@ void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
         }
     }
     setPoints(mesh, [&] {
-        pts.assign(newpts.begin(), newpts.end());
+        pts.assign(listMemory(mesh), newpts.data(), newpts.data() + newpts.size());
         lastPos = mesh.checkedPosition(static_cast<long long>(newpts.size()) - 1);
     });
     isRemoved = false;
@@ -402,7 +403,9 @@ void Face::fixOrder(Mesh& mesh) {
         // the face here, unless the walk only put the face's points in another order.
         lostPoints = lostPoints || fill < newOrder.size() ||
                      static_cast<size_t>(lastPos) + 1 != newOrder.size();
-        setPoints(mesh, [&] { pts.assign(newOrder.begin(), newOrder.end()); });
+        setPoints(mesh, [&] {
+            pts.assign(listMemory(mesh), newOrder.data(), newOrder.data() + newOrder.size());
+        });
     }
 }
 
@@ -485,6 +488,18 @@ long long Face::slotIn(const Mesh& mesh) const {
     return mesh.Faces.exists() ? mesh.Faces.indexOf(this) : -1;
 }
 
-static_assert(sizeof(Face) <= 40, "a face's record stays within 40 bytes");
+ListMemory* Face::listMemory(const Mesh& mesh) const {
+    return mesh.Faces.listMemoryOf(this);
+}
+
+Face::Face(const Face& other, ListMemory* lists)
+    : lastPos(other.lastPos),
+      isRemoved(other.isRemoved),
+      isNew(other.isNew),
+      lostPoints(other.lostPoints) {
+    pts.copyFrom(other.pts, lists);
+}
+
+static_assert(sizeof(Face) <= 24, "a face's record stays within 24 bytes");
 
 }  // namespace meshthin

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/list_memory.h"
 
-#include "model/expect.h"
-
 namespace meshthin {
 
 void* ListMemory::carve(size_t size) {
@@ -25,7 +23,6 @@ void* ListMemory::carve(size_t size) {
 }
 
 void ListMemory::release() {
-    MESHTHIN_EXPECT(blocksOut == 0, "the memory is released only when no list is left in it");
     freeBlocks.fill(nullptr);
     slab = 0;
     slabNext = nullptr;

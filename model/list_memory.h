@@ -6,9 +6,10 @@
 // given back is kept for the next list of its size, and release() makes every block free at
 // once, keeping the slabs for the next mesh. Lists longer than 4 KiB come from the heap.
 //
-// The memory must outlive every list made from it, and release() may only be called when none
-// is left: each mesh owns one for each kind of list and releases it when it empties the lists.
-// A list uses it through ListAllocator; a list copied from it takes the heap.
+// The memory must outlive every list made from it, and release() may only be called once no
+// list uses its blocks: each mesh owns one for each kind of list and releases it when it has
+// emptied the lists. A list does not give its block back when it ends (ShortList): the release
+// frees them all at once.
 #pragma once
 
 #include <array>
@@ -16,7 +17,6 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <type_traits>
 #include <vector>
 
 namespace meshthin {
@@ -30,18 +30,13 @@ public:
     // A block of at least bytes, aligned to 16 bytes. Throws std::bad_alloc when the memory has
     // run out, with nothing handed out and nothing counted, so that the lists can be dropped and
     // the memory released as after any other failure.
-    void* allocate(size_t bytes) {
-        void* block = take(bytes);
-        ++blocksOut;
-        return block;
-    }
+    void* allocate(size_t bytes) { return take(bytes); }
 
     // Gives back a block that allocate(bytes) handed out; nothing for a null block.
     void deallocate(void* block, size_t bytes) noexcept {
         if (block == nullptr) {
             return;
         }
-        --blocksOut;
         const size_t sizeClass = classOf(bytes);
         if (sizeClass == kClasses) {
             ::operator delete(block);  // unsized: clang offers the sized form only on request
@@ -50,8 +45,8 @@ public:
         }
     }
 
-    // Every block is free again; the slabs stay for the lists to come. Expects every block
-    // handed out to have been given back: a list still alive would share its block with the next.
+    // Every block is free again; the slabs stay for the lists to come. Expects no list to use a
+    // block any more: a list still alive would share its block with the next.
     void release();
     // Runs drop, which ends every list made from this memory (and throws nothing), then release:
     // the blocks the lists give back on their way are not kept one by one, as release frees them
@@ -63,6 +58,11 @@ public:
         dropping = false;
         release();
     }
+
+    // Whether a block of bytes comes from the slabs, rather than the heap.
+    static bool servesFromSlabs(size_t bytes) { return classOf(bytes) < kClasses; }
+    // The size of the slab block that allocate(bytes) hands out, which its list may fill.
+    static size_t blockSize(size_t bytes) { return kSmallest << classOf(bytes); }
 
 private:
     static constexpr size_t kSmallest = 16;
@@ -109,51 +109,6 @@ private:
     std::byte* slabNext = nullptr;
     size_t slabLeft = 0;
     bool dropping = false;
-    size_t blocksOut = 0;  // handed out and not given back yet
 };
-
-// The allocator of a list whose memory is a ListMemory, or the heap when it has none. Like a
-// polymorphic allocator, it stays with its list: a list moved keeps its memory, a list copied
-// takes the heap, and lists of different memories exchange their numbers, never their blocks.
-template <class T>
-class ListAllocator {
-public:
-    static_assert(alignof(T) <= 16, "list blocks are aligned to 16 bytes");
-    using value_type = T;
-
-    ListAllocator() noexcept = default;
-    explicit ListAllocator(ListMemory* memory) noexcept : memory(memory) {}
-    template <class U>
-    ListAllocator(const ListAllocator<U>& other) noexcept : memory(other.memory) {}
-
-    T* allocate(size_t n) {
-        if (memory == nullptr) {
-            return std::allocator<T>().allocate(n);
-        }
-        if (n > SIZE_MAX / sizeof(T)) {
-            throw std::bad_array_new_length();
-        }
-        return static_cast<T*>(memory->allocate(n * sizeof(T)));
-    }
-    void deallocate(T* block, size_t n) noexcept {
-        if (memory == nullptr) {
-            std::allocator<T>().deallocate(block, n);
-        } else {
-            memory->deallocate(block, n * sizeof(T));
-        }
-    }
-
-    ListAllocator select_on_container_copy_construction() const { return ListAllocator(); }
-
-    friend bool operator==(const ListAllocator& a, const ListAllocator& b) noexcept {
-        return a.memory == b.memory;
-    }
-
-    ListMemory* memory = nullptr;
-};
-
-// A list of numbers kept in a ListMemory.
-template <class T>
-using MemoryList = std::vector<T, ListAllocator<T>>;
 
 }  // namespace meshthin

@@ -11,17 +11,9 @@
 
 namespace meshthin {
 
-namespace {
-
 // The faces that have held one point, ascending, in a block of the index's memory. Sixteen
 // bytes a point, so that the table of a large mesh stays in the cache while faces are indexed.
-struct FacesOfPoint {
-    int32_t* faces = nullptr;
-    uint32_t count = 0;
-    uint32_t room = 0;
-};
-
-}  // namespace
+using FacesOfPoint = ShortList<int32_t>;
 
 // lists[p] lists the faces that have held point p. The lists take their memory from memory,
 // declared first so that it outlives them.
@@ -33,14 +25,7 @@ public:
     ~FaceIndex() { clear(); }
 
     void clear() {
-        memory.releaseAfter([this] {
-            for (FacesOfPoint& list : lists) {
-                if (list.room != 0) {
-                    memory.deallocate(list.faces, list.room * sizeof(int32_t));
-                }
-            }
-            lists.clear();
-        });
+        memory.releaseAfter([this] { lists.clear(); });
         built = false;
     }
 
@@ -50,17 +35,13 @@ public:
         lists.resize(std::max(static_cast<size_t>(point) + 1, slots));
     }
 
-    // Doubles the room of a list (eight faces to start with: a point of a triangle mesh lies
-    // in about six).
-    void grow(FacesOfPoint& list) {
-        const uint32_t room = list.room == 0 ? 8 : 2 * list.room;
-        auto* faces = static_cast<int32_t*>(memory.allocate(room * sizeof(int32_t)));
-        std::copy_n(list.faces, list.count, faces);
-        if (list.room != 0) {
-            memory.deallocate(list.faces, list.room * sizeof(int32_t));
+    // Appends face to list; a new list has room for eight faces (a point of a triangle mesh
+    // lies in about six).
+    void append(FacesOfPoint& list, int32_t face) {
+        if (list.capacity() == 0) {
+            list.reserve(&memory, 8);
         }
-        list.faces = faces;
-        list.room = room;
+        list.push_back(&memory, face);
     }
 
     ListMemory memory;
@@ -150,25 +131,17 @@ namespace {
 void indexInto(FaceIndex& index, FacesOfPoint& list, int32_t face) {
     // Faces are nearly always indexed in ascending order (the index being made, appended rebuilt
     // faces), so the common case is an append; fixOrder on an older face inserts in place.
-    if (list.count == 0 || list.faces[list.count - 1] < face) {
-        if (list.count == list.room) {
-            index.grow(list);
-        }
-        list.faces[list.count++] = face;
+    if (list.empty() || list.back() < face) {
+        index.append(list, face);
         return;
     }
-    int32_t* const end = list.faces + list.count;
-    const int32_t* const place = std::lower_bound(list.faces, end, face);
-    if (place != end && *place == face) {
+    const int32_t* const place = std::lower_bound(list.begin(), list.end(), face);
+    if (place != list.end() && *place == face) {
         return;
     }
-    const ptrdiff_t at = place - list.faces;
-    if (list.count == list.room) {
-        index.grow(list);
-    }
-    std::copy_backward(list.faces + at, list.faces + list.count, list.faces + list.count + 1);
-    list.faces[at] = face;
-    ++list.count;
+    const ptrdiff_t at = place - list.begin();
+    index.append(list, face);
+    std::rotate(list.begin() + at, list.end() - 1, list.end());
 }
 
 }  // namespace
@@ -212,7 +185,7 @@ void Mesh::facesHolding(PointNumber point, long long lastFace, FaceList& found) 
     // of a face's points indexes them again. So the face need not be asked.
     const bool stillHeld = Points.holds(point) && !Points(point).removed();
     const FacesOfPoint& list = index.lists[static_cast<size_t>(point)];
-    for (const int32_t f : std::span(list.faces, list.count)) {
+    for (const int32_t f : list) {
         if (f > lastFace) {
             break;
         }

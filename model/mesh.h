@@ -81,12 +81,8 @@ public:
         if (wanted > items.capacity()) {
             items.reserve(std::max(wanted, 2 * items.capacity()));
         }
-        while (static_cast<long long>(items.size()) <= newUpper) {
-            if constexpr (std::is_constructible_v<T, ListMemory*>) {
-                items.emplace_back(lists.get());
-            } else {
-                items.emplace_back();
-            }
+        if (wanted > items.size()) {
+            items.resize(wanted);
         }
     }
 
@@ -98,6 +94,12 @@ public:
             return -1;
         }
         return item - items.data();
+    }
+
+    // The memory of the lists of the record at item: this array's for one of its own records,
+    // nullptr (the heap) for any other.
+    ListMemory* listMemoryOf(const T* item) const {
+        return indexOf(item) >= 0 ? lists.get() : nullptr;
     }
 
     // Whether index names a slot, so that reading it is not a Failure.
@@ -134,8 +136,14 @@ private:
         if (!other.created) {
             return;
         }
-        growTo(static_cast<long long>(other.items.size()) - 1);
-        std::copy(other.items.begin(), other.items.end(), items.begin());
+        if (!lists) {
+            lists = std::make_unique<ListMemory>();
+        }
+        created = true;
+        items.reserve(other.items.size());
+        for (const T& item : other.items) {
+            items.emplace_back(item, lists.get());
+        }
     }
 
     // On the heap, so that the records' lists keep their memory when the array moves; declared

@@ -18,7 +18,25 @@
 
 namespace meshthin {
 
-static_assert(sizeof(Point) <= 80, "a point's record stays within 80 bytes");
+static_assert(sizeof(Point) <= 64, "a point's record stays within 64 bytes");
+
+Point::Point(const Point& other, ListMemory* lists)
+    : ptOrder(other.ptOrder),
+      xPos(other.xPos),
+      yPos(other.yPos),
+      zPos(other.zPos),
+      myValue(other.myValue),
+      myNum(other.myNum),
+      isRemoved(other.isRemoved),
+      slot1Used(other.slot1Used),
+      connectionAdded(other.connectionAdded),
+      valueDue(other.valueDue) {
+    conns.copyFrom(other.conns, lists);
+}
+
+ListMemory* Point::listMemory(const Mesh& mesh) const {
+    return mesh.Points.listMemoryOf(this);
+}
 
 namespace {
 
@@ -107,8 +125,9 @@ void Point::setAsSpare(Mesh& mesh, PointNumber myPtNum) {
     mesh.scratch().groups.forget(myNum);
     // Room for the neighbours of a point of a triangle mesh (six, and two to spare) from the start,
     // in a 32-byte block: registering them does not grow the list step by step.
-    conns.reserve(8);
-    conns.assign(1, 0);
+    ListMemory* const lists = listMemory(mesh);
+    conns.reserve(lists, 8);
+    conns.assign(lists, 1, 0);
     connectionAdded = false;
 }
 
@@ -164,7 +183,7 @@ void Point::addConnAsking(Mesh& mesh, PointNumber whichPoint, const Holds& holds
             mesh.scratch().groups.forget(myNum);  // the entry overwritten may have been a member
         }
         conns[0] = whichPoint;  // rule 2
-        conns.push_back(-1);
+        conns.push_back(listMemory(mesh), -1);
         return;
     }
     if (conns.size() == 2 && !slot1Used) {
@@ -178,7 +197,7 @@ void Point::addConnAsking(Mesh& mesh, PointNumber whichPoint, const Holds& holds
 void Point::appendConn(const Mesh& mesh, PointNumber whichPoint) {
     connectionAdded = true;
     mesh.checkedPosition(static_cast<long long>(conns.size()));  // the new last index
-    conns.push_back(whichPoint);
+    conns.push_back(listMemory(mesh), whichPoint);
 }
 
 void Point::appendConns(const Mesh& mesh, const PointNumber* first, size_t count) {
@@ -194,7 +213,7 @@ void Point::appendConns(const Mesh& mesh, const PointNumber* first, size_t count
     }
     if (count != 0) {
         connectionAdded = true;
-        conns.append(first, count);
+        conns.append(listMemory(mesh), first, count);
     }
 }
 

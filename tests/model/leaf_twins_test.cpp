@@ -150,17 +150,6 @@ TEST_F(UnitVectorTest, PairedVectorsStopWhereTheOneByOneSumFails) {
 }
 
 #if MESHTHIN_CHECKS
-TEST(ListMemoryChecks, ReleasingWhileAListLivesIsAFaultOfOurs) {
-    EXPECT_DEATH(
-        {
-            ListMemory memory;
-            MemoryList<PointNumber> alive{ListAllocator<PointNumber>(&memory)};
-            alive.assign({1, 2, 3});
-            memory.releaseAfter([] {});
-        },
-        "no list is left");
-}
-
 TEST(MeshChecks, AskingTheBoundsOfAnAbsentArrayIsAFaultOfOurs) {
     const Mesh mesh;
     EXPECT_DEATH(mesh.Points.upperBound(), "only once a mesh is loaded");

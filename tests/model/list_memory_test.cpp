@@ -10,6 +10,7 @@
 
 #include "model/conn_list.h"
 #include "model/list_memory.h"
+#include "model/short_list.h"
 
 namespace meshthin::testing {
 namespace {
@@ -78,38 +79,58 @@ TEST(ListMemory, ListsGrowAndTheNextMeshReusesTheSlabs) {
     const void* first = nullptr;
     for (int mesh = 0; mesh < 3; ++mesh) {
         memory.releaseAfter([] {});
-        std::vector<MemoryList<int32_t>> lists;
+        std::vector<ShortList<int32_t>> lists(5000);
         for (int i = 0; i < 5000; ++i) {
-            lists.emplace_back(ListAllocator<int32_t>(&memory));
-            for (int j = 0; j <= i % 40; ++j) {
-                lists.back().push_back(i * 100 + j);
+            // Some lists grow past the largest slab block, onto the heap.
+            for (int j = 0; j <= (i % 97 == 0 ? 1500 : i % 40); ++j) {
+                lists[static_cast<size_t>(i)].push_back(&memory, i * 100 + j);
             }
         }
         for (int i = 0; i < 5000; ++i) {
-            ASSERT_EQ(lists[static_cast<size_t>(i)].size(), static_cast<size_t>(i % 40 + 1));
-            ASSERT_EQ(lists[static_cast<size_t>(i)].back(), i * 100 + i % 40);
+            const int last = i % 97 == 0 ? 1500 : i % 40;
+            const ShortList<int32_t>& list = lists[static_cast<size_t>(i)];
+            ASSERT_EQ(list.size(), static_cast<size_t>(last + 1));
+            ASSERT_EQ(list[0], i * 100);
+            ASSERT_EQ(list.back(), i * 100 + last);
         }
         // The first block of every mesh is the first block of the first slab.
         if (mesh == 0) {
-            first = lists.front().data();
+            first = lists[1].data();
         }
-        EXPECT_EQ(static_cast<const void*>(lists.front().data()), first);
+        EXPECT_EQ(static_cast<const void*>(lists[1].data()), first);
         memory.releaseAfter([&lists] { lists.clear(); });
     }
 }
 
-// A list copied from the memory takes the heap and lives on after the memory is released; a
-// list moved keeps its memory.
+// A list copied takes the heap and lives on after the memory is released, as does one given a
+// block of the heap from the start; copyFrom puts a copy in the memory it is given.
 TEST(ListMemory, ACopiedListTakesTheHeap) {
     ListMemory memory;
-    MemoryList<int32_t> kept{ListAllocator<int32_t>(&memory)};
-    kept.assign({1, 2, 3});
-    const MemoryList<int32_t> copy = kept;
-    EXPECT_EQ(copy.get_allocator().memory, nullptr);
-    MemoryList<int32_t> moved = std::move(kept);
-    EXPECT_EQ(moved.get_allocator().memory, &memory);
-    memory.releaseAfter([&moved] { const MemoryList<int32_t> gone = std::move(moved); });
-    EXPECT_EQ(copy, (MemoryList<int32_t>{1, 2, 3}));
+    ShortList<int32_t> kept;
+    const int32_t entries[] = {1, 2, 3};
+    kept.assign(&memory, entries, entries + 3);
+    ShortList<int32_t> copy = kept;
+    ShortList<int32_t> inMemory;
+    inMemory.copyFrom(kept, &memory);
+    EXPECT_NE(copy.data(), kept.data());
+    EXPECT_NE(inMemory.data(), kept.data());
+    ShortList<int32_t> onHeap;
+    onHeap.push_back(nullptr, 7);
+    memory.releaseAfter([&] {
+        const ShortList<int32_t> gone = std::move(kept);
+        inMemory = ShortList<int32_t>();
+    });
+    // The slabs' blocks are handed out again and overwritten.
+    ShortList<int32_t> next;
+    next.assign(&memory, 4, -9);
+    ShortList<int32_t> another;
+    another.assign(&memory, 4, -9);
+    EXPECT_EQ(std::vector<int32_t>(copy.begin(), copy.end()), (std::vector<int32_t>{1, 2, 3}));
+    EXPECT_EQ(std::vector<int32_t>(onHeap.begin(), onHeap.end()), (std::vector<int32_t>{7}));
+    memory.releaseAfter([&] {
+        next = ShortList<int32_t>();
+        another = ShortList<int32_t>();
+    });
 }
 
 TEST(ConnList, KeepsTheOrderOfAPlainListThroughTakingOutAndAppending) {
@@ -119,7 +140,7 @@ TEST(ConnList, KeepsTheOrderOfAPlainListThroughTakingOutAndAppending) {
     ListMemory memory;
     std::mt19937 random(17);
     for (int list = 0; list < 40; ++list) {
-        ConnList conns(&memory);
+        ConnList conns;
         std::vector<PointNumber> plain;
         PointNumber next = 0;
         for (int step = 0; step < 400; ++step) {
@@ -129,14 +150,14 @@ TEST(ConnList, KeepsTheOrderOfAPlainListThroughTakingOutAndAppending) {
                 conns.erase(at);
                 plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(at));
             } else if (kind == 1) {
-                conns.push_back(next);
+                conns.push_back(&memory, next);
                 plain.push_back(next++);
             } else {
                 std::vector<PointNumber> run(random() % 70);
                 for (PointNumber& entry : run) {
                     entry = next++;
                 }
-                conns.append(run.data(), run.size());
+                conns.append(&memory, run.data(), run.size());
                 plain.insert(plain.end(), run.begin(), run.end());
             }
             ASSERT_EQ(std::vector<PointNumber>(conns.begin(), conns.end()), plain)
