@@ -126,11 +126,13 @@ std::string readWholeFile(const std::filesystem::path& path) {
     return bytes;
 }
 
-// A load timed in two steps, parse (the file to polygons) and the mesh's records made of them,
+// A load timed in two steps, parse (the file to polygons) and the mesh's records made of them on
+// threads (0: every core),
 // next to floor, a pass over the file that makes neither; the counters are named after floor.
 template <class Parse, class FloorPass>
-void measureLoad(benchmark::State& state, const Sample& sample, const std::string& floorName,
-                 const std::string& goal, const Parse& parse, const FloorPass& floorPass) {
+void measureLoad(benchmark::State& state, const Sample& sample, unsigned threads,
+                 const std::string& floorName, const std::string& goal, const Parse& parse,
+                 const FloorPass& floorPass) {
     std::vector<double> ours;
     std::vector<double> floor;
     std::vector<double> parsing;
@@ -139,7 +141,7 @@ void measureLoad(benchmark::State& state, const Sample& sample, const std::strin
         auto start = Clock::now();
         const formats::PolygonMesh polygons = parse();
         parsing.push_back(millisecondsSince(start));
-        Mesh mesh = formats::meshRecordsFromPolygons(polygons);
+        Mesh mesh = formats::meshRecordsFromPolygons(polygons, threads);
         ours.push_back(millisecondsSince(start));
         records.push_back(ours.back() - parsing.back());
         state.SetIterationTime(ours.back() / 1000);
@@ -163,7 +165,7 @@ void BM_MillionLoadObj(benchmark::State& state) {
     const Sample& sample = sampleOf(static_cast<int>(state.range(0)));
     const auto threads = static_cast<unsigned>(state.range(1));
     measureLoad(
-        state, sample, "from_chars", "1.5",
+        state, sample, threads, "from_chars", "1.5",
         [&] { return formats::readObj(sample.obj, "bench.obj", threads); },
         [&] { return fromCharsOverObj(sample.obj); });
 }
@@ -171,7 +173,7 @@ void BM_MillionLoadObj(benchmark::State& state) {
 void BM_MillionLoadPly(benchmark::State& state) {
     const Sample& sample = sampleOf(static_cast<int>(state.range(0)));
     measureLoad(
-        state, sample, "read", "2",
+        state, sample, 0, "read", "2",
         [&] {
             return formats::readPly(formats::readMeshFile(sample.plyFile.string()), "bench.ply");
         },

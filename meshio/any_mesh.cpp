@@ -77,10 +77,11 @@ Mesh fromPolygons(formats::PolygonMesh polygons, formats::MeshFormat format, Mes
 }
 
 // The polygons of bytes, which are let go once read.
-formats::PolygonMesh readPolygons(std::string bytes, formats::MeshFormat format,
+template <class Bytes>
+formats::PolygonMesh readPolygons(Bytes bytes, formats::MeshFormat format,
                                   const std::string& path) {
     formats::PolygonMesh polygons = formats::readMesh(bytes, format, path);
-    std::string().swap(bytes);
+    Bytes().swap(bytes);
     return polygons;
 }
 
@@ -97,7 +98,7 @@ Mesh loadAnyMesh(const std::string& path, const NumberCodec& numbers, MeshSource
                      static_cast<long long>(size));
             };
         }
-        std::string bytes = formats::readMeshFile(path, read);
+        formats::FileBytes bytes = formats::readMeshFile(path, read);
         look(progress, LoadStage::ReadingMesh);
         Mesh mesh =
             fromPolygons(readPolygons(std::move(bytes), *named, path), *named, source, progress);

@@ -476,6 +476,9 @@ void Face::logWalkStep(const Mesh& mesh, PointNumber current, PointNumber c, Poi
 }
 
 void Face::indexPoints(Mesh& mesh) const {
+    if (!mesh.indexesFaces()) {
+        return;  // the faces are indexed as they are when the index is made
+    }
     const long long slot = slotIn(mesh);
     if (slot < 0) {
         return;  // a face outside Faces (a test's own record) has no slot to index

@@ -9,16 +9,15 @@ void* ListMemory::carve(size_t size) {
     // unused until the slabs are released.
     const size_t next = slabNext == nullptr ? 0 : slab + 1;
     if (next == slabs.size()) {
-        // Room in both lists first: once the slab is made, nothing may fail before it is kept.
+        // Room in the list first: once the slab is made, nothing may fail before it is kept.
         slabs.reserve(next + 1);
-        slabSizes.reserve(next + 1);
-        const size_t slabSize = slabs.empty() ? kFirstSlab : 2 * slabSizes.back();
-        slabs.push_back(std::make_unique_for_overwrite<std::byte[]>(slabSize));
-        slabSizes.push_back(slabSize);
+        const size_t slabSize = slabs.empty() ? kFirstSlab : 2 * slabs.back().get_deleter().bytes;
+        slabs.emplace_back(BigBlockAllocator<std::byte>().allocate(slabSize),
+                           SlabRelease{slabSize});
     }
     slab = next;
     slabNext = slabs[slab].get() + size;
-    slabLeft = slabSizes[slab] - size;
+    slabLeft = slabs[slab].get_deleter().bytes - size;
     return slabs[slab].get();
 }
 

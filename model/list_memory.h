@@ -12,12 +12,16 @@
 // frees them all at once.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
 #include <vector>
+
+#include "model/big_blocks.h"
 
 namespace meshthin {
 
@@ -71,11 +75,11 @@ private:
 
     // The size class of a block of bytes, kClasses for the ones the heap serves.
     static size_t classOf(size_t bytes) {
-        size_t sizeClass = 0;
-        while ((kSmallest << sizeClass) < bytes && sizeClass < kClasses) {
-            ++sizeClass;
+        if (bytes <= kSmallest) {
+            return 0;
         }
-        return sizeClass;
+        return std::min<size_t>(std::bit_width(bytes - 1) - std::bit_width(kSmallest - 1),
+                                kClasses);
     }
     void* take(size_t bytes) {
         const size_t sizeClass = classOf(bytes);
@@ -103,8 +107,14 @@ private:
         FreeBlock* next;
     };
     std::array<FreeBlock*, kClasses> freeBlocks{};
-    std::vector<std::unique_ptr<std::byte[]>> slabs;
-    std::vector<size_t> slabSizes;
+    // A slab of bytes, given back by the allocator that made it.
+    struct SlabRelease {
+        size_t bytes = 0;
+        void operator()(std::byte* slab) const noexcept {
+            BigBlockAllocator<std::byte>().deallocate(slab, bytes);
+        }
+    };
+    std::vector<std::unique_ptr<std::byte[], SlabRelease>> slabs;
     size_t slab = 0;  // the slab being carved, an index into slabs; slabs.size() before the first
     std::byte* slabNext = nullptr;
     size_t slabLeft = 0;

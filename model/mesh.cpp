@@ -146,8 +146,12 @@ void indexInto(FaceIndex& index, FacesOfPoint& list, int32_t face) {
 
 }  // namespace
 
+bool Mesh::indexesFaces() const {
+    return faceIndex && faceIndex->built;
+}
+
 void Mesh::indexFacePoints(int32_t face, const PointNumber* first, const PointNumber* last) {
-    if (!faceIndex || !faceIndex->built) {
+    if (!indexesFaces()) {
         return;  // the faces are indexed as they are when the index is made
     }
     FaceIndex& index = *faceIndex;

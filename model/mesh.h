@@ -18,6 +18,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "model/big_blocks.h"
 #include "model/expect.h"
 #include "model/face.h"
 #include "model/failure.h"
@@ -149,7 +150,7 @@ private:
     // On the heap, so that the records' lists keep their memory when the array moves; declared
     // before items, so that the records go first. Made when the array is first grown.
     std::unique_ptr<ListMemory> lists;
-    std::vector<T> items;
+    std::vector<T, BigBlockAllocator<T>> items;
     bool created = false;
 };
 
@@ -219,6 +220,8 @@ public:
     // face at the first lookup; indexing before that does nothing.
     // Records that face holds each of the points in [first, last), in order.
     void indexFacePoints(int32_t face, const PointNumber* first, const PointNumber* last);
+    // Whether the point-to-face index has been made, and so indexFacePoints has work to do.
+    bool indexesFaces() const;
     // Every face up to lastFace that holds point at one of its positions 0..lastPos, ascending,
     // into found, whose storage is reused. A removal asks it before it marks its point removed.
     void facesHolding(PointNumber point, long long lastFace, FaceList& found);

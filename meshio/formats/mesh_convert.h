@@ -16,10 +16,12 @@ namespace meshthin::formats {
 // brace reader's failure for it.
 Mesh meshFromPolygons(const PolygonMesh& polygons);
 // The same without the start-up passes: the records only, for whoever runs the passes apart.
-Mesh meshRecordsFromPolygons(const PolygonMesh& polygons);
+// The points' and the faces' records of a large mesh are made on two threads at once, unless
+// threads is 1 (0: as many as there are cores).
+Mesh meshRecordsFromPolygons(const PolygonMesh& polygons, unsigned threads = 0);
 // The same, letting go of the polygons' positions once the points are made: at a million
 // points they are 24 MB that the faces' records need not be made beside.
-Mesh meshRecordsFromPolygons(PolygonMesh&& polygons);
+Mesh meshRecordsFromPolygons(PolygonMesh&& polygons, unsigned threads = 0);
 
 // What the brace writer would write of mesh, as a polygon mesh: the points not removed in order,
 // renumbered from 0 (the spare slot only when a face names it), and each face the writer writes,

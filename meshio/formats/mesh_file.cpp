@@ -132,7 +132,7 @@ MeshFormat detectFormat(std::string_view path, std::string_view bytes) {
     return formatOfName(path).value_or(formatOfContent(bytes));
 }
 
-std::string readMeshFile(const std::string& path, const std::function<void(size_t, size_t)>& read) {
+FileBytes readMeshFile(const std::string& path, const std::function<void(size_t, size_t)>& read) {
     std::ifstream in(path, std::ios::binary);
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
@@ -142,7 +142,7 @@ std::string readMeshFile(const std::string& path, const std::function<void(size_
     if (!in) {
         throw FormatError(path + ": cannot be opened (" + std::strerror(errno) + ")");
     }
-    std::string bytes(size, '\0');
+    FileBytes bytes(size, '\0');
     // In chunks when someone follows the reading (a progress bar), else in one go.
     const size_t chunk = read ? size_t{4} << 20 : std::max<size_t>(size, 1);
     for (size_t done = 0; done < size;) {

@@ -13,6 +13,7 @@
 
 #include "meshio/formats/ply.h"
 #include "meshio/formats/polygon_mesh.h"
+#include "model/big_blocks.h"
 
 namespace meshthin::formats {
 
@@ -29,11 +30,15 @@ MeshFormat formatOfContent(std::string_view bytes);
 // By name where the extension says, by content otherwise.
 MeshFormat detectFormat(std::string_view path, std::string_view bytes);
 
+// A file's bytes, in pages of 2 MB where the system has them (model/big_blocks.h): a file of a
+// million points is read into fresh memory about twice as fast.
+using FileBytes = std::basic_string<char, std::char_traits<char>, BigBlockAllocator<char>>;
+
 // The whole file's bytes, read in one go; a FormatError naming the file when it cannot be read.
 // read, when given, is called after every chunk with the bytes read so far and the file's size;
 // what it throws ends the reading.
-std::string readMeshFile(const std::string& path,
-                         const std::function<void(size_t done, size_t size)>& read = {});
+FileBytes readMeshFile(const std::string& path,
+                       const std::function<void(size_t done, size_t size)>& read = {});
 
 // Reads bytes in the given format (not Brace); fileName starts every FormatError's message.
 PolygonMesh readMesh(std::string_view bytes, MeshFormat format, std::string_view fileName);

@@ -11,18 +11,24 @@
 #include <string>
 #include <vector>
 
+#include "model/big_blocks.h"
 #include "model/failure.h"
 
 namespace meshthin::formats {
 
+// The arrays that grow with the mesh, in pages of 2 MB where the system has them
+// (model/big_blocks.h): a reader fills them front to back once.
+template <class T>
+using MeshArray = std::vector<T, BigBlockAllocator<T>>;
+
 struct PolygonMesh {
-    std::vector<double> positions;           // x, y, z of every point, in the file's order
-    std::vector<uint32_t> faceStarts = {0};  // face f's corners: corners[faceStarts[f] ..
-                                             // faceStarts[f + 1]); faces + 1 entries
-    std::vector<uint32_t> corners;           // 0-based point numbers
-    std::vector<uint8_t> colours;            // empty, or colourChannels bytes per point
-    int colourChannels = 0;                  // 0, 3 (red, green, blue) or 4 (and alpha)
-    std::vector<float> normals;              // empty, or x, y, z per point
+    MeshArray<double> positions;           // x, y, z of every point, in the file's order
+    MeshArray<uint32_t> faceStarts = {0};  // face f's corners: corners[faceStarts[f] ..
+                                           // faceStarts[f + 1]); faces + 1 entries
+    MeshArray<uint32_t> corners;           // 0-based point numbers
+    std::vector<uint8_t> colours;          // empty, or colourChannels bytes per point
+    int colourChannels = 0;                // 0, 3 (red, green, blue) or 4 (and alpha)
+    std::vector<float> normals;            // empty, or x, y, z per point
     bool cornerDataDropped = false;  // the file held texture coordinates or per-corner normals,
                                      // which were not kept
 

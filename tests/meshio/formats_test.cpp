@@ -86,7 +86,7 @@ TEST(ObjFormat, ReadsEveryForm) {
         "f 1 2 3\nf 1/1 2/1 3/1 4/1\nf -4//1 -3//1 -1//1\nf 1/1/1 3/1/1 \\\n 4/1/1\n"
         "l 1 2\np 1\nunknown statement\nv 9 9 9\n",
         "t.obj");
-    EXPECT_EQ(mesh.positions, (std::vector<double>{0, 0, 0, 1.5, 0, 0, 1, 1, 0, 0, 1, 0, 9, 9, 9}));
+    EXPECT_EQ(mesh.positions, (MeshArray<double>{0, 0, 0, 1.5, 0, 0, 1, 1, 0, 0, 1, 0, 9, 9, 9}));
     EXPECT_EQ(facesOf(mesh), (Faces{{0, 1, 2}, {0, 1, 2, 3}, {0, 1, 3}, {0, 2, 3}}));
     EXPECT_TRUE(mesh.cornerDataDropped);
     EXPECT_TRUE(mesh.colours.empty());
@@ -113,7 +113,7 @@ TEST(PlyFormat, ReadsEveryForm) {
         "3 1 2 3 4 1 2 0 0 0 0 1\n0 5 0 6 7 1 1 9 0 1 0\n0 8 1 9 10 0 0 1 0 0\n"
         "0 0 0 0 0 0 3 1 2 3 1 2 3\n0.5\n7 3 0 1 2 0\n 7 4 0 1 2 3 2 0 0\n";
     const PolygonMesh mesh = readPly(ascii, "t.ply");
-    EXPECT_EQ(mesh.positions, (std::vector<double>{1, 2, 3, 1, 0, 0, 0, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(mesh.positions, (MeshArray<double>{1, 2, 3, 1, 0, 0, 0, 1, 0, 0, 0, 0}));
     EXPECT_EQ(mesh.colourChannels, 3);
     EXPECT_EQ(mesh.colours, (std::vector<uint8_t>{1, 3, 4, 5, 6, 7, 8, 9, 10, 0, 0, 0}));
     EXPECT_EQ(mesh.normals, (std::vector<float>{0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 2, 3}));
@@ -153,7 +153,7 @@ TEST(PlyFormat, ReadsBigEndianAndAnyNumericType) {
     }
     const PolygonMesh mesh = readPly(bytes, "b.ply");
     EXPECT_EQ(mesh.positions,
-              (std::vector<double>{-300, 0, 1e300, -299, 0.25, 1e300 / 2, -298, 0.5, 1e300 / 3}));
+              (MeshArray<double>{-300, 0, 1e300, -299, 0.25, 1e300 / 2, -298, 0.5, 1e300 / 3}));
     EXPECT_EQ(facesOf(mesh), (Faces{{2, 0, 1}}));
     EXPECT_TRUE(mesh.colours.empty());  // alpha alone is no colour
 }
@@ -163,7 +163,7 @@ TEST(OffFormat, ReadsEveryForm) {
         "# made by hand\nCOFF\n4 2 0\n0 0 0 255 0 0 255\n1 0 0 0 255 0 128\n"
         "0 1 0 0 0 255 0 # comment\n\n1 1 1 1 2 3 4\n3 0 1 2\n4 0 1 3 2 255 0 0\n",
         "c.off");
-    EXPECT_EQ(coloured.positions, (std::vector<double>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1}));
+    EXPECT_EQ(coloured.positions, (MeshArray<double>{0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 1}));
     EXPECT_EQ(coloured.colourChannels, 4);
     EXPECT_EQ(coloured.colours[4 * 1 + 3], 128);
     EXPECT_EQ(facesOf(coloured), (Faces{{0, 1, 2}, {0, 1, 3, 2}}));
@@ -212,7 +212,7 @@ TEST(StlFormat, WeldsCornersIntoSharedPoints) {
     ascii += "endsolid tetra\nsolid empty\nendsolid\n";
     for (const std::string& bytes : {binary, ascii}) {
         const PolygonMesh mesh = readStl(bytes, "t.stl");
-        EXPECT_EQ(mesh.positions, (std::vector<double>{0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1}));
+        EXPECT_EQ(mesh.positions, (MeshArray<double>{0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1}));
         EXPECT_EQ(facesOf(mesh), (Faces{{0, 1, 2}, {0, 2, 3}, {2, 1, 3}, {1, 0, 3}}));
     }
 }
@@ -519,7 +519,7 @@ TEST(MeshFormats, WritesFilesDurablyAndPlyAsciiByName) {
         const std::string path = folder.path(name).string();
         const MeshFormat format = *formatOfName(path);
         writeMeshFile(path, mesh, format);
-        const std::string bytes = readMeshFile(path);
+        const FileBytes bytes = readMeshFile(path);
         EXPECT_EQ(formatOfContent(bytes), format) << name;
         const PolygonMesh read = readMesh(bytes, format, name);
         EXPECT_EQ(read.positions, mesh.positions) << name;

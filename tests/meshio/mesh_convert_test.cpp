@@ -110,7 +110,7 @@ void expectSameRuns(const std::string& text, const std::vector<double>& threshol
         EXPECT_EQ(result.pointCount(), points);
         EXPECT_EQ(result.faceStarts, expected.faceStarts);
         EXPECT_EQ(result.corners, expected.corners);
-        std::vector<double> kept;
+        formats::MeshArray<double> kept;
         for (long long i = 0; i <= beforeWriting.lastLoadedPoint(); ++i) {
             const Point& p = beforeWriting.Points(i);
             if (!p.removed()) {
@@ -347,15 +347,18 @@ TEST(StartupValues, OnSeveralThreadsAsOnOne) {
             polygons.faceStarts.push_back(static_cast<uint32_t>(polygons.corners.size()));
         }
     }
-    Mesh one = formats::meshRecordsFromPolygons(polygons);
+    // The records, too, are made on two threads from 200,000 points and faces on.
+    Mesh one = formats::meshRecordsFromPolygons(polygons, 1);
     runStartupPasses(one, {}, 1);
+    const PolygonMesh written = formats::polygonsOf(one);
     for (const unsigned threads : {2U, 3U}) {
-        Mesh several = formats::meshRecordsFromPolygons(polygons);
+        Mesh several = formats::meshRecordsFromPolygons(polygons, threads);
         runStartupPasses(several, {}, threads);
         for (long long i = 0; i <= one.lastLoadedPoint(); ++i) {
             ASSERT_EQ(one.Points(i).getValue(), several.Points(i).getValue())
                 << "point " << i << " with " << threads << " threads";
         }
+        EXPECT_EQ(formats::polygonsOf(several), written) << threads << " threads";
     }
 }
 

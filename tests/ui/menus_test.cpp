@@ -472,7 +472,7 @@ TEST_F(MenusTest, OpensAnObjAndSavesItAsPly) {
     const formats::PolygonMesh saved =
         formats::readMesh(formats::readMeshFile(path), formats::MeshFormat::Ply, path);
     EXPECT_EQ(saved.positions, polygons.positions);
-    std::vector<uint32_t> corners = polygons.corners;
+    formats::MeshArray<uint32_t> corners = polygons.corners;
     corners.insert(corners.end(), {0, 1, 6});
     EXPECT_EQ(saved.corners, corners);
     EXPECT_EQ(readBytes(folder.filePath(QStringLiteral("again.ply"))),
