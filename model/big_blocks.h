@@ -3,10 +3,10 @@
 // slabs of their lists, the arrays a file is parsed into), in pages of 2 MB where the system
 // offers them. Such an array is filled once, front to back, right after it is taken, and with
 // pages of 4 KB the system stops for every page the first time it is written: at a million
-// points, making the records took 200-260 ms, of which the stops were most. With 2 MB pages
-// (Linux's transparent huge pages, asked for per block when the system leaves the choice to
-// the program) the records of the triangle scan took 101 ms instead of 257, and reading its
-// binary PLY 148 ms instead of 363.
+// points, making the records took 200-260 ms, two thirds of it in the system clearing pages.
+// With 2 MB pages (Linux's transparent huge pages, asked for per block when the system leaves
+// the choice to the program) they take 96-119 ms on one core, and a binary PLY file of the same
+// size is parsed in 60-68 ms instead of 120-150.
 //
 // Blocks under 4 MB come from the heap as usual. Larger ones are mapped from the system, so that
 // one given back returns to it at once, and are advised to use 2 MB pages; where the system

@@ -32,7 +32,7 @@ public:
     ListMemory& operator=(const ListMemory&) = delete;
 
     // A block of at least bytes, aligned to 16 bytes. Throws std::bad_alloc when the memory has
-    // run out, with nothing handed out and nothing counted, so that the lists can be dropped and
+    // run out, with nothing handed out, so that the lists can be dropped and
     // the memory released as after any other failure.
     void* allocate(size_t bytes) { return take(bytes); }
 
