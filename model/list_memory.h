@@ -32,8 +32,8 @@ public:
     ListMemory& operator=(const ListMemory&) = delete;
 
     // A block of at least bytes, aligned to 16 bytes. Throws std::bad_alloc when the memory has
-    // run out, with nothing handed out, so that the lists can be dropped and
-    // the memory released as after any other failure.
+    // run out, with nothing handed out, so that the lists can be dropped and the memory released
+    // as after any other failure.
     void* allocate(size_t bytes) { return take(bytes); }
 
     // Gives back a block that allocate(bytes) handed out; nothing for a null block.
