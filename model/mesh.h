@@ -6,7 +6,9 @@
 // run changes them in place, the writer numbers them. Nothing here touches a file or a window.
 //
 // A Mesh is owned by one thread at a time: nothing in it is shared with another mesh, and a copy
-// shares nothing with its original. Two meshes may be worked on by two threads at once.
+// shares nothing with its original. Two meshes may be worked on by two threads at once. (A new
+// mesh's records may be filled by two threads, one owning Points, the working lists and the note
+// of far coordinates, the other Faces: filling a fresh face reaches nothing else.)
 #pragma once
 
 #include <algorithm>

@@ -17,7 +17,8 @@ namespace meshthin::formats {
 Mesh meshFromPolygons(const PolygonMesh& polygons);
 // The same without the start-up passes: the records only, for whoever runs the passes apart.
 // The points' and the faces' records of a large mesh are made on two threads at once, unless
-// threads is 1 (0: as many as there are cores).
+// threads is 1 (0: as many as there are cores): one owns Points, the other Faces, and both only
+// read the polygons. The mesh is the caller's alone again when this returns.
 Mesh meshRecordsFromPolygons(const PolygonMesh& polygons, unsigned threads = 0);
 // The same, letting go of the polygons' positions once the points are made: at a million
 // points they are 24 MB that the faces' records need not be made beside.
