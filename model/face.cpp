@@ -148,8 +148,8 @@ bool Face::loadPlainly(std::string_view line, const NumberCodec& numbers, ListMe
     }
     lastPos = count;
     if (pts.empty()) {
-        pts.assign(lists, static_cast<size_t>(count) + 1,
-                   0);  // a fresh face: the same, more directly
+        // A fresh face: the same as resizing, more directly.
+        pts.assign(lists, static_cast<size_t>(count) + 1, 0);
     } else {
         pts.resize(lists, static_cast<size_t>(count) + 1, 0);
     }
