@@ -44,7 +44,7 @@ public:
         const size_t sizeClass = classOf(bytes);
         if (sizeClass == kClasses) {
             ::operator delete(block);  // unsized: clang offers the sized form only on request
-        } else if (!dropping) {
+        } else {
             freeBlocks[sizeClass] = ::new (block) FreeBlock{freeBlocks[sizeClass]};
         }
     }
@@ -52,14 +52,10 @@ public:
     // Every block is free again; the slabs stay for the lists to come. Expects no list to use a
     // block any more: a list still alive would share its block with the next.
     void release();
-    // Runs drop, which ends every list made from this memory (and throws nothing), then release:
-    // the blocks the lists give back on their way are not kept one by one, as release frees them
-    // all anyway.
+    // Runs drop, which ends every list made from this memory (and throws nothing), then release.
     template <class Drop>
     void releaseAfter(const Drop& drop) noexcept {
-        dropping = true;
         drop();
-        dropping = false;
         release();
     }
 
@@ -118,7 +114,6 @@ private:
     size_t slab = 0;  // the slab being carved, an index into slabs; slabs.size() before the first
     std::byte* slabNext = nullptr;
     size_t slabLeft = 0;
-    bool dropping = false;
 };
 
 }  // namespace meshthin

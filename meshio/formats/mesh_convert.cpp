@@ -73,7 +73,7 @@ Mesh records(const PolygonMesh& polygons, unsigned threadsAllowed, const PointsM
             fillPointRecords(mesh, polygons);
             pointsMade();
         }
-        if (share == 1 || threads == 1) {
+        if (share + 1 == threads) {
             fillFaceRecords(mesh, polygons);
         }
     });
