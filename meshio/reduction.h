@@ -30,8 +30,9 @@ struct RunState {
 // The values of the points the walk rewired and did not test again are left due: for a mesh
 // that is thrown away afterwards (a trial run).
 void walkPointsBelow(Mesh& mesh, double threshold, const std::function<void(long long)>& progress);
-// Computes every value left due, so that the mesh can be read.
-void settleValues(Mesh& mesh);
+// Computes every value left due, so that the mesh can be read, on threads threads (0: every
+// core) when there are many points.
+void settleValues(Mesh& mesh, unsigned threads = 0);
 // walkPointsBelow, then settleValues, also when the walk fails.
 void removePointsBelow(Mesh& mesh, double threshold,
                        const std::function<void(long long)>& progress);

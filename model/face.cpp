@@ -250,10 +250,14 @@ PointNumber Face::getPNum(PointNumber x) const {
 }
 
 bool Face::hasPoint(PointNumber x) const {
-    for (long long i = 0; i <= lastPos; ++i) {
-        if (at(i) == x) {
-            return true;
-        }
+    // As asking at(i) for every position 0..lastPos, with one bound check: the positions within
+    // the list are searched, and a lastPos behind it fails where at() would, unless x came first.
+    const size_t within = lastPos < 0 ? 0 : std::min(static_cast<size_t>(lastPos) + 1, pts.size());
+    if (std::find(pts.data(), pts.data() + within, x) != pts.data() + within) {
+        return true;
+    }
+    if (lastPos >= 0 && static_cast<size_t>(lastPos) >= pts.size()) {
+        throw indexFailure();
     }
     return false;
 }
@@ -343,14 +347,19 @@ void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
                             "a face tagged with a group holds only its members");
             continue;
         }
+        // Positions 0..lastPos, read as getPNum reads them: those behind the list fail there.
         const PointNumber last = replaced.getNum();
-        for (long long j = 0; j <= last; ++j) {
-            const PointNumber p = replaced.getPNum(static_cast<PointNumber>(j));
+        const size_t within =
+            last < 0 ? 0 : std::min(static_cast<size_t>(last) + 1, replaced.pts.size());
+        for (const PointNumber p : std::span(replaced.pts.data(), within)) {
             if (p == -1 || mesh.Points(p).removed()) {
                 continue;
             }
             addValueAsking(mesh, newpts, p, [&held](PointNumber q) { return held.contains(q); });
             held.insert(p);
+        }
+        if (last >= 0 && static_cast<size_t>(last) >= replaced.pts.size()) {
+            throw indexFailure();
         }
     }
     setPoints(mesh, [&] {
@@ -366,7 +375,9 @@ void Face::shrink(Mesh& mesh) {
     while (i <= lastPos) {
         const PointNumber p = at(i);
         if (p != -1 && mesh.Points(p).removed()) {
-            mesh.logMessage("point ", std::to_string(p), " removed... shrinking face");
+            if (mesh.logObserved()) {
+                mesh.logMessage("point ", std::to_string(p), " removed... shrinking face");
+            }
             for (long long k = i; k < lastPos; ++k) {
                 pts[static_cast<size_t>(k)] = pts[static_cast<size_t>(k + 1)];
             }

@@ -8,7 +8,9 @@
 // A Mesh is owned by one thread at a time: nothing in it is shared with another mesh, and a copy
 // shares nothing with its original. Two meshes may be worked on by two threads at once. (A new
 // mesh's records may be filled by two threads, one owning Points, the working lists and the note
-// of far coordinates, the other Faces: filling a fresh face reaches nothing else.)
+// of far coordinates, the other Faces: filling a fresh face reaches nothing else. And the values
+// of the points may be computed by several threads, each owning the values of a range of points,
+// while nothing else changes.)
 #pragma once
 
 #include <algorithm>

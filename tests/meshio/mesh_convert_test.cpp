@@ -360,6 +360,29 @@ TEST(StartupValues, OnSeveralThreadsAsOnOne) {
         }
         EXPECT_EQ(formats::polygonsOf(several), written) << threads << " threads";
     }
+    // A run leaves the values of the points it rewired behind it due; they are settled on
+    // several threads as on one.
+    std::vector<double> values;
+    for (long long i = 0; i <= one.lastLoadedPoint(); ++i) {
+        values.push_back(one.Points(i).getValue());
+    }
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    walkPointsBelow(one, values[values.size() / 2], [](long long) {});
+    Mesh settledOnOne(one);
+    settleValues(settledOnOne, 1);
+    long long due = 0;
+    for (long long i = 0; i <= one.spareSlot(); ++i) {
+        due += one.Points(i).valueIsDue() ? 1 : 0;
+    }
+    ASSERT_GT(due, 50'000) << "enough due values for several threads";
+    for (const unsigned threads : {2U, 3U}) {
+        Mesh settled(one);
+        settleValues(settled, threads);
+        for (long long i = 0; i <= one.spareSlot(); ++i) {
+            ASSERT_EQ(settled.Points(i).getValue(), settledOnOne.Points(i).getValue())
+                << "point " << i << " with " << threads << " threads";
+        }
+    }
 }
 
 }  // namespace
