@@ -260,15 +260,12 @@ void Point::connectToAllBut(Mesh& mesh, const std::vector<PointNumber>& others, 
     // without a branch on the answer (which a processor guesses wrong about half the time in a
     // run removing half of the points), and appended after.
     std::vector<PointNumber>& gained = mesh.scratch().gained;
-    gained.resize(others.size());
+    if (gained.size() < others.size()) {
+        gained.resize(others.size());
+    }
     size_t count = 0;
     const auto gather = [&](size_t from, size_t to) {
-        for (size_t k = from; k < to; ++k) {
-            const PointNumber p = others[k];
-            gained[count] = p;
-            count += held.contains(p) ? 0 : 1;
-            held.insert(p);
-        }
+        count += held.keepMissing(others.data() + from, to - from, gained.data() + count);
     };
     if (j <= skip && skip < others.size()) {
         gather(j, skip);

@@ -41,11 +41,48 @@ public:
         }
     }
 
+    // insert for each of numbers. The table is written through locals: a store to it could
+    // change the generation as far as the compiler knows, which it would read again at every
+    // number; a rewired neighbour's whole list is put in at every removal.
     template <class Range>
     void insertAll(const Range& numbers) {
+        uint16_t* stamps = table;
+        size_t size = tableSize;
+        const uint16_t current = generation;
         for (const PointNumber p : numbers) {
-            insert(p);
+            const uint32_t slot = slotOf(p);
+            if (slot < size) [[likely]] {
+                stamps[slot] = current;
+            } else {
+                insertFar(p);
+                stamps = table;
+                size = tableSize;
+            }
         }
+    }
+    // For each of count numbers from first on, in order: writes it to out's next place, which
+    // it keeps when the set lacks it, and inserts it. Returns how many places were kept. Whether
+    // the set holds a number is no better guessed than a coin toss, so there is no branch on it.
+    size_t keepMissing(const PointNumber* first, size_t count, PointNumber* out) {
+        uint16_t* stamps = table;
+        size_t size = tableSize;
+        const uint16_t current = generation;
+        size_t kept = 0;
+        for (size_t k = 0; k < count; ++k) {
+            const PointNumber p = first[k];
+            const uint32_t slot = slotOf(p);
+            out[kept] = p;
+            if (slot < size) [[likely]] {
+                kept += stamps[slot] != current ? 1 : 0;
+                stamps[slot] = current;
+            } else {
+                kept += containsFar(p) ? 0 : 1;
+                insertFar(p);
+                stamps = table;
+                size = tableSize;
+            }
+        }
+        return kept;
     }
 
     // Forgets every number.
