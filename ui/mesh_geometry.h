@@ -16,6 +16,7 @@
 #include "meshio/formats/triangulate.h"
 #include "model/mesh.h"
 #include "ui/mesh_view_camera.h"
+#include "ui/view_blocks.h"
 
 namespace meshthin {
 
@@ -83,6 +84,15 @@ struct MeshGeometry {
         std::vector<uint32_t> triangles;
     };
     std::vector<Coarser> coarser;
+
+    // For a mesh of more than kFullDetailTriangles triangles: the whole surface's triangles and
+    // the outline's edges sorted into blocks of space (ui/view_blocks.h), so that a frame close
+    // up draws only what it shows. Empty for smaller meshes, whose arrays keep the faces' order.
+    ViewBlocks surfaceBlocks;
+    ViewBlocks edgeBlocks;
+    // Every point's number, sorted into blocks the same way: the marks drawn as dots close up.
+    std::vector<uint32_t> pointOrder;
+    ViewBlocks pointBlocks;
 
     size_t pointCount() const { return shown.size(); }
     glm::vec3 position(size_t point) const {

@@ -20,9 +20,10 @@ namespace {
 constexpr int kSettleMs = 150;            // after the camera's last move, the still picture
 constexpr float kMovingCubePixels = 6;    // the coarsest surface drawn while the camera moves
 constexpr float kStillCubePixels = 2.5f;  // and once it has stopped
-// The most edges an outline has that is drawn while the camera moves: a frame of Mesa's software
-// renderer draws about this many in 40 ms.
-constexpr int kMovingEdges = 250'000;
+// The most edges in sight that an outline has when it is drawn: a frame of Mesa's software
+// renderer draws about this many in 40 ms, next to a surface and marks that take up to 80 ms
+// close up at a million points.
+constexpr size_t kMostEdgesInSight = 250'000;
 constexpr float kPickRadius = 12;  // logical pixels around the cursor
 constexpr int kDragStart = 4;      // pixels a press moves before it is a drag, not a click
 
@@ -236,6 +237,7 @@ void MeshGLView::initializeGL() {
     normalBuffer.create();
     triangleBuffer.create();
     edgeBuffer.create();
+    pointOrderBuffer.create();
 
     // Every pass reads the points' positions as attribute 0.
     const auto readPositions = [this] {
@@ -266,6 +268,7 @@ void MeshGLView::initializeGL() {
     glVertexAttribPointer(2, 1, GL_UNSIGNED_BYTE, GL_FALSE, 0, nullptr);
     normalBuffer.bind();
     glVertexAttribPointer(3, 3, GL_FLOAT, GL_FALSE, 0, nullptr);  // enabled for a closed surface
+    pointOrderBuffer.bind();
     markArray.release();
 
     std::vector<QVector3D> map;
@@ -295,6 +298,7 @@ void MeshGLView::releaseBuffers() {
     normalBuffer.destroy();
     triangleBuffer.destroy();
     edgeBuffer.destroy();
+    pointOrderBuffer.destroy();
 }
 
 // Copying every buffer of a million points and drawing the whole surface in one frame kept the
@@ -314,6 +318,9 @@ void MeshGLView::uploadGeometry() {
     normalBuffer.allocate(static_cast<int>(g.normals.size() * sizeof(float)));
     markArray.bind();
     glDisableVertexAttribArray(3);  // until the normals are in their buffer
+    pointOrderBuffer.bind();
+    pointOrderBuffer.allocate(g.pointOrder.data(),
+                              static_cast<int>(g.pointOrder.size() * sizeof(uint32_t)));
     markArray.release();
     // Index buffers belong to their vertex arrays: bind the array before the buffer.
     surfaceArray.bind();
@@ -469,14 +476,34 @@ void MeshGLView::paintGL() {
         glFrontFace(shape->facesOutward ? GL_CCW : GL_CW);
         glCullFace(GL_BACK);
     }
-    glDrawElements(GL_TRIANGLES, static_cast<int>(run->triangles->size()), GL_UNSIGNED_INT,
-                   reinterpret_cast<const void*>(run->offset * sizeof(uint32_t)));
+    // The whole surface of a large mesh is drawn by the blocks in sight: close up, the rest
+    // would take most of the frame to be clipped away.
+    const glm::mat4 viewProjection = eyeOn.projection(aspect) * eyeOn.view();
+    const auto drawRuns = [this](GLenum mode, size_t offset) {
+        for (size_t r = 0; r < runFirsts.size(); ++r) {
+            glDrawElements(
+                mode, runCounts[r], GL_UNSIGNED_INT,
+                reinterpret_cast<const void*>((offset + runFirsts[r]) * sizeof(uint32_t)));
+        }
+    };
+    if (run->triangles == &shape->triangles && !shape->surfaceBlocks.empty()) {
+        runsInView(shape->surfaceBlocks, 3, viewProjection, runFirsts, runCounts);
+        drawRuns(GL_TRIANGLES, run->offset);
+    } else {
+        glDrawElements(GL_TRIANGLES, static_cast<int>(run->triangles->size()), GL_UNSIGNED_INT,
+                       reinterpret_cast<const void*>(run->offset * sizeof(uint32_t)));
+    }
     glDisable(GL_CULL_FACE);
     glDisable(GL_POLYGON_OFFSET_FILL);
 
-    // Llvmpipe draws the three million edges of a million points in about 0.45 s: while the
-    // camera moves, a dense outline is left out, and drawn again once it keeps still.
-    const bool outline = showEdges && (!moving || edgeIndices / 2 <= kMovingEdges);
+    // Llvmpipe draws the three million edges of a million points in about 0.45 s: an outline
+    // with more edges in sight than a frame draws in time is left out, and comes back as the
+    // camera moves closer.
+    size_t edgesInSight = static_cast<size_t>(edgeIndices) / 2;
+    if (showEdges && !shape->edgeBlocks.empty()) {
+        edgesInSight = runsInView(shape->edgeBlocks, 2, viewProjection, runFirsts, runCounts) / 2;
+    }
+    const bool outline = showEdges && edgesInSight <= kMostEdgesInSight;
     if (outline && edgesDue) {
         uploadEdges();
     }
@@ -485,7 +512,19 @@ void MeshGLView::paintGL() {
         edgeProgram.setUniformValue("modelView", modelView);
         edgeProgram.setUniformValue("projection", projection);
         edgeArray.bind();
-        glDrawElements(GL_LINES, edgeIndices, GL_UNSIGNED_INT, nullptr);
+        if (shape->edgeBlocks.empty()) {
+            glDrawElements(GL_LINES, edgeIndices, GL_UNSIGNED_INT, nullptr);
+        } else {
+            drawRuns(GL_LINES, 0);
+        }
+    }
+    // The window says when the outline is left out (once the camera keeps still: while it
+    // moves, the message would come and go with every frame).
+    const bool leftOut = showEdges && !outline && !moving;
+    if (leftOut != outlineLeftOut) {
+        outlineLeftOut = leftOut;
+        QMetaObject::invokeMethod(
+            this, [this] { emit stateChanged(); }, Qt::QueuedConnection);
     }
 
     markProgram.bind();
@@ -497,7 +536,10 @@ void MeshGLView::paintGL() {
     markProgram.setUniformValue("leaveOutTurnedAway", leaveOutTurnedAway);
     markProgram.setUniformValue("eye", QVector3D(eye.x, eye.y, eye.z));
     markArray.bind();
-    if (dots) {
+    if (dots && !shape->pointBlocks.empty()) {
+        runsInView(shape->pointBlocks, 1, viewProjection, runFirsts, runCounts);
+        drawRuns(GL_POINTS, 0);
+    } else if (dots) {
         glDrawArrays(GL_POINTS, 0, pointsDrawn);
     } else if (selected >= 0 && selected < pointsDrawn) {
         glDrawArrays(GL_POINTS, selected, 1);  // the selection stays a dot at any density

@@ -38,6 +38,9 @@ public:
     void setSelectedPoint(int point);
     void setWireframe(bool on);
     bool wireframe() const { return showEdges; }
+    // Whether the last frame left the wireframe out, as too many of its edges were in sight for
+    // a frame to draw in time: the user zooms in to see it.
+    bool wireframeLeftOut() const { return outlineLeftOut; }
     // Whether parts of the geometry wait for frames to come to be uploaded.
     bool uploading() const { return geometryDue || partsDue > 0; }
     void fitWholeMesh();
@@ -106,6 +109,7 @@ private:
     QOpenGLBuffer normalBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
     QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
+    QOpenGLBuffer pointOrderBuffer{QOpenGLBuffer::IndexBuffer};
     std::vector<SurfaceRun> surfaceRuns;
     int partsDue = 0;
     bool edgesDue = false;
@@ -113,6 +117,10 @@ private:
     QTimer* settle = nullptr;
     int edgeIndices = 0;
     int pointsDrawn = 0;
+    bool outlineLeftOut = false;
+    // The runs of an index buffer a frame draws (ui/view_blocks.h), kept from frame to frame.
+    std::vector<uint32_t> runFirsts;
+    std::vector<int32_t> runCounts;
 };
 
 // Whether this program can make an OpenGL context at all (false on the offscreen platform).

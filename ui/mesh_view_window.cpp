@@ -307,12 +307,18 @@ QString MeshViewWindow::countsText() const {
 }
 
 void MeshViewWindow::showCounts() {
-    counts->setText(countsText());
+    // A wireframe left out would look like one that is off: the window says why.
+    const QString leftOut = picture && picture->wireframeLeftOut()
+                                ? QStringLiteral(" (too many edges in sight: zoom in to see them)")
+                                : QString();
+    counts->setText(picture && picture->wireframeLeftOut()
+                        ? countsText() + QStringLiteral("; wireframe") + leftOut
+                        : countsText());
     if (picture) {
         QString state =
             QStringLiteral("%1 points shown; wireframe %2")
                 .arg(geometry ? geometry->shownCount : 0)
-                .arg(picture->wireframe() ? QStringLiteral("on") : QStringLiteral("off"));
+                .arg(picture->wireframe() ? QStringLiteral("on") + leftOut : QStringLiteral("off"));
         state += QStringLiteral("; ") + countsText();
         picture->setAccessibleDescription(state);
     }

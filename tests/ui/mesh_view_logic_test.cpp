@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 #include <random>
@@ -17,6 +18,7 @@
 #include "ui/histogram.h"
 #include "ui/mesh_geometry.h"
 #include "ui/mesh_view_camera.h"
+#include "ui/view_blocks.h"
 
 namespace meshthin::testing {
 namespace {
@@ -375,6 +377,89 @@ TEST_F(MeshGeometryTest, PickingThroughTheGridFindsWhatASearchOfEverythingFinds)
     }
     EXPECT_GT(picked, 200);  // most clicks land on a point,
     EXPECT_GT(hidden, 100);  // and many points lie behind the surface
+}
+
+// --- blocks in view ---
+
+TEST(ViewBlocks, SortingKeepsEveryPrimitiveAndAViewDrawsAllItShows) {
+    // Small triangles all over a sheet, as a surface's are, named in a shuffled order.
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> coordinate(-10, 10);
+    std::uniform_real_distribution<float> near(-0.3f, 0.3f);
+    std::vector<float> positions;
+    std::vector<uint32_t> triangles;
+    for (uint32_t t = 0; t < 3000; ++t) {
+        const glm::vec3 centre(coordinate(random), coordinate(random), near(random));
+        for (uint32_t k = 0; k < 3; ++k) {
+            positions.insert(positions.end(), {std::clamp(centre.x + near(random), -10.f, 10.f),
+                                               std::clamp(centre.y + near(random), -10.f, 10.f),
+                                               std::clamp(centre.z + near(random), -10.f, 10.f)});
+        }
+    }
+    std::vector<uint32_t> order(3000);
+    std::iota(order.begin(), order.end(), 0U);
+    std::shuffle(order.begin(), order.end(), random);
+    for (const uint32_t t : order) {
+        triangles.insert(triangles.end(), {3 * t, 3 * t + 1, 3 * t + 2});
+    }
+    const auto asTriples = [](const std::vector<uint32_t>& indices) {
+        std::vector<std::array<uint32_t, 3>> triples;
+        for (size_t t = 0; t + 2 < indices.size(); t += 3) {
+            triples.push_back({indices[t], indices[t + 1], indices[t + 2]});
+        }
+        std::sort(triples.begin(), triples.end());
+        return triples;
+    };
+    std::vector<uint32_t> sorted = triangles;
+    const ViewBlocks blocks =
+        sortIntoBlocks(sorted, 3, positions, glm::vec3(-10), glm::vec3(10), 8);
+    ASSERT_EQ(asTriples(sorted), asTriples(triangles));  // each keeps its corners in order
+    ASSERT_EQ(blocks.start.back(), 3000U);
+    const auto at = [&](uint32_t p) {
+        return glm::vec3(positions[3 * p], positions[3 * p + 1], positions[3 * p + 2]);
+    };
+    for (size_t b = 0; b < blocks.count(); ++b) {
+        for (uint32_t t = blocks.start[b]; t < blocks.start[b + 1]; ++t) {
+            for (int k = 0; k < 3; ++k) {
+                const glm::vec3 p = at(sorted[3 * t + k]);
+                ASSERT_TRUE(glm::all(glm::greaterThanEqual(p, blocks.low[b])) &&
+                            glm::all(glm::lessThanEqual(p, blocks.high[b])));
+            }
+        }
+    }
+    // Close up, a corner that lands in the picture belongs to a triangle that is drawn; far
+    // fewer are drawn than there are.
+    MeshViewCamera camera;
+    camera.fit(glm::vec3(0), 17);
+    camera.zoom(12);
+    const glm::mat4 viewProjection =
+        camera.projection(static_cast<float>(kWidth) / kHeight) * camera.view();
+    std::vector<uint32_t> firsts;
+    std::vector<int32_t> counts;
+    const size_t drawn = runsInView(blocks, 3, viewProjection, firsts, counts);
+    std::vector<char> inRun(sorted.size() / 3, 0);
+    size_t summed = 0;
+    for (size_t r = 0; r < firsts.size(); ++r) {
+        ASSERT_EQ(firsts[r] % 3, 0U);
+        for (uint32_t i = firsts[r]; i < firsts[r] + static_cast<uint32_t>(counts[r]); i += 3) {
+            inRun[i / 3] = 1;
+        }
+        summed += static_cast<size_t>(counts[r]);
+    }
+    EXPECT_EQ(summed, drawn);
+    EXPECT_LT(drawn, sorted.size() / 2);
+    size_t seen = 0;
+    for (size_t t = 0; t < inRun.size(); ++t) {
+        for (int k = 0; k < 3; ++k) {
+            const ScreenPoint s = camera.project(at(sorted[3 * t + k]), kWidth, kHeight);
+            if (s.x >= 0 && s.x <= kWidth && s.y >= 0 && s.y <= kHeight && s.depth > 0 &&
+                s.depth < 1) {
+                ++seen;
+                ASSERT_EQ(inRun[t], 1) << "triangle " << t << " is in the picture";
+            }
+        }
+    }
+    EXPECT_GT(seen, 0U);
 }
 
 // --- colours and histogram ---
