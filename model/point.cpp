@@ -2,6 +2,7 @@
 #include "model/point.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -360,11 +361,25 @@ void Point::remove(Mesh& mesh) {
     // A large neighbourhood of distinct points other than this one becomes a group: every
     // neighbour rewired will hold all the others.
     const int32_t newGroup = formsGroup(mesh, neighbours) ? groups.make(neighbours) : 0;
+    // A small neighbourhood of distinct points other than this one is rewired from where each
+    // stands; they are taken out of the table again however the rewiring ends.
+    NeighbourPlaces& places = work.neighbourPlaces;
+    struct TakeOut {
+        NeighbourPlaces* places;
+        const std::vector<PointNumber>& neighbours;
+        ~TakeOut() {
+            if (places != nullptr) {
+                places->takeOut(neighbours);
+            }
+        }
+    } placed{newGroup == 0 && places.putIn(neighbours, myNum) ? &places : nullptr, neighbours};
     for (size_t i = 0; i < neighbours.size(); ++i) {
         Point& neighbour = mesh.Points(neighbours[i]);
         neighbour.remPoint(mesh, myNum);
         if (newGroup != 0) {
             neighbour.connectWithinGroup(mesh, neighbours, i, newGroup);
+        } else if (placed.places != nullptr && neighbour.appendOnly()) {
+            neighbour.connectByPlaces(mesh, neighbours, i, places);
         } else {
             neighbour.connectToAllBut(mesh, neighbours, i);
         }
@@ -395,6 +410,22 @@ void Point::remove(Mesh& mesh) {
     }
     // A removed point is not asked about again, and its group's members need not be kept for it.
     groups.forget(myNum);
+}
+
+void Point::connectByPlaces(Mesh& mesh, const std::vector<PointNumber>& others, size_t skip,
+                            const NeighbourPlaces& places) {
+    // Distinct others: one that the list lacks is appended, and no later one is the same.
+    const uint32_t held = places.maskOf(conns) | uint32_t{1} << skip;
+    std::vector<PointNumber>& gained = mesh.scratch().gained;
+    if (gained.size() < others.size()) {
+        gained.resize(others.size());
+    }
+    size_t count = 0;
+    for (uint32_t lacking = ~held & static_cast<uint32_t>((uint64_t{1} << others.size()) - 1);
+         lacking != 0; lacking &= lacking - 1) {
+        gained[count++] = others[static_cast<size_t>(std::countr_zero(lacking))];
+    }
+    appendConns(mesh, gained.data(), count);
 }
 
 bool Point::formsGroup(Mesh& mesh, const std::vector<PointNumber>& neighbours) const {

@@ -19,6 +19,7 @@
 #include "model/expect.h"
 #include "model/failure.h"
 #include "model/list_memory.h"
+#include "model/neighbour_places.h"
 #include "model/numbers.h"
 #include "model/point_number.h"
 
@@ -158,6 +159,11 @@ private:
     void appendConns(const Mesh& mesh, const PointNumber* first, size_t count);
     // For each entry of others but the one at skip: addConn, then doneAdd (doneAdd at skip too).
     void connectToAllBut(Mesh& mesh, const std::vector<PointNumber>& others, size_t skip);
+    // connectToAllBut(others, skip) on a list that appendOnly, for others that places holds (a
+    // removal's neighbours, distinct): the list's entries are looked up once, and the others it
+    // lacks are appended in their order.
+    void connectByPlaces(Mesh& mesh, const std::vector<PointNumber>& others, size_t skip,
+                         const NeighbourPlaces& places);
     // Whether the neighbours of a removal form a group (model/groups.h): many, distinct, and
     // without this point.
     bool formsGroup(Mesh& mesh, const std::vector<PointNumber>& neighbours) const;

@@ -14,6 +14,7 @@
 
 #include "model/face.h"
 #include "model/groups.h"
+#include "model/neighbour_places.h"
 #include "model/pointset.h"
 
 namespace meshthin {
@@ -23,6 +24,8 @@ struct Scratch {
     FaceList facesToReplace;
     std::vector<PointNumber> neighbours;
     PointList newPoints;
+    // Point::remove: where each of a small neighbourhood stands; empty between removals.
+    NeighbourPlaces neighbourPlaces;
     // Point::connectToAllBut: the rewired neighbour's list, mirrored for rule 1, and the points
     // it gains.
     PointSet heldByNeighbour;
