@@ -281,10 +281,11 @@ namespace {
 constexpr PointNumber kCheckedFace = 64;
 
 // Whether every point at positions 0..lastPos of face is -1, removed or in held.
-bool addsNothing(const Mesh& mesh, const Face& face, const PointSet& held) {
+template <class Held>
+bool addsNothing(const Mesh& mesh, const Face& face, const Held& held) {
     for (PointNumber j = 0; j <= face.getNum(); ++j) {
         const PointNumber p = face.getPNum(j);
-        if (p != -1 && !mesh.Points(p).removed() && !held.contains(p)) {
+        if (p != -1 && !mesh.Points(p).removed() && !held(p)) {
             return false;
         }
     }
@@ -329,22 +330,32 @@ void Face::registerPts(Mesh& mesh) const {
     }
 }
 
-void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
-                  int32_t heldGroup) {
+void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace, int32_t heldGroup,
+                  const NeighbourPlaces* placed) {
     MESHTHIN_EXPECT(!newpts.empty(), "a rebuilt face starts from the removed point's list");
     NeighbourGroups& groups = mesh.scratch().groups;
     groups.untag(slotIn(mesh));
     // A large polygon makes every face rebuilt around it large; held mirrors newpts so that
-    // "already there" costs the same for every point.
+    // "already there" costs the same for every point. Where placed holds newpts' points already,
+    // held keeps only the points added, and a point placed (nearly every one) is known to be
+    // there at one lookup.
     PointSet& held = mesh.scratch().heldByNewFace;
-    held.assign(newpts);
+    if (placed != nullptr) {
+        held.clear();
+    } else {
+        held.assign(newpts);
+    }
+    const auto isHeld = [&held, placed](PointNumber q) {
+        return (placed != nullptr && placed->holds(q)) || held.contains(q);
+    };
     for (int32_t f : FacesToReplace) {
         const Face& replaced = mesh.Faces(f);
         MESHTHIN_EXPECT(replaced.removedz(), "the faces to replace are marked removed first");
         if (heldGroup != 0 && groups.tagOf(f) == heldGroup) {
             // Every point of it is in newpts already, or removed (checked on small faces).
-            MESHTHIN_EXPECT(replaced.getNum() >= kCheckedFace || addsNothing(mesh, replaced, held),
-                            "a face tagged with a group holds only its members");
+            MESHTHIN_EXPECT(
+                replaced.getNum() >= kCheckedFace || addsNothing(mesh, replaced, isHeld),
+                "a face tagged with a group holds only its members");
             continue;
         }
         // Positions 0..lastPos, read as getPNum reads them: those behind the list fail there.
@@ -352,10 +363,11 @@ void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
         const size_t within =
             last < 0 ? 0 : std::min(static_cast<size_t>(last) + 1, replaced.pts.size());
         for (const PointNumber p : std::span(replaced.pts.data(), within)) {
-            if (p == -1 || mesh.Points(p).removed()) {
+            // A point of newpts is skipped whether removed or not.
+            if ((placed != nullptr && placed->holds(p)) || p == -1 || mesh.Points(p).removed()) {
                 continue;
             }
-            addValueAsking(mesh, newpts, p, [&held](PointNumber q) { return held.contains(q); });
+            addValueAsking(mesh, newpts, p, isHeld);
             held.insert(p);
         }
         if (last >= 0 && static_cast<size_t>(last) >= replaced.pts.size()) {

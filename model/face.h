@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "model/list_memory.h"
+#include "model/neighbour_places.h"
 #include "model/numbers.h"
 #include "model/point_number.h"
 #include "model/pointset.h"
@@ -94,8 +95,9 @@ public:
     // listed faces already marked removed and newpts holding at least one entry. Grows newpts.
     // heldGroup, when not 0, is a group whose members newpts holds but the removed ones
     // (model/groups.h): a face tagged with it has nothing to add and is not looked at.
+    // placed, when given, holds exactly newpts' points.
     void reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
-                int32_t heldGroup = 0);
+                int32_t heldGroup = 0, const NeighbourPlaces* placed = nullptr);
     // Walks the connections from pts(0) and, for a rebuilt face, stores the walk as the ring
     // order; positions the walk does not reach become -1. lastPos is kept.
     void fixOrder(Mesh& mesh);

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where each neighbour of a removal stands in the removed point's list, looked up by point
 // number: a rewired neighbour reads its own list once against it and learns which of the others
-// it holds already. A table of one byte a point, 1 MB at a million points, holding position + 1
+// it holds already. A table of a word a point, 4 MB at a million points, holding 1 << position
 // for the neighbours of the removal at hand and 0 for every other point; the removal puts its
-// neighbours in and takes them out again, so nothing else is ever cleared.
+// neighbours in and takes them out again, so nothing else is ever cleared. The last word is
+// never a point's, so that a number beyond the table reads it, without a branch.
 //
 // Measured with callgrind on a 250,000-point triangle scan thinned by half, where a removal has
 // 11 neighbours with 19 entries each: mirroring each neighbour's list in a set and asking the set
-// about the others took 44% of the walk's instructions.
+// about the others took 44% of the walk's instructions (appending what they gain included), and
+// reading each list once against this table takes 31% of a walk of a fifth fewer.
 #pragma once
 
 #include <algorithm>
@@ -37,16 +39,16 @@ public:
                 return false;
             }
             const auto slot = static_cast<size_t>(p);
-            if (slot >= places.size()) {
-                places.resize(std::max(places.size() * 2, slot + 1), 0);
+            if (slot + 1 >= words.size()) {
+                words.resize(std::max(words.size() * 2, slot + 2), 0);
             }
-            if (places[slot] != 0) {
+            if (words[slot] != 0) {
                 takeOut(neighbours.first(j));
                 return false;
             }
-            places[slot] = static_cast<uint8_t>(j + 1);
+            words[slot] = uint32_t{1} << j;
         }
-        if (static_cast<size_t>(self) < places.size() && places[static_cast<size_t>(self)] != 0) {
+        if (holds(self)) {
             takeOut(neighbours);
             return false;
         }
@@ -56,25 +58,29 @@ public:
     // Takes out the points that putIn put in.
     void takeOut(std::span<const PointNumber> neighbours) {
         for (const PointNumber p : neighbours) {
-            places[static_cast<size_t>(p)] = 0;
+            words[static_cast<size_t>(p)] = 0;
         }
+    }
+
+    // Whether p is one of the points put in.
+    bool holds(PointNumber p) const {
+        const auto slot = static_cast<size_t>(static_cast<uint32_t>(p));
+        return slot < words.size() && words[slot] != 0;
     }
 
     // Bit j set: an entry is the neighbour at position j.
     uint32_t maskOf(std::span<const PointNumber> entries) const {
-        const uint8_t* const table = places.data();
-        const size_t size = places.size();
-        uint64_t mask = 0;
+        const uint32_t* const table = words.data();
+        const size_t last = words.size() - 1;
+        uint32_t mask = 0;
         for (const PointNumber p : entries) {
-            const auto slot = static_cast<size_t>(static_cast<uint32_t>(p));
-            // Bit 0 stands for every entry that is no neighbour, and is dropped below.
-            mask |= uint64_t{1} << (slot < size ? table[slot] : 0);
+            mask |= table[std::min(static_cast<size_t>(static_cast<uint32_t>(p)), last)];
         }
-        return static_cast<uint32_t>(mask >> 1);
+        return mask;
     }
 
 private:
-    std::vector<uint8_t> places;
+    std::vector<uint32_t> words = std::vector<uint32_t>(1, 0);
 };
 
 }  // namespace meshthin

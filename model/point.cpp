@@ -396,7 +396,8 @@ void Point::remove(Mesh& mesh) {
     //    point's group adds nothing.
     const long long newFace = mesh.Faces.upperBound() + 1;
     mesh.Faces.growTo(newFace);
-    mesh.Faces(newFace).reInit(mesh, newpts, FacesToReplace, groups.groupOf(myNum));
+    // Placed neighbours are this point's list, which step 3 left as it was: newpts' points.
+    mesh.Faces(newFace).reInit(mesh, newpts, FacesToReplace, groups.groupOf(myNum), placed.places);
     if (newGroup != 0) {
         if (newpts.size() == neighbours.size()) {
             // Nothing was added: the new face holds exactly the group's points, and so every
