@@ -50,4 +50,23 @@ void onThreads(size_t count, const Share& share) {
     }
 }
 
+// Runs range(first, end) over 0..count cut into equal shares, one a thread, on up to threads
+// threads (0: every core) and no more than one for every perThread; on the calling thread alone
+// where that makes one share. What a share throws is thrown here, the first share's first.
+template <class Range>
+void inShares(long long count, unsigned threads, long long perThread, const Range& range) {
+    const auto useful = static_cast<size_t>(
+        std::min<long long>(static_cast<long long>(threadsAsked(threads)), count / perThread));
+    if (useful <= 1) {
+        range(0LL, count);
+        return;
+    }
+    const long long share =
+        (count + static_cast<long long>(useful) - 1) / static_cast<long long>(useful);
+    onThreads(useful, [&](size_t t) {
+        const auto first = static_cast<long long>(t) * share;
+        range(first, std::min(count, first + share));
+    });
+}
+
 }  // namespace meshthin

@@ -100,18 +100,7 @@ void settleValues(Mesh& mesh, unsigned threads) {
     // due values), and each thread owns the values of its own range of points, while the lists
     // and coordinates they read stay unchanged until all have ended.
     constexpr long long kPointsPerThread = 50'000;
-    const auto useful = static_cast<size_t>(std::min<long long>(
-        static_cast<long long>(threadsAsked(threads)), points / kPointsPerThread));
-    if (useful <= 1 || mesh.farApartPointsLoaded()) {
-        settleRange(0, points);
-        return;
-    }
-    const long long share =
-        (points + static_cast<long long>(useful) - 1) / static_cast<long long>(useful);
-    onThreads(useful, [&](size_t t) {
-        const auto first = static_cast<long long>(t) * share;
-        settleRange(first, std::min(points, first + share));
-    });
+    inShares(points, mesh.farApartPointsLoaded() ? 1 : threads, kPointsPerThread, settleRange);
 }
 
 void removePointsBelow(Mesh& mesh, double threshold,

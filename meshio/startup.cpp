@@ -59,18 +59,8 @@ void analyzePoints(Mesh& mesh, unsigned threads) {
     };
     // Below some tens of thousands of points a thread costs more than it saves.
     constexpr long long kPointsPerThread = 50'000;
-    const auto useful = static_cast<unsigned>(std::min<long long>(
-        static_cast<long long>(threadsAsked(threads)), points / kPointsPerThread));
-    if (useful <= 1 || mesh.farApartPointsLoaded()) {
-        valueRange(0, points);
-        return;
-    }
     // What a range throws (an expectation that fails) is thrown here, the first range's first.
-    const long long share = (points + useful - 1) / useful;
-    onThreads(useful, [&](size_t t) {
-        const auto first = static_cast<long long>(t) * share;
-        valueRange(first, std::min(points, first + share));
-    });
+    inShares(points, mesh.farApartPointsLoaded() ? 1 : threads, kPointsPerThread, valueRange);
 }
 
 void runStartupPasses(Mesh& mesh, const FaceLines& faceLines, unsigned threads) {
