@@ -32,16 +32,19 @@ public:
         if (neighbours.size() > kMostPlaces || self < 0) {
             return false;
         }
-        for (size_t j = 0; j < neighbours.size(); ++j) {
-            const PointNumber p = neighbours[j];
+        // The table grows first, so that a failure to grow it leaves nothing in.
+        size_t highest = 0;
+        for (const PointNumber p : neighbours) {
             if (p < 0) {
-                takeOut(neighbours.first(j));
                 return false;
             }
-            const auto slot = static_cast<size_t>(p);
-            if (slot + 1 >= words.size()) {
-                words.resize(std::max(words.size() * 2, slot + 2), 0);
-            }
+            highest = std::max(highest, static_cast<size_t>(p));
+        }
+        if (highest + 1 >= words.size()) {
+            words.resize(std::max(words.size() * 2, highest + 2), 0);
+        }
+        for (size_t j = 0; j < neighbours.size(); ++j) {
+            const auto slot = static_cast<size_t>(neighbours[j]);
             if (words[slot] != 0) {
                 takeOut(neighbours.first(j));
                 return false;

@@ -40,7 +40,7 @@ public:
     bool wireframe() const { return showEdges; }
     // Whether the last frame left the wireframe out, as too many of its edges were in sight for
     // a frame to draw in time: the user zooms in to see it.
-    bool wireframeLeftOut() const { return outlineLeftOut; }
+    bool wireframeLeftOut() const { return showEdges && outlineLeftOut; }
     // Whether parts of the geometry wait for frames to come to be uploaded.
     bool uploading() const { return geometryDue || partsDue > 0; }
     void fitWholeMesh();
