@@ -252,11 +252,11 @@ PointNumber Face::getPNum(PointNumber x) const {
 bool Face::hasPoint(PointNumber x) const {
     // As asking at(i) for every position 0..lastPos, with one bound check: the positions within
     // the list are searched, and a lastPos behind it fails where at() would, unless x came first.
-    const size_t within = lastPos < 0 ? 0 : std::min(static_cast<size_t>(lastPos) + 1, pts.size());
+    const size_t within = positionsWithin();
     if (std::find(pts.data(), pts.data() + within, x) != pts.data() + within) {
         return true;
     }
-    if (lastPos >= 0 && static_cast<size_t>(lastPos) >= pts.size()) {
+    if (positionsReachBehind()) {
         throw indexFailure();
     }
     return false;
@@ -359,10 +359,7 @@ void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
             continue;
         }
         // Positions 0..lastPos, read as getPNum reads them: those behind the list fail there.
-        const PointNumber last = replaced.getNum();
-        const size_t within =
-            last < 0 ? 0 : std::min(static_cast<size_t>(last) + 1, replaced.pts.size());
-        for (const PointNumber p : std::span(replaced.pts.data(), within)) {
+        for (const PointNumber p : std::span(replaced.pts.data(), replaced.positionsWithin())) {
             // A point of newpts is skipped whether removed or not.
             if ((placed != nullptr && placed->holds(p)) || p == -1 || mesh.Points(p).removed()) {
                 continue;
@@ -370,7 +367,7 @@ void Face::reInit(Mesh& mesh, PointList& newpts, const FaceList& FacesToReplace,
             addValueAsking(mesh, newpts, p, isHeld);
             held.insert(p);
         }
-        if (last >= 0 && static_cast<size_t>(last) >= replaced.pts.size()) {
+        if (replaced.positionsReachBehind()) {
             throw indexFailure();
         }
     }
@@ -506,8 +503,7 @@ void Face::indexPoints(Mesh& mesh) const {
     if (slot < 0) {
         return;  // a face outside Faces (a test's own record) has no slot to index
     }
-    const size_t count = lastPos < 0 ? 0 : std::min(static_cast<size_t>(lastPos) + 1, pts.size());
-    mesh.indexFacePoints(static_cast<int32_t>(slot), pts.data(), pts.data() + count);
+    mesh.indexFacePoints(static_cast<int32_t>(slot), pts.data(), pts.data() + positionsWithin());
 }
 
 long long Face::slotIn(const Mesh& mesh) const {

@@ -9,6 +9,7 @@
 // did not reach.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -144,6 +145,15 @@ private:
     // three points remain.
     void shrink(Mesh& mesh);
     PointNumber at(long long position) const;
+    // How many of positions 0..lastPos lie within pts: the ones a search reads without a check
+    // each; at() fails at the first position behind them.
+    size_t positionsWithin() const {
+        return lastPos < 0 ? 0 : std::min(static_cast<size_t>(lastPos) + 1, pts.size());
+    }
+    // Whether positions 0..lastPos reach behind pts, so that reading them all fails as at() does.
+    bool positionsReachBehind() const {
+        return lastPos >= 0 && static_cast<size_t>(lastPos) >= pts.size();
+    }
     // The face's slot in the mesh's Faces, which the point-to-face index and the groups' tags
     // are kept by, or -1 for a face outside it (a test's own record). Worked out from where the
     // face lies rather than kept in it: a face is 8 bytes smaller, 10 to 16 MB less at a

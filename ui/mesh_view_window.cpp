@@ -311,9 +311,8 @@ void MeshViewWindow::showCounts() {
     const QString leftOut = picture && picture->wireframeLeftOut()
                                 ? QStringLiteral(" (too many edges in sight: zoom in to see them)")
                                 : QString();
-    counts->setText(picture && picture->wireframeLeftOut()
-                        ? countsText() + QStringLiteral("; wireframe") + leftOut
-                        : countsText());
+    counts->setText(leftOut.isEmpty() ? countsText()
+                                      : countsText() + QStringLiteral("; wireframe") + leftOut);
     if (picture) {
         QString state =
             QStringLiteral("%1 points shown; wireframe %2")
