@@ -236,6 +236,7 @@ void MeshGLView::initializeGL() {
     markBuffer.create();
     normalBuffer.create();
     triangleBuffer.create();
+    coarserBuffer.create();
     edgeBuffer.create();
     pointOrderBuffer.create();
 
@@ -297,45 +298,67 @@ void MeshGLView::releaseBuffers() {
     markBuffer.destroy();
     normalBuffer.destroy();
     triangleBuffer.destroy();
+    coarserBuffer.destroy();
     edgeBuffer.destroy();
     pointOrderBuffer.destroy();
 }
 
+namespace {
+
+// The bound buffer with bytes from data (left as they are when data is null), in the storage it
+// has when that is large enough: a new mesh after a run or an undo is as large or smaller, and
+// new storage for a million points' surface kept the window's thread 20-40 ms in Mesa's software
+// renderer, most of it the system handing out fresh pages.
+void fill(QOpenGLBuffer& buffer, const void* data, size_t bytes) {
+    const int size = buffer.size();  // -1 when it cannot be told
+    if (size >= 0 && static_cast<size_t>(size) >= bytes) {
+        if (data != nullptr) {
+            buffer.write(0, data, static_cast<int>(bytes));
+        }
+    } else if (data != nullptr) {
+        buffer.allocate(data, static_cast<int>(bytes));
+    } else {
+        buffer.allocate(static_cast<int>(bytes));
+    }
+}
+
+}  // namespace
+
 // Copying every buffer of a million points and drawing the whole surface in one frame kept the
 // window's thread for 130-150 ms. With coarser surfaces to draw meanwhile, the first frame takes
-// the points and the coarsest surface, the next three the normals, the other coarser surfaces
-// and the whole surface; each draws the finest surface it has.
+// the points and the coarsest surface, the next four the normals, the other coarser surfaces and
+// the whole surface in two halves; each draws the finest surface it has.
 void MeshGLView::uploadGeometry() {
     const MeshGeometry& g = *shape;
     positionBuffer.bind();
-    positionBuffer.allocate(g.positions.data(),
-                            static_cast<int>(g.positions.size() * sizeof(float)));
+    fill(positionBuffer, g.positions.data(), g.positions.size() * sizeof(float));
     shadeBuffer.bind();
-    shadeBuffer.allocate(g.shades.data(), static_cast<int>(g.shades.size() * sizeof(float)));
+    fill(shadeBuffer, g.shades.data(), g.shades.size() * sizeof(float));
     markBuffer.bind();
-    markBuffer.allocate(static_cast<int>(g.pointCount()));
-    normalBuffer.bind();
-    normalBuffer.allocate(static_cast<int>(g.normals.size() * sizeof(float)));
+    fill(markBuffer, nullptr, g.pointCount());
     markArray.bind();
     glDisableVertexAttribArray(3);  // until the normals are in their buffer
     pointOrderBuffer.bind();
-    pointOrderBuffer.allocate(g.pointOrder.data(),
-                              static_cast<int>(g.pointOrder.size() * sizeof(uint32_t)));
+    fill(pointOrderBuffer, g.pointOrder.data(), g.pointOrder.size() * sizeof(uint32_t));
     markArray.release();
-    // Index buffers belong to their vertex arrays: bind the array before the buffer.
-    surfaceArray.bind();
-    triangleBuffer.bind();
-    // The whole surface, then each coarser one, in one buffer.
-    size_t indices = g.triangles.size();
+    // The coarser surfaces one after the other in one buffer, taken now; the whole surface in its
+    // own, taken with its triangles in a later frame: taking its storage empty in the first frame
+    // kept the window's thread 6-40 ms.
+    size_t coarserIndices = 0;
     for (const MeshGeometry::Coarser& surface : g.coarser) {
-        indices += surface.triangles.size();
+        coarserIndices += surface.triangles.size();
     }
-    triangleBuffer.allocate(static_cast<int>(indices * sizeof(uint32_t)));
-    surfaceArray.release();
-    surfaceRuns.assign(1, {&g.triangles, 0});
-    size_t at = g.triangles.size();
+    surfaceRuns.assign(1, {&g.triangles, &triangleBuffer, 0});
+    if (coarserIndices > 0) {
+        // Index buffers belong to their vertex arrays: bind the array before the buffer.
+        surfaceArray.bind();
+        coarserBuffer.bind();
+        fill(coarserBuffer, nullptr, coarserIndices * sizeof(uint32_t));
+        surfaceArray.release();
+    }
+    size_t at = 0;
     for (const MeshGeometry::Coarser& surface : g.coarser) {
-        surfaceRuns.push_back({&surface.triangles, at});
+        surfaceRuns.push_back({&surface.triangles, &coarserBuffer, at});
         at += surface.triangles.size();
     }
     edgeIndices = static_cast<int>(g.edges.size());
@@ -344,33 +367,35 @@ void MeshGLView::uploadGeometry() {
     edgesDue = true;
     if (g.coarser.empty()) {
         uploadNormals();
-        uploadSurface(surfaceRuns.front());
+        uploadWholeSurface(0, g.triangles.size());
         partsDue = 0;
     } else {
-        uploadSurface(surfaceRuns.back());
-        partsDue = 3;
+        uploadCoarser(surfaceRuns.back());
+        partsDue = 4;
     }
 }
 
 void MeshGLView::uploadNextPart() {
-    if (partsDue == 3) {
+    const size_t half = shape->triangles.size() / 2;
+    if (partsDue == 4) {
         uploadNormals();
-    } else if (partsDue == 2) {
+    } else if (partsDue == 3) {
         for (SurfaceRun& run : surfaceRuns) {
             if (run.triangles != &shape->triangles && !run.uploaded) {
-                uploadSurface(run);
+                uploadCoarser(run);
             }
         }
+    } else if (partsDue == 2) {
+        uploadWholeSurface(0, half);
     } else {
-        uploadSurface(surfaceRuns.front());
+        uploadWholeSurface(half, shape->triangles.size());
     }
     --partsDue;
 }
 
 void MeshGLView::uploadNormals() {
     normalBuffer.bind();
-    normalBuffer.write(0, shape->normals.data(),
-                       static_cast<int>(shape->normals.size() * sizeof(float)));
+    fill(normalBuffer, shape->normals.data(), shape->normals.size() * sizeof(float));
     if (shape->closed) {
         markArray.bind();
         glEnableVertexAttribArray(3);
@@ -378,13 +403,29 @@ void MeshGLView::uploadNormals() {
     }
 }
 
-void MeshGLView::uploadSurface(SurfaceRun& run) {
+void MeshGLView::uploadCoarser(SurfaceRun& run) {
     surfaceArray.bind();
-    triangleBuffer.bind();
-    triangleBuffer.write(static_cast<int>(run.offset * sizeof(uint32_t)), run.triangles->data(),
-                         static_cast<int>(run.triangles->size() * sizeof(uint32_t)));
+    coarserBuffer.bind();
+    coarserBuffer.write(static_cast<int>(run.offset * sizeof(uint32_t)), run.triangles->data(),
+                        static_cast<int>(run.triangles->size() * sizeof(uint32_t)));
     surfaceArray.release();
     run.uploaded = true;
+}
+
+void MeshGLView::uploadWholeSurface(size_t first, size_t end) {
+    const std::vector<uint32_t>& triangles = shape->triangles;
+    surfaceArray.bind();
+    triangleBuffer.bind();
+    if (first == 0) {
+        fill(triangleBuffer, end == triangles.size() ? triangles.data() : nullptr,
+             triangles.size() * sizeof(uint32_t));
+    }
+    if (first != 0 || end != triangles.size()) {
+        triangleBuffer.write(static_cast<int>(first * sizeof(uint32_t)), triangles.data() + first,
+                             static_cast<int>((end - first) * sizeof(uint32_t)));
+    }
+    surfaceArray.release();
+    surfaceRuns.front().uploaded = end == triangles.size();
 }
 
 // The outline only once it is asked for: at a million points it is 24 MB that most views never
@@ -392,8 +433,7 @@ void MeshGLView::uploadSurface(SurfaceRun& run) {
 void MeshGLView::uploadEdges() {
     edgeArray.bind();
     edgeBuffer.bind();
-    edgeBuffer.allocate(shape->edges.data(),
-                        static_cast<int>(shape->edges.size() * sizeof(uint32_t)));
+    fill(edgeBuffer, shape->edges.data(), shape->edges.size() * sizeof(uint32_t));
     edgeArray.release();
     edgesDue = false;
 }
@@ -418,12 +458,17 @@ void MeshGLView::paintGL() {
     if (!ready || !shape) {
         return;
     }
+    // The whole surface is taken in two frames, and the frame that takes its second half draws
+    // the surface before it: taking 24 MB and drawing two million triangles in one frame kept the
+    // window's thread up to 95 ms.
+    bool wholeJustTaken = false;
     if (geometryDue) {
         uploadGeometry();
     } else if (partsDue > 0 && !moving) {
+        wholeJustTaken = partsDue == 1;
         uploadNextPart();
     }
-    if (partsDue > 0 && !moving) {
+    if ((partsDue > 0 || wholeJustTaken) && !moving) {
         // The next part in the next frame; a moving camera's frames take none, and the frame
         // once it keeps still goes on.
         QMetaObject::invokeMethod(
@@ -465,7 +510,8 @@ void MeshGLView::paintGL() {
     // always is).
     auto run = std::find_if(surfaceRuns.begin(), surfaceRuns.end(),
                             [&](const SurfaceRun& r) { return r.triangles == &drawn; });
-    while (run != surfaceRuns.end() && !run->uploaded) {
+    while (run != surfaceRuns.end() &&
+           (!run->uploaded || (wholeJustTaken && run->triangles == &shape->triangles))) {
         ++run;
     }
     if (run == surfaceRuns.end()) {
@@ -486,6 +532,7 @@ void MeshGLView::paintGL() {
                 reinterpret_cast<const void*>((offset + runFirsts[r]) * sizeof(uint32_t)));
         }
     };
+    run->buffer->bind();  // the surface array's index buffer: the run's own
     if (run->triangles == &shape->triangles && !shape->surfaceBlocks.empty()) {
         runsInView(shape->surfaceBlocks, 3, viewProjection, runFirsts, runCounts);
         drawRuns(GL_TRIANGLES, run->offset);

@@ -64,10 +64,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // Where each surface drawn (the whole one and the coarser ones) lies in triangleBuffer, and
-    // whether its triangles are there yet.
+    // Where each surface drawn lies (the whole one alone in triangleBuffer, the coarser ones
+    // one after the other in coarserBuffer), and whether its triangles are there yet.
     struct SurfaceRun {
         const std::vector<uint32_t>* triangles;
+        QOpenGLBuffer* buffer;
         size_t offset;  // in indices
         bool uploaded = false;
     };
@@ -76,7 +77,9 @@ private:
     void uploadGeometry();
     void uploadNextPart();
     void uploadNormals();
-    void uploadSurface(SurfaceRun& run);
+    void uploadCoarser(SurfaceRun& run);
+    // The whole surface's indices from first up to end; the first part makes room for all.
+    void uploadWholeSurface(size_t first, size_t end);
     void uploadMarks();
     void uploadEdges();
     // Orbit, pan or zoom: drawn coarser until the camera has kept still a moment.
@@ -108,6 +111,7 @@ private:
     QOpenGLBuffer markBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer normalBuffer{QOpenGLBuffer::VertexBuffer};
     QOpenGLBuffer triangleBuffer{QOpenGLBuffer::IndexBuffer};
+    QOpenGLBuffer coarserBuffer{QOpenGLBuffer::IndexBuffer};
     QOpenGLBuffer edgeBuffer{QOpenGLBuffer::IndexBuffer};
     QOpenGLBuffer pointOrderBuffer{QOpenGLBuffer::IndexBuffer};
     std::vector<SurfaceRun> surfaceRuns;
