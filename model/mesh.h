@@ -144,7 +144,9 @@ private:
             lists = std::make_unique<ListMemory>();
         }
         created = true;
-        items.reserve(other.items.size());
+        // The same room as other: a copy is what a run works on, and the room kept for its faces
+        // is what spares it growing the array.
+        items.reserve(other.items.capacity());
         for (const T& item : other.items) {
             items.emplace_back(item, lists.get());
         }
