@@ -439,7 +439,7 @@ void BM_MillionRun(benchmark::State& state) {
 
     std::vector<double> ours;
     std::vector<double> theirs;
-    // The system's share of each, which is what varies: see below.
+    // The system's own share of each: see below.
     std::vector<double> oursSystem;
     std::vector<double> theirsSystem;
     std::vector<unsigned> out;
@@ -470,8 +470,9 @@ void BM_MillionRun(benchmark::State& state) {
     state.counters["simplifier_kept"] = static_cast<double>(simplifierKept);
     state.counters["run_ms"] = median(ours);
     state.counters["simplifier_ms"] = median(theirs);
-    // What limits the ratio on a virtual machine: the system clearing the pages each takes
-    // fresh, at a speed that varies from run to run (1.1 GB/s to 7 GB/s measured here).
+    // What limits the ratio on a virtual machine: fresh pages come at a speed that varies from
+    // run to run (0.6 to 7.4 GB/s measured here). The system's own time is the part of it that
+    // the machine sees; the host's part shows in the rest.
     state.counters["run_system_ms"] = median(oursSystem);
     state.counters["simplifier_system_ms"] = median(theirsSystem);
     std::vector<double> oursOwn;
