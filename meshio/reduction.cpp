@@ -57,7 +57,13 @@ private:
 
 }  // namespace
 
-void walkPointsBelow(Mesh& mesh, double threshold, const std::function<void(long long)>& progress) {
+namespace {
+
+// The walk of walkPointsBelow, ending once it has removed more than mostRemovals points; the
+// number it removed, or nothing when it ended early.
+std::optional<long long> walk(Mesh& mesh, double threshold,
+                              const std::function<void(long long)>& progress,
+                              long long mostRemovals) {
     const long long lastPoint = mesh.lastLoadedPoint();
     // Every removal appends one face. Room for as many as there are points below the threshold
     // now spares the copies of every face that growing one at a time makes, which on a fresh
@@ -69,20 +75,36 @@ void walkPointsBelow(Mesh& mesh, double threshold, const std::function<void(long
     if (mesh.Faces.exists()) {
         mesh.Faces.reserve(static_cast<size_t>(mesh.Faces.upperBound() + 1 + below));
     }
+    long long removed = 0;
     for (long long i = 0; i <= lastPoint; ++i) {
-        if (i % 100 == 0) {
+        if (progress && i % 100 == 0) {
             progress(i);
         }
         Point& point = mesh.Points(i);
         // Removing a point twice would append a second rebuilt face over the same hole.
         if (!point.removed() && point.valueNow(mesh) < threshold) {
+            if (removed == mostRemovals) {
+                return std::nullopt;
+            }
             if (mesh.logObserved()) {
                 // The number's text is made only for a listener: a run removes a million points.
                 mesh.logMessage("Points(", std::to_string(i), ") being removed");
             }
             point.remove(mesh);
+            ++removed;
         }
     }
+    return removed;
+}
+
+}  // namespace
+
+void walkPointsBelow(Mesh& mesh, double threshold, const std::function<void(long long)>& progress) {
+    walk(mesh, threshold, progress, -1);
+}
+
+std::optional<long long> walkPointsBelowUpTo(Mesh& mesh, double threshold, long long mostRemovals) {
+    return walk(mesh, threshold, {}, std::max(mostRemovals, 0LL));
 }
 
 void settleValues(Mesh& mesh, unsigned threads) {

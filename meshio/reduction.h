@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "meshio/window.h"
@@ -30,6 +31,9 @@ struct RunState {
 // The values of the points the walk rewired and did not test again are left due: for a mesh
 // that is thrown away afterwards (a trial run).
 void walkPointsBelow(Mesh& mesh, double threshold, const std::function<void(long long)>& progress);
+// The same walk, ended once it has removed more than mostRemovals points (then the mesh is left
+// part way). Returns how many it removed, or nothing when it ended early.
+std::optional<long long> walkPointsBelowUpTo(Mesh& mesh, double threshold, long long mostRemovals);
 // Computes every value left due, so that the mesh can be read, on threads threads (0: every
 // core) when there are many points.
 void settleValues(Mesh& mesh, unsigned threads = 0);

@@ -5,8 +5,8 @@
 // What a run keeps is known only from its walk: the walk removes each point whose value is below
 // the threshold when the walk reaches it, and every removal re-values its neighbours, so the
 // count kept falls with the threshold nearly, but not strictly, and no rule of our own predicts
-// it. The search therefore asks the run itself, through trial runs (the walk of
-// removeAndListPointsBelow on a copy of the mesh, meshio/dry_run.h), and tries only a few:
+// it. The search therefore asks the run itself, through trial runs (the run's walk on a copy of
+// the mesh, meshio/reduction.h), and tries only a few:
 //
 //  - Candidates. Every threshold between two consecutive distinct start values v < w removes the
 //    same points when the walk begins; the candidate for that gap is the number of the fewest
@@ -26,6 +26,12 @@
 //  - Result. The closest of the thresholds tried, a tie going to the one that keeps more (then
 //    to the lower threshold); as the search ends only once the best one's neighbours are tried
 //    (unless the walk's budget ran out), no adjacent candidate is closer.
+//  - Trials that end early. A trial whose walk has left fewer points than the target less the
+//    distance of the best count so far can only be farther than the best, now and later: its
+//    walk ends there, and the search knows only that its count is below the target. The
+//    thresholds tried and the one found are those of walks to the end; only the time and the
+//    memory of such deep trials are spared. A walk that may fail (far-apart points) runs to its
+//    end, so that its failure passes on.
 //
 // Threads: the search runs on the caller's thread and reads the mesh only (each trial copies
 // it), so a mesh shared immutably (std::shared_ptr<const Mesh>) may be searched on a thread of
@@ -51,7 +57,8 @@ struct KeepSearch {
     double threshold = 0;  // the threshold found
     long long kept = 0;    // the points a run at it leaves, as the run line's "M left" counts
     int trialRuns = 0;     // the trial runs the search made
-    std::vector<KeepTrial> tried;  // every candidate whose count is known, ascending
+    std::vector<KeepTrial> tried;  // every candidate whose count is known, ascending (not the
+                                   // trials that ended early)
 };
 
 inline constexpr int kNeighbourTrials = 6;

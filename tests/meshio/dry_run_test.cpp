@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The trial run behind the mesh view's marks: it names exactly the points that the run then
 // removes, on random meshes and thresholds and after earlier runs, and it leaves the mesh
-// exactly as it found it, bit for bit. (On a thread of its own: trial_run_test.cpp.)
+// exactly as it found it, bit for bit; and the walk up to a limit that a keep search makes.
+// (On a thread of its own: trial_run_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
 #include <sstream>
 
 #include "meshio/batch.h"
 #include "meshio/dry_run.h"
+#include "meshio/reduction.h"
 #include "model/mesh.h"
 #include "support/store_fixture.h"
 #include "tools/mesh_generators.h"
@@ -59,6 +62,36 @@ TEST_F(DryRunTest, NamesWhatTheRunRemovesAndLeavesTheMeshBitForBit) {
             EXPECT_EQ(trial, removed) << "seed " << seed << " threshold " << threshold;
             if (round == 0) {
                 EXPECT_FALSE(removed.empty()) << "seed " << seed;  // the case worth checking
+            }
+        }
+    }
+}
+
+// The walk a keep search makes of a deep candidate: it ends once it would remove more than its
+// limit, and otherwise leaves the mesh as the whole walk does.
+TEST_F(DryRunTest, AWalkUpToALimitEndsOnlyPastItAndOtherwiseIsTheWholeWalk) {
+    std::mt19937 engine(20261209);
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        freshMesh();
+        loadAndAnalyze(seed % 2 == 0 ? generate::sphere(8 + seed, 12, 0.1, seed)
+                                     : generate::grid(9 + seed, 8, 0.7, seed));
+        const double threshold = std::uniform_real_distribution<double>(0.3, 2.5)(engine);
+        Mesh whole(mesh);
+        walkPointsBelow(whole, threshold, [](long long) {});
+        settleValues(whole);
+        const auto removed = static_cast<long long>(pointsARunRemoves(mesh, threshold).size());
+        ASSERT_GT(removed, 0) << "seed " << seed;
+        for (const long long limit : {0LL, removed - 1, removed, removed + 3}) {
+            Mesh trial(mesh);
+            const std::optional<long long> walked = walkPointsBelowUpTo(trial, threshold, limit);
+            SCOPED_TRACE(::testing::Message() << "seed " << seed << " limit " << limit);
+            if (limit < removed) {
+                EXPECT_FALSE(walked.has_value());
+            } else {
+                ASSERT_TRUE(walked.has_value());
+                EXPECT_EQ(*walked, removed);
+                settleValues(trial);
+                EXPECT_EQ(meshBits(trial), meshBits(whole));
             }
         }
     }
