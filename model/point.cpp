@@ -2,6 +2,7 @@
 #include "model/point.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -417,10 +418,8 @@ void Point::connectByPlaces(Mesh& mesh, const std::vector<PointNumber>& others, 
                             const NeighbourPlaces& places) {
     // Distinct others: one that the list lacks is appended, and no later one is the same.
     const uint32_t held = places.maskOf(conns) | uint32_t{1} << skip;
-    std::vector<PointNumber>& gained = mesh.scratch().gained;
-    if (gained.size() < others.size()) {
-        gained.resize(others.size());
-    }
+    // places holds at most kMostPlaces others, so the gains fit on the stack.
+    std::array<PointNumber, NeighbourPlaces::kMostPlaces> gained;
     size_t count = 0;
     for (uint32_t lacking = ~held & static_cast<uint32_t>((uint64_t{1} << others.size()) - 1);
          lacking != 0; lacking &= lacking - 1) {

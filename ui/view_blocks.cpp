@@ -18,9 +18,12 @@ ViewBlocks sortIntoBlocks(std::vector<uint32_t>& indices, int corners,
     const glm::vec3 size = glm::max(boxHigh - boxLow, glm::vec3(1e-6f));
     const float edge = std::max({size.x, size.y, size.z}) / static_cast<float>(perSide);
     const glm::ivec3 cells = glm::ivec3(glm::floor(size / edge)) + 1;
+    const auto positionOf = [&positions](uint32_t point) {
+        return glm::vec3(positions[3 * size_t{point}], positions[3 * size_t{point} + 1],
+                         positions[3 * size_t{point} + 2]);
+    };
     const auto blockOf = [&](uint32_t point) {
-        const glm::vec3 p(positions[3 * size_t{point}], positions[3 * size_t{point} + 1],
-                          positions[3 * size_t{point} + 2]);
+        const glm::vec3 p = positionOf(point);
         const glm::ivec3 c =
             glm::clamp(glm::ivec3(glm::floor((p - boxLow) / edge)), glm::ivec3(0), cells - 1);
         return static_cast<size_t>(c.x + cells.x * (c.y + cells.y * c.z));
@@ -48,8 +51,7 @@ ViewBlocks sortIntoBlocks(std::vector<uint32_t>& indices, int corners,
         for (size_t k = 0; k < per; ++k) {
             const uint32_t point = indices[t * per + k];
             sorted[at * per + k] = point;
-            const glm::vec3 p(positions[3 * size_t{point}], positions[3 * size_t{point} + 1],
-                              positions[3 * size_t{point} + 2]);
+            const glm::vec3 p = positionOf(point);
             low[c] = glm::min(low[c], p);
             high[c] = glm::max(high[c], p);
         }
